@@ -1,0 +1,15 @@
+# Third-party libraries, found once; every target links these names.
+pkg_check_modules(UVC REQUIRED IMPORTED_TARGET libuvc)
+pkg_check_modules(USB REQUIRED IMPORTED_TARGET libusb-1.0)
+pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
+    libavformat libavcodec libavutil libavdevice libavfilter libswscale libswresample)
+find_package(OpenCV 4 REQUIRED COMPONENTS core imgproc ximgproc)
+find_library(YUV_LIBRARY yuv REQUIRED)
+find_path(YUV_INCLUDE_DIR libyuv.h REQUIRED)
+add_library(orvane_yuv INTERFACE)
+target_link_libraries(orvane_yuv INTERFACE ${YUV_LIBRARY})
+target_include_directories(orvane_yuv INTERFACE ${YUV_INCLUDE_DIR})
+add_library(orvane_opencv INTERFACE)
+target_link_libraries(orvane_opencv INTERFACE ${OpenCV_LIBS})
+target_include_directories(orvane_opencv INTERFACE ${OpenCV_INCLUDE_DIRS})

@@ -1,0 +1,53 @@
+# Adds every immediate sub-folder of DIR that holds a CMakeLists.txt.
+function(orvane_add_subdirectories dir)
+    file(GLOB children LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*")
+    list(SORT children)
+    foreach(child ${children})
+        if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()
+
+# Sources of one folder (not recursive): *.cpp *.c *.h
+function(orvane_glob_sources out dir)
+    file(GLOB srcs CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.c" "${dir}/*.h")
+    set(${out} ${srcs} PARENT_SCOPE)
+endfunction()
+
+# orvane_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [RESOURCE_LOCK port ...]
+#                 [ENV VAR=value ...] [TIMEOUT seconds] [X11])
+# One Qt Test executable, run by tests/run-test.sh with a fresh temporary HOME and
+# XDG folders. Tests run offscreen unless X11 is given (then they use $DISPLAY).
+function(orvane_add_test)
+    cmake_parse_arguments(T "X11" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENV;LABELS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
+    target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
+    set(platform offscreen)
+    if(T_X11)
+        set(platform xcb)
+    endif()
+    add_test(NAME ${T_NAME}
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/run-test.sh $<TARGET_FILE:${T_NAME}>)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=${platform};ORVANE_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${T_ENV}")
+    if(T_RESOURCE_LOCK)
+        set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+    endif()
+    if(T_LABELS)
+        set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()
+
+# orvane_add_bench(NAME name SOURCES ... LIBS ...): a Google Benchmark program.
+function(orvane_add_bench)
+    cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+    find_package(benchmark REQUIRED)
+    add_executable(${B_NAME} ${B_SOURCES})
+    target_link_libraries(${B_NAME} PRIVATE benchmark::benchmark ${B_LIBS})
+endfunction()

@@ -1,0 +1,133 @@
+#include "paxplatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtGlobal>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace pax_platform {
+
+QByteArray softwareProfileText()
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("system_profiler"));
+    if (!program.isEmpty()) {
+        QProcess process;
+        process.start(program, {QStringLiteral("SPSoftwareDataType")}, QIODevice::ReadWrite);
+        if (!process.waitForStarted(30000))
+            return QByteArray();
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished(1000);
+            return QByteArray();
+        }
+        QByteArray out = process.readAllStandardOutput();
+        const int nul = out.indexOf('\0');
+        if (nul >= 0)
+            out.truncate(nul);
+        return out;
+    }
+    QByteArray version = qgetenv("ORVANE_PLATFORM_VERSION").trimmed();
+    if (version.isEmpty())
+        version = "13.0";
+    return "Software:\n\n    System Software Overview:\n\n      System Version: Linux " + version + "\n";
+}
+
+QString cpuBrandFromCpuinfo(const QByteArray& cpuinfo)
+{
+    for (const QByteArray& line : cpuinfo.split('\n')) {
+        const int colon = line.indexOf(':');
+        if (colon < 0)
+            continue;
+        if (line.left(colon).trimmed() == "model name")
+            return QString::fromUtf8(line.mid(colon + 1).trimmed());
+    }
+    return QString();
+}
+
+QString cpuBrandText()
+{
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return cpuBrandFromCpuinfo(f.readAll());
+}
+
+static bool isCaptureNode(int fd)
+{
+    v4l2_capability cap{};
+    if (ioctl(fd, VIDIOC_QUERYCAP, &cap) != 0)
+        return false;
+    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    return caps & V4L2_CAP_VIDEO_CAPTURE;
+}
+
+int cameraPermissionStatus()
+{
+    const QStringList nodes = QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
+    for (const QString& node : nodes) {
+        const QByteArray path = QFile::encodeName(QStringLiteral("/dev/") + node);
+        const int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EACCES || errno == EPERM) {
+                // A node we can't even open read-only is not ours to judge; only capture nodes count.
+                const int ro = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                if (ro < 0)
+                    return 1;
+                const bool capture = isCaptureNode(ro);
+                ::close(ro);
+                if (capture)
+                    return 1;
+            }
+            continue;
+        }
+        ::close(fd);
+    }
+    return 0;
+}
+
+QString virtualCameraSetting()
+{
+    return qEnvironmentVariable("ORVANE_VIRTUAL_CAMERA");
+}
+
+int micPermissionStatus()
+{
+    if (!virtualCameraSetting().isEmpty())
+        return 0;
+    QFile pcm(QStringLiteral("/proc/asound/pcm"));
+    if (pcm.open(QIODevice::ReadOnly) && pcm.readAll().contains("capture"))
+        return 0;
+    return 3;
+}
+
+int screenPermissionStatus()
+{
+    return qEnvironmentVariableIsEmpty("DISPLAY") ? 1 : 0;
+}
+
+void openSettingsPane(SettingsPane pane)
+{
+    const char* panel = pane == SettingsPane::Camera ? "camera"
+                      : pane == SettingsPane::Microphone ? "microphone" : "privacy";
+    const QString control = QStandardPaths::findExecutable(QStringLiteral("gnome-control-center"));
+    if (!control.isEmpty()) {
+        QProcess::startDetached(control, {QString::fromLatin1(panel)});
+        return;
+    }
+    QProcess::startDetached(QStringLiteral("xdg-open"), {QStringLiteral("settings://")});
+}
+
+int resetPermission(SettingsPane pane)
+{
+    qInfo("permission reset asked for pane %d: nothing to reset on this system", int(pane));
+    return 0;
+}
+
+} // namespace pax_platform

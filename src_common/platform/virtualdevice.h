@@ -1,0 +1,43 @@
+#pragma once
+// The virtual USB document camera selected by ORVANE_VIRTUAL_CAMERA: shared facts and the
+// process-wide state of its UVC controls. Every virtual backend (UVC, capture, microphone,
+// device listing) reads these; nothing outside src_common/platform/ includes this header.
+
+#include <QList>
+#include <QString>
+
+namespace pax_virtual {
+
+// Number of virtual cameras: "1" -> 1, "2" -> 2, a path to an existing file -> 1, else 0.
+int cameraCount();
+bool enabled();
+// The image or video file the main camera shows; empty when the picture is generated.
+QString mediaFile();
+
+inline constexpr const char* kMainName = "Virtual Document Camera";
+inline constexpr const char* kSecondName = "Virtual Second Camera";
+inline constexpr const char* kMicrophoneName = "Virtual Microphone";
+inline constexpr const char* kVendorId = "0000";
+inline constexpr const char* kMainProductId = "0001";
+inline constexpr const char* kSecondProductId = "0002";
+
+struct Mode { int width; int height; int fps; };
+// 1920x1080, 1280x720, 640x480, each at 30 fps, MJPEG.
+QList<Mode> modes();
+
+enum Control {
+    Brightness, Contrast, Saturation, Sharpness, Gain, Exposure, ExposureMode, Focus, FocusMode,
+    ControlCount
+};
+struct ControlRange { int min; int max; int def; };
+// Realistic ranges of a UVC document camera. ExposureMode holds the UVC AE mode value
+// (1 manual, 8 aperture priority); FocusMode 0 or 1.
+ControlRange controlRange(Control control);
+// Current value of camera 0 (main) or 1 (second); thread-safe, values stick for the process.
+int controlValue(int camera, Control control);
+// Stores the value when it lies in the range; returns false otherwise.
+bool setControlValue(int camera, Control control, int value);
+// Back to the defaults (tests).
+void resetControls();
+
+} // namespace pax_virtual
