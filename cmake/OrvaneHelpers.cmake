@@ -35,7 +35,7 @@ function(orvane_add_test)
     endif()
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=${platform};ORVANE_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${T_ENV}")
+        ENVIRONMENT "QT_QPA_PLATFORM=${platform};ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ORVANE_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${T_ENV}")
     if(T_RESOURCE_LOCK)
         set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
     endif()

@@ -8,8 +8,7 @@ export BUILD_DIR=${BUILD_DIR:-$root/build}
 export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 "$root/scripts/build.sh" -DORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=0}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# Sanitizer options are set per test (cmake/OrvaneHelpers.cmake).
 
 xvfb_pid=""
 cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true; }
