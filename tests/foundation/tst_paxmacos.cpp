@@ -1,4 +1,5 @@
 #include "paxmacos.h"
+#include "paxplatform.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -133,6 +134,31 @@ private slots:
         const int afterThreads = runs();
         QVERIFY(isAvailableMacos13());
         QCOMPARE(runs(), afterThreads);
+    }
+
+    void cpuBrand_data()
+    {
+        QTest::addColumn<QByteArray>("cpuinfo");
+        QTest::addColumn<QString>("brand");
+        QTest::newRow("x86") << QByteArray("processor\t: 0\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) Xeon(R) CPU @ 2.20GHz\nflags\t: fpu\n")
+                             << "Intel(R) Xeon(R) CPU @ 2.20GHz";
+        QTest::newRow("first of several") << QByteArray("model name : A\nmodel name : B\n") << "A";
+        QTest::newRow("colon in value") << QByteArray("model name\t: X: Y\n") << "X: Y";
+        QTest::newRow("none") << QByteArray("processor : 0\nBogoMIPS : 50\n") << QString();
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+    void cpuBrand()
+    {
+        QFETCH(QByteArray, cpuinfo);
+        QFETCH(QString, brand);
+        QCOMPARE(pax_platform::cpuBrandFromCpuinfo(cpuinfo), brand);
+    }
+
+    void micPermissionWithVirtualMicrophone()
+    {
+        qputenv("ORVANE_VIRTUAL_CAMERA", "1");
+        QCOMPARE(getMicPrivacyStatus(), 0);
+        qunsetenv("ORVANE_VIRTUAL_CAMERA");
     }
 
     void screenPermissionFollowsDisplay()
