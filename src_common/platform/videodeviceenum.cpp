@@ -1,0 +1,285 @@
+#include "videodeviceenum.h"
+
+#include "virtualdevice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace pax_platform {
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+private:
+    int m_fd;
+};
+
+int xioctl(int fd, unsigned long request, void* arg)
+{
+    int r;
+    do {
+        r = ::ioctl(fd, request, arg);
+    } while (r == -1 && errno == EINTR);
+    return r;
+}
+
+Fd openNode(const QString& node)
+{
+    const QByteArray path = QFile::encodeName(node);
+    int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return Fd(fd);
+}
+
+// Card name of a capture node; false for nodes that can't capture video (metadata, output).
+bool queryCaptureCard(int fd, QString* card)
+{
+    v4l2_capability cap{};
+    if (xioctl(fd, VIDIOC_QUERYCAP, &cap) != 0)
+        return false;
+    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
+        return false;
+    const char* text = reinterpret_cast<const char*>(cap.card);
+    *card = QString::fromUtf8(text, int(strnlen(text, sizeof cap.card))).trimmed();
+    return true;
+}
+
+QString readHexId(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    bool ok = false;
+    const uint value = f.readAll().trimmed().toUInt(&ok, 16);
+    if (!ok || value > 0xffff)
+        return QString();
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+int nodeNumber(const QString& name)
+{
+    return name.mid(5).toInt();  // "videoN"
+}
+
+// Names go into a listing cut at "[" and "]" and read line by line.
+QString cleanName(QString name)
+{
+    name.replace(QLatin1Char('['), QLatin1Char('('));
+    name.replace(QLatin1Char(']'), QLatin1Char(')'));
+    name.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    name.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    name = name.trimmed();
+    return name.isEmpty() ? QStringLiteral("Video device") : name;
+}
+
+void addFps(VideoMode& mode, quint32 numerator, quint32 denominator)
+{
+    if (numerator == 0 || denominator == 0)
+        return;
+    const double fps = double(denominator) / double(numerator);
+    if (mode.minFps <= 0 || fps < mode.minFps)
+        mode.minFps = fps;
+    if (fps > mode.maxFps)
+        mode.maxFps = fps;
+}
+
+void queryIntervals(int fd, quint32 pixelFormat, VideoMode& mode)
+{
+    v4l2_frmivalenum iv{};
+    iv.pixel_format = pixelFormat;
+    iv.width = quint32(mode.width);
+    iv.height = quint32(mode.height);
+    for (iv.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &iv) == 0; ++iv.index) {
+        if (iv.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
+            addFps(mode, iv.discrete.numerator, iv.discrete.denominator);
+        } else {
+            addFps(mode, iv.stepwise.min.numerator, iv.stepwise.min.denominator);
+            addFps(mode, iv.stepwise.max.numerator, iv.stepwise.max.denominator);
+            break;
+        }
+    }
+}
+
+QList<VideoMode> nodeModes(const QString& node)
+{
+    QList<VideoMode> modes;
+    Fd fd = openNode(node);
+    if (!fd.valid())
+        return modes;
+    v4l2_fmtdesc desc{};
+    desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    for (desc.index = 0; xioctl(fd.get(), VIDIOC_ENUM_FMT, &desc) == 0; ++desc.index) {
+        VideoMode::Format format;
+        if (desc.pixelformat == V4L2_PIX_FMT_MJPEG)
+            format = VideoMode::Mjpeg;
+        else if (desc.pixelformat == V4L2_PIX_FMT_YUYV)
+            format = VideoMode::Yuyv;
+        else
+            continue;
+        v4l2_frmsizeenum size{};
+        size.pixel_format = desc.pixelformat;
+        for (size.index = 0; xioctl(fd.get(), VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
+            VideoMode mode;
+            mode.format = format;
+            if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
+                mode.width = int(size.discrete.width);
+                mode.height = int(size.discrete.height);
+            } else {
+                mode.width = int(size.stepwise.max_width);
+                mode.height = int(size.stepwise.max_height);
+            }
+            queryIntervals(fd.get(), desc.pixelformat, mode);
+            if (mode.width > 0 && mode.height > 0)
+                modes.append(mode);
+            if (size.type != V4L2_FRMSIZE_TYPE_DISCRETE)
+                break;
+        }
+    }
+    return modes;
+}
+
+} // namespace
+
+QString usbIdFromSysfs(const QString& sysRoot, const QString& nodeName)
+{
+    QString dir = QFileInfo(sysRoot + QStringLiteral("/class/video4linux/") + nodeName + QStringLiteral("/device"))
+                      .canonicalFilePath();
+    const QString root = QFileInfo(sysRoot).canonicalFilePath();
+    while (!dir.isEmpty() && dir != root && dir != QLatin1String("/")) {
+        if (QFileInfo::exists(dir + QStringLiteral("/idVendor")) && QFileInfo::exists(dir + QStringLiteral("/idProduct"))) {
+            const QString vid = readHexId(dir + QStringLiteral("/idVendor"));
+            const QString pid = readHexId(dir + QStringLiteral("/idProduct"));
+            if (vid.isEmpty() || pid.isEmpty())
+                return QString();
+            return vid + pid;
+        }
+        dir = QFileInfo(dir).path();
+    }
+    return QString();
+}
+
+QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virtualCameras, const QString& display)
+{
+    QList<VideoDevice> list;
+    for (const VideoNodeFacts& facts : nodes) {
+        VideoDevice d;
+        d.kind = VideoDevice::V4l2Node;
+        d.node = facts.node;
+        d.deviceName = facts.node + QLatin1Char(':') + facts.usbId;
+        d.description = cleanName(facts.card);
+        list.append(d);
+    }
+    const char* virtualNames[] = {pax_virtual::kMainName, pax_virtual::kSecondName};
+    const char* virtualProducts[] = {pax_virtual::kMainProductId, pax_virtual::kSecondProductId};
+    for (int i = 0; i < std::min(virtualCameras, 2); ++i) {
+        VideoDevice d;
+        d.kind = VideoDevice::VirtualCamera;
+        d.virtualIndex = i;
+        d.deviceName = QStringLiteral("virtual:") + QLatin1String(pax_virtual::kVendorId) + QLatin1String(virtualProducts[i]);
+        d.description = QLatin1String(virtualNames[i]);
+        list.append(d);
+    }
+    // Two devices of one name: the later ones get " #2", " #3"... in list order.
+    QHash<QString, int> seen;
+    for (VideoDevice& d : list) {
+        const int n = ++seen[d.description];
+        if (n > 1) {
+            QString unique;
+            int k = n;
+            do {
+                unique = d.description + QStringLiteral(" #%1").arg(k++);
+            } while (seen.contains(unique));
+            seen[unique] = 1;
+            d.description = unique;
+        }
+    }
+    if (!display.isEmpty()) {
+        VideoDevice d;
+        d.kind = VideoDevice::Screen;
+        d.display = display;
+        d.deviceName = QStringLiteral("x11:") + display;
+        d.description = QStringLiteral("Capture screen 0");
+        list.append(d);
+    }
+    return list;
+}
+
+QList<VideoDevice> availableVideoDevices()
+{
+    QStringList names = QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& n) { return !QRegularExpression(QStringLiteral("^video\\d+$")).match(n).hasMatch(); }),
+                names.end());
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return nodeNumber(a) < nodeNumber(b); });
+
+    QList<VideoNodeFacts> nodes;
+    for (const QString& name : names) {
+        const QString node = QStringLiteral("/dev/") + name;
+        Fd fd = openNode(node);
+        if (!fd.valid())
+            continue;
+        VideoNodeFacts facts;
+        if (!queryCaptureCard(fd.get(), &facts.card))
+            continue;
+        facts.node = node;
+        facts.usbId = usbIdFromSysfs(QStringLiteral("/sys"), name);
+        nodes.append(facts);
+    }
+    return videoDevicesFrom(nodes, pax_virtual::cameraCount(), qEnvironmentVariable("DISPLAY"));
+}
+
+bool findVideoDevice(const QString& description, VideoDevice* out)
+{
+    for (const VideoDevice& d : availableVideoDevices()) {
+        if (d.description == description) {
+            if (out)
+                *out = d;
+            return true;
+        }
+    }
+    return false;
+}
+
+QList<VideoMode> videoDeviceModes(const VideoDevice& device)
+{
+    QList<VideoMode> modes;
+    switch (device.kind) {
+    case VideoDevice::V4l2Node:
+        return nodeModes(device.node);
+    case VideoDevice::VirtualCamera:
+        for (const pax_virtual::Mode& m : pax_virtual::modes()) {
+            VideoMode mode;
+            mode.format = VideoMode::Mjpeg;
+            mode.width = m.width;
+            mode.height = m.height;
+            mode.minFps = m.fps;
+            mode.maxFps = m.fps;
+            modes.append(mode);
+        }
+        return modes;
+    case VideoDevice::Screen:
+        break;
+    }
+    return modes;
+}
+
+} // namespace pax_platform

@@ -1,0 +1,59 @@
+#pragma once
+// The video devices a capture session can open: V4L2 capture nodes, the X11 screen and,
+// when enabled, the virtual cameras. Stands in for the system's camera list, whose device
+// name carries the USB ids and whose description is the name the capture side opens.
+
+#include <QList>
+#include <QString>
+
+namespace pax_platform {
+
+struct VideoDevice {
+    enum Kind { V4l2Node, VirtualCamera, Screen };
+    Kind kind = V4l2Node;
+    // "/dev/videoN:" + USB vendor and product id as 8 lower-case hex digits (nothing after
+    // the colon for a node that is no USB device), "virtual:" + ids, or "x11:" + display.
+    QString deviceName;
+    // Card name, unique in the list ("Name", "Name #2", ...); "Capture screen 0" for the screen.
+    QString description;
+    QString node;           // "/dev/videoN" of a V4L2 node
+    int virtualIndex = -1;  // 0 main, 1 second virtual camera
+    QString display;        // X display of the screen
+};
+
+// One V4L2 capture node as the system reports it, before names are made unique.
+struct VideoNodeFacts {
+    QString node;   // "/dev/videoN"
+    QString card;   // VIDIOC_QUERYCAP card name
+    QString usbId;  // 8 lower-case hex digits, empty when not a USB device
+};
+
+// The list in its fixed order: capture nodes by number, virtual cameras, the screen.
+QList<VideoDevice> availableVideoDevices();
+
+// Builds the list from given facts (availableVideoDevices() feeds it the live system).
+QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virtualCameras,
+                                    const QString& display);
+
+// Vendor and product id ("046d0825") of a video4linux node ("video0") read from
+// sysRoot/class/video4linux/<node>/device and its USB parents; empty when none is found.
+QString usbIdFromSysfs(const QString& sysRoot, const QString& nodeName);
+
+// The device whose description equals `description` exactly.
+bool findVideoDevice(const QString& description, VideoDevice* out);
+
+// One capture mode a device offers: size and the frame-rate range, per pixel format.
+struct VideoMode {
+    enum Format { Mjpeg, Yuyv };
+    Format format = Mjpeg;
+    int width = 0;
+    int height = 0;
+    double minFps = 0;
+    double maxFps = 0;
+};
+
+// The MJPEG and YUYV modes of a camera (V4L2 node or virtual camera); empty for the screen
+// or a node that can't be queried.
+QList<VideoMode> videoDeviceModes(const VideoDevice& device);
+
+} // namespace pax_platform
