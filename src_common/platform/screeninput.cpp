@@ -1,0 +1,149 @@
+#include "screeninput.h"
+
+#include <QMutex>
+#include <QtGlobal>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+namespace pax_platform {
+
+namespace {
+
+QMutex g_factoryMutex;
+ScreenInputFactory g_factory;
+
+void registerDevices()
+{
+    static const bool once = [] {
+        avdevice_register_all();
+        return true;
+    }();
+    Q_UNUSED(once);
+}
+
+int openWith(AVFormatContext** ctx, const char* formatName, const QByteArray& url, AVDictionary** options)
+{
+    registerDevices();
+    *ctx = nullptr;
+    const AVInputFormat* format = av_find_input_format(formatName);
+    if (!format) {
+        av_dict_free(options);
+        return AVERROR_DEMUXER_NOT_FOUND;
+    }
+    AVFormatContext* opened = avformat_alloc_context();
+    if (!opened) {
+        av_dict_free(options);
+        return AVERROR(ENOMEM);
+    }
+    const int ret = avformat_open_input(&opened, url.constData(), format, options);
+    av_dict_free(options);
+    if (ret < 0)
+        return ret;   // avformat_open_input freed the context
+    *ctx = opened;
+    return 0;
+}
+
+QString displayName(const QString& display)
+{
+    if (!display.isEmpty())
+        return display;
+    return qEnvironmentVariable("DISPLAY");
+}
+
+class X11ScreenInput final : public ScreenInput {
+public:
+    explicit X11ScreenInput(QString display) : m_display(std::move(display)) {}
+
+    int open(AVFormatContext** ctx, int framerate, bool drawMouse) override
+    {
+        const QString display = displayName(m_display);
+        if (display.isEmpty()) {
+            *ctx = nullptr;
+            return AVERROR(ENODEV);
+        }
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "framerate", QByteArray::number(framerate).constData(), 0);
+        av_dict_set(&options, "draw_mouse", drawMouse ? "1" : "0", 0);
+        return openWith(ctx, "x11grab", display.toLocal8Bit(), &options);
+    }
+
+    QString deviceName() const override { return QStringLiteral("x11grab ") + displayName(m_display); }
+
+private:
+    QString m_display;
+};
+
+class LavfiScreenInput final : public ScreenInput {
+public:
+    explicit LavfiScreenInput(QString graph) : m_graph(std::move(graph)) {}
+
+    int open(AVFormatContext** ctx, int framerate, bool) override
+    {
+        QString graph = m_graph;
+        graph.replace(QStringLiteral("{fps}"), QString::number(framerate));
+        graph += QStringLiteral(",realtime");
+        AVDictionary* options = nullptr;
+        return openWith(ctx, "lavfi", graph.toUtf8(), &options);
+    }
+
+    QString deviceName() const override { return QStringLiteral("lavfi ") + m_graph; }
+
+private:
+    QString m_graph;
+};
+
+} // namespace
+
+std::unique_ptr<ScreenInput> createX11ScreenInput(const QString& display)
+{
+    return std::make_unique<X11ScreenInput>(display);
+}
+
+std::unique_ptr<ScreenInput> createLavfiScreenInput(const QString& graph)
+{
+    return std::make_unique<LavfiScreenInput>(graph);
+}
+
+std::unique_ptr<ScreenInput> createScreenInput()
+{
+    ScreenInputFactory factory;
+    {
+        QMutexLocker lock(&g_factoryMutex);
+        factory = g_factory;
+    }
+    if (factory) {
+        if (auto input = factory())
+            return input;
+    }
+    return createX11ScreenInput();
+}
+
+void setScreenInputFactory(ScreenInputFactory factory)
+{
+    QMutexLocker lock(&g_factoryMutex);
+    g_factory = std::move(factory);
+}
+
+QSize xScreenSize(const QString& display)
+{
+    AVFormatContext* ctx = nullptr;
+    X11ScreenInput input(display);
+    if (input.open(&ctx, 1, false) < 0 || !ctx)
+        return QSize();
+    QSize size;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVCodecParameters* par = ctx->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+            size = QSize(par->width, par->height);
+            break;
+        }
+    }
+    avformat_close_input(&ctx);
+    return size;
+}
+
+} // namespace pax_platform
