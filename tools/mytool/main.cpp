@@ -7,7 +7,7 @@
 // Listing: one "[index] name" entry per line, video devices first, then the heading
 // "AVFoundation audio devices:" and the microphones. Modes: "WxH@[min max]fps" per size.
 
-#include "audiosources.h"
+#include "audioinput.h"
 #include "videodeviceenum.h"
 
 #include <QCoreApplication>
@@ -32,7 +32,7 @@ int listDevices()
     for (int i = 0; i < video.size(); ++i)
         say(QStringLiteral("[%1] %2").arg(i).arg(video.at(i).description));
     say(QStringLiteral("AVFoundation audio devices:"));
-    const QList<pax_platform::AudioSource> audio = pax_platform::availableAudioSources();
+    const QList<pax_platform::AudioSourceInfo> audio = pax_platform::listAudioSources();
     for (int i = 0; i < audio.size(); ++i)
         say(QStringLiteral("[%1] %2").arg(i).arg(audio.at(i).name));
     return 0;
