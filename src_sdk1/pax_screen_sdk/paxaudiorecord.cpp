@@ -1,0 +1,430 @@
+#include "paxaudiorecord.h"
+
+#include "audioinput.h"
+#include "paxavptr.h"
+#include "paxrecordscreen.h"
+#include "paxscreenlog.h"
+
+#include <QMutexLocker>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace {
+
+// The volume graph abuffer -> volume -> abuffersink for frames of one shape.
+struct VolumeGraph {
+    paxav::FilterGraph graph;
+    AVFilterContext* source = nullptr;
+    AVFilterContext* sink = nullptr;
+    AVChannelLayout layout{};
+    int rate = 0;
+    int format = -1;
+
+    ~VolumeGraph() { av_channel_layout_uninit(&layout); }
+
+    bool matches(const AVFrame* frame) const
+    {
+        return graph && frame->sample_rate == rate && frame->format == format
+               && av_channel_layout_compare(&frame->ch_layout, &layout) == 0;
+    }
+};
+
+int initVolumeFilter(VolumeGraph& vg, const AVFrame* frame, double gain)
+{
+    vg.graph.reset();
+    vg.source = vg.sink = nullptr;
+    av_channel_layout_uninit(&vg.layout);
+    paxav::FilterGraph graph(avfilter_graph_alloc());
+    if (!graph)
+        return -1;
+    char layout[64] = {0};
+    AVChannelLayout frameLayout{};
+    if (frame->ch_layout.nb_channels > 0 && frame->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_copy(&frameLayout, &frame->ch_layout);
+    else
+        av_channel_layout_default(&frameLayout, qMax(1, frame->ch_layout.nb_channels));
+    av_channel_layout_describe(&frameLayout, layout, sizeof layout);
+    av_channel_layout_uninit(&frameLayout);
+    const char* formatName = av_get_sample_fmt_name(AVSampleFormat(frame->format));
+    if (!formatName || frame->sample_rate <= 0)
+        return -1;
+    const QByteArray args = QStringLiteral("channel_layout=%1:sample_fmt=%2:time_base=1/%3:sample_rate=%3")
+                                .arg(QString::fromLatin1(layout), QString::fromLatin1(formatName))
+                                .arg(frame->sample_rate)
+                                .toLatin1();
+    AVFilterContext* source = nullptr;
+    AVFilterContext* volume = nullptr;
+    AVFilterContext* sink = nullptr;
+    if (avfilter_graph_create_filter(&source, avfilter_get_by_name("abuffer"), "src", args.constData(), nullptr,
+                                     graph.get()) < 0)
+        return -1;
+    const QByteArray volumeArgs = QByteArray("volume=") + QByteArray::number(gain, 'f', 2);
+    if (avfilter_graph_create_filter(&volume, avfilter_get_by_name("volume"), "volume", volumeArgs.constData(),
+                                     nullptr, graph.get()) < 0)
+        return -1;
+    if (avfilter_graph_create_filter(&sink, avfilter_get_by_name("abuffersink"), "sink", nullptr, nullptr,
+                                     graph.get()) < 0)
+        return -1;
+    if (avfilter_link(source, 0, volume, 0) < 0 || avfilter_link(volume, 0, sink, 0) < 0)
+        return -1;
+    if (avfilter_graph_config(graph.get(), nullptr) < 0)
+        return -1;
+    vg.graph = std::move(graph);
+    vg.source = source;
+    vg.sink = sink;
+    av_channel_layout_copy(&vg.layout, &frame->ch_layout);
+    vg.rate = frame->sample_rate;
+    vg.format = frame->format;
+    return 0;
+}
+
+// The resampler for frames of one shape into the encoder's format.
+struct Converter {
+    paxav::Resampler swr;
+    AVChannelLayout layout{};
+    int rate = 0;
+    int format = -1;
+
+    ~Converter() { av_channel_layout_uninit(&layout); }
+
+    bool matches(const AVFrame* frame) const
+    {
+        return swr && frame->sample_rate == rate && frame->format == format
+               && av_channel_layout_compare(&frame->ch_layout, &layout) == 0;
+    }
+};
+
+} // namespace
+
+PaxAudioRecord::PaxAudioRecord(PaxRecordScreen* partner, QObject* parent) : QThread(parent), m_partner(partner)
+{
+}
+
+PaxAudioRecord::~PaxAudioRecord()
+{
+    myStopWait();
+    _releaseReady();
+}
+
+QString PaxAudioRecord::gainText(int volume)
+{
+    return QString::number(volume / 100.0, 'f', 2);
+}
+
+void PaxAudioRecord::myStart(int index)
+{
+    QMutexLocker control(&m_controlMutex);
+    m_status = 0;
+    wait();
+    m_deviceIndex = index;
+    m_status = 1;
+    start();
+}
+
+void PaxAudioRecord::myStart(QString name)
+{
+    QMutexLocker control(&m_controlMutex);
+    m_status = 0;
+    wait();
+    m_deviceName = name;
+    m_status = 1;
+    start();
+}
+
+void PaxAudioRecord::myStopWait()
+{
+    QMutexLocker control(&m_controlMutex);
+    m_status = 0;
+    wait();
+}
+
+void PaxAudioRecord::setMicVolumn(int volume)
+{
+    QMutexLocker lock(&m_dataMutex);
+    m_volume = volume;
+}
+
+void PaxAudioRecord::run()
+{
+    if (m_status.load() != 1)
+        return;
+    if (_doReady() < 0) {
+        if (m_partner)
+            m_partner->audioFinish();
+        return;
+    }
+    _playDirect();
+    _releaseReady();
+}
+
+void PaxAudioRecord::_releaseReady()
+{
+    if (m_input)
+        avformat_close_input(&m_input);
+}
+
+int PaxAudioRecord::_doReady()
+{
+    std::unique_ptr<pax_platform::AudioInput> input = pax_platform::audioInputAt(m_deviceIndex);
+    const QByteArray deviceName = input ? input->deviceName().toLocal8Bit()
+                                        : QByteArray("index ") + QByteArray::number(m_deviceIndex);
+    PAXSCREEN_DEBUG("open microphone, deviceName[%s]", deviceName.constData());
+    AVFormatContext* ctx = nullptr;
+    int ret = AVERROR(ENODEV);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        ret = input ? input->open(&ctx, 1) : AVERROR(ENODEV);
+        if (ret >= 0)
+            break;
+        PAXSCREEN_ERROR("avformat_open_input failed, retval[%d] deviceName[%s]", ret, deviceName.constData());
+        // A stop ends the retries early.
+        if (m_status.load() != 1)
+            return -1;
+        QThread::msleep(100);
+    }
+    if (ret < 0 || !ctx)
+        return -1;
+    PAXSCREEN_DEBUG("avformat_open_input retval[%d] deviceName[%s]", ret, deviceName.constData());
+    if (avformat_find_stream_info(ctx, nullptr) < 0) {
+        PAXSCREEN_DEBUG("couldn't find stream information");
+        avformat_close_input(&ctx);
+        return -1;
+    }
+    m_input = ctx;
+    return 0;
+}
+
+void PaxAudioRecord::_playDirect()
+{
+    char err[1024];
+    paxav::CodecContext decoder;
+    paxav::Frame decoded;
+    paxav::Frame filtered;
+    paxav::Packet packet;
+    paxav::Packet output;
+    paxav::AudioFifo fifo;
+    VolumeGraph volumeGraph;
+    Converter converter;
+    uint8_t** converted = nullptr;
+    int convertedCapacity = 0;
+    int audioIndex = -1;
+    int volume = 100;
+    _AudioBindInfoS bind;
+    AVCodecContext* encoder = nullptr;
+    AVFrame* encodeFrame = nullptr;
+    int frameSize = 1024;
+    bool volumeBroken = false;
+
+    auto encodeAndWrite = [&](AVFrame* frame) {
+        int ret = avcodec_send_frame(encoder, frame);
+        if (ret < 0) {
+            PAXSCREEN_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
+            return;
+        }
+        while (avcodec_receive_packet(encoder, output.get()) >= 0) {
+            output->stream_index = bind.audioStream->index;
+            m_partner->writeAudioPacket(output.get());
+            av_packet_unref(output.get());
+        }
+    };
+
+    // Converts one frame (the layout it really has) into the FIFO, then encodes every full frame.
+    auto feed = [&](AVFrame* frame) -> bool {
+        if (!converter.matches(frame)) {
+            converter.swr.reset();
+            av_channel_layout_uninit(&converter.layout);
+            SwrContext* swr = nullptr;
+            AVChannelLayout inLayout{};
+            if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0)
+                av_channel_layout_default(&inLayout, qMax(1, frame->ch_layout.nb_channels));
+            else
+                av_channel_layout_copy(&inLayout, &frame->ch_layout);
+            const int ret = swr_alloc_set_opts2(&swr, &encoder->ch_layout, encoder->sample_fmt, encoder->sample_rate,
+                                                &inLayout, AVSampleFormat(frame->format), frame->sample_rate, 0,
+                                                nullptr);
+            av_channel_layout_uninit(&inLayout);
+            if (ret < 0 || !swr) {
+                PAXSCREEN_ERROR("swr_alloc failed");
+                swr_free(&swr);
+                return false;
+            }
+            converter.swr.reset(swr);
+            if (swr_init(swr) < 0) {
+                PAXSCREEN_ERROR("swr_init failed");
+                converter.swr.reset();
+                return false;
+            }
+            av_channel_layout_copy(&converter.layout, &frame->ch_layout);
+            converter.rate = frame->sample_rate;
+            converter.format = frame->format;
+            PAXSCREEN_DEBUG("audio input frame, channels[%d] sample_rate[%d] sample_fmt[%d]",
+                            frame->ch_layout.nb_channels, frame->sample_rate, frame->format);
+        }
+        const int outSamples = int(swr_get_out_samples(converter.swr.get(), frame->nb_samples));
+        if (outSamples > convertedCapacity) {
+            if (converted) {
+                av_freep(&converted[0]);
+                av_freep(&converted);
+            }
+            convertedCapacity = 0;
+            if (av_samples_alloc_array_and_samples(&converted, nullptr, encoder->ch_layout.nb_channels, outSamples,
+                                                   encoder->sample_fmt, 0) < 0)
+                return false;
+            convertedCapacity = outSamples;
+        }
+        const int got = swr_convert(converter.swr.get(), converted, convertedCapacity,
+                                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+        if (got < 0)
+            return false;
+        if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(converted), got) < got)
+            return false;
+        while (av_audio_fifo_size(fifo.get()) >= frameSize) {
+            if (av_frame_make_writable(encodeFrame) < 0)
+                return false;
+            encodeFrame->nb_samples = frameSize;
+            av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(encodeFrame->data), frameSize);
+            encodeAndWrite(encodeFrame);
+        }
+        return true;
+    };
+
+    if (!m_partner) {
+        PAXSCREEN_ERROR("not set video");
+        return;
+    }
+    {
+        QMutexLocker lock(&m_dataMutex);
+        volume = m_volume;
+    }
+    PAXSCREEN_DEBUG("microphone volumn[%d]", volume);
+    const double gain = volume / 100.0;
+
+    for (unsigned i = 0; i < m_input->nb_streams; ++i) {
+        if (m_input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            audioIndex = int(i);
+            break;
+        }
+    }
+    if (audioIndex < 0) {
+        PAXSCREEN_ERROR("couldn't find a audio stream");
+        m_partner->audioFinish();
+        return;
+    }
+    const AVCodecParameters* par = m_input->streams[audioIndex]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    if (!codec) {
+        PAXSCREEN_ERROR("avcodec_find_decoder failed, codec_id[%d]", int(par->codec_id));
+        m_partner->audioFinish();
+        return;
+    }
+    decoder.reset(avcodec_alloc_context3(codec));
+    int ret = decoder ? avcodec_parameters_to_context(decoder.get(), par) : AVERROR(ENOMEM);
+    if (ret < 0) {
+        PAXSCREEN_ERROR("avcodec_parameters_to_context failed, retval[%d] errorStr[%s]", ret,
+                        paxav::errorText(ret, err));
+        m_partner->audioFinish();
+        return;
+    }
+    if (avcodec_open2(decoder.get(), codec, nullptr) < 0) {
+        PAXSCREEN_ERROR("avcodec_open2 failed");
+        m_partner->audioFinish();
+        return;
+    }
+    decoded.reset(av_frame_alloc());
+    filtered.reset(av_frame_alloc());
+    packet.reset(av_packet_alloc());
+    output.reset(av_packet_alloc());
+    if (!decoded || !filtered || !packet || !output) {
+        m_partner->audioFinish();
+        return;
+    }
+
+    m_partner->waitForVideoReady();
+    bind = m_partner->getAudioBindInfo();
+    if (!bind.audioFrame || !bind.audioEncoder || !bind.audioStream) {
+        PAXSCREEN_ERROR("video init failed");
+        m_partner->audioFinish();
+        return;
+    }
+    encoder = bind.audioEncoder;
+    encodeFrame = bind.audioFrame;
+    frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
+    PAXSCREEN_DEBUG("audio input stream, channels[%d] sample_rate[%d] sample_fmt[%d]", decoder->ch_layout.nb_channels,
+                    decoder->sample_rate, int(decoder->sample_fmt));
+    PAXSCREEN_DEBUG("audio output frame, channels[%d] sample_rate[%d] sample_fmt[%d]", encoder->ch_layout.nb_channels,
+                    encoder->sample_rate, int(encoder->sample_fmt));
+    fifo.reset(av_audio_fifo_alloc(encoder->sample_fmt, encoder->ch_layout.nb_channels, 4 * frameSize));
+    if (!fifo) {
+        m_partner->audioFinish();
+        return;
+    }
+
+    while (m_status.load() == 1) {
+        if (m_partner->isVideoFinish())
+            break;
+        ret = av_read_frame(m_input, packet.get());
+        if (ret == AVERROR(EAGAIN)) {
+            QThread::msleep(5);
+            continue;
+        }
+        if (ret < 0) {
+            PAXSCREEN_ERROR("av_read_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
+            break;
+        }
+        if (packet->stream_index != audioIndex) {
+            PAXSCREEN_ERROR("stream_index[%d] is not audioindex[%d]", packet->stream_index, audioIndex);
+            av_packet_unref(packet.get());
+            continue;
+        }
+        ret = avcodec_send_packet(decoder.get(), packet.get());
+        av_packet_unref(packet.get());
+        if (ret < 0) {
+            PAXSCREEN_ERROR("avcodec_send_packet failed");
+            continue;
+        }
+        while (avcodec_receive_frame(decoder.get(), decoded.get()) >= 0) {
+            // The volume graph follows the layout of the decoded frames.
+            AVFrame* toConvert = decoded.get();
+            bool gotFiltered = false;
+            if (!volumeBroken && !volumeGraph.matches(decoded.get())) {
+                if (initVolumeFilter(volumeGraph, decoded.get(), gain) < 0) {
+                    PAXSCREEN_ERROR("_initVolumnFilter failed");
+                    volumeBroken = true;
+                }
+            }
+            if (!volumeBroken) {
+                if (av_buffersrc_add_frame_flags(volumeGraph.source, decoded.get(), AV_BUFFERSRC_FLAG_KEEP_REF) >= 0) {
+                    if (av_buffersink_get_frame(volumeGraph.sink, filtered.get()) >= 0) {
+                        toConvert = filtered.get();
+                        gotFiltered = true;
+                    }
+                } else {
+                    PAXSCREEN_ERROR("_audioVolumeFilterHandle failed");
+                }
+            }
+            if (!feed(toConvert)) {
+                PAXSCREEN_ERROR("audio conversion failed");
+            }
+            // Frames the graph still holds come out with the next calls.
+            if (gotFiltered) {
+                av_frame_unref(filtered.get());
+                while (av_buffersink_get_frame(volumeGraph.sink, filtered.get()) >= 0) {
+                    feed(filtered.get());
+                    av_frame_unref(filtered.get());
+                }
+            }
+            av_frame_unref(decoded.get());
+        }
+    }
+
+    m_partner->audioFinish();
+    if (converted) {
+        av_freep(&converted[0]);
+        av_freep(&converted);
+    }
+}

@@ -1,0 +1,128 @@
+#pragma once
+// The screen recorder thread: screen -> crop -> H.264 -> MP4 file or FLV stream, with the
+// AAC packets of the microphone recorder interleaved into the same output.
+
+#include "paxscreentypes.h"
+
+#include <QMutex>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct AVStream;
+
+// Hand-over between the screen recorder and the microphone recorder.
+struct _AudioBindInfoS {
+    AVFormatContext* outputContext = nullptr;
+    AVCodecContext* audioEncoder = nullptr;
+    AVStream* audioStream = nullptr;
+    AVFrame* audioFrame = nullptr;   // one encoder frame: the microphone side fills and encodes it
+    bool videoReady = false;
+    bool audioFinished = false;
+    bool videoFinished = false;
+    int64_t audioPacketCounter = 0;
+};
+
+class PaxRecordScreen : public QThread {
+    Q_OBJECT
+public:
+    explicit PaxRecordScreen(QObject* parent = nullptr);
+    ~PaxRecordScreen() override;
+
+    // Control (any thread; serialised by the control lock).
+    void myStartRecord(QString fileName, bool withAudio);
+    void myStartPushStream(QString url);
+    void myStopRecordWait();
+    void myStopPushStream();
+    void myPause();
+    void myResume();
+    void myQuitWait();
+    // 0 stop, 1 run, 2 pause: the recorder's own status, current at once.
+    int getStatus() const { return m_status.load(); }
+    // True while the recorder thread has not finished its run.
+    bool isBusy() const;
+
+    // Settings, taking effect at the next start.
+    void setBitrateValue(int value);
+    void setBitrateType(int type);
+    void setQuantizationParameter(int parameter);
+    void setProfile(int profile);
+    void setPresetMode(int mode);
+    void setFramerate(int framerate);
+    void setCaptureScreenIndexForMac(int index);
+    void setVideoSourceIsSingleThread(bool single);
+    QStringList getEncoderList();
+    bool setEncoder(QString name);
+    QString getEncoder();
+
+    // Area in logical screen pixels; the capture rectangle is derived from it per run.
+    bool setRect(QRect rect);
+    void removeRect();
+    QRect getRect();
+    void updateRect();
+
+    _PaxScreenRecordInfoS getRecordInfo();
+
+    // Audio hand-over, called from the microphone thread.
+    void waitForVideoReady();
+    _AudioBindInfoS getAudioBindInfo();
+    void writeAudioPacket(AVPacket* packet);
+    void audioFinish();
+    bool isVideoFinish();
+
+    // The encoder names tried, in order.
+    static QStringList encoderCandidates();
+    // Capture rectangle of a logical rectangle: scaled from the logical screen size to the
+    // capture size, kept inside the capture, width and height rounded down to even.
+    static QRect captureRect(const QRect& logical, const QSize& screen, const QSize& capture);
+    // The logical rectangle setRect keeps, or an invalid QRect when refused.
+    static QRect normalizedRect(const QRect& rect, const QSize& screen);
+
+signals:
+    void sigRecordInfo(PaxScreenRecordInfoS info);
+
+public slots:
+    void slotFinished();
+
+protected:
+    void run() override;
+
+private:
+    struct Run;
+    void _playDirect();
+    void _callbackRecordInfo(int state, int seconds);
+    int _writeVideoPacket(Run& run, AVPacket* packet);
+    int _ioctlVideoFrame(Run& run);
+    void _waitForAudioFinish();
+    static QSize _screenSize();
+    void _probeEncoders();
+
+    std::atomic<int> m_status{0};
+    QMutex m_dataMutex;
+    QMutex m_controlMutex;
+    _PaxScreenRecordInfoS m_recordInfo;
+    QRect m_rect;
+    QSize m_screenSize;
+    QMutex m_bindMutex;
+    _AudioBindInfoS* m_bind = nullptr;
+    std::atomic<int64_t> m_videoOrigin{0};
+    bool m_audioOn = false;
+    QStringList m_encoderList;
+    QString m_encoder;
+    int m_bitrateValue = 3;
+    int m_bitrateType = 4;
+    int m_quantizationParameter = 1;
+    int m_profile = 2;
+    int m_presetMode = 8;
+    bool m_singleThread = false;
+    int m_captureScreenIndex = 1;
+    int m_framerate = 60;
+};
