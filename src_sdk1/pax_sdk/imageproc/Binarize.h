@@ -1,0 +1,22 @@
+#pragma once
+
+#include "BinaryImage.h"
+
+#include <QImage>
+#include <QSize>
+
+namespace imageproc {
+
+// Wolf's local threshold over a sliding window (k = 0.3). Pixels darker than lowerBound are always
+// black, pixels lighter than upperBound always white. A null image gives a null result.
+BinaryImage binarizeWolf(const QImage& src, QSize windowSize = QSize(200, 200), unsigned char lowerBound = 1,
+                         unsigned char upperBound = 254);
+
+// Sauvola's local threshold (k = 0.34, R = 128).
+BinaryImage binarizeSauvola(const QImage& src, QSize windowSize = QSize(200, 200));
+
+// Global thresholds.
+BinaryImage binarizeOtsu(const QImage& src);
+BinaryImage binarizeMokji(const QImage& src, unsigned int maxEdgeWidth = 3, unsigned int minEdgeMagnitude = 20);
+
+} // namespace imageproc

@@ -1,0 +1,273 @@
+#include "paxopencv.h"
+
+#include "paxopencvutil.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+enum { StatusRun = 0, StatusStop = 1 };
+
+const int kIdleSleepMsecs = 100;
+
+PaxMotionDetector::Clock monotonicClock()
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [timer]() { return timer->elapsed(); };
+}
+
+// Keeps a copy of the frame when the task's thread runs and its lock is free at once; else drops it.
+void offerImage(QThread* task, QMutex& mutex, QImage*& pending, const QImage& image)
+{
+    if (!task->isRunning() || !mutex.tryLock(0)) {
+        return;
+    }
+    delete pending;
+    pending = new QImage(image);
+    mutex.unlock();
+}
+
+} // namespace
+
+// ---- outline task ----
+
+PaxLunkuoTask::PaxLunkuoTask(QObject* parent) : QThread(parent) {}
+
+PaxLunkuoTask::~PaxLunkuoTask()
+{
+    stopIdentifyLunkuo();
+    delete m_pendingImage;
+}
+
+void PaxLunkuoTask::setImage(const QImage& image) { offerImage(this, m_mutex, m_pendingImage, image); }
+
+void PaxLunkuoTask::startIdentifyLunkuo()
+{
+    if (isRunning()) {
+        return;
+    }
+    m_status = StatusRun;
+    start(QThread::InheritPriority);
+}
+
+void PaxLunkuoTask::stopIdentifyLunkuo()
+{
+    if (!isRunning()) {
+        return;
+    }
+    m_status = StatusStop;
+    wait();
+}
+
+void PaxLunkuoTask::_identifyLunkuo()
+{
+    if (!m_pendingImage) {
+        return;
+    }
+    _Lunkuo lunkuo;
+    lunkuo.found = FindLunKuo(m_pendingImage, lunkuo.corners, lunkuo.angle);
+    emit sigLunkuo(lunkuo);
+}
+
+void PaxLunkuoTask::_step()
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_pendingImage) {
+        _identifyLunkuo();
+        delete m_pendingImage;
+        m_pendingImage = nullptr;
+    }
+}
+
+void PaxLunkuoTask::run()
+{
+    if (m_status == StatusRun) {
+        _step();
+    }
+    for (;;) {
+        if (m_status == StatusStop) {
+            return;
+        }
+        QThread::msleep(kIdleSleepMsecs);
+        if (m_status == StatusRun) {
+            _step();
+        }
+    }
+}
+
+// ---- motion detector ----
+
+PaxMotionDetector::PaxMotionDetector(Clock clock, OutlineFinder finder)
+    : m_clock(clock ? std::move(clock) : monotonicClock()),
+      m_finder(finder ? std::move(finder)
+                      : OutlineFinder([](const QImage& image, QPoint(&corners)[4], float& angle) {
+                            return FindLunKuo(&image, corners, angle);
+                        }))
+{
+}
+
+bool PaxMotionDetector::step(const QImage& frame)
+{
+    if (frame.isNull()) {
+        return false;
+    }
+    bool grab = false;
+    if (m_frameCount == 0) {
+        // The first frame of a run only makes the buffers; the previous frame starts black.
+        m_current = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
+        m_previous = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
+        m_difference = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
+        m_mask = cv::Mat::zeros(kSize_H, kSize_W, CV_8UC1);
+        ++m_frameCount;
+        return false;
+    }
+    try {
+        const QImage reduced = frame.scaled(kSize_W, kSize_H, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        m_mask = ImageToIplImage(reduced, 0);
+        m_mask.convertTo(m_current, CV_32F, 1.0, 0.0);
+        cv::absdiff(m_current, m_previous, m_difference);
+        cv::threshold(m_difference, m_diffMask, 80.0, 255.0, cv::THRESH_BINARY);
+        m_diffMask.convertTo(m_mask, CV_8U);
+        cv::erode(m_mask, m_mask, cv::Mat());
+        cv::dilate(m_mask, m_mask, cv::Mat());
+        m_current.copyTo(m_previous);
+        const int changed = cv::countNonZero(m_mask);
+
+        if (changed > 0) {
+            if (m_firstMotion) {
+                m_firstMotion = false;
+            } else {
+                m_motionState = 0;
+            }
+        } else {
+            if (m_motionState == 0) {
+                m_stillSince = m_clock();
+            }
+            if (m_motionState >= 0) {
+                ++m_motionState;
+            }
+        }
+
+        if (m_motionState > 0 && m_clock() - m_stillSince >= kStillMsecs) {
+            QPoint corners[4] = {QPoint(0, 0), QPoint(0, 0), QPoint(0, 0), QPoint(0, 0)};
+            float angle = 0.0f;
+            if (m_finder(frame, corners, angle)) {
+                const QRect rect = transferPointsToRect(corners);
+                const qint64 area = qint64(rect.width()) * rect.height();
+                const qint64 frameArea = qint64(frame.width()) * frame.height();
+                if (area > frameArea / 20 && area < frameArea) {
+                    qCritical() << "curr_area:" << area << "," << frameArea;
+                    grab = true;
+                }
+            }
+            m_motionState = -1;
+        }
+    } catch (const cv::Exception& e) {
+        qCritical() << "motion step failed:" << e.what();
+    }
+    ++m_frameCount;
+    return grab;
+}
+
+// ---- motion task ----
+
+PaxMotionTask::PaxMotionTask(QObject* parent) : QThread(parent) {}
+
+PaxMotionTask::~PaxMotionTask()
+{
+    stopIdentifyMotion();
+    delete m_pendingImage;
+}
+
+void PaxMotionTask::setImage(const QImage& image) { offerImage(this, m_mutex, m_pendingImage, image); }
+
+void PaxMotionTask::startIdentifyMotion()
+{
+    if (isRunning()) {
+        return;
+    }
+    m_status = StatusRun;
+    start(QThread::InheritPriority);
+}
+
+void PaxMotionTask::stopIdentifyMotion()
+{
+    if (!isRunning()) {
+        return;
+    }
+    m_status = StatusStop;
+    wait();
+}
+
+void PaxMotionTask::setClock(PaxMotionDetector::Clock clock) { m_clock = std::move(clock); }
+
+void PaxMotionTask::run()
+{
+    PaxMotionDetector detector(m_clock);
+    auto step = [&]() {
+        QMutexLocker locker(&m_mutex);
+        if (!m_pendingImage) {
+            return;
+        }
+        const bool grab = detector.step(*m_pendingImage);
+        delete m_pendingImage;
+        m_pendingImage = nullptr;
+        if (grab) {
+            emit sigGrabDoc();
+        }
+    };
+    if (m_status == StatusRun) {
+        step();
+    }
+    for (;;) {
+        if (m_status == StatusStop) {
+            return;
+        }
+        QThread::msleep(kIdleSleepMsecs);
+        if (m_status == StatusRun) {
+            step();
+        }
+    }
+}
+
+// ---- owner ----
+
+PaxOpenCv::PaxOpenCv(QObject* parent)
+    : QObject(parent), m_lunkuoTask(new PaxLunkuoTask()), m_motionTask(new PaxMotionTask())
+{
+    qRegisterMetaType<LunkuoS>("LunkuoS");
+    connect(m_lunkuoTask, &PaxLunkuoTask::sigLunkuo, this, &PaxOpenCv::sigLunkuo, Qt::DirectConnection);
+    connect(m_motionTask, &PaxMotionTask::sigGrabDoc, this, &PaxOpenCv::sigGrabDoc, Qt::DirectConnection);
+}
+
+PaxOpenCv::~PaxOpenCv()
+{
+    m_lunkuoTask->stopIdentifyLunkuo();
+    delete m_lunkuoTask;
+    m_motionTask->stopIdentifyMotion();
+    delete m_motionTask;
+}
+
+void PaxOpenCv::startIdentifyLunkuo() { m_lunkuoTask->startIdentifyLunkuo(); }
+
+void PaxOpenCv::stopIdentifyLunkuo() { m_lunkuoTask->stopIdentifyLunkuo(); }
+
+void PaxOpenCv::startIdentifyMotion() { m_motionTask->startIdentifyMotion(); }
+
+void PaxOpenCv::stopIdentifyMotion() { m_motionTask->stopIdentifyMotion(); }
+
+void PaxOpenCv::setImage(const QImage& image)
+{
+    m_lunkuoTask->setImage(image);
+    m_motionTask->setImage(image);
+}
+
+bool PaxOpenCv::getLunkuo(const QImage& image, _Lunkuo& lunkuo)
+{
+    lunkuo.found = FindLunKuo(&image, lunkuo.corners, lunkuo.angle);
+    return lunkuo.found;
+}

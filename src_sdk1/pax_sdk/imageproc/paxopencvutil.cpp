@@ -1,0 +1,336 @@
+#include "paxopencvutil.h"
+
+#include "paxintool.h"
+
+#include <QPainter>
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <vector>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+namespace {
+
+inline int grayOf(QRgb c) { return (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) >> 5; }
+
+// The image in a 32-bit layout whose words are what QImage::pixel() returns (alpha aside).
+QImage asPixelWords(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return image;
+    default:
+        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+}
+
+// Stretched channel c' = clamp((c - 102) * 8 + 127, 0, 255), weighted for the grey sum.
+struct StretchTables
+{
+    uint16_t r[256];
+    uint16_t g[256];
+    uint16_t b[256];
+    StretchTables()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const int s = std::min(255, std::max(0, (c - 102) * 8 + 127));
+            r[c] = uint16_t(11 * s);
+            g[c] = uint16_t(16 * s);
+            b[c] = uint16_t(5 * s);
+        }
+    }
+};
+
+// OpenCV 4.5.1 and later give a minimum-area rectangle's angle in (0, 90]; the rectification of the
+// frame processing works with the range [-90, 0). Both describe the same rectangle modulo 90 degrees.
+float toLegacyBoxAngle(float angle)
+{
+    float a = angle - 90.0f;
+    while (a >= 0.0f) {
+        a -= 90.0f;
+    }
+    while (a < -90.0f) {
+        a += 90.0f;
+    }
+    return a;
+}
+
+} // namespace
+
+bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
+{
+    if (!frame || frame->isNull()) {
+        return false;
+    }
+    try {
+        const int W = frame->width();
+        const int H = frame->height();
+        const QSize target = W > H ? QSize(1024, 768) : QSize(768, 1024);
+        const QImage small = asPixelWords(frame->scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation));
+        const int w = small.width();
+        const int h = small.height();
+        if (w < 1 || h < 1) {
+            return false;
+        }
+
+        static const StretchTables tables;
+        cv::Mat gray(h, w, CV_8UC1);
+        for (int y = 0; y < h; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(small.constScanLine(y));
+            uchar* out = gray.ptr<uchar>(y);
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = line[x];
+                out[x] = uchar((tables.r[qRed(c)] + tables.g[qGreen(c)] + tables.b[qBlue(c)]) >> 5);
+            }
+        }
+
+        cv::Mat mask;
+        cv::threshold(gray, mask, 140.0, 200.0, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        cv::erode(mask, mask, cv::Mat());
+
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+        if (contours.empty()) {
+            return false;
+        }
+        double largest = 0.0;
+        int chosen = -1;
+        for (size_t i = 0; i < contours.size(); ++i) {
+            const double area = std::fabs(cv::contourArea(contours[i], false));
+            if (area > largest) {
+                largest = area;
+                chosen = int(i);
+            }
+        }
+        if (chosen < 0) {
+            return false;
+        }
+
+        const cv::RotatedRect box = cv::minAreaRect(contours[size_t(chosen)]);
+        cv::Point2f vertices[4];
+        box.points(vertices);
+
+        QPoint found[4];
+        for (int i = 0; i < 4; ++i) {
+            const int rx = int(std::nearbyint(vertices[i].x));
+            const int ry = int(std::nearbyint(vertices[i].y));
+            found[i] = QPoint(int(int64_t(rx) * W / w), int(int64_t(ry) * H / h));
+        }
+
+        // Top-left (smallest x * y) first, cyclic order kept.
+        QPoint topLeft = found[0];
+        int64_t best = int64_t(found[0].x()) * found[0].y();
+        for (int i = 1; i < 4; ++i) {
+            const int64_t product = int64_t(found[i].x()) * found[i].y();
+            if (product < best) {
+                best = product;
+                topLeft = found[i];
+            }
+        }
+        for (int shift = 1; shift < 4; ++shift) {
+            if (topLeft == found[shift]) {
+                std::rotate(found, found + shift, found + 4);
+                break;
+            }
+        }
+
+        for (int i = 0; i < 4; ++i) {
+            corners[i] = found[i];
+        }
+        angle = toLegacyBoxAngle(box.angle);
+        return true;
+    } catch (const cv::Exception& e) {
+        PAX_LOG_ERROR("outline search failed: %s", e.what());
+        return false;
+    }
+}
+
+cv::Mat ImageToIplImage(const QImage& image, int mode)
+{
+    if (image.isNull()) {
+        return cv::Mat();
+    }
+    const QImage words = asPixelWords(image);
+    const int w = words.width();
+    const int h = words.height();
+    if (mode == 1) {
+        cv::Mat out(h, w, CV_8UC3);
+        for (int y = 0; y < h; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(words.constScanLine(y));
+            uchar* o = out.ptr<uchar>(y);
+            for (int x = 0; x < w; ++x) {
+                o[3 * x] = uchar(qBlue(line[x]));
+                o[3 * x + 1] = uchar(qGreen(line[x]));
+                o[3 * x + 2] = uchar(qRed(line[x]));
+            }
+        }
+        return out;
+    }
+    cv::Mat out(h, w, CV_8UC1);
+    for (int y = 0; y < h; ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(words.constScanLine(y));
+        uchar* o = out.ptr<uchar>(y);
+        for (int x = 0; x < w; ++x) {
+            o[x] = uchar(grayOf(line[x]));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Smallest and largest x and y; -1 counts as unset.
+void cornerExtremes(const QPoint (&corners)[4], int& minX, int& minY, int& maxX, int& maxY)
+{
+    minX = minY = maxX = maxY = -1;
+    for (const QPoint& p : corners) {
+        if (minX == -1 || p.x() < minX) {
+            minX = p.x();
+        }
+        if (maxX == -1 || p.x() > maxX) {
+            maxX = p.x();
+        }
+        if (minY == -1 || p.y() < minY) {
+            minY = p.y();
+        }
+        if (maxY == -1 || p.y() > maxY) {
+            maxY = p.y();
+        }
+    }
+}
+
+} // namespace
+
+QRect transferPointsToRect(QPoint (&corners)[4])
+{
+    int minX, minY, maxX, maxY;
+    cornerExtremes(corners, minX, minY, maxX, maxY);
+    return QRect(QPoint(minX, minY), QPoint(maxX - 1, maxY - 1));
+}
+
+QRectF transferPointsToRectF(QPoint (&corners)[4])
+{
+    int minX, minY, maxX, maxY;
+    cornerExtremes(corners, minX, minY, maxX, maxY);
+    return QRectF(minX, minY, maxX - minX, maxY - minY);
+}
+
+void mergeImage(QImage* a, QImage* b)
+{
+    if (!a || !b) {
+        return;
+    }
+    QImage canvas(std::max(a->width(), b->width()), a->height() + b->height(), QImage::Format_RGB888);
+    if (canvas.isNull()) {
+        PAX_LOG_ERROR("cannot allocate the merged picture");
+        return;
+    }
+    canvas.fill(Qt::black);
+    {
+        QPainter painter(&canvas);
+        painter.drawImage(0, 0, *a);
+        painter.drawImage(0, a->height(), *b);
+    }
+    *b = canvas;
+}
+
+QImage myImageScaled(const QImage& source, int width, int height, bool keepAspect)
+{
+    if (!keepAspect) {
+        return source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+    QImage canvas(width, height, QImage::Format_RGB32);
+    if (canvas.isNull() || source.isNull()) {
+        return canvas;
+    }
+    canvas.fill(0);
+    QPainter painter(&canvas);
+    if (double(width) / double(height) > double(source.width()) / double(source.height())) {
+        const int scaledWidth = int(int64_t(height) * source.width() / source.height());
+        painter.drawImage((width - scaledWidth) / 2, 0,
+                          source.scaled(scaledWidth, height, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    } else {
+        const int scaledHeight = int(int64_t(width) * source.height() / source.width());
+        painter.drawImage(0, (height - scaledHeight) / 2,
+                          source.scaled(width, scaledHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    }
+    painter.end();
+    return canvas;
+}
+
+QImage blackOrWhiteImage(QImage& image)
+{
+    const QImage gray = image.format() == QImage::Format_Grayscale8 ? image
+                                                                     : image.convertToFormat(QImage::Format_Grayscale8);
+    const int w = gray.width();
+    const int h = gray.height();
+    QImage out(w, h, QImage::Format_Grayscale8);
+    if (gray.isNull() || out.isNull()) {
+        return out;
+    }
+    int64_t hist[256] = {};
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = gray.constScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            ++hist[line[x]];
+        }
+    }
+    const int64_t total = int64_t(w) * h;
+    double sum = 0.0;
+    for (int i = 0; i < 256; ++i) {
+        sum += double(i) * double(hist[i]);
+    }
+    double sumB = 0.0;
+    int64_t wB = 0;
+    double best = 0.0;
+    int threshold = 0;
+    for (int t = 0; t < 256; ++t) {
+        wB += hist[t];
+        if (wB == 0) {
+            continue;
+        }
+        const int64_t wF = total - wB;
+        if (wF == 0) {
+            break;
+        }
+        sumB += double(t) * double(hist[t]);
+        const double mB = sumB / double(wB);
+        const double mF = (sum - sumB) / double(wF);
+        const double between = double(wB) * double(wF) * (mB - mF) * (mB - mF);
+        if (between > best) {
+            best = between;
+            threshold = t;
+        }
+    }
+    // Otsu's level is the last level of the dark class: only levels above it are white.
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = gray.constScanLine(y);
+        uchar* o = out.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            o[x] = line[x] > threshold ? 255 : 0;
+        }
+    }
+    return out;
+}
+
+void ffmpeg_init()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        PAX_LOG_DEBUG("init ffmpeg..............");
+        av_log_set_level(AV_LOG_QUIET);
+        avformat_network_init();
+        avdevice_register_all();
+        PAX_LOG_DEBUG("init ffmpeg..............end");
+    });
+}

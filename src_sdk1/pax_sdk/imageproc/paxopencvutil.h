@@ -1,0 +1,35 @@
+#pragma once
+// Document outline detection and the small image helpers shared by the frame processing and the tasks.
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QRectF>
+
+#include <opencv2/core.hpp>
+
+// Finds the smallest rotated rectangle around the largest bright region of the frame. On success the
+// corners are in frame pixels, the one with the smallest x * y first, then in the rectangle's cyclic
+// order; the angle is in [-90, 0) degrees (an axis-aligned rectangle gives -90). On failure the outputs
+// are left as they were.
+bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle);
+
+// A new 8-bit image of the QImage's size: mode 1 gives three channels (blue, green, red), every other
+// mode one grey channel ((11 R + 16 G + 5 B) >> 5).
+cv::Mat ImageToIplImage(const QImage& image, int mode);
+
+// Bounding rectangle of four corners: right and bottom are the largest x and y minus 1.
+QRect transferPointsToRect(QPoint (&corners)[4]);
+QRectF transferPointsToRectF(QPoint (&corners)[4]);
+
+// Replaces b by a new RGB888 picture that shows a above b.
+void mergeImage(QImage* a, QImage* b);
+
+// A new image of exactly width x height; with keepAspect the source is centred on black.
+QImage myImageScaled(const QImage& source, int width, int height, bool keepAspect);
+
+// Otsu binarisation of an 8-bit grey image into a Format_Grayscale8 image of 0 and 255.
+QImage blackOrWhiteImage(QImage& image);
+
+// Once per process: quiet FFmpeg log, network and device registration.
+void ffmpeg_init();
