@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QMutex>
 
+#include <QHash>
+
 #include <array>
 
 namespace pax_virtual {
@@ -28,6 +30,16 @@ constexpr std::array<ControlRange, ControlCount> kRanges{{
 QMutex g_mutex;
 std::array<std::array<int, ControlCount>, 2> g_values;
 bool g_valuesSet = false;
+
+// Guarded by g_mutex.
+bool g_devicesReplaced = false;
+QList<UvcDeviceSpec> g_devices;
+QHash<quint32, int> g_faults;   // (camera, control, request) -> error
+
+quint32 faultKey(int camera, Control control, int request)
+{
+    return (quint32(camera) << 24) | (quint32(control) << 16) | quint32(request & 0xffff);
+}
 
 void ensureDefaults()
 {
@@ -106,6 +118,69 @@ void resetControls()
     QMutexLocker lock(&g_mutex);
     g_valuesSet = false;
     ensureDefaults();
+}
+
+QList<UvcDeviceSpec> uvcDevices()
+{
+    {
+        QMutexLocker lock(&g_mutex);
+        if (g_devicesReplaced)
+            return g_devices;
+    }
+    QList<UvcDeviceSpec> list;
+    const int count = cameraCount();
+    for (int i = 0; i < count; ++i) {
+        UvcDeviceSpec d;
+        d.vendorId = quint16(QByteArray(kVendorId).toUShort(nullptr, 16));
+        d.productId = quint16(QByteArray(i == 0 ? kMainProductId : kSecondProductId).toUShort(nullptr, 16));
+        d.product = i == 0 ? kMainName : kSecondName;
+        d.serialNumber = i == 0 ? "VDC0001" : "VDC0002";
+        d.manufacturer = "Orvane Virtual";
+        d.camera = i;
+        list.append(d);
+    }
+    return list;
+}
+
+bool uvcDevicesReplaced()
+{
+    QMutexLocker lock(&g_mutex);
+    return g_devicesReplaced;
+}
+
+void setUvcDevices(const QList<UvcDeviceSpec>& devices)
+{
+    QMutexLocker lock(&g_mutex);
+    g_devices = devices;
+    g_devicesReplaced = true;
+}
+
+void clearUvcDevices()
+{
+    QMutexLocker lock(&g_mutex);
+    g_devices.clear();
+    g_devicesReplaced = false;
+}
+
+void setControlFault(int camera, Control control, int request, int error)
+{
+    QMutexLocker lock(&g_mutex);
+    if (error == 0)
+        g_faults.remove(faultKey(camera, control, request));
+    else
+        g_faults.insert(faultKey(camera, control, request), error);
+}
+
+void clearControlFaults()
+{
+    QMutexLocker lock(&g_mutex);
+    g_faults.clear();
+}
+
+int controlFault(int camera, Control control, int request)
+{
+    QMutexLocker lock(&g_mutex);
+    return g_faults.value(faultKey(camera, control, request), 0);
 }
 
 } // namespace pax_virtual

@@ -3,8 +3,10 @@
 // process-wide state of its UVC controls. Every virtual backend (UVC, capture, microphone,
 // device listing) reads these; nothing outside src_common/platform/ includes this header.
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 
 namespace pax_virtual {
 
@@ -39,5 +41,35 @@ int controlValue(int camera, Control control);
 bool setControlValue(int camera, Control control, int value);
 // Back to the defaults (tests).
 void resetControls();
+
+// A UVC device the virtual backend enumerates.
+struct UvcDeviceSpec
+{
+    quint16 vendorId = 0;
+    quint16 productId = 0;
+    QByteArray product;        // a null text: the device reports none
+    QByteArray serialNumber;
+    QByteArray manufacturer;
+    int camera = 0;            // control state and picture: 0 main, 1 second
+    bool descriptorFails = false;
+    bool openFails = false;    // opening answers an access error, as without permission
+};
+// The devices ORVANE_VIRTUAL_CAMERA selects (main, then second), or the set given to
+// setUvcDevices().
+QList<UvcDeviceSpec> uvcDevices();
+// True while setUvcDevices() replaces the selected devices.
+bool uvcDevicesReplaced();
+// Replaces the enumerated devices for this process (tests); clearUvcDevices() undoes it.
+void setUvcDevices(const QList<UvcDeviceSpec>& devices);
+void clearUvcDevices();
+
+// UVC request codes a fault can be set on; RequestSet stands for a write.
+enum ControlRequest { RequestSet = 0, RequestCur = 0x81, RequestMin = 0x82, RequestMax = 0x83, RequestDef = 0x87 };
+// Makes one request of one control of camera 0 or 1 answer `error` (a negative libuvc code)
+// until clearControlFaults(); 0 removes the fault.
+void setControlFault(int camera, Control control, int request, int error);
+void clearControlFaults();
+// The fault set for the request, or 0.
+int controlFault(int camera, Control control, int request);
 
 } // namespace pax_virtual
