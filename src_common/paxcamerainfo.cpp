@@ -2,6 +2,7 @@
 
 #include "paxintool.h"
 #include "paxmacos.h"
+#include "paxuvccontrol.h"
 #include "videodeviceenum.h"
 
 #include <QCoreApplication>
@@ -231,8 +232,19 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
 {
     mainId.clear();
     secondId.clear();
-    PAX_LOG_ERROR("uvc control is not success init");
-    return -1;
+    if (isAvailableMacos13()) {
+        PAX_LOG_ERROR("MacUvcClient searchDevice failed");
+        return -1;
+    }
+    PaxUvcControl* uvc = PaxUvcControl::getInstance();
+    uvc->freshDevice(false);
+    if (!uvc->isSuccessInit()) {
+        PAX_LOG_ERROR("uvc control is not success init");
+        return -1;
+    }
+    mainId = uvc->getMainVid() + uvc->getMainPid();
+    secondId = uvc->getSecondVid() + uvc->getSecondPid();
+    return 0;
 }
 
 void PaxCameraInfo::_setServiceCameraName(int index, const QString& name)
