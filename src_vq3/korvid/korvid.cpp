@@ -1,0 +1,322 @@
+#include "korvid.h"
+
+#include "korvidlog.h"
+#include "paxdevicemonitor.h"
+#include "paxuvccontrol.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+Korvid* Korvid::ms_Korvid = nullptr;
+
+Korvid* Korvid::getInstance()
+{
+    if (!ms_Korvid)
+        ms_Korvid = new Korvid();
+    return ms_Korvid;
+}
+
+void Korvid::releaseInstance()
+{
+    delete ms_Korvid;
+    ms_Korvid = nullptr;
+}
+
+Korvid::Korvid()
+{
+    _createTcpServer();
+    m_reader.clear();
+    // USB changes reach the client as "[08]" for as long as the service runs.
+    _startMonitor();
+}
+
+Korvid::~Korvid()
+{
+    _stopMonitor();
+    if (m_client) {
+        m_client->disconnect(this);
+        m_client->abort();
+        delete m_client;
+        m_client = nullptr;
+    }
+    delete m_server;
+}
+
+QString Korvid::_getHostIp()
+{
+    return QStringLiteral("127.0.0.1");
+}
+
+void Korvid::_createTcpServer()
+{
+    m_server = new QTcpServer();
+    m_host = QString::fromLatin1(UvcLinkHost);
+    // Upward from 11080, never on the launcher's port; the system picks one when all are taken.
+    bool listening = false;
+    for (int port = UvcServicePort; port <= 65535 && !listening; ++port) {
+        if (port == FatherPort)
+            continue;
+        if (m_server->listen(QHostAddress(m_host), quint16(port))) {
+            m_port = port;
+            listening = true;
+        }
+    }
+    if (!listening && m_server->listen(QHostAddress(m_host), 0))
+        m_port = m_server->serverPort();
+    connect(m_server, &QTcpServer::newConnection, this, &Korvid::slotTcpNewConnection);
+}
+
+void Korvid::_startMonitor()
+{
+    PaxDeviceMonitor* monitor = PaxDeviceMonitor::getInstance();
+    connect(monitor, &PaxDeviceMonitor::sigOutdeviceInOut, this, &Korvid::slotCheckDevice,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Korvid::_stopMonitor()
+{
+    if (PaxDeviceMonitor* monitor = PaxDeviceMonitor::getInstanceNoCreate())
+        disconnect(monitor, &PaxDeviceMonitor::sigOutdeviceInOut, this, &Korvid::slotCheckDevice);
+    PaxDeviceMonitor::releaseInstance();
+}
+
+void Korvid::_releaseUvc()
+{
+    PaxUvcControl::getInstance();
+    PaxUvcControl::releaseInstance();
+}
+
+void Korvid::_detachClient()
+{
+    if (!m_client)
+        return;
+    m_client->disconnect(this);
+    m_reader.clear();
+}
+
+void Korvid::_finish(int code)
+{
+    m_finishing = true;
+    if (m_client) {
+        _detachClient();
+        m_client->close();
+        m_client->deleteLater();
+        m_client = nullptr;
+    }
+    m_server->close();
+    QCoreApplication::exit(code);
+}
+
+void Korvid::slotTcpNewConnection()
+{
+    QTcpSocket* next = m_server->nextPendingConnection();
+    if (!next)
+        return;
+    if (m_finishing) {
+        next->abort();
+        next->deleteLater();
+        return;
+    }
+    if (m_client) {
+        _detachClient();
+        m_client->close();
+        m_client->deleteLater();
+        m_client = nullptr;
+    }
+    m_client = next;
+    connect(m_client, &QTcpSocket::readyRead, this, &Korvid::slotFunctionReadyRead);
+    connect(m_client, &QTcpSocket::disconnected, this, &Korvid::slotFunctionDisconnected);
+    KORVID_LOG("vq3 connect");
+    // Bytes that came with the connection, before the slot was connected.
+    if (m_client->bytesAvailable() > 0)
+        slotFunctionReadyRead();
+}
+
+void Korvid::slotFunctionReadyRead()
+{
+    if (!m_client || m_finishing)
+        return;
+    QTcpSocket* client = m_client;
+    const QList<QByteArray> payloads = m_reader.feed(client->readAll());
+    for (const QByteArray& payload : payloads) {
+        // A command may end the service or a new client may have replaced this one.
+        if (m_finishing || m_client != client)
+            return;
+        if (UvcLinkFrame::isLogged(payload)) {
+            const QByteArray shown = UvcLinkFrame::logPart(payload);
+            if (payload.size() < UvcLinkFrame::LongPayload)
+                KORVID_LOG("vq3 to korvid command:%s, len:%d", shown.constData(), int(payload.size()));
+            else
+                KORVID_LOG("vq3 to korvid command head:%s, len:%d", shown.constData(), int(payload.size()));
+        }
+        _ioctlCommand(UvcLinkFrame::payloadText(payload));
+    }
+}
+
+void Korvid::slotFunctionDisconnected()
+{
+    if (m_client) {
+        _detachClient();
+        m_client->deleteLater();
+        m_client = nullptr;
+    }
+    PaxUvcControl* uvc = PaxUvcControl::getInstance();
+    if (uvc->isSuccessInit()) {
+        uvc->stopReceiveVideoFrame(0);
+        PaxUvcControl::releaseInstance();
+    }
+    _stopMonitor();
+    KORVID_LOG("vq3 exit");
+    _finish(10);
+}
+
+void Korvid::slotCheckDevice()
+{
+    QString text = UvcLinkText::notifyDeviceChange();
+    _tcpWrite(text);
+}
+
+void Korvid::_tcpWrite(QString& text)
+{
+    if (!m_client)
+        return;
+    const QByteArray frame = UvcLinkFrame::encode(text);
+    qDebug().noquote() << "Korvid::_tcpWrite command len:" << (frame.size() - UvcLinkFrame::HeaderSize);
+    qDebug().noquote() << "Korvid::_tcpWrite command content:" << text.left(200);
+    m_client->write(frame);
+    m_client->waitForBytesWritten(30000);
+}
+
+void Korvid::_ioctlCommand(QString text)
+{
+    const UvcLinkMessage msg(text);
+    if (msg.hasHead(UvcCmdSearchDevice))
+        _searchOrOpen(true);
+    else if (msg.hasHead(UvcCmdOpenDevice))
+        _searchOrOpen(false);
+    else if (msg.hasHead(UvcCmdCloseDevice))
+        _close();
+    else if (msg.hasHead(UvcCmdStartPlay))
+        _startPlay(msg);
+    else if (msg.hasHead(UvcCmdStopPlay))
+        _stopPlay(msg);
+    else if (msg.hasHead(UvcCmdGetControl))
+        _getControl(msg);
+    else if (msg.hasHead(UvcCmdSetControl))
+        _setControl(msg);
+}
+
+void Korvid::_searchOrOpen(bool search)
+{
+    _stopMonitor();
+    PaxUvcControl* uvc = PaxUvcControl::getInstance();
+    uvc->freshDevice(false);
+    const QString mainIds = uvc->getMainVid() + uvc->getMainPid();
+    const QString secondIds = uvc->getSecondVid() + uvc->getSecondPid();
+    if (!search) {
+        // The devices stay open; the monitor watches again.
+        _startMonitor();
+        QString reply = UvcLinkText::openReply(mainIds, secondIds);
+        _tcpWrite(reply);
+        return;
+    }
+    QString reply = UvcLinkText::searchReply(mainIds, secondIds);
+    _releaseUvc();
+    QThread::sleep(2);
+    _startMonitor();
+    _tcpWrite(reply);
+    _finish(11);
+}
+
+void Korvid::_close()
+{
+    _releaseUvc();
+    QThread::sleep(2);
+    _startMonitor();
+    QString reply = UvcLinkText::closeReply();
+    _tcpWrite(reply);
+    _finish(12);
+}
+
+void Korvid::_startPlay(const UvcLinkMessage& msg)
+{
+    const int idx = msg.intItem(0, -1);
+    int result = -1;
+    if (msg.hasItems(4)) {
+        result = PaxUvcControl::getInstance()->startReceiveVideoFrame(idx, msg.intItem(1), msg.intItem(2),
+                                                                      msg.intItem(3), 0);
+    }
+    QString reply = UvcLinkText::startPlayReply(idx, result);
+    _tcpWrite(reply);
+}
+
+void Korvid::_stopPlay(const UvcLinkMessage& msg)
+{
+    // The stream itself ends when the devices are given up.
+    QString reply = UvcLinkText::stopPlayReply(UvcLinkMessage::toInt(msg.textAfterHead()));
+    _tcpWrite(reply);
+}
+
+void Korvid::_getControl(const UvcLinkMessage& msg)
+{
+    const int idx = msg.intItem(0, -1);
+    const int type = msg.intItem(1, -1);
+    QString reply;
+    if (!uvcControlTypeValid(type) || !msg.hasItems(2)) {
+        reply = UvcLinkText::getControlFailReply(idx, type, -1);
+        _tcpWrite(reply);
+        return;
+    }
+    PaxUvcControl* uvc = PaxUvcControl::getInstance();
+    if (uvcControlIsModeType(type)) {
+        bool automatic = false;
+        const int result = type == UvcControlExposureMode ? uvc->getExposureModeInfo(idx, &automatic)
+                                                          : uvc->getFocusModeInfo(idx, &automatic);
+        reply = result == 0 ? UvcLinkText::getControlModeReply(idx, type, automatic)
+                            : UvcLinkText::getControlFailReply(idx, type, result);
+    } else {
+        PaxUvcControl::_CameraInfo info;   // all fields 0: a getter that leaves cur alone sends 0
+        int result = -1;
+        switch (type) {
+        case UvcControlBrightness: result = uvc->getBrightnessInfo(idx, &info); break;
+        case UvcControlContrast: result = uvc->getContrastInfo(idx, &info); break;
+        case UvcControlSaturation: result = uvc->getSaturationInfo(idx, &info); break;
+        case UvcControlSharpness: result = uvc->getSharpnessInfo(idx, &info); break;
+        case UvcControlGain: result = uvc->getGainInfo(idx, &info); break;
+        case UvcControlExposure: result = uvc->getExposureInfo(idx, &info); break;
+        case UvcControlFocus: result = uvc->getFocusInfo(idx, &info); break;
+        default: break;
+        }
+        reply = result == 0 ? UvcLinkText::getControlValueReply(idx, type, info.max, info.min, info.def, info.cur)
+                            : UvcLinkText::getControlFailReply(idx, type, result);
+    }
+    _tcpWrite(reply);
+}
+
+void Korvid::_setControl(const UvcLinkMessage& msg)
+{
+    const int idx = msg.intItem(0, -1);
+    const int type = msg.intItem(1, -1);
+    int result = -1;
+    if (uvcControlTypeValid(type) && msg.hasItems(3)) {
+        const int value = msg.intItem(2);
+        PaxUvcControl* uvc = PaxUvcControl::getInstance();
+        switch (type) {
+        case UvcControlBrightness: result = uvc->setBrightness(idx, value); break;
+        case UvcControlContrast: result = uvc->setContrast(idx, value); break;
+        case UvcControlSaturation: result = uvc->setSaturation(idx, value); break;
+        case UvcControlSharpness: result = uvc->setSharpness(idx, value); break;
+        case UvcControlGain: result = uvc->setGain(idx, value); break;
+        case UvcControlExposure: result = uvc->setExposure(idx, value); break;
+        case UvcControlExposureMode: result = uvc->setExposureMode(idx, value != 0); break;
+        case UvcControlFocus: result = uvc->setFocus(idx, value); break;
+        case UvcControlFocusMode: result = uvc->setFocusMode(idx, value != 0); break;
+        default: break;
+        }
+    }
+    QString reply = UvcLinkText::setControlReply(idx, type, result);
+    _tcpWrite(reply);
+}
