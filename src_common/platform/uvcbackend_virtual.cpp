@@ -1,14 +1,23 @@
 // The UVC seam on the virtual document camera: the devices of virtualdevice.h with their
-// nine controls.
+// nine controls, streaming the virtual picture as MJPEG.
 
 #include "uvcbackend.h"
 
 #include "virtualdevice.h"
+#include "virtualpicture.h"
 
+#include <QDebug>
 #include <QMutex>
 #include <QSet>
 
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace pax_uvc {
 
@@ -49,6 +58,111 @@ public:
     int width = 0;
     int height = 0;
     int fps = 0;
+};
+
+// Owns a libjpeg-turbo compressor.
+struct TjHandle
+{
+    tjhandle h = tjInitCompress();
+    TjHandle() = default;
+    ~TjHandle()
+    {
+        if (h)
+            tjDestroy(h);
+    }
+    TjHandle(const TjHandle&) = delete;
+    TjHandle& operator=(const TjHandle&) = delete;
+};
+
+// One running stream: a thread that renders the virtual picture at the negotiated size and
+// rate, encodes it as JPEG and hands it to the callback. Waits between frames on a condition
+// variable, so that stop() ends it within one frame's work.
+class VirtualStream
+{
+public:
+    VirtualStream(int camera, int width, int height, int fps, FrameCallback callback, void* user)
+        : m_camera(camera), m_width(width), m_height(height), m_fps(fps), m_callback(callback), m_user(user)
+    {
+        m_thread = std::thread(&VirtualStream::run, this);
+    }
+    ~VirtualStream() { stop(); }
+    VirtualStream(const VirtualStream&) = delete;
+    VirtualStream& operator=(const VirtualStream&) = delete;
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    void run()
+    {
+        using Clock = std::chrono::steady_clock;
+        const auto period = std::chrono::nanoseconds(1000000000LL / std::max(1, m_fps));
+        pax_virtual::VirtualFrameSource source(m_camera, QSize(m_width, m_height));
+        TjHandle tj;
+        // Encoded frames never exceed this bound, so the buffer is made once.
+        const unsigned long capacity = tjBufSize(m_width, m_height, TJSAMP_420);
+        unsigned char* jpeg = tj.h ? tjAlloc(int(capacity)) : nullptr;
+        if (!jpeg)
+            qWarning("virtual camera stream: no JPEG encoder");
+        bool renderFailed = false;
+
+        const auto start = Clock::now();
+        auto due = start;
+        qint64 number = 0;
+        while (jpeg) {
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                if (m_wake.wait_until(lock, due, [this] { return m_stop; }))
+                    break;
+            }
+            const auto now = Clock::now();
+            const qint64 ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+            const QImage image = source.frame(ms, number);
+            if (image.isNull() || image.format() != QImage::Format_ARGB32) {
+                if (!renderFailed)
+                    qWarning("virtual camera stream: no picture: %s", qPrintable(source.errorString()));
+                renderFailed = true;
+            } else {
+                renderFailed = false;
+                unsigned long size = capacity;
+                if (tjCompress2(tj.h, image.constBits(), m_width, int(image.bytesPerLine()), m_height, TJPF_BGRA,
+                                &jpeg, &size, TJSAMP_420, 85, TJFLAG_NOREALLOC | TJFLAG_FASTDCT) == 0) {
+                    Frame frame;
+                    frame.data = jpeg;
+                    frame.dataBytes = size;
+                    frame.width = m_width;
+                    frame.height = m_height;
+                    frame.format = FrameFormat::Mjpeg;
+                    m_callback(&frame, m_user);
+                }
+            }
+            ++number;
+            due += period;
+            // Behind by more than a frame (slow machine): drop the missed frames, don't burst.
+            if (Clock::now() > due + period)
+                due = Clock::now();
+        }
+        tjFree(jpeg);
+    }
+
+    const int m_camera;
+    const int m_width;
+    const int m_height;
+    const int m_fps;
+    const FrameCallback m_callback;
+    void* const m_user;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;   // guarded by m_mutex
+    std::thread m_thread;
 };
 
 class VirtualHandle : public DeviceHandle
@@ -137,12 +251,34 @@ public:
         return result;
     }
 
-    int startStreaming(const StreamControl&, FrameCallback, void*) override { return ErrorNotSupported; }
-    void stopStreaming() override {}
+    int startStreaming(const StreamControl& control, FrameCallback callback, void* user) override
+    {
+        const auto* c = dynamic_cast<const VirtualStreamControl*>(&control);
+        if (!c || c->fps <= 0 || !callback)
+            return ErrorInvalidParam;
+        std::lock_guard<std::mutex> lock(m_streamMutex);
+        if (m_stream)
+            return ErrorBusy;
+        m_stream = std::make_unique<VirtualStream>(m_spec.camera, c->width, c->height, c->fps, callback, user);
+        return Success;
+    }
+
+    void stopStreaming() override
+    {
+        std::unique_ptr<VirtualStream> stream;
+        {
+            std::lock_guard<std::mutex> lock(m_streamMutex);
+            stream = std::move(m_stream);
+        }
+        // Joined outside the lock.
+        stream.reset();
+    }
 
 private:
     int m_position;
     pax_virtual::UvcDeviceSpec m_spec;
+    std::mutex m_streamMutex;
+    std::unique_ptr<VirtualStream> m_stream;   // guarded by m_streamMutex
 };
 
 class VirtualDevice : public Device
