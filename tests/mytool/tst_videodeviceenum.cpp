@@ -1,0 +1,159 @@
+// Video device list: names and descriptions from node facts, USB ids from a sysfs tree.
+
+#include "videodeviceenum.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using pax_platform::VideoDevice;
+using pax_platform::VideoNodeFacts;
+Q_DECLARE_METATYPE(QList<VideoNodeFacts>)
+
+namespace {
+
+QStringList describe(const QList<VideoDevice>& list)
+{
+    QStringList out;
+    for (const VideoDevice& d : list)
+        out << d.deviceName + QLatin1Char('|') + d.description;
+    return out;
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+} // namespace
+
+class tst_VideoDeviceEnum : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void devicesFrom_data()
+    {
+        QTest::addColumn<QList<VideoNodeFacts>>("nodes");
+        QTest::addColumn<int>("virtualCameras");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("usb node") << QList<VideoNodeFacts>{{"/dev/video0", "HD Webcam C525", "046d0826"}} << 0 << ""
+                                  << QStringList{"/dev/video0:046d0826|HD Webcam C525"};
+        QTest::newRow("node without usb ids")
+            << QList<VideoNodeFacts>{{"/dev/video4", "vivid", ""}} << 0 << "" << QStringList{"/dev/video4:|vivid"};
+        QTest::newRow("two nodes of one card name")
+            << QList<VideoNodeFacts>{{"/dev/video0", "USB Camera", "1d6b0102"}, {"/dev/video2", "USB Camera", "1d6b0103"},
+                                     {"/dev/video4", "USB Camera", "1d6b0104"}}
+            << 0 << ""
+            << QStringList{"/dev/video0:1d6b0102|USB Camera", "/dev/video2:1d6b0103|USB Camera #2",
+                           "/dev/video4:1d6b0104|USB Camera #3"};
+        QTest::newRow("made-up name already taken")
+            << QList<VideoNodeFacts>{{"/dev/video0", "Cam", ""}, {"/dev/video1", "Cam #2", ""}, {"/dev/video2", "Cam", ""}}
+            << 0 << "" << QStringList{"/dev/video0:|Cam", "/dev/video1:|Cam #2", "/dev/video2:|Cam #3"};
+        QTest::newRow("brackets and blanks cleaned")
+            << QList<VideoNodeFacts>{{"/dev/video0", " Cam [front] ", ""}, {"/dev/video1", "", ""}} << 0 << ""
+            << QStringList{"/dev/video0:|Cam (front)", "/dev/video1:|Video device"};
+        QTest::newRow("two virtual cameras and the screen")
+            << QList<VideoNodeFacts>{} << 2 << ":99"
+            << QStringList{"virtual:00000001|Virtual Document Camera", "virtual:00000002|Virtual Second Camera",
+                           "x11::99|Capture screen 0"};
+        QTest::newRow("one virtual camera after the nodes")
+            << QList<VideoNodeFacts>{{"/dev/video0", "Virtual Document Camera", "12345678"}} << 1 << ""
+            << QStringList{"/dev/video0:12345678|Virtual Document Camera",
+                           "virtual:00000001|Virtual Document Camera #2"};
+        QTest::newRow("nothing") << QList<VideoNodeFacts>{} << 0 << "" << QStringList{};
+    }
+
+    void devicesFrom()
+    {
+        QFETCH(QList<VideoNodeFacts>, nodes);
+        QFETCH(int, virtualCameras);
+        QFETCH(QString, display);
+        const QList<VideoDevice> list = pax_platform::videoDevicesFrom(nodes, virtualCameras, display);
+        QTEST(describe(list), "expected");
+        for (const VideoDevice& d : list) {
+            if (d.kind == VideoDevice::V4l2Node)
+                QVERIFY(d.deviceName.startsWith(d.node + QLatin1Char(':')));
+            if (d.kind == VideoDevice::Screen)
+                QCOMPARE(d.display, display);
+        }
+    }
+
+    void usbIdFromSysfs_data()
+    {
+        QTest::addColumn<QByteArray>("vendor");
+        QTest::addColumn<QByteArray>("product");
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("usb camera") << QByteArray("046d\n") << QByteArray("0825\n") << true << "046d0825";
+        QTest::newRow("upper-case digits") << QByteArray("1BCF\n") << QByteArray("28C4\n") << true << "1bcf28c4";
+        QTest::newRow("short ids padded") << QByteArray("1\n") << QByteArray("a2\n") << true << "000100a2";
+        QTest::newRow("unreadable id") << QByteArray("zz\n") << QByteArray("0825\n") << true << "";
+        QTest::newRow("not a usb device") << QByteArray() << QByteArray() << false << "";
+    }
+
+    void usbIdFromSysfs()
+    {
+        QFETCH(QByteArray, vendor);
+        QFETCH(QByteArray, product);
+        QFETCH(bool, usb);
+        QTemporaryDir sys;
+        QVERIFY(sys.isValid());
+        const QString root = sys.path();
+        const QString parent = usb ? root + "/devices/pci0000:00/0000:00:14.0/usb1/1-2" : root + "/devices/platform/vivid.0";
+        const QString iface = usb ? parent + "/1-2:1.0" : parent;
+        QVERIFY(QDir().mkpath(iface + "/video4linux/video3"));
+        if (usb) {
+            QVERIFY(writeFile(parent + "/idVendor", vendor));
+            QVERIFY(writeFile(parent + "/idProduct", product));
+            // The interface itself carries no ids.
+            QVERIFY(writeFile(iface + "/bInterfaceClass", "0e\n"));
+        }
+        QVERIFY(QDir().mkpath(root + "/class/video4linux/video3"));
+        QVERIFY(QFile::link(iface, root + "/class/video4linux/video3/device"));
+        QTEST(pax_platform::usbIdFromSysfs(root, "video3"), "expected");
+        QCOMPARE(pax_platform::usbIdFromSysfs(root, "video9"), QString());
+    }
+
+    void virtualModes()
+    {
+        const QList<VideoDevice> list = pax_platform::videoDevicesFrom({}, 2, ":1");
+        QCOMPARE(list.size(), 3);
+        for (int i = 0; i < 2; ++i) {
+            const QList<pax_platform::VideoMode> modes = pax_platform::videoDeviceModes(list.at(i));
+            QCOMPARE(modes.size(), 3);
+            QCOMPARE(modes.at(0).width, 1920);
+            QCOMPARE(modes.at(0).height, 1080);
+            QCOMPARE(modes.at(2).width, 640);
+            for (const pax_platform::VideoMode& m : modes) {
+                QCOMPARE(m.format, pax_platform::VideoMode::Mjpeg);
+                QCOMPARE(m.maxFps, 30.0);
+            }
+        }
+        QVERIFY(pax_platform::videoDeviceModes(list.at(2)).isEmpty());
+        VideoDevice missing;
+        missing.node = QStringLiteral("/nonexistent/video0");
+        QVERIFY(pax_platform::videoDeviceModes(missing).isEmpty());
+    }
+
+    void findByDescription()
+    {
+        qputenv("ORVANE_VIRTUAL_CAMERA", "2");
+        VideoDevice d;
+        QVERIFY(pax_platform::findVideoDevice(QStringLiteral("Virtual Second Camera"), &d));
+        QCOMPARE(d.kind, VideoDevice::VirtualCamera);
+        QCOMPARE(d.virtualIndex, 1);
+        QVERIFY(!pax_platform::findVideoDevice(QStringLiteral("Virtual Second"), &d));
+        qputenv("ORVANE_VIRTUAL_CAMERA", "");
+        QVERIFY(!pax_platform::findVideoDevice(QStringLiteral("Virtual Second Camera"), &d));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_VideoDeviceEnum)
+#include "tst_videodeviceenum.moc"
