@@ -157,6 +157,9 @@ BinaryImage::BinaryImage(const QImage& image, BinaryThreshold threshold) : Binar
     case QImage::Format_Indexed8:
         *this = fromIndexed8(image, rect, threshold);
         break;
+    case QImage::Format_Grayscale8:
+        *this = fromGrayscale8(image, rect, threshold);
+        break;
     case QImage::Format_RGB32:
     case QImage::Format_ARGB32:
         *this = fromRgb32(image, rect, threshold);
@@ -189,6 +192,9 @@ BinaryImage::BinaryImage(const QImage& image, const QRect& rect, BinaryThreshold
         break;
     case QImage::Format_Indexed8:
         *this = fromIndexed8(image, rect, threshold);
+        break;
+    case QImage::Format_Grayscale8:
+        *this = fromGrayscale8(image, rect, threshold);
         break;
     case QImage::Format_RGB32:
     case QImage::Format_ARGB32:
@@ -615,6 +621,18 @@ BinaryImage BinaryImage::fromIndexed8(const QImage& image, const QRect& rect, in
     for (int y = 0; y < rect.height(); ++y, out += wpl) {
         const uchar* line = image.constScanLine(rect.top() + y) + rect.left();
         packRow(out, rect.width(), [&](int x) { return blackOf[line[x]]; });
+    }
+    return dst;
+}
+
+BinaryImage BinaryImage::fromGrayscale8(const QImage& image, const QRect& rect, int threshold)
+{
+    BinaryImage dst(rect.width(), rect.height());
+    const int wpl = dst.wordsPerLine();
+    uint32_t* out = dst.data();
+    for (int y = 0; y < rect.height(); ++y, out += wpl) {
+        const uchar* line = image.constScanLine(rect.top() + y) + rect.left();
+        packRow(out, rect.width(), [&](int x) { return int(line[x]) < threshold; });
     }
     return dst;
 }

@@ -74,6 +74,7 @@ private:
     static BinaryImage fromMonoLSB(const QImage& image);
     static BinaryImage fromMonoLSB(const QImage& image, const QRect& rect);
     static BinaryImage fromIndexed8(const QImage& image, const QRect& rect, int threshold);
+    static BinaryImage fromGrayscale8(const QImage& image, const QRect& rect, int threshold);
     static BinaryImage fromRgb32(const QImage& image, const QRect& rect, int threshold);
     static BinaryImage fromArgb32Premultiplied(const QImage& image, const QRect& rect, int threshold);
     static BinaryImage fromRgb16(const QImage& image, const QRect& rect, int threshold);

@@ -1,0 +1,465 @@
+#include "Binarize.h"
+#include "BinaryThreshold.h"
+#include "Grayscale.h"
+#include "refbinarize.h"
+#include "refimage.h"
+
+#include <QtTest>
+
+#include <stdexcept>
+
+using namespace imageproc;
+using reftest::pixel;
+
+namespace {
+
+// Dark strokes on a page lit unevenly, plus noise.
+QImage documentLike(QRandomGenerator& rng, int w, int h)
+{
+    QImage img(w, h, QImage::Format_Grayscale8);
+    for (int y = 0; y < h; ++y) {
+        uchar* line = img.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            int v = 120 + (x * 100) / std::max(1, w) + (y * 30) / std::max(1, h);
+            if ((x / 3 + y / 4) % 7 == 0) {
+                v -= 90;
+            }
+            v += int(rng.bounded(21)) - 10;
+            line[x] = uchar(std::min(255, std::max(0, v)));
+        }
+    }
+    return img;
+}
+
+QString firstDifference(const BinaryImage& a, const BinaryImage& b)
+{
+    if (a.size() != b.size()) {
+        return "sizes differ";
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (pixel(a, x, y) != pixel(b, x, y)) {
+                return QString("pixel %1,%2").arg(x).arg(y);
+            }
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestBinarize : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wolfMatchesReference_data();
+    void wolfMatchesReference();
+    void sauvolaMatchesReference_data();
+    void sauvolaMatchesReference();
+    void invalidWindowThrows_data();
+    void invalidWindowThrows();
+    void nullImageGivesNull();
+    void wolfBounds();
+    void wolfUniform_data();
+    void wolfUniform();
+    void wolfReadsColourAsGrey();
+    void otsuPlateau();
+    void otsuSingleLevel();
+    void mokjiThrows_data();
+    void mokjiThrows();
+    void mokjiEdgeLevel();
+    void toGrayscale_data();
+    void toGrayscale();
+    void histogram();
+    void histogramMaskSizeThrows();
+    void stretchGrayRange();
+    void framedImageAndDarkest();
+};
+
+void TestBinarize::wolfMatchesReference_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<int>("lower");
+    QTest::addColumn<int>("upper");
+    QTest::addColumn<bool>("noise");
+    QTest::newRow("1x1 window") << 17 << 9 << QSize(1, 1) << 0 << 255 << true;
+    QTest::newRow("odd 37x23 w5x3") << 37 << 23 << QSize(5, 3) << 50 << 254 << true;
+    QTest::newRow("odd 65x41 w51") << 65 << 41 << QSize(51, 51) << 50 << 254 << false;
+    QTest::newRow("window larger than image") << 13 << 7 << QSize(51, 51) << 1 << 254 << true;
+    QTest::newRow("even window 4x6") << 33 << 31 << QSize(4, 6) << 20 << 230 << false;
+    QTest::newRow("wide window") << 70 << 12 << QSize(200, 1) << 0 << 255 << true;
+    QTest::newRow("tall window") << 9 << 80 << QSize(1, 99) << 0 << 255 << false;
+    QTest::newRow("single column") << 1 << 40 << QSize(3, 3) << 0 << 255 << true;
+    QTest::newRow("single row") << 99 << 1 << QSize(7, 7) << 0 << 255 << true;
+}
+
+void TestBinarize::wolfMatchesReference()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QSize, window);
+    QFETCH(int, lower);
+    QFETCH(int, upper);
+    QFETCH(bool, noise);
+    QRandomGenerator rng(uint(w * 7 + h * 13 + window.width()));
+    const QImage img = noise ? reftest::randomGray(rng, w, h) : documentLike(rng, w, h);
+    const BinaryImage fast = binarizeWolf(img, window, uchar(lower), uchar(upper));
+    const BinaryImage ref = reftest::wolf(img, window, lower, upper);
+    QCOMPARE(firstDifference(fast, ref), QString());
+    QVERIFY(fast.countBlackPixels() > 0 || ref.countBlackPixels() == 0);
+}
+
+void TestBinarize::sauvolaMatchesReference_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QSize>("window");
+    QTest::newRow("odd 37x23 w5x3") << 37 << 23 << QSize(5, 3);
+    QTest::newRow("window larger than image") << 13 << 7 << QSize(51, 51);
+    QTest::newRow("even window") << 66 << 31 << QSize(8, 2);
+    QTest::newRow("1x1") << 5 << 5 << QSize(1, 1);
+}
+
+void TestBinarize::sauvolaMatchesReference()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(QSize, window);
+    QRandomGenerator rng(uint(w + h * 3));
+    for (bool noise : {true, false}) {
+        const QImage img = noise ? reftest::randomGray(rng, w, h) : documentLike(rng, w, h);
+        const BinaryImage fast = binarizeSauvola(img, window);
+        QCOMPARE(firstDifference(fast, reftest::sauvola(img, window)), QString());
+    }
+}
+
+void TestBinarize::invalidWindowThrows_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<bool>("wolf");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("wolf 0x51") << QSize(0, 51) << true << "binarizeWolf: invalid window_size";
+    QTest::newRow("wolf 51x0") << QSize(51, 0) << true << "binarizeWolf: invalid window_size";
+    QTest::newRow("sauvola -1x3") << QSize(-1, 3) << false << "binarizeSauvola: invalid window_size";
+    QTest::newRow("sauvola 3x0") << QSize(3, 0) << false << "binarizeSauvola: invalid window_size";
+}
+
+void TestBinarize::invalidWindowThrows()
+{
+    QFETCH(QSize, window);
+    QFETCH(bool, wolf);
+    QFETCH(QString, text);
+    QImage img(4, 4, QImage::Format_Grayscale8);
+    img.fill(100);
+    for (const QImage& input : {img, QImage()}) {
+        try {
+            if (wolf) {
+                binarizeWolf(input, window, 50, 254);
+            } else {
+                binarizeSauvola(input, window);
+            }
+            QFAIL("no exception");
+        } catch (const std::invalid_argument& e) {
+            QCOMPARE(QString(e.what()), text);
+        }
+    }
+}
+
+void TestBinarize::nullImageGivesNull()
+{
+    QVERIFY(binarizeWolf(QImage(), QSize(51, 51), 50, 254).isNull());
+    QVERIFY(binarizeSauvola(QImage(), QSize(5, 5)).isNull());
+}
+
+void TestBinarize::wolfBounds()
+{
+    // Level 49 among dark pixels and 255 among light ones keep their fixed verdicts.
+    QImage img(40, 40, QImage::Format_Grayscale8);
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            img.scanLine(y)[x] = uchar(x < 20 ? 10 : 250);
+        }
+    }
+    img.scanLine(5)[30] = 49;  // among light pixels
+    img.scanLine(5)[5] = 255;  // among dark pixels
+    img.scanLine(6)[5] = 50;   // inside the bounds: decided by the threshold
+    const BinaryImage bw = binarizeWolf(img, QSize(51, 51), 50, 254);
+    QVERIFY(pixel(bw, 30, 5));
+    QVERIFY(!pixel(bw, 5, 5));
+    QVERIFY(pixel(bw, 3, 3)); // 10 < 50
+    QVERIFY(!pixel(bw, 35, 35));
+    QCOMPARE(pixel(bw, 5, 6), pixel(reftest::wolf(img, QSize(51, 51), 50, 254), 5, 6));
+}
+
+void TestBinarize::wolfUniform_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("black");
+    QTest::newRow("128 all white") << 128 << 0;
+    QTest::newRow("40 all black") << 40 << 30 * 20;
+    QTest::newRow("255 all white") << 255 << 0;
+}
+
+void TestBinarize::wolfUniform()
+{
+    QFETCH(int, level);
+    QFETCH(int, black);
+    QImage img(30, 20, QImage::Format_Grayscale8);
+    img.fill(uint(level));
+    QCOMPARE(binarizeWolf(img, QSize(51, 51), 50, 254).countBlackPixels(), black);
+}
+
+void TestBinarize::wolfReadsColourAsGrey()
+{
+    QRandomGenerator rng(5);
+    QImage rgb(45, 21, QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        for (int x = 0; x < rgb.width(); ++x) {
+            rgb.setPixel(x, y, qRgb(int(rng.bounded(256)), int(rng.bounded(256)), int(rng.bounded(256))));
+        }
+    }
+    const QImage gray = imageproc::toGrayscale(rgb);
+    QCOMPARE(gray.format(), QImage::Format_Indexed8);
+    QVERIFY(binarizeWolf(rgb, QSize(9, 9), 50, 254) == binarizeWolf(gray, QSize(9, 9), 50, 254));
+    QVERIFY(binarizeWolf(rgb, QSize(9, 9), 50, 254) ==
+            binarizeWolf(gray.convertToFormat(QImage::Format_Grayscale8), QSize(9, 9), 50, 254));
+}
+
+void TestBinarize::otsuPlateau()
+{
+    QImage img(20, 10, QImage::Format_Grayscale8);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            img.scanLine(y)[x] = uchar(x < 10 ? 10 : 200);
+        }
+    }
+    const GrayscaleHistogram hist(img);
+    QCOMPARE(hist[10], 100);
+    QCOMPARE(hist[200], 100);
+    QCOMPARE(int(BinaryThreshold::otsuThreshold(hist)), 105);
+    QCOMPARE(int(BinaryThreshold::otsuThreshold(img)), 105);
+    const BinaryImage bw = binarizeOtsu(img);
+    QCOMPARE(bw.countBlackPixels(), 100);
+    QVERIFY(pixel(bw, 0, 0));
+    QVERIFY(!pixel(bw, 19, 9));
+}
+
+void TestBinarize::otsuSingleLevel()
+{
+    QImage img(5, 5, QImage::Format_Grayscale8);
+    img.fill(77);
+    QCOMPARE(int(BinaryThreshold::otsuThreshold(img)), 0);
+    QCOMPARE(binarizeOtsu(img).countBlackPixels(), 0);
+}
+
+void TestBinarize::mokjiThrows_data()
+{
+    QTest::addColumn<uint>("width");
+    QTest::addColumn<uint>("magnitude");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("edge width 0") << 0u << 20u << "mokjiThreshold: invalid max_edge_width";
+    QTest::newRow("magnitude 0") << 3u << 0u << "mokjiThreshold: invalid min_edge_magnitude";
+}
+
+void TestBinarize::mokjiThrows()
+{
+    QFETCH(uint, width);
+    QFETCH(uint, magnitude);
+    QFETCH(QString, text);
+    QImage img(8, 8, QImage::Format_Grayscale8);
+    img.fill(100);
+    try {
+        binarizeMokji(img, width, magnitude);
+        QFAIL("no exception");
+    } catch (const std::invalid_argument& e) {
+        QCOMPARE(QString(e.what()), text);
+    }
+}
+
+void TestBinarize::mokjiEdgeLevel()
+{
+    // Dark bars of 40 on 220: the edge pairs average to (40 + 220) / 2 = 130.
+    QImage img(60, 40, QImage::Format_Grayscale8);
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 60; ++x) {
+            img.scanLine(y)[x] = uchar((x / 6) % 3 == 0 ? 40 : 220);
+        }
+    }
+    QCOMPARE(int(BinaryThreshold::mokjiThreshold(img, 3, 20)), 130);
+    // Pairs differ by 180: a magnitude above that leaves no pair and gives 128.
+    QCOMPARE(int(BinaryThreshold::mokjiThreshold(img, 3, 180)), 130);
+    QCOMPARE(int(BinaryThreshold::mokjiThreshold(img, 3, 181)), 128);
+    QCOMPARE(int(BinaryThreshold::mokjiThreshold(img, 3, 256)), 128);
+    const BinaryImage bw = binarizeMokji(img, 3, 20);
+    QVERIFY(pixel(bw, 0, 0));
+    QVERIFY(!pixel(bw, 6, 0));
+}
+
+void TestBinarize::toGrayscale_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("rgb32") << 0;
+    QTest::newRow("mono white first") << 1;
+    QTest::newRow("mono black first") << 2;
+    QTest::newRow("monolsb") << 3;
+    QTest::newRow("indexed grey short table") << 4;
+}
+
+void TestBinarize::toGrayscale()
+{
+    QFETCH(int, kind);
+    QImage src;
+    QVector<int> expected;
+    switch (kind) {
+    case 0:
+        src = QImage(3, 1, QImage::Format_RGB32);
+        src.setPixel(0, 0, qRgb(255, 0, 0));
+        src.setPixel(1, 0, qRgb(0, 255, 0));
+        src.setPixel(2, 0, qRgb(10, 20, 30));
+        expected = {87, 127, (110 + 320 + 150) >> 5};
+        break;
+    case 1:
+    case 2:
+    case 3:
+        src = QImage(10, 1, kind == 3 ? QImage::Format_MonoLSB : QImage::Format_Mono);
+        if (kind == 2) {
+            src.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        } else {
+            src.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        }
+        src.fill(0);
+        src.setPixel(1, 0, 1);
+        src.setPixel(9, 0, 1);
+        for (int x = 0; x < 10; ++x) {
+            const bool one = x == 1 || x == 9;
+            const bool light = kind == 2 ? one : !one;
+            expected.append(light ? 255 : 0);
+        }
+        break;
+    default:
+        src = QImage(2, 1, QImage::Format_Indexed8);
+        src.setColorTable({qRgb(0, 0, 0), qRgb(1, 1, 1), qRgb(2, 2, 2)});
+        src.setPixel(0, 0, 2);
+        src.setPixel(1, 0, 1);
+        expected = {2, 1};
+        break;
+    }
+    src.setDotsPerMeterX(1234);
+    src.setDotsPerMeterY(4321);
+    const QImage gray = imageproc::toGrayscale(src);
+    QCOMPARE(gray.format(), QImage::Format_Indexed8);
+    QCOMPARE(gray.colorCount(), 256);
+    QCOMPARE(gray.colorTable(), createGrayscalePalette());
+    QCOMPARE(gray.dotsPerMeterX(), 1234);
+    QCOMPARE(gray.dotsPerMeterY(), 4321);
+    for (int x = 0; x < expected.size(); ++x) {
+        QCOMPARE(int(gray.constScanLine(0)[x]), expected[x]);
+    }
+    QVERIFY(imageproc::toGrayscale(QImage()).isNull());
+}
+
+void TestBinarize::histogram()
+{
+    QImage mono(40, 3, QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mono.fill(0);
+    mono.setPixel(0, 0, 1);
+    mono.setPixel(39, 2, 1);
+    mono.setPixel(33, 1, 1);
+    const GrayscaleHistogram h(mono);
+    QCOMPARE(h[0], 3);
+    QCOMPARE(h[255], 117);
+
+    BinaryImage mask(40, 3, WHITE);
+    mask.fill(QRect(30, 0, 10, 3), BLACK); // 30 pixels, 2 of them set in the picture
+    const GrayscaleHistogram hm(mono, mask);
+    QCOMPARE(hm[0], 2);
+    QCOMPARE(hm[255], 28);
+    const GrayscaleHistogram hl(mono.convertToFormat(QImage::Format_MonoLSB), mask);
+    QCOMPARE(hl[0], 2);
+    QCOMPARE(hl[255], 28);
+
+    QRandomGenerator rng(11);
+    const QImage gray = reftest::randomGray(rng, 23, 17);
+    const BinaryImage m = reftest::randomBinary(rng, 23, 17);
+    const GrayscaleHistogram hg(imageproc::toGrayscale(gray), m);
+    const GrayscaleHistogram hr(gray.convertToFormat(QImage::Format_RGB32), m);
+    int expected[256] = {};
+    for (int y = 0; y < 17; ++y) {
+        for (int x = 0; x < 23; ++x) {
+            if (pixel(m, x, y)) {
+                ++expected[gray.constScanLine(y)[x]];
+            }
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        QCOMPARE(hg[i], expected[i]);
+        QCOMPARE(hr[i], expected[i]);
+    }
+    const GrayscaleHistogram empty{QImage()};
+    QCOMPARE(empty[0], 0);
+}
+
+void TestBinarize::histogramMaskSizeThrows()
+{
+    QImage img(5, 5, QImage::Format_Grayscale8);
+    img.fill(1);
+    try {
+        GrayscaleHistogram h(img, BinaryImage(5, 4, WHITE));
+        QFAIL("no exception");
+    } catch (const std::invalid_argument& e) {
+        QCOMPARE(QString(e.what()), QString("GrayscaleHistogram: img and mask have different sizes"));
+    }
+}
+
+void TestBinarize::stretchGrayRange()
+{
+    GrayImage img(QSize(4, 1));
+    img.data()[0] = 50;
+    img.data()[1] = 100;
+    img.data()[2] = 150;
+    img.data()[3] = 90;
+    const GrayImage out = imageproc::stretchGrayRange(img, 0.0, 0.0);
+    // low 50, high 150: (v - 50) * 255 + 50) / 100
+    QCOMPARE(int(out.data()[0]), 0);
+    QCOMPARE(int(out.data()[1]), (50 * 255 + 50) / 100);
+    QCOMPARE(int(out.data()[2]), 255);
+    QCOMPARE(int(out.data()[3]), (40 * 255 + 50) / 100);
+    QCOMPARE(int(img.data()[1]), 100); // source untouched
+
+    // Clipping a quarter from each end: low 90, high 100.
+    const GrayImage clipped = imageproc::stretchGrayRange(img, 0.25, 0.25);
+    QCOMPARE(int(clipped.data()[0]), 0);
+    QCOMPARE(int(clipped.data()[3]), 0);
+    QCOMPARE(int(clipped.data()[1]), 255);
+
+    GrayImage flat(QSize(3, 1));
+    flat.fill(70);
+    const GrayImage f = imageproc::stretchGrayRange(flat, 0.0, 0.0);
+    QCOMPARE(int(f.data()[0]), 0);
+    QVERIFY(imageproc::stretchGrayRange(GrayImage(), 0.1, 0.1).isNull());
+}
+
+void TestBinarize::framedImageAndDarkest()
+{
+    const GrayImage framed = createFramedImage(QSize(5, 4), 200, 10);
+    QCOMPARE(framed.size(), QSize(5, 4));
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            const bool border = x == 0 || y == 0 || x == 4 || y == 3;
+            QCOMPARE(int(framed.data()[y * framed.stride() + x]), border ? 10 : 200);
+        }
+    }
+    QCOMPARE(int(darkestGrayLevel(framed.toQImage())), 10);
+    QCOMPARE(int(darkestGrayLevel(QImage())), 255);
+    QImage rgb(2, 2, QImage::Format_RGB32);
+    rgb.fill(qRgb(200, 200, 200));
+    rgb.setPixel(1, 1, qRgb(0, 64, 0));
+    QCOMPARE(int(darkestGrayLevel(rgb)), 32);
+}
+
+QTEST_APPLESS_MAIN(TestBinarize)
+#include "tst_binarize.moc"
