@@ -6,8 +6,13 @@
 #include "paxuvccontrol.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 using Info = PaxCameraInfo::_CameraDeviceInfoS;
 
@@ -33,6 +38,44 @@ void usePath(const char* version)
 {
     qputenv("ORVANE_PLATFORM_VERSION", version);
     pax_resetMacosVersionCache();
+}
+
+// Child mode: the test program copied beside a scripted mytool runs one search on a thread
+// while this thread keeps querying the model, then prints what it found.
+int runSearchChild()
+{
+    usePath("11.0");
+    PaxCameraInfo* model = PaxCameraInfo::getInstance();
+    std::atomic<bool> done{false};
+    int result = 0;
+    std::thread worker([&]() {
+        result = model->searchCameraDeviceInfo();
+        done = true;
+    });
+    qint64 slowest = 0;
+    while (!done) {
+        QElapsedTimer t;
+        t.start();
+        model->getCameraCurSolution(PaxCameraIndexMain);
+        model->getMicrophoneList();
+        slowest = qMax(slowest, t.elapsed());
+        QThread::msleep(10);
+    }
+    worker.join();
+    const Info main = model->getCameraInfo(PaxCameraIndexMain);
+    QTextStream out(stdout);
+    out << "result=" << result << "\n"
+        << "main=" << main.deviceNameInMac << "\n"
+        << "index=" << main.deviceIndexInMac << "\n"
+        << "modes=" << sizes(main).join(',') << "\n"
+        << "current=" << model->getCameraCurSolution(PaxCameraIndexMain) << "\n"
+        << "mics=" << micNames().join(',') << "\n"
+        << "curmic=" << model->getCurMicrophoneIndex() << "\n"
+        << "slowest=" << slowest << "\n";
+    out.flush();
+    PaxCameraInfo::releaseInstance();
+    PaxUvcControl::releaseInstance();
+    return 0;
 }
 
 } // namespace
@@ -114,6 +157,100 @@ private slots:
         }
     }
 
+    // A scripted tool beside a copy of this program: listing and probe texts per row.
+    void scriptedTool_data()
+    {
+        QTest::addColumn<QString>("listing");   // empty: no tool at all
+        QTest::addColumn<QString>("probe");
+        QTest::addColumn<int>("probeSeconds");
+        QTest::addColumn<QStringList>("expected");
+
+        const QString p = QStringLiteral("[mytool] ");
+        const QString video = p + "AVFoundation video devices:\n";
+        const QString audio = p + "AVFoundation audio devices:\n";
+        const QString cams = video + p + "[0] Virtual Second Camera\n" + p + "[1] Virtual Document Camera\n";
+        const QString modes = p + "Supported modes:\n" + p + "  1280x720@[5.000000 30.000000]fps\n" + p
+                              + "  640x480@[5.000000 15.000000]fps\n" + p + "  640x480@[5.000000 30.000000]fps\n";
+
+        QTest::newRow("tool missing")
+            << QString() << QString() << 0
+            << QStringList{"result=-1", "main=Virtual Document Camera", "index=-1", "modes=", "current=", "mics=", "curmic=-1"};
+        QTest::newRow("main camera absent from the listing")
+            << video + p + "[0] Virtual Document Camera 2\n" + audio + p + "[0] Mic\n" << modes << 0
+            << QStringList{"result=-1", "main=Virtual Document Camera", "index=-1", "modes=", "current=", "mics=Mic", "curmic=0"};
+        QTest::newRow("listing without audio heading")
+            << cams + p + "[0] Mic\n" << modes << 0
+            << QStringList{"result=0", "main=Virtual Document Camera", "index=1", "modes=640x480@30,1280x720@30",
+                           "current=1280x720", "mics=", "curmic=-1"};
+        QTest::newRow("audio index 100 skipped")
+            << cams + audio + p + "[100] Far Mic\n" + p + "[3] Near Mic\n" << modes << 0
+            << QStringList{"result=0", "index=1", "mics=Near Mic", "curmic=0"};
+        QTest::newRow("stream line only")
+            << cams + audio << QStringLiteral("  Stream #0:0: Video: rawvideo (UYVY / 0x59565955), uyvy422, 800x600, 30 tbr\n")
+            << 0 << QStringList{"result=0", "modes=800x600@0", "current=800x600"};
+        QTest::newRow("slow probe leaves the model free")
+            << cams + audio + p + "[0] Mic\n" << modes << 2
+            << QStringList{"result=0", "modes=640x480@30,1280x720@30", "mics=Mic", "curmic=0"};
+    }
+
+    void scriptedTool()
+    {
+        QFETCH(QString, listing);
+        QFETCH(QString, probe);
+        QFETCH(int, probeSeconds);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString self = dir.filePath(QStringLiteral("searchchild"));
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), self));
+        if (!listing.isNull()) {
+            QFile l(dir.filePath("listing.txt")), m(dir.filePath("probe.txt")), tool(dir.filePath("mytool"));
+            QVERIFY(l.open(QIODevice::WriteOnly) && m.open(QIODevice::WriteOnly) && tool.open(QIODevice::WriteOnly));
+            l.write(listing.toLatin1());
+            m.write(probe.toLatin1());
+            tool.write(QStringLiteral("#!/bin/sh\n"
+                                      "if [ \"$1\" = -list_devices ]; then cat listing.txt; exit 1; fi\n"
+                                      "sleep %1\n"
+                                      "cat probe.txt\n"
+                                      "echo \"probe of $4\" >> probed.txt\n")
+                           .arg(probeSeconds)
+                           .toLatin1());
+            tool.close();
+            QVERIFY(tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner));
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ORVANE_SEARCH_CHILD"), QStringLiteral("1"));
+        env.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QStringLiteral("2"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(self, QStringList());
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(child.readAllStandardOutput()).split('\n');
+        for (const QString& e : expected)
+            QVERIFY2(lines.contains(e), qPrintable(e + " not in:\n" + lines.join('\n')));
+        qint64 slowest = -1;
+        for (const QString& line : lines) {
+            if (line.startsWith(QLatin1String("slowest=")))
+                slowest = line.mid(8).toLongLong();
+        }
+        QVERIFY(slowest >= 0);
+        // Queries never wait for a probe to finish.
+        QVERIFY2(slowest < 1000, qPrintable(QString::number(slowest)));
+        if (!listing.isNull()) {
+            // Only the listed cameras are probed: the second one (index 0) here too.
+            QFile probed(dir.filePath("probed.txt"));
+            const bool mainListed = expected.contains(QStringLiteral("result=0"));
+            if (mainListed) {
+                QVERIFY(probed.open(QIODevice::ReadOnly));
+                QCOMPARE(QString::fromLatin1(probed.readAll()), QStringLiteral("probe of 1\nprobe of 0\n"));
+            } else {
+                QVERIFY(!probed.exists());
+            }
+        }
+    }
+
     void laterSearchStartsAfresh()
     {
         qputenv("ORVANE_VIRTUAL_CAMERA", "2");
@@ -137,5 +274,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_CameraSearch)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("ORVANE_SEARCH_CHILD"))
+        return runSearchChild();
+    tst_CameraSearch tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_camerasearch.moc"
