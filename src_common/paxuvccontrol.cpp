@@ -7,6 +7,7 @@
 
 #include <QDebug>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,6 +64,9 @@ static void cb(const pax_uvc::Frame* frame, void* user)
         mainFrameWriteServiceFrame(frame->data, frame->dataBytes);
         return;
     }
+    // The record counts bytes in 32 bits.
+    if (frame->dataBytes > size_t(INT32_MAX))
+        return;
     auto* copy = new PaxUvcControl::_VideoFrame;
     copy->data = static_cast<unsigned char*>(std::malloc(frame->dataBytes ? frame->dataBytes : 1));
     if (!copy->data) {
