@@ -461,8 +461,15 @@ void PaxRecordScreen::_waitForAudioFinish()
 void PaxRecordScreen::run()
 {
     const int status = m_status.load();
-    if (status != 1 && status != 2)
+    if (status != 1 && status != 2) {
+        // Stopped before the thread got going: nothing was recorded, and that is announced.
+        {
+            QMutexLocker lock(&m_dataMutex);
+            m_recordInfo.fileName.clear();
+        }
+        _callbackRecordInfo(0, 0);
         return;
+    }
     _callbackRecordInfo(1, 0);
     _playDirect();
     _callbackRecordInfo(0, 0);

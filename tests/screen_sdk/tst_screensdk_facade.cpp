@@ -1,0 +1,740 @@
+// The screen-record facade without a display: settings file, setter rules, rectangles,
+// microphone listing, log lines, and recordings of lavfi sources.
+
+#include "audioinput.h"
+#include "mediaprobe.h"
+#include "paxlib.h"
+#include "paxmicrophonelist.h"
+#include "paxrecordscreen.h"
+#include "paxaudiorecord.h"
+#include "paxscreenlibprivate.h"
+#include "paxscreenlog.h"
+#include "paxscreenqtlib.h"
+#include "screeninput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+Q_DECLARE_METATYPE(QList<int>)
+
+namespace {
+
+QMutex g_logMutex;
+QStringList g_log;
+
+void captureHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
+{
+    QMutexLocker lock(&g_logMutex);
+    g_log.append(msg);
+}
+
+QStringList takeLog()
+{
+    QMutexLocker lock(&g_logMutex);
+    QStringList out = g_log;
+    g_log.clear();
+    return out;
+}
+
+bool logHas(const QStringList& log, const QString& text)
+{
+    for (const QString& line : log) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+QList<pax_platform::AudioSourceInfo> g_sources;
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A wait for a record info of that state.
+bool waitForState(QSignalSpy& spy, int state, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int seen = 0;
+    while (timer.elapsed() < timeoutMs) {
+        for (; seen < spy.count(); ++seen) {
+            if (spy.at(seen).at(0).value<PaxScreenRecordInfoS>().state == state)
+                return true;
+        }
+        spy.wait(50);
+    }
+    for (; seen < spy.count(); ++seen) {
+        if (spy.at(seen).at(0).value<PaxScreenRecordInfoS>().state == state)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TstScreenSdkFacade : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_base;
+    int m_case = 0;
+    QString m_savePath;
+
+    // A fresh save path (and settings file) per facade.
+    PaxScreenQtLib* freshFacade()
+    {
+        m_savePath = m_base + QStringLiteral("case%1/").arg(++m_case);
+        QDir().mkpath(m_savePath);
+        PaxScreenQtLib::setSavePath(m_savePath);
+        return PaxScreenQtLib::getInstance();
+    }
+    QString configPath() const { return m_savePath + QStringLiteral("config/config.ini"); }
+
+private slots:
+    void initTestCase()
+    {
+        m_base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+        QVERIFY(!m_base.isEmpty());
+        qInstallMessageHandler(captureHandler);
+        pax_platform::setAudioSourceLister([] { return g_sources; });
+        pax_platform::setScreenInputFactory([] {
+            const QSize size = QGuiApplication::primaryScreen()->geometry().size();
+            return pax_platform::createLavfiScreenInput(
+                QStringLiteral("testsrc2=s=%1x%2:r={fps}").arg(size.width()).arg(size.height()));
+        });
+    }
+
+    void cleanup()
+    {
+        PaxScreenQtLib::releaseInstance();
+        g_sources.clear();
+        takeLog();
+    }
+
+    void cleanupTestCase()
+    {
+        pax_platform::setAudioSourceLister({});
+        pax_platform::setScreenInputFactory({});
+        qInstallMessageHandler(nullptr);
+    }
+
+    // ---- settings file ------------------------------------------------------
+
+    void freshSettingsFile_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("microphone") << "common/curMicrophoneName" << "";
+        QTest::newRow("record audio") << "common/bRecordAudio" << "true";
+        QTest::newRow("encoder") << "common/videoEncoder" << "libx264";
+        QTest::newRow("bit-rate value") << "common/bitrateValue" << "2";
+        QTest::newRow("quantization parameter") << "common/quantizationParameter" << "1";
+        QTest::newRow("bit-rate type") << "common/bitrateType" << "1";
+        QTest::newRow("profile") << "common/profile" << "2";
+        QTest::newRow("preset") << "common/presetMode" << "0";
+        QTest::newRow("quality") << "common/recordQuality" << "1";
+        QTest::newRow("frame rate") << "common/framerate" << "60";
+        QTest::newRow("volume") << "common/micVolumn" << "100";
+    }
+
+    void freshSettingsFile()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        freshFacade();
+        QVERIFY(QFile::exists(configPath()));
+        QSettings settings(configPath(), QSettings::IniFormat);
+        QVERIFY2(settings.contains(key), qPrintable(key));
+        QCOMPARE(settings.value(key).toString(), expected);
+        QVERIFY(!settings.contains(QStringLiteral("common/pushStreamUrl")));
+    }
+
+    void freshGetters()
+    {
+        PaxScreenQtLib* lib = freshFacade();
+        QCOMPARE(int(lib->getBitrateType()), 1);
+        QCOMPARE(int(lib->getBitrateValue()), 2);
+        QCOMPARE(int(lib->getQuantizationParameter()), 1);
+        QCOMPARE(int(lib->getPreset()), 0);
+        QCOMPARE(int(lib->getProfile()), 2);
+        QCOMPARE(int(lib->getRecordQuality()), 1);
+        QCOMPARE(lib->getFramerate(), 60);
+        QCOMPARE(lib->getMicVolumn(), 100);
+        QCOMPARE(lib->getIsRecordAudio(), true);
+        QCOMPARE(lib->getVideoEncoder(), QStringLiteral("libx264"));
+        QCOMPARE(lib->getPushStreamUrl(), QString());
+    }
+
+    void storedValuesLoad_data()
+    {
+        QTest::addColumn<int>("framerate");
+        QTest::addColumn<int>("expectedFramerate");
+        QTest::addColumn<QString>("encoder");
+        QTest::addColumn<QString>("expectedEncoder");
+        QTest::newRow("in range") << 25 << 25 << "libx264" << "libx264";
+        QTest::newRow("zero frame rate") << 0 << 60 << "libx264" << "libx264";
+        QTest::newRow("frame rate above 60") << 240 << 60 << "libx264" << "libx264";
+        QTest::newRow("unknown encoder kept as stored") << 30 << 30 << "h264_videotoolbox" << "h264_videotoolbox";
+    }
+
+    void storedValuesLoad()
+    {
+        QFETCH(int, framerate);
+        QFETCH(int, expectedFramerate);
+        QFETCH(QString, encoder);
+        QFETCH(QString, expectedEncoder);
+        m_savePath = m_base + QStringLiteral("case%1/").arg(++m_case);
+        QDir().mkpath(m_savePath + QStringLiteral("config"));
+        {
+            QSettings settings(configPath(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("common/framerate"), framerate);
+            settings.setValue(QStringLiteral("common/videoEncoder"), encoder);
+            settings.setValue(QStringLiteral("common/recordQuality"), 3);
+            settings.setValue(QStringLiteral("common/bitrateType"), 3);
+            settings.setValue(QStringLiteral("common/quantizationParameter"), 2);
+        }
+        PaxScreenQtLib::setSavePath(m_savePath);
+        PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
+        QCOMPARE(lib->getFramerate(), expectedFramerate);
+        QCOMPARE(QSettings(configPath(), QSettings::IniFormat).value(QStringLiteral("common/framerate")).toInt(),
+                 expectedFramerate);
+        QCOMPARE(QSettings(configPath(), QSettings::IniFormat).value(QStringLiteral("common/videoEncoder")).toString(),
+                 expectedEncoder);
+        // The recorder keeps a usable encoder whatever was stored.
+        QCOMPARE(lib->getVideoEncoder(), QStringLiteral("libx264"));
+        // Custom quality keeps the stored rate control: CRF with "13".
+        QCOMPARE(int(lib->getBitrateType()), 3);
+        QCOMPARE(int(lib->getQuantizationParameter()), 2);
+        QCOMPARE(int(lib->getBitrateValue()), 6);
+    }
+
+    void bitrateTypeCoupling_data()
+    {
+        QTest::addColumn<int>("startValue");
+        QTest::addColumn<int>("startParameter");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("parameter");
+        QTest::newRow("CRF with no parameter") << 3 << 3 << 3 << 6 << 1;
+        QTest::newRow("CQP keeps its parameter") << 3 << 2 << 4 << 6 << 2;
+        QTest::newRow("CBR with no value") << 6 << 1 << 0 << 3 << 3;
+        QTest::newRow("VBR keeps its value") << 5 << 1 << 1 << 5 << 3;
+        QTest::newRow("ABR with no value") << 6 << 0 << 2 << 3 << 3;
+        QTest::newRow("unknown type couples nothing") << 4 << 2 << 9 << 4 << 2;
+    }
+
+    void bitrateTypeCoupling()
+    {
+        QFETCH(int, startValue);
+        QFETCH(int, startParameter);
+        QFETCH(int, type);
+        QFETCH(int, value);
+        QFETCH(int, parameter);
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setBitrateValue(_PaxBitrateValueE(startValue)));
+        QVERIFY(lib->setQuantizationParameter(_PaxQuantizationParameterE(startParameter)));
+        QVERIFY(lib->setBitrateType(_PaxBitrateTypeE(type)));
+        QCOMPARE(int(lib->getBitrateType()), type);
+        QCOMPARE(int(lib->getBitrateValue()), value);
+        QCOMPARE(int(lib->getQuantizationParameter()), parameter);
+        QSettings settings(configPath(), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("common/bitrateType")).toInt(), type);
+        QCOMPARE(settings.value(QStringLiteral("common/bitrateValue")).toInt(), value);
+        QCOMPARE(settings.value(QStringLiteral("common/quantizationParameter")).toInt(), parameter);
+    }
+
+    void recordQuality_data()
+    {
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("type");
+        QTest::newRow("high") << 0 << 3 << 1;
+        QTest::newRow("middle") << 1 << 2 << 1;
+        QTest::newRow("low") << 2 << 1 << 1;
+        QTest::newRow("custom changes nothing") << 3 << 5 << 2;
+    }
+
+    void recordQuality()
+    {
+        QFETCH(int, quality);
+        QFETCH(int, value);
+        QFETCH(int, type);
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setBitrateType(PaxBitrateTypeABR));
+        QVERIFY(lib->setBitrateValue(PaxBitrateValue32M));
+        QVERIFY(lib->setPreset(PaxPresetSlow));
+        QVERIFY(lib->setRecordQuality(_PaxRecordQualityE(quality)));
+        QCOMPARE(int(lib->getRecordQuality()), quality);
+        QCOMPARE(int(lib->getBitrateValue()), value);
+        QCOMPARE(int(lib->getBitrateType()), type);
+        QCOMPARE(int(lib->getPreset()), quality == 3 ? 6 : 0);
+        QCOMPARE(QSettings(configPath(), QSettings::IniFormat).value(QStringLiteral("common/presetMode")).toInt(),
+                 quality == 3 ? 6 : 0);
+    }
+
+    void framerateRange_data()
+    {
+        QTest::addColumn<int>("framerate");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("0") << 0 << false;
+        QTest::newRow("-5") << -5 << false;
+        QTest::newRow("61") << 61 << false;
+        QTest::newRow("1") << 1 << true;
+        QTest::newRow("60") << 60 << true;
+        QTest::newRow("24") << 24 << true;
+    }
+
+    void framerateRange()
+    {
+        QFETCH(int, framerate);
+        QFETCH(bool, accepted);
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setFramerate(30));
+        QCOMPARE(lib->setFramerate(framerate), accepted);
+        QCOMPARE(lib->getFramerate(), accepted ? framerate : 30);
+        QCOMPARE(QSettings(configPath(), QSettings::IniFormat).value(QStringLiteral("common/framerate")).toInt(),
+                 accepted ? framerate : 30);
+    }
+
+    void encoders()
+    {
+        PaxScreenQtLib* lib = freshFacade();
+        const QStringList usable = lib->getVideoEncoderList();
+        QVERIFY(usable.contains(QStringLiteral("libx264")));
+        QCOMPARE(usable.first(), QStringLiteral("libx264"));
+        QVERIFY(!usable.contains(QStringLiteral("h264_videotoolbox")));
+        bool available = true;
+        QCOMPARE(lib->getIsHardwareEncoder(available), false);
+        QCOMPARE(available, false);
+        QCOMPARE(lib->setIsHardwareEncoder(true), false);
+        QCOMPARE(lib->getVideoEncoder(), QStringLiteral("libx264"));
+        QCOMPARE(lib->setVideoEncoder(QStringLiteral("no_such_encoder")), false);
+        QCOMPARE(lib->setIsHardwareEncoder(false), true);
+    }
+
+    // ---- rectangles -----------------------------------------------------------
+
+    void normalizedRect_data()
+    {
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QRect>("expected");
+        const QSize hd(1920, 1080);
+        QTest::newRow("1366 wide on a 1366 screen") << QRect(0, 0, 1366, 768) << QSize(1366, 768) << QRect(0, 0, 1364, 768);
+        QTest::newRow("area inside") << QRect(10, 20, 643, 481) << hd << QRect(10, 20, 640, 480);
+        QTest::newRow("whole screen") << QRect(0, 0, 1920, 1080) << hd << QRect(0, 0, 1920, 1080);
+        QTest::newRow("1 px beyond the right edge") << QRect(1, 0, 1920, 1080) << hd << QRect();
+        QTest::newRow("1 px beyond the bottom") << QRect(0, 0, 1920, 1081) << hd << QRect();
+        QTest::newRow("negative x") << QRect(-1, 0, 100, 100) << hd << QRect();
+        QTest::newRow("width 3") << QRect(0, 0, 3, 100) << hd << QRect();
+        QTest::newRow("height 2") << QRect(0, 0, 100, 2) << hd << QRect();
+        QTest::newRow("null rectangle") << QRect() << hd << QRect();
+        QTest::newRow("width 4") << QRect(100, 100, 4, 4) << hd << QRect(100, 100, 4, 4);
+    }
+
+    void normalizedRect()
+    {
+        QFETCH(QRect, rect);
+        QFETCH(QSize, screen);
+        QFETCH(QRect, expected);
+        QCOMPARE(PaxRecordScreen::normalizedRect(rect, screen), expected);
+    }
+
+    void captureRect_data()
+    {
+        QTest::addColumn<QRect>("logical");
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QSize>("capture");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("same size") << QRect(0, 0, 1364, 768) << QSize(1920, 1080) << QSize(1920, 1080)
+                                   << QRect(0, 0, 1364, 768);
+        QTest::newRow("twice as large") << QRect(100, 50, 640, 480) << QSize(1440, 900) << QSize(2880, 1800)
+                                        << QRect(200, 100, 1280, 960);
+        QTest::newRow("half, odd rounded down to even") << QRect(0, 0, 1364, 768) << QSize(1920, 1080)
+                                                        << QSize(960, 540) << QRect(0, 0, 682, 384);
+        QTest::newRow("odd scale") << QRect(4, 4, 100, 100) << QSize(1000, 1000) << QSize(1500, 1500)
+                                   << QRect(6, 6, 150, 150);
+        QTest::newRow("scaled to an odd size") << QRect(0, 0, 12, 12) << QSize(100, 100) << QSize(125, 125)
+                                               << QRect(0, 0, 14, 14);
+    }
+
+    void captureRect()
+    {
+        QFETCH(QRect, logical);
+        QFETCH(QSize, screen);
+        QFETCH(QSize, capture);
+        QFETCH(QRect, expected);
+        const QRect r = PaxRecordScreen::captureRect(logical, screen, capture);
+        QCOMPARE(r, expected);
+        QCOMPARE(r.width() % 2, 0);
+        QCOMPARE(r.height() % 2, 0);
+        QVERIFY(QRect(QPoint(0, 0), capture).contains(r));
+    }
+
+    void facadeSetRect_data()
+    {
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        const QSize s = QGuiApplication::primaryScreen()->geometry().size();
+        QTest::newRow("inside") << QRect(0, 0, 203, 101) << true << 200 << 100;
+        QTest::newRow("outside") << QRect(0, 0, s.width() + 1, 10) << false << s.width() << s.height();
+        QTest::newRow("too small") << QRect(0, 0, 2, 2) << false << s.width() << s.height();
+    }
+
+    void facadeSetRect()
+    {
+        QFETCH(QRect, rect);
+        QFETCH(bool, accepted);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        PaxScreenQtLib* lib = freshFacade();
+        QCOMPARE(lib->setRect(rect), accepted);
+        QCOMPARE(lib->getRecordWidth(), width);
+        QCOMPARE(lib->getRecordHeight(), height);
+        QVERIFY(lib->removeRect());
+        QCOMPARE(lib->getRecordWidth(), QGuiApplication::primaryScreen()->geometry().width());
+    }
+
+    // ---- microphones ------------------------------------------------------------
+
+    void parseDeviceListing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("screenIndex");
+        QTest::addColumn<QList<int>>("indexes");
+        QTest::addColumn<QStringList>("names");
+        const QString head = QStringLiteral("[AVFoundation indev @ 0x7f8]");
+        QTest::newRow("two capture screens, the later wins")
+            << head + " AVFoundation video devices:\n" + head + " [0] FaceTime HD Camera\n" + head
+                   + " [1] Capture screen 0\n" + head + " [2] Capture screen 1\n" + head
+                   + " AVFoundation audio devices:\n" + head + " [0] Built-in Microphone\n"
+            << 2 << QList<int>{0} << QStringList{"Built-in Microphone"};
+        QTest::newRow("two-digit index, trimmed name")
+            << head + " AVFoundation audio devices:\n" + head + " [12]   USB Audio  \n" << 1 << QList<int>{12}
+            << QStringList{"USB Audio"};
+        QTest::newRow("three-digit index skipped")
+            << head + " AVFoundation audio devices:\n" + head + " [123] Far Mic\n" + head + " [3] Near Mic\n" << 1
+            << QList<int>{3} << QStringList{"Near Mic"};
+        QTest::newRow("no audio section") << head + " [0] Capture screen 0\n" << 0 << QList<int>{} << QStringList{};
+        QTest::newRow("empty text") << QString() << 1 << QList<int>{} << QStringList{};
+        QTest::newRow("name up to the line end")
+            << head + " AVFoundation audio devices:\n" + head + " [1] Mic A\nnoise\n" << 1 << QList<int>{1}
+            << QStringList{"Mic A"};
+    }
+
+    void parseDeviceListing()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, screenIndex);
+        QFETCH(QList<int>, indexes);
+        QFETCH(QStringList, names);
+        int captureScreen = 1;
+        const QList<_ScreenMicrophoneS> list = _gsParseDeviceListing(text, captureScreen);
+        QCOMPARE(captureScreen, screenIndex);
+        QList<int> gotIndexes;
+        QStringList gotNames;
+        for (const _ScreenMicrophoneS& m : list) {
+            gotIndexes << m.index;
+            gotNames << m.name;
+        }
+        QCOMPARE(gotIndexes, indexes);
+        QCOMPARE(gotNames, names);
+    }
+
+    void microphoneRefresh_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("still listed stays, nothing written") << "Mic B" << QStringList{"Mic A", "Mic B"} << "Mic B"
+                                                             << false;
+        QTest::newRow("vanished: the first listed") << "Gone" << QStringList{"Mic A", "Mic B"} << "Mic A" << true;
+        QTest::newRow("none listed: empty") << "Gone" << QStringList{} << "" << true;
+        QTest::newRow("empty name takes the first") << "" << QStringList{"Mic C"} << "Mic C" << true;
+    }
+
+    void microphoneRefresh()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, current);
+        QFETCH(bool, written);
+        for (const QString& name : listed)
+            g_sources.append({name, QStringLiteral("lavfi"), QStringLiteral("anullsrc")});
+        m_savePath = m_base + QStringLiteral("case%1/").arg(++m_case);
+        QDir().mkpath(m_savePath + QStringLiteral("config"));
+        QSettings(configPath(), QSettings::IniFormat).setValue(QStringLiteral("common/curMicrophoneName"), stored);
+        PaxScreenQtLib::setSavePath(m_savePath);
+        PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
+        QSignalSpy changed(lib, &PaxScreenQtLib::sigAudioInfoChange);
+        const QByteArray before = readFile(configPath());
+        QVERIFY(changed.wait(2000));
+        QCOMPARE(lib->getCurMicrophoneName(), current);
+        const QList<_ScreenMicrophoneS> list = lib->getMicrophoneList();
+        QCOMPARE(list.size(), listed.size());
+        for (int i = 0; i < list.size(); ++i) {
+            QCOMPARE(list.at(i).index, i);
+            QCOMPARE(list.at(i).name, listed.at(i));
+        }
+        QCOMPARE(readFile(configPath()) != before, written);
+        QCOMPARE(QSettings(configPath(), QSettings::IniFormat).value(QStringLiteral("common/curMicrophoneName")).toString(),
+                 current);
+    }
+
+    void gainText_data()
+    {
+        QTest::addColumn<int>("volume");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("100") << 100 << "1.00";
+        QTest::newRow("150") << 150 << "1.50";
+        QTest::newRow("0") << 0 << "0.00";
+        QTest::newRow("33") << 33 << "0.33";
+    }
+
+    void gainText()
+    {
+        QFETCH(int, volume);
+        QFETCH(QString, text);
+        QCOMPARE(PaxAudioRecord::gainText(volume), text);
+    }
+
+    // ---- log ----------------------------------------------------------------------
+
+    void logLineFormat_data()
+    {
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("expectedLength");
+        QTest::newRow("debug") << false << 10 << 10;
+        QTest::newRow("error") << true << 10 << 10;
+        QTest::newRow("long text cut at 1023 bytes") << false << 3000 << 1023;
+    }
+
+    void logLineFormat()
+    {
+        QFETCH(bool, error);
+        QFETCH(int, length);
+        QFETCH(int, expectedLength);
+        takeLog();
+        const QByteArray text(length, 'x');
+        if (error)
+            PAXSCREEN_ERROR("%s", text.constData());
+        else
+            PAXSCREEN_DEBUG("%s", text.constData());
+        const QStringList log = takeLog();
+        QCOMPARE(log.size(), 1);
+        const QRegularExpression form(QStringLiteral("^paxscreen\\[(debug|error)\\]\\[tst_screensdk_facade\\.cpp\\]\\[(\\d+)\\] (x*)$"));
+        const QRegularExpressionMatch m = form.match(log.first());
+        QVERIFY2(m.hasMatch(), qPrintable(log.first().left(100)));
+        QCOMPARE(m.captured(1), QString::fromLatin1(error ? "error" : "debug"));
+        QVERIFY(m.captured(2).toInt() > 0);
+        QCOMPARE(m.captured(3).size(), expectedLength);
+    }
+
+    void logFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("screen.log"));
+        QVERIFY(PaxScreenQtLib::setLogFile(path));
+        QVERIFY(!QFile::exists(path));   // the probe leaves nothing behind
+        PAXSCREEN_DEBUG("hello %d", 7);
+        qDebug("plain message");
+        qInstallMessageHandler(captureHandler);
+        const QString text = QString::fromUtf8(readFile(path));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\[debug\\]\\[tst_screensdk_facade\\.cpp\\]\\[\\d+\\] hello 7\n$"))
+                     .match(text).hasMatch(),
+                 qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("plain message")));
+        QVERIFY(!PaxScreenQtLib::setLogFile(dir.filePath(QStringLiteral("missing/dir/screen.log"))));
+    }
+
+    // ---- files are probed, never destroyed ------------------------------------------
+
+    void existingFilesKept_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::newRow("grab outside the screen") << "grab";
+        QTest::newRow("recording that fails to start") << "record";
+        QTest::newRow("log file") << "log";
+    }
+
+    void existingFilesKept()
+    {
+        QFETCH(QString, call);
+        PaxScreenQtLib* lib = freshFacade();
+        QTemporaryDir dir;
+        const QString file = dir.filePath(call == QLatin1String("grab") ? QStringLiteral("old.png")
+                                                                        : QStringLiteral("old.mp4"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("precious");
+        }
+        if (call == QLatin1String("grab")) {
+            const QSize s = QGuiApplication::primaryScreen()->geometry().size();
+            QVERIFY(!lib->grabScreen(file, QRect(0, 0, s.width() + 1, s.height())));
+            QVERIFY(logHas(takeLog(), QStringLiteral("of grab is invalid")));
+        } else if (call == QLatin1String("record")) {
+            // The path is fine, the start fails later: the screen can't be opened.
+            pax_platform::setScreenInputFactory(
+                [] { return pax_platform::createLavfiScreenInput(QStringLiteral("nosuchsource")); });
+            lib->setIsRecordAudio(false);
+            QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+            const bool started = lib->startRecordScreen(file);
+            const bool ended = waitForState(info, 0, 5000);
+            initTestCase();
+            QVERIFY(started);
+            QVERIFY(ended);
+            QVERIFY(logHas(takeLog(), QStringLiteral("avformat_open_input failed")));
+            QCOMPARE(lib->getRecordInfo().fileName, QString());
+        } else {
+            QVERIFY(PaxScreenQtLib::setLogFile(file));
+            qInstallMessageHandler(captureHandler);
+        }
+        QCOMPARE(readFile(file), QByteArray("precious"));
+    }
+
+    void startRefusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("upper-case suffix") << "clip.MP4" << "do not end with .mp4";
+        QTest::newRow("other suffix") << "clip.mkv" << "do not end with .mp4";
+        QTest::newRow("missing folder") << "no/such/folder/clip.mp4" << "can not be created";
+    }
+
+    void startRefusals()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        PaxScreenQtLib* lib = freshFacade();
+        QTemporaryDir dir;
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(!lib->startRecordScreen(dir.filePath(name)));
+        QVERIFY(logHas(takeLog(), message));
+        QVERIFY(!info.wait(300));
+        QCOMPARE(lib->getRecordInfo().state, 0);
+        QVERIFY(!lib->startPushStream());
+        QVERIFY(logHas(takeLog(), QStringLiteral("push stream url[] is empty")));
+    }
+
+    // ---- setters while recording or paused --------------------------------------------
+
+    void settersRefusedWhileBusy_data()
+    {
+        QTest::addColumn<QString>("setter");
+        QTest::addColumn<bool>("paused");
+        const QStringList setters{"setBitrateValue", "setBitrateType", "setQuantizationParameter", "setProfile",
+                                  "setPreset", "setRecordQuality", "setFramerate", "setMicVolumn", "setRect",
+                                  "removeRect", "setPushStreamUrl", "setCurMicrophoneName", "setIsRecordAudio"};
+        for (const QString& s : setters) {
+            QTest::newRow(qPrintable(s + " recording")) << s << false;
+            QTest::newRow(qPrintable(s + " paused")) << s << true;
+        }
+    }
+
+    void settersRefusedWhileBusy()
+    {
+        QFETCH(QString, setter);
+        QFETCH(bool, paused);
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setRect(QRect(0, 0, 100, 100)));
+        lib->setIsRecordAudio(false);
+        const std::function<bool()> calls[] = {
+            [&] { return lib->setBitrateValue(PaxBitrateValue32M); },
+            [&] { return lib->setBitrateType(PaxBitrateTypeCQP); },
+            [&] { return lib->setQuantizationParameter(PaxQuantizationParameter51); },
+            [&] { return lib->setProfile(PaxProfileHigh); },
+            [&] { return lib->setPreset(PaxPresetPlacebo); },
+            [&] { return lib->setRecordQuality(PaxRecordQualityHigh); },
+            [&] { return lib->setFramerate(12); },
+            [&] { return lib->setMicVolumn(5); },
+            [&] { return lib->setRect(QRect(0, 0, 40, 40)); },
+            [&] { return lib->removeRect(); },
+            [&] { return lib->setPushStreamUrl(QStringLiteral("tcp://127.0.0.1:1")); },
+            [&] { lib->setCurMicrophoneName(QStringLiteral("Other")); return false; },
+            [&] { lib->setIsRecordAudio(true); return false; },
+        };
+        const QStringList names{"setBitrateValue", "setBitrateType", "setQuantizationParameter", "setProfile",
+                                "setPreset", "setRecordQuality", "setFramerate", "setMicVolumn", "setRect",
+                                "removeRect", "setPushStreamUrl", "setCurMicrophoneName", "setIsRecordAudio"};
+        const int which = names.indexOf(setter);
+        QVERIFY(which >= 0);
+        auto snapshot = [&] {
+            return QStringList{QString::number(lib->getBitrateValue()), QString::number(lib->getBitrateType()),
+                               QString::number(lib->getQuantizationParameter()), QString::number(lib->getProfile()),
+                               QString::number(lib->getPreset()), QString::number(lib->getRecordQuality()),
+                               QString::number(lib->getFramerate()), QString::number(lib->getMicVolumn()),
+                               QString::number(lib->getRecordWidth()), QString::number(lib->getRecordHeight()),
+                               lib->getPushStreamUrl(), lib->getCurMicrophoneName(),
+                               QString::number(lib->getIsRecordAudio())};
+        };
+        QTemporaryDir dir;
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QSignalSpy audioChange(lib, &PaxScreenQtLib::sigAudioInfoChange);
+        QVERIFY(lib->startRecordScreen(dir.filePath(QStringLiteral("busy.mp4"))));
+        if (paused) {
+            QVERIFY(waitForState(info, 1, 5000));
+            lib->pause();
+            QVERIFY(waitForState(info, 2, 5000));
+        }
+        const QStringList before = snapshot();
+        const QByteArray config = readFile(configPath());
+        audioChange.clear();
+        takeLog();
+        QCOMPARE(calls[which](), false);
+        QVERIFY(logHas(takeLog(), QStringLiteral("Parameter modification is not allowed during recording")));
+        QCOMPARE(snapshot(), before);
+        QCOMPARE(readFile(configPath()), config);
+        if (setter == QLatin1String("setCurMicrophoneName") || setter == QLatin1String("setIsRecordAudio"))
+            QCOMPARE(audioChange.count(), 1);
+        lib->stopRecordScreen();
+        QVERIFY(waitForState(info, 0, 5000));
+        // Idle again: the same call is taken.
+        if (setter != QLatin1String("setCurMicrophoneName") && setter != QLatin1String("setIsRecordAudio"))
+            QCOMPARE(calls[which](), true);
+    }
+
+    // ---- pause and resume decided from the recorder's own status ---------------------------
+
+    void pauseOrResumeBackToBack()
+    {
+        PaxScreenQtLib* lib = freshFacade();
+        lib->setIsRecordAudio(false);
+        QVERIFY(lib->setFramerate(10));
+        QVERIFY(lib->setRect(QRect(0, 0, 160, 120)));
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("toggle.mp4"));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QCOMPARE(lib->pauseOrResume(), false);   // nothing to pause
+        QVERIFY(lib->startRecordScreen(file));
+        QVERIFY(waitForState(info, 1, 5000));
+        QCOMPARE(lib->pauseOrResume(), true);    // paused
+        QCOMPARE(lib->pauseOrResume(), false);   // resumed at once
+        QCOMPARE(lib->pauseOrResume(), true);    // paused again, not lost
+        QVERIFY(waitForState(info, 2, 5000));
+        QCOMPARE(lib->pauseOrResume(), false);
+        lib->stopRecordScreen();
+        QVERIFY(waitForState(info, 0, 5000));
+        QCOMPARE(lib->getRecordInfo().state, 0);
+    }
+};
+
+QTEST_MAIN(TstScreenSdkFacade)
+#include "tst_screensdk_facade.moc"
