@@ -1,0 +1,173 @@
+// Cost per 1920x1080 frame of the capture backend's conversion into ARGB32 (what the capture
+// thread does with every buffer), beside the libraries' own work on the same data:
+// libjpeg-turbo decoding the same JPEG, libyuv converting the same YUYV. Ratios are printed last.
+
+#include "v4l2capture.h"
+#include "virtualpicture.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+#include <libyuv/convert_argb.h>
+#include <libyuv/convert_from_argb.h>
+#include <turbojpeg.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+struct Samples {
+    QImage picture;
+    QByteArray jpeg;
+    QByteArray yuyv;
+
+    Samples()
+    {
+        // The virtual camera's settled picture: a realistic document scene.
+        pax_virtual::VirtualFrameSource source(0, QSize(kWidth, kHeight));
+        picture = source.frame(3000, 90);
+        tjhandle tj = tjInitCompress();
+        unsigned char* out = nullptr;
+        unsigned long size = 0;
+        if (tjCompress2(tj, picture.constBits(), kWidth, int(picture.bytesPerLine()), kHeight, TJPF_BGRA, &out, &size,
+                        TJSAMP_422, 85, 0) == 0)
+            jpeg = QByteArray(reinterpret_cast<const char*>(out), int(size));
+        tjFree(out);
+        tjDestroy(tj);
+        yuyv = QByteArray(kWidth * 2 * kHeight, '\0');
+        libyuv::ARGBToYUY2(picture.constBits(), int(picture.bytesPerLine()), reinterpret_cast<uint8_t*>(yuyv.data()),
+                           kWidth * 2, kWidth, kHeight);
+    }
+};
+
+const Samples& samples()
+{
+    static Samples s;
+    return s;
+}
+
+const uchar* bytes(const QByteArray& a)
+{
+    return reinterpret_cast<const uchar*>(a.constData());
+}
+
+// The backend: a new ARGB32 image per frame, filled from the buffer, as the capture thread does.
+void BM_BackendMjpeg(benchmark::State& state)
+{
+    const Samples& s = samples();
+    pax_platform::v4l2::FrameConverter converter;
+    for (auto _ : state) {
+        QImage frame = converter.convert(V4L2_PIX_FMT_MJPEG, bytes(s.jpeg), size_t(s.jpeg.size()), kWidth, kHeight, 0);
+        if (frame.isNull())
+            state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+}
+
+// libjpeg-turbo alone: the same JPEG into a buffer made once.
+void BM_TurboJpegDecode(benchmark::State& state)
+{
+    const Samples& s = samples();
+    tjhandle tj = tjInitDecompress();
+    std::vector<unsigned char> out(size_t(kWidth) * kHeight * 4);
+    for (auto _ : state) {
+        if (tjDecompress2(tj, bytes(s.jpeg), static_cast<unsigned long>(s.jpeg.size()), out.data(), kWidth, kWidth * 4,
+                          kHeight, TJPF_BGRA, 0) != 0)
+            state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    tjDestroy(tj);
+}
+
+void BM_BackendYuyv(benchmark::State& state)
+{
+    const Samples& s = samples();
+    pax_platform::v4l2::FrameConverter converter;
+    for (auto _ : state) {
+        QImage frame = converter.convert(V4L2_PIX_FMT_YUYV, bytes(s.yuyv), size_t(s.yuyv.size()), kWidth, kHeight,
+                                         kWidth * 2);
+        if (frame.isNull())
+            state.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+}
+
+// libyuv alone: the same YUYV into a buffer made once.
+void BM_LibyuvYuy2ToArgb(benchmark::State& state)
+{
+    const Samples& s = samples();
+    std::vector<uint8_t> out(size_t(kWidth) * kHeight * 4);
+    for (auto _ : state) {
+        libyuv::YUY2ToARGB(reinterpret_cast<const uint8_t*>(s.yuyv.constData()), kWidth * 2, out.data(), kWidth * 4,
+                           kWidth, kHeight);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+// The virtual camera's picture, settled (copy, counter) and while the sheet slides in (full redraw).
+void BM_VirtualFrameSettled(benchmark::State& state)
+{
+    pax_virtual::VirtualFrameSource source(0, QSize(kWidth, kHeight));
+    qint64 n = 0;
+    for (auto _ : state) {
+        QImage f = source.frame(3000 + n, n);
+        ++n;
+        benchmark::DoNotOptimize(f.constBits());
+    }
+}
+
+void BM_VirtualFrameSliding(benchmark::State& state)
+{
+    pax_virtual::VirtualFrameSource source(0, QSize(kWidth, kHeight));
+    qint64 n = 0;
+    for (auto _ : state) {
+        QImage f = source.frame((n * 33) % 2000, n);
+        ++n;
+        benchmark::DoNotOptimize(f.constBits());
+    }
+}
+
+BENCHMARK(BM_BackendMjpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TurboJpegDecode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BackendYuyv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibyuvYuy2ToArgb)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VirtualFrameSettled)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VirtualFrameSliding)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's real time per iteration for the ratio lines.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
+                times[r.run_name.function_name] = r.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto ratio = [&](const char* what, const char* peer) {
+        if (reporter.times.count(what) && reporter.times.count(peer) && reporter.times[peer] > 0)
+            std::printf("%s / %s = %.3f\n", what, peer, reporter.times[what] / reporter.times[peer]);
+    };
+    ratio("BM_BackendMjpeg", "BM_TurboJpegDecode");
+    ratio("BM_BackendYuyv", "BM_LibyuvYuy2ToArgb");
+    std::printf("JPEG sample: %d bytes\n", samples().jpeg.size());
+    benchmark::Shutdown();
+    return 0;
+}
