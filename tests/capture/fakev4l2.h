@@ -26,6 +26,10 @@ public:
     struct Format {
         quint32 pixelFormat = V4L2_PIX_FMT_MJPEG;
         QVector<Size> sizes;
+        // When set, the sizes are announced as one stepwise range (min, max, step) instead of a list;
+        // every size of the range has the frame rates of sizes.first().
+        bool stepwise = false;
+        v4l2_frmsize_stepwise range{};
     };
     struct Node {
         QString path;
@@ -117,6 +121,13 @@ public:
         case VIDIOC_ENUM_FRAMESIZES: {
             auto* s = static_cast<v4l2_frmsizeenum*>(arg);
             const Format* f = format(node, s->pixel_format);
+            if (f && f->stepwise) {
+                if (s->index > 0)
+                    return error(EINVAL);
+                s->type = V4L2_FRMSIZE_TYPE_STEPWISE;
+                s->stepwise = f->range;
+                return 0;
+            }
             if (!f || s->index >= quint32(f->sizes.size()))
                 return error(EINVAL);
             s->type = V4L2_FRMSIZE_TYPE_DISCRETE;
@@ -320,6 +331,21 @@ private:
         const Format* f = format(node, pixelFormat);
         if (!f)
             return nullptr;
+        if (f->stepwise) {
+            const v4l2_frmsize_stepwise& r = f->range;
+            const bool inRange = width >= int(r.min_width) && width <= int(r.max_width) &&
+                                 height >= int(r.min_height) && height <= int(r.max_height) &&
+                                 (width - int(r.min_width)) % int(std::max(1u, r.step_width)) == 0 &&
+                                 (height - int(r.min_height)) % int(std::max(1u, r.step_height)) == 0;
+            if (!inRange || f->sizes.isEmpty())
+                return nullptr;
+            // Any size of the range: the scripted rates of the first entry, at the asked size.
+            thread_local Size any;
+            any = f->sizes.first();
+            any.width = width;
+            any.height = height;
+            return &any;
+        }
         for (const Size& s : f->sizes)
             if (s.width == width && s.height == height)
                 return &s;

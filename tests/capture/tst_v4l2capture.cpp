@@ -57,6 +57,25 @@ QByteArray encodeYuyv(const QImage& image, int stride)
     return bytes;
 }
 
+// The JPEG without its Huffman tables, as many UVC cameras send MJPEG frames.
+QByteArray withoutHuffmanTables(const QByteArray& jpeg)
+{
+    QByteArray out = jpeg.left(2);   // SOI
+    int i = 2;
+    while (i + 4 <= jpeg.size() && quint8(jpeg[i]) == 0xff) {
+        const quint8 marker = quint8(jpeg[i + 1]);
+        if (marker == 0xda) {   // start of scan: the rest is entropy-coded data
+            out += jpeg.mid(i);
+            break;
+        }
+        const int length = (quint8(jpeg[i + 2]) << 8) | quint8(jpeg[i + 3]);
+        if (marker != 0xc4)
+            out += jpeg.mid(i, 2 + length);
+        i += 2 + length;
+    }
+    return out;
+}
+
 bool near(QRgb a, QRgb b, int tolerance = 24)
 {
     return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
@@ -135,6 +154,8 @@ private slots:
     void chooseMode_data();
     void chooseMode();
     void modesOfSize();
+    void stepwiseSizes_data();
+    void stepwiseSizes();
     void intervalFor_data();
     void intervalFor();
     void streams_data();
@@ -255,6 +276,47 @@ void tst_V4l2Capture::modesOfSize()
     QVERIFY(m[0].intervals.isEmpty());
     QVERIFY(pax_platform::v4l2::modesOfSize(fake, fd, QSize(1024, 768)).isEmpty());
     fake.close(fd);
+}
+
+void tst_V4l2Capture::stepwiseSizes_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("fps");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("on the steps") << QSize(1280, 720) << 30 << true;
+    QTest::newRow("smallest") << QSize(160, 120) << 15 << true;
+    QTest::newRow("largest") << QSize(1920, 1080) << 30 << true;
+    QTest::newRow("between steps") << QSize(1281, 720) << 30 << false;
+    QTest::newRow("beyond the range") << QSize(2560, 1440) << 30 << false;
+    QTest::newRow("rate not offered") << QSize(1280, 720) << 60 << false;
+}
+
+void tst_V4l2Capture::stepwiseSizes()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, fps);
+    QFETCH(bool, ok);
+    FakeV4l2 fake;
+    FakeV4l2::Node node;
+    node.path = QStringLiteral("/dev/video0");
+    node.card = "Range Cam";
+    FakeV4l2::Format mjpeg{V4L2_PIX_FMT_MJPEG, {discrete(0, 0, {30, 15})}, true, {}};
+    mjpeg.range = {160, 1920, 16, 120, 1080, 8};
+    node.formats = {mjpeg};
+    fake.nodeList = {node};
+    useTestPicture(fake);
+    Collector frames;
+    auto stream = openCapture(fake, QStringLiteral("Range Cam"), size, fps, frames.sink());
+    QCOMPARE(stream != nullptr, ok);
+    if (ok) {
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count >= 2, 5000);
+        stream.reset();
+        QMutexLocker l(&frames.mutex);
+        QCOMPARE(frames.frames.first().size(), size);
+        QVERIFY(showsTestPicture(frames.frames.first()));
+    }
+    stream.reset();
+    verifyReleased(fake);
 }
 
 void tst_V4l2Capture::intervalFor_data()
@@ -431,6 +493,10 @@ void tst_V4l2Capture::convert_data()
     const QByteArray yuyvPadded = encodeYuyv(picture, 704);
     QTest::newRow("MJPEG") << quint32(V4L2_PIX_FMT_MJPEG) << jpeg << QSize(320, 240) << 0 << true;
     QTest::newRow("JPEG") << quint32(V4L2_PIX_FMT_JPEG) << jpeg << QSize(320, 240) << 0 << true;
+    const QByteArray bare = withoutHuffmanTables(jpeg);
+    QVERIFY(bare.size() < jpeg.size() && !bare.contains("\xff\xc4"));
+    QTest::newRow("MJPEG without Huffman tables") << quint32(V4L2_PIX_FMT_MJPEG) << bare << QSize(320, 240) << 0
+                                                  << true;
     QTest::newRow("MJPEG of another size") << quint32(V4L2_PIX_FMT_MJPEG) << jpeg << QSize(640, 480) << 0 << false;
     QTest::newRow("MJPEG garbage") << quint32(V4L2_PIX_FMT_MJPEG) << QByteArray(5000, 'x') << QSize(320, 240) << 0
                                    << false;
