@@ -1,0 +1,62 @@
+#pragma once
+// Internals shared by the settings store's source files.
+
+#include "paxdata.h"
+
+// Scoped hold of the store's lock; unlock() writes the keys queued under it before returning.
+class PaxDataLocker
+{
+public:
+    explicit PaxDataLocker(PaxData* data)
+        : m_data(data)
+    {
+        m_data->_lock();
+    }
+    ~PaxDataLocker() { unlock(); }
+    PaxDataLocker(const PaxDataLocker&) = delete;
+    PaxDataLocker& operator=(const PaxDataLocker&) = delete;
+
+    void unlock()
+    {
+        if (m_locked) {
+            m_locked = false;
+            m_data->_unlock();
+        }
+    }
+    void relock()
+    {
+        if (!m_locked) {
+            m_data->_lock();
+            m_locked = true;
+        }
+    }
+
+private:
+    PaxData* m_data;
+    bool m_locked = true;
+};
+
+namespace pax_data {
+// Section names of the five profiles, indexed by _PaxWorkModeE.
+extern const char* const kSectionNames[5];
+inline bool validMode(int mode) { return mode >= 0 && mode < 5; }
+inline bool validCamera(int camera) { return camera == 0 || camera == 1; }
+
+// Keys of the recording settings; the key text is stem + "Main"/"Second" + tail.
+enum RecordingKey : int {
+    KeyVideoSavePath,
+    KeyVideoPrefix,
+    KeyMicrophoneName,
+    KeyMicrophoneVolume,
+    KeyRecordAudio,
+    KeyEncoder,
+    KeyBitrateValue,
+    KeyQuantizationParameter,
+    KeyBitrateType,
+    KeyProfile,
+    KeyPreset,
+    KeyRecordQuality,
+    KeyRecordSolutionIndex,
+    RecordingKeyCount
+};
+} // namespace pax_data
