@@ -94,6 +94,15 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
             }
         }
 
+        // A single grey level has no bright region to find: Otsu's level would fall below it and the
+        // whole frame would pass for an outline.
+        double darkest = 0.0;
+        double lightest = 0.0;
+        cv::minMaxLoc(gray, &darkest, &lightest);
+        if (darkest == lightest) {
+            return false;
+        }
+
         cv::Mat mask;
         cv::threshold(gray, mask, 140.0, 200.0, cv::THRESH_BINARY | cv::THRESH_OTSU);
         cv::erode(mask, mask, cv::Mat());

@@ -1,0 +1,275 @@
+#include "paxopencvutil.h"
+#include "sheetimage.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace {
+
+// The rectification rule of the frame processing: the turn that straightens the picture.
+qreal correctionAngle(float a)
+{
+    return a > -45.0f ? -qreal(a) : -90.0 - qreal(a);
+}
+
+// Distance of an angle from the nearest multiple of 90 degrees.
+qreal offRightAngle(qreal degrees)
+{
+    qreal m = std::fmod(std::fabs(degrees), 90.0);
+    return std::min(m, 90.0 - m);
+}
+
+} // namespace
+
+class TestOutline : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsTiltedSheet_data();
+    void findsTiltedSheet();
+    void uniformFrameFindsNothing_data();
+    void uniformFrameFindsNothing();
+    void nullFrameFindsNothing();
+    void transferPointsToRect_data();
+    void transferPointsToRect();
+    void mergeImage();
+    void myImageScaled_data();
+    void myImageScaled();
+    void blackOrWhiteImage();
+    void imageToIplImage();
+    void ffmpegInitOnce();
+};
+
+void TestOutline::findsTiltedSheet_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QSizeF>("sheet");
+    QTest::addColumn<qreal>("tilt");
+    QTest::addColumn<QPointF>("centre");
+    const QSize hd(1920, 1080);
+    const QSizeF a4(840, 600);
+    QTest::newRow("landscape straight") << hd << a4 << 0.0 << QPointF(900, 500);
+    QTest::newRow("landscape +10") << hd << a4 << 10.0 << QPointF(1000, 540);
+    QTest::newRow("landscape -10") << hd << a4 << -10.0 << QPointF(960, 560);
+    QTest::newRow("landscape +40") << hd << QSizeF(700, 500) << 40.0 << QPointF(960, 540);
+    QTest::newRow("landscape -40") << hd << QSizeF(700, 500) << -40.0 << QPointF(980, 530);
+    QTest::newRow("landscape +3") << hd << a4 << 3.0 << QPointF(960, 540);
+    QTest::newRow("portrait straight") << QSize(1080, 1920) << QSizeF(600, 840) << 0.0 << QPointF(540, 960);
+    QTest::newRow("portrait +12") << QSize(1080, 1920) << QSizeF(600, 840) << 12.0 << QPointF(540, 900);
+    QTest::newRow("portrait -35") << QSize(1080, 1920) << QSizeF(500, 700) << -35.0 << QPointF(540, 1000);
+    QTest::newRow("square straight") << QSize(1000, 1000) << QSizeF(500, 400) << 0.0 << QPointF(500, 500);
+    QTest::newRow("square +25") << QSize(1000, 1000) << QSizeF(500, 400) << 25.0 << QPointF(480, 520);
+    QTest::newRow("square -25") << QSize(1000, 1000) << QSizeF(400, 500) << -25.0 << QPointF(520, 480);
+}
+
+void TestOutline::findsTiltedSheet()
+{
+    QFETCH(QSize, frame);
+    QFETCH(QSizeF, sheet);
+    QFETCH(qreal, tilt);
+    QFETCH(QPointF, centre);
+    const reftest::Sheet s = reftest::sheetOnDesk(frame, sheet, tilt, centre);
+
+    QPoint corners[4];
+    float angle = 123.0f;
+    QVERIFY(FindLunKuo(&s.image, corners, angle));
+
+    // Every corner near one true corner, each true corner matched once.
+    const int tolerance = 6;
+    bool used[4] = {false, false, false, false};
+    for (const QPoint& c : corners) {
+        int match = -1;
+        for (int i = 0; i < 4; ++i) {
+            if (!used[i] && QLineF(c, s.corners[size_t(i)]).length() <= tolerance) {
+                match = i;
+            }
+        }
+        QVERIFY2(match >= 0, qPrintable(QString("corner %1,%2 is not near a sheet corner").arg(c.x()).arg(c.y())));
+        used[match] = true;
+    }
+
+    // Top-left first: the smallest x * y.
+    for (int i = 1; i < 4; ++i) {
+        QVERIFY(corners[0].x() * corners[0].y() <= corners[i].x() * corners[i].y());
+    }
+    // Cyclic order: neighbours in the array are neighbours on the sheet (no diagonal between them).
+    const qreal diagonal = std::hypot(sheet.width(), sheet.height());
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(QLineF(corners[i], corners[(i + 1) % 4]).length() < diagonal - 2 * tolerance);
+    }
+
+    // The angle lies in [-90, 0) and its correction straightens the sheet: no turn for a straight one.
+    QVERIFY2(angle >= -90.0f && angle < 0.0f, qPrintable(QString::number(angle)));
+    const qreal correction = correctionAngle(angle);
+    QVERIFY(std::fabs(correction) <= 45.0);
+    QVERIFY2(offRightAngle(tilt + correction) < 1.5,
+             qPrintable(QString("tilt %1 correction %2").arg(tilt).arg(correction)));
+    if (tilt == 0.0) {
+        QCOMPARE(correction, 0.0);
+    } else {
+        QVERIFY(std::fabs(correction + tilt) < 1.5);
+    }
+}
+
+void TestOutline::uniformFrameFindsNothing_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QRgb>("colour");
+    QTest::newRow("dark landscape") << QSize(1920, 1080) << qRgb(40, 40, 40);
+    QTest::newRow("white portrait") << QSize(1080, 1920) << qRgb(255, 255, 255);
+    QTest::newRow("grey square") << QSize(640, 640) << qRgb(128, 128, 128);
+}
+
+void TestOutline::uniformFrameFindsNothing()
+{
+    QFETCH(QSize, frame);
+    QFETCH(QRgb, colour);
+    QImage img(frame, QImage::Format_RGB32);
+    img.fill(colour);
+    QPoint corners[4] = {QPoint(1, 2), QPoint(3, 4), QPoint(5, 6), QPoint(7, 8)};
+    float angle = 42.0f;
+    QVERIFY(!FindLunKuo(&img, corners, angle));
+    QCOMPARE(corners[0], QPoint(1, 2));
+    QCOMPARE(corners[3], QPoint(7, 8));
+    QCOMPARE(angle, 42.0f);
+}
+
+void TestOutline::nullFrameFindsNothing()
+{
+    QPoint corners[4];
+    float angle = 1.0f;
+    const QImage none;
+    QVERIFY(!FindLunKuo(&none, corners, angle));
+    QVERIFY(!FindLunKuo(nullptr, corners, angle));
+    QCOMPARE(angle, 1.0f);
+}
+
+void TestOutline::transferPointsToRect_data()
+{
+    QTest::addColumn<QList<QPoint>>("points");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QRectF>("rectF");
+    QTest::newRow("axis aligned") << QList<QPoint>{{10, 20}, {110, 20}, {110, 70}, {10, 70}} << QRect(10, 20, 100, 50)
+                                  << QRectF(10, 20, 100, 50);
+    QTest::newRow("minus one is unset") << QList<QPoint>{{-1, 0}, {5, 3}, {100, 9}, {100, 1}}
+                                        << QRect(QPoint(5, 0), QPoint(99, 8)) << QRectF(5, 0, 95, 9);
+    QTest::newRow("tilted") << QList<QPoint>{{50, 10}, {90, 40}, {60, 80}, {20, 50}}
+                            << QRect(QPoint(20, 10), QPoint(89, 79)) << QRectF(20, 10, 70, 70);
+}
+
+void TestOutline::transferPointsToRect()
+{
+    QFETCH(QList<QPoint>, points);
+    QFETCH(QRect, rect);
+    QFETCH(QRectF, rectF);
+    QPoint corners[4] = {points[0], points[1], points[2], points[3]};
+    QCOMPARE(::transferPointsToRect(corners), rect);
+    QCOMPARE(transferPointsToRectF(corners), rectF);
+}
+
+void TestOutline::mergeImage()
+{
+    QImage a(640, 480, QImage::Format_RGB32);
+    a.fill(qRgb(255, 0, 0));
+    QImage b(800, 600, QImage::Format_RGB32);
+    b.fill(qRgb(0, 0, 255));
+    ::mergeImage(&a, &b);
+    QCOMPARE(b.size(), QSize(800, 1080));
+    QCOMPARE(b.format(), QImage::Format_RGB888);
+    QCOMPARE(b.pixel(0, 0), qRgb(255, 0, 0));
+    QCOMPARE(b.pixel(639, 479), qRgb(255, 0, 0));
+    QCOMPARE(b.pixel(640, 0), qRgb(0, 0, 0));
+    QCOMPARE(b.pixel(799, 479), qRgb(0, 0, 0));
+    QCOMPARE(b.pixel(0, 480), qRgb(0, 0, 255));
+    QCOMPARE(b.pixel(799, 1079), qRgb(0, 0, 255));
+    QCOMPARE(a.size(), QSize(640, 480));
+    ::mergeImage(nullptr, &b);
+    QCOMPARE(b.size(), QSize(800, 1080));
+}
+
+void TestOutline::myImageScaled_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("target");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QRect>("picture"); // where the source lands
+    QTest::newRow("ignore aspect") << QSize(200, 100) << QSize(50, 80) << false << QRect(0, 0, 50, 80);
+    QTest::newRow("keep, wide source") << QSize(200, 100) << QSize(100, 100) << true << QRect(0, 25, 100, 50);
+    QTest::newRow("keep, tall source") << QSize(100, 200) << QSize(101, 100) << true << QRect(25, 0, 50, 100);
+}
+
+void TestOutline::myImageScaled()
+{
+    QFETCH(QSize, source);
+    QFETCH(QSize, target);
+    QFETCH(bool, keep);
+    QFETCH(QRect, picture);
+    QImage src(source, QImage::Format_RGB32);
+    src.fill(qRgb(250, 250, 250));
+    const QImage out = ::myImageScaled(src, target.width(), target.height(), keep);
+    QCOMPARE(out.size(), target);
+    for (int y = 0; y < target.height(); y += 3) {
+        for (int x = 0; x < target.width(); x += 3) {
+            const QRgb expected = picture.contains(x, y) ? qRgb(250, 250, 250) : qRgb(0, 0, 0);
+            QCOMPARE(out.pixel(x, y) & 0xffffff, expected & 0xffffff);
+        }
+    }
+}
+
+void TestOutline::blackOrWhiteImage()
+{
+    QImage img(20, 4, QImage::Format_Grayscale8);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            img.scanLine(y)[x] = uchar(x < 5 ? 10 : (x < 10 ? 60 : 200));
+        }
+    }
+    const QImage out = ::blackOrWhiteImage(img);
+    QCOMPARE(out.format(), QImage::Format_Grayscale8);
+    QCOMPARE(out.size(), img.size());
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            QCOMPARE(int(out.constScanLine(y)[x]), x < 10 ? 0 : 255);
+        }
+    }
+}
+
+void TestOutline::imageToIplImage()
+{
+    QImage img(3, 2, QImage::Format_RGB32);
+    img.fill(qRgb(0, 0, 0));
+    img.setPixel(1, 0, qRgb(10, 20, 30));
+    img.setPixel(2, 1, qRgb(255, 255, 255));
+    const cv::Mat bgr = ImageToIplImage(img, 1);
+    QCOMPARE(bgr.type(), CV_8UC3);
+    QCOMPARE(bgr.cols, 3);
+    QCOMPARE(bgr.rows, 2);
+    QCOMPARE(int(bgr.at<cv::Vec3b>(0, 1)[0]), 30);
+    QCOMPARE(int(bgr.at<cv::Vec3b>(0, 1)[1]), 20);
+    QCOMPARE(int(bgr.at<cv::Vec3b>(0, 1)[2]), 10);
+    const cv::Mat gray = ImageToIplImage(img, 0);
+    QCOMPARE(gray.type(), CV_8UC1);
+    QCOMPARE(int(gray.at<uchar>(0, 1)), (11 * 10 + 16 * 20 + 5 * 30) >> 5);
+    QCOMPARE(int(gray.at<uchar>(1, 2)), 255);
+    QCOMPARE(int(ImageToIplImage(img.convertToFormat(QImage::Format_RGB888), 2).at<uchar>(0, 1)),
+             (11 * 10 + 16 * 20 + 5 * 30) >> 5);
+}
+
+void TestOutline::ffmpegInitOnce()
+{
+    av_log_set_level(AV_LOG_INFO);
+    ffmpeg_init();
+    QCOMPARE(av_log_get_level(), AV_LOG_QUIET);
+    av_log_set_level(AV_LOG_INFO);
+    ffmpeg_init(); // once per process: the second call changes nothing
+    QCOMPARE(av_log_get_level(), AV_LOG_INFO);
+}
+
+QTEST_MAIN(TestOutline)
+#include "tst_outline.moc"
