@@ -1,0 +1,410 @@
+#include "paxdata.h"
+#include "paxdatafixture.h"
+#include "paxlib.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace paxtest;
+
+namespace {
+const QDateTime kNow(QDate(2024, 3, 5), QTime(9, 15, 2));
+const QString kDay = QStringLiteral("2024_03_05");
+const QString kStamp = QStringLiteral("2024_03_05_091502");
+const QStringList kSections = {"common", "BW", "CS", "ZJ", "TM"};
+
+PaxData* store()
+{
+    PaxData* d = PaxData::getInstance();
+    d->setClock([] { return kNow; });
+    return d;
+}
+
+void grabOf(PaxData* d, int mode)
+{
+    switch (mode) {
+    case 0: d->grab(); break;
+    case 1: d->grabForBW(); break;
+    case 2: d->grabForCS(); break;
+    case 3: d->grabForZJ(); break;
+    case 4: d->grabForTM(); break;
+    }
+}
+void setNameModeOf(PaxData* d, int mode, int nameMode)
+{
+    const auto v = _PaxPicNameModeE(nameMode);
+    switch (mode) {
+    case 0: d->setCurrentPicNameMode(v); break;
+    case 1: d->setCurrentPicNameModeForBW(v); break;
+    case 2: d->setCurrentPicNameModeForCS(v); break;
+    case 3: d->setCurrentPicNameModeForZJ(v); break;
+    case 4: d->setCurrentPicNameModeForTM(v); break;
+    }
+}
+void setIndexOf(PaxData* d, int mode, int index)
+{
+    switch (mode) {
+    case 0: d->setNextPicIndex(index); break;
+    case 1: d->setNextPicIndexForBW(index); break;
+    case 2: d->setNextPicIndexForCS(index); break;
+    case 3: d->setNextPicIndexForZJ(index); break;
+    case 4: d->setNextPicIndexForTM(index); break;
+    }
+}
+int indexOf(PaxData* d, int mode)
+{
+    switch (mode) {
+    case 0: return d->getNextPicIndex();
+    case 1: return d->getNextPicIndexForBW();
+    case 2: return d->getNextPicIndexForCS();
+    case 3: return d->getNextPicIndexForZJ();
+    default: return d->getNextPicIndexForTM();
+    }
+}
+void setFormatOf(PaxData* d, int mode, int format)
+{
+    const auto v = _PaxPicSaveFormatE(format);
+    switch (mode) {
+    case 0: d->setCurrentPicSaveFormat(v); break;
+    case 1: d->setCurrentPicSaveFormatForBW(v); break;
+    case 2: d->setCurrentPicSaveFormatForCS(v); break;
+    case 3: d->setCurrentPicSaveFormatForZJ(v); break;
+    case 4: d->setCurrentPicSaveFormatForTM(v); break;
+    }
+}
+void setPathOf(PaxData* d, int mode, const QString& path)
+{
+    switch (mode) {
+    case 0: d->setCurrentPicSavePath(path); break;
+    case 1: d->setCurrentPicSavePathForBW(path); break;
+    case 2: d->setCurrentPicSavePathForCS(path); break;
+    case 3: d->setCurrentPicSavePathForZJ(path); break;
+    case 4: d->setCurrentPicSavePathForTM(path); break;
+    }
+}
+void touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("picture");
+}
+} // namespace
+
+class TestPaxDataNaming : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(!paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3")).isEmpty()); }
+    void init()
+    {
+        freshStart();
+        QDir(documents() + "mine").removeRecursively();
+    }
+    void cleanupTestCase() { PaxData::releaseInstance(); }
+
+    void noRequestGivesNoName()
+    {
+        PaxData* d = store();
+        const QByteArray before = rawIni();
+        QSignalSpy spy(d, &PaxData::sigDataChange);
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeZJ;
+        QCOMPARE(d->getNextPicName(type), QString());
+        QCOMPARE(int(type), int(PaxData::IoctlTypeZJ));
+        QCOMPARE(rawIni(), before);
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void requestsCountOncePerFrame()
+    {
+        PaxData* d = store();
+        d->grabForCS();
+        d->grabForCS();
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        QVERIFY(!d->getNextPicName(type).isEmpty());
+        QCOMPARE(int(type), int(PaxData::IoctlTypeCS));
+        type = PaxData::IoctlTypeCommon;
+        QCOMPARE(d->getNextPicName(type), QString());
+        QCOMPARE(int(type), int(PaxData::IoctlTypeCommon));
+    }
+
+    void pictureNames_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("nameMode");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("folder"); // "" keeps the default folder (ending in "/")
+        QTest::addColumn<QString>("expected"); // relative to the folder as stored
+        QTest::addColumn<int>("indexAfter");
+        QTest::newRow("common number keeps two slashes") << 0 << 1 << 7 << 1 << "" << "/7.png" << 8;
+        QTest::newRow("common number, folder without slash") << 0 << 1 << 3 << 0 << "mine/pics" << "/3.jpg" << 4;
+        QTest::newRow("common number, folder with slash") << 0 << 1 << 3 << 0 << "mine/pics/" << "/3.jpg" << 4;
+        QTest::newRow("BW number in a day folder") << 1 << 1 << 0 << 0 << "" << kDay + "/0.jpg" << 1;
+        QTest::newRow("TM negative number") << 4 << 1 << -2 << 2 << "" << kDay + "/-2.bmp" << -1;
+        QTest::newRow("CS time stamp") << 2 << 0 << 5 << 3 << "" << kDay + "/" + kStamp + ".tif" << 5;
+        QTest::newRow("common time stamp") << 0 << 0 << 0 << 4 << "" << kDay + "/" + kStamp + ".pdf" << 0;
+        QTest::newRow("ZJ time stamp, folder without slash") << 3 << 0 << 0 << 1 << "mine/pics" << "/" + kDay + "/" + kStamp + ".png" << 0;
+        QTest::newRow("unknown format ends in a dot") << 1 << 0 << 0 << 9 << "" << kDay + "/" + kStamp + "." << 0;
+    }
+    void pictureNames()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, nameMode);
+        QFETCH(int, index);
+        QFETCH(int, format);
+        QFETCH(QString, folder);
+        QFETCH(QString, expected);
+        QFETCH(int, indexAfter);
+        PaxData* d = store();
+        if (!folder.isEmpty()) {
+            QDir().mkpath(documents() + folder);
+            setPathOf(d, mode, documents() + folder);
+        }
+        setNameModeOf(d, mode, nameMode);
+        setIndexOf(d, mode, index);
+        setFormatOf(d, mode, format);
+        const QString base = folder.isEmpty() ? sdkDir() + kSections[mode] + "/" : documents() + folder;
+        QSignalSpy spy(d, &PaxData::sigDataChange);
+        grabOf(d, mode);
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        const QString name = d->getNextPicName(type);
+        QCOMPARE(int(type), mode);
+        QCOMPARE(name, base + expected);
+        QVERIFY(QFileInfo(QFileInfo(name).path()).isDir());
+        QCOMPARE(indexOf(d, mode), indexAfter);
+        QCOMPARE(iniSnapshot().value(kSections[mode] + "/nextPicIndex").toInt(), indexAfter);
+        QCOMPARE(spy.count(), nameMode == 1 ? 1 : 0);
+        if (nameMode == 1)
+            QCOMPARE(spy.at(0).at(0).value<_PaxDataChangeNotifyE>(), PaxNotifyNextPicName);
+    }
+
+    void unknownNameModeConsumesTheRequest()
+    {
+        PaxData* d = store();
+        setNameModeOf(d, 2, 5);
+        d->grabForCS();
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        QCOMPARE(d->getNextPicName(type), QString());
+        QCOMPARE(int(type), 2);
+        QCOMPARE(d->getNextPicName(type), QString());
+    }
+
+    void twoPendingModes()
+    {
+        PaxData* d = store();
+        d->setCurrentPicNameMode(PaxPicNameModeIndex);
+        d->setNextPicIndex(3);
+        d->grab();
+        d->grabForTM();
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        QCOMPARE(d->getNextPicName(type), sdkDir() + "TM/" + kDay + "/" + kStamp + ".jpg");
+        QCOMPARE(int(type), 4);
+        QCOMPARE(d->getNextPicIndex(), 4);
+        QCOMPARE(iniSnapshot().value("common/nextPicIndex"), QStringLiteral("4"));
+        QCOMPARE(d->getNextPicName(type), QString());
+    }
+
+    void oneShotNameIsUsedOnce()
+    {
+        PaxData* d = store();
+        d->setCurrentPicNameModeForBW(PaxPicNameModeIndex);
+        d->setTmpPicName("/somewhere/mine.png");
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        QCOMPARE(d->getNextPicName(type), QString()); // no grab: the name stays
+        d->grabForBW();
+        QCOMPARE(d->getNextPicName(type), QStringLiteral("/somewhere/mine.png"));
+        QCOMPARE(int(type), 1);
+        QCOMPARE(d->getNextPicIndexForBW(), 0);
+        d->grabForBW();
+        QCOMPARE(d->getNextPicName(type), sdkDir() + "BW/" + kDay + "/0.jpg");
+    }
+
+    void sameSecondNeverOverwrites_data()
+    {
+        QTest::addColumn<bool>("saveFirst");
+        QTest::addColumn<bool>("restartBetween");
+        QTest::newRow("first not saved yet") << false << false;
+        QTest::newRow("first saved") << true << false;
+        QTest::newRow("first saved before a restart") << true << true;
+    }
+    void sameSecondNeverOverwrites()
+    {
+        QFETCH(bool, saveFirst);
+        QFETCH(bool, restartBetween);
+        PaxData* d = store();
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        d->grabForZJ();
+        const QString first = d->getNextPicName(type);
+        QCOMPARE(first, sdkDir() + "ZJ/" + kDay + "/" + kStamp + ".jpg");
+        if (saveFirst)
+            touch(first);
+        if (restartBetween) {
+            PaxData::releaseInstance();
+            d = store();
+        }
+        d->grabForZJ();
+        const QString second = d->getNextPicName(type);
+        QCOMPARE(second, sdkDir() + "ZJ/" + kDay + "/" + kStamp + "_1.jpg");
+        touch(second);
+        d->grabForZJ();
+        QCOMPARE(d->getNextPicName(type), sdkDir() + "ZJ/" + kDay + "/" + kStamp + "_2.jpg");
+    }
+
+    void numberedNameOnDiskIsNotOverwritten()
+    {
+        PaxData* d = store();
+        d->setCurrentPicNameModeForCS(PaxPicNameModeIndex);
+        touch(sdkDir() + "CS/" + kDay + "/0.jpg");
+        d->grabForCS();
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        QCOMPARE(d->getNextPicName(type), sdkDir() + "CS/" + kDay + "/0_1.jpg");
+        QCOMPARE(d->getNextPicIndexForCS(), 1);
+    }
+
+    void videoNames_data()
+    {
+        QTest::addColumn<int>("camera");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("main") << 0 << sdkDir() + "mainvideo/" + kDay + "/main_" + kStamp + ".mp4";
+        QTest::newRow("second") << 1 << sdkDir() + "secondvideo/" + kDay + "/second_" + kStamp + ".mp4";
+        QTest::newRow("screen") << 2 << QString();
+        QTest::newRow("negative") << -1 << QString();
+    }
+    void videoNames()
+    {
+        QFETCH(int, camera);
+        QFETCH(QString, expected);
+        PaxData* d = store();
+        const QString name = d->getNextVideoName(_PaxCameraIndexE(camera));
+        QCOMPARE(name, expected);
+        if (!expected.isEmpty()) {
+            QVERIFY(QFileInfo(QFileInfo(name).path()).isDir());
+            touch(name);
+            QCOMPARE(d->getNextVideoName(_PaxCameraIndexE(camera)), expected.chopped(4) + "_1.mp4");
+        }
+    }
+
+    void videoNameWithOwnFolderAndPrefix()
+    {
+        PaxData* d = store();
+        QDir().mkpath(documents() + "mine/videos");
+        d->setVideoSecondSavePath(documents() + "mine/videos");
+        d->setVideoSecondPrefix("lesson");
+        QCOMPARE(d->getNextVideoName(PaxCameraIndexSecond),
+                 documents() + "mine/videos/" + kDay + "/lesson_" + kStamp + ".mp4");
+    }
+
+    void todayFolders()
+    {
+        PaxData* d = store();
+        const QString bw = d->getCurrentPicSaveTodayPathForBW();
+        QCOMPARE(bw, sdkDir() + "BW/" + kDay);
+        QVERIFY(QFileInfo(bw).isDir());
+        QCOMPARE(d->getCurrentPicSaveTodayPathForTM(), sdkDir() + "TM/" + kDay);
+        QVERIFY(QFileInfo(sdkDir() + "TM/" + kDay).isDir());
+    }
+
+    void formatExtensions_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("ext");
+        QTest::newRow("jpeg") << 0 << "jpg";
+        QTest::newRow("png") << 1 << "png";
+        QTest::newRow("bmp") << 2 << "bmp";
+        QTest::newRow("tiff") << 3 << "tif";
+        QTest::newRow("pdf") << 4 << "pdf";
+        QTest::newRow("5") << 5 << "";
+        QTest::newRow("negative") << -1 << "";
+    }
+    void formatExtensions()
+    {
+        QFETCH(int, format);
+        PaxData* d = store();
+        d->setCurrentPicSaveFormatForZJ(_PaxPicSaveFormatE(format));
+        QTEST(d->getCurrentPicSaveFormatSForZJ(), "ext");
+        QCOMPARE(d->getCurrentPicSaveFormatS(), QStringLiteral("jpg"));
+    }
+
+    void captureFiresOnce()
+    {
+        PaxData* d = store();
+        QVERIFY(!d->isCapture());
+        d->capture();
+        QVERIFY(d->isCapture());
+        QVERIFY(!d->isCapture());
+    }
+
+    void nameModeAndIndexArePersisted()
+    {
+        PaxData* d = store();
+        d->setCurrentPicNameModeForTM(PaxPicNameModeIndex);
+        d->setNextPicIndexForTM(-5);
+        QCOMPARE(iniSnapshot().value("TM/picNameMode"), QStringLiteral("1"));
+        QCOMPARE(iniSnapshot().value("TM/nextPicIndex"), QStringLiteral("-5"));
+        PaxData::releaseInstance();
+        d = store();
+        QCOMPARE(d->getCurrentPicNameModeForTM(), PaxPicNameModeIndex);
+        QCOMPARE(d->getNextPicIndexForTM(), -5);
+        QCOMPARE(d->getNextPicIndex(), 0);
+    }
+
+    void deleteVoidDirTidiesOnlyDayFolders()
+    {
+        PaxData* d = store();
+        // A user folder tree above a picture folder of CS, outside the save root.
+        QDir().mkpath(documents() + "mine/empty_sibling");
+        QDir().mkpath(documents() + "mine/pics/2024_01_01");
+        d->setCurrentPicSavePathForCS(documents() + "mine/pics");
+        // BW: only an empty day folder -> the BW folder (below the save root) goes too.
+        QDir().mkpath(sdkDir() + "BW/2024_01_02");
+        // ZJ: an empty day folder beside one with a picture and one with a hidden file.
+        QDir().mkpath(sdkDir() + "ZJ/2024_01_03");
+        touch(sdkDir() + "ZJ/2024_01_04/a.jpg");
+        touch(sdkDir() + "ZJ/2024_01_05/.hidden");
+        QDir().mkpath(sdkDir() + "ZJ/keep_me");
+        // TM: empty and never held a day folder -> stays.
+        // common is never tidied.
+        QDir().mkpath(sdkDir() + "common/2024_01_06");
+
+        d->deleteVoidDir();
+
+        QVERIFY(!QFileInfo::exists(documents() + "mine/pics/2024_01_01"));
+        QVERIFY(QFileInfo(documents() + "mine/pics").isDir());
+        QVERIFY(QFileInfo(documents() + "mine/empty_sibling").isDir());
+        QVERIFY(QFileInfo(documents() + "mine").isDir());
+        QVERIFY(!QFileInfo::exists(sdkDir() + "BW/2024_01_02"));
+        QVERIFY(!QFileInfo::exists(sdkDir() + "BW"));
+        QVERIFY(!QFileInfo::exists(sdkDir() + "ZJ/2024_01_03"));
+        QVERIFY(QFileInfo::exists(sdkDir() + "ZJ/2024_01_04/a.jpg"));
+        QVERIFY(QFileInfo::exists(sdkDir() + "ZJ/2024_01_05/.hidden"));
+        QVERIFY(QFileInfo(sdkDir() + "ZJ/keep_me").isDir());
+        QVERIFY(QFileInfo(sdkDir() + "TM").isDir());
+        QVERIFY(QFileInfo(sdkDir() + "common/2024_01_06").isDir());
+        QVERIFY(QFileInfo(sdkDir()).isDir());
+        QVERIFY(QFileInfo(saveRoot()).isDir());
+        QVERIFY(QFileInfo(documents()).isDir());
+
+        // The next grab of BW makes its folder again.
+        d->grabForBW();
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        const QString name = d->getNextPicName(type);
+        QVERIFY(QFileInfo(QFileInfo(name).path()).isDir());
+    }
+
+    void deleteVoidDirKeepsTheSaveRoot()
+    {
+        PaxData* d = store();
+        // A picture folder that is the save root itself, holding only an empty day folder.
+        for (const QString& e : QDir(saveRoot()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            QVERIFY(e == "pax_sdk");
+        d->setCurrentPicSavePathForTM(saveRoot());
+        QDir().mkpath(saveRoot() + "2024_02_02");
+        d->deleteVoidDir();
+        QVERIFY(!QFileInfo::exists(saveRoot() + "2024_02_02"));
+        QVERIFY(QFileInfo(saveRoot()).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPaxDataNaming)
+#include "tst_paxdata_naming.moc"
