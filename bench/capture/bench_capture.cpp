@@ -146,11 +146,19 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-                times[r.run_name.function_name] = r.GetAdjustedRealTime();
+        // With repetitions the median stands for the benchmark.
+        for (const Run& r : runs) {
+            const std::string& name = r.run_name.function_name;
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+                medians[name] = r.GetAdjustedRealTime();
+            else if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !medians.count(name))
+                times[name] = r.GetAdjustedRealTime();
+        }
+        for (const auto& m : medians)
+            times[m.first] = m.second;
     }
     std::map<std::string, double> times;
+    std::map<std::string, double> medians;
 };
 
 } // namespace
