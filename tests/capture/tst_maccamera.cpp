@@ -93,20 +93,43 @@ void tst_MacCamera::cleanup()
     take(Second);
 }
 
+namespace {
+// A frame whose pixels report when they are freed.
+QImage* trackedFrame(QRgb colour, int* freed)
+{
+    auto* pixels = new uint[16];
+    std::fill(pixels, pixels + 16, colour);
+    struct Info { uint* pixels; int* freed; };
+    return new QImage(reinterpret_cast<uchar*>(pixels), 4, 4, QImage::Format_ARGB32,
+                      [](void* p) {
+                          auto* info = static_cast<Info*>(p);
+                          ++*info->freed;
+                          delete[] info->pixels;
+                          delete info;
+                      },
+                      new Info{pixels, freed});
+}
+} // namespace
+
 void tst_MacCamera::slotKeepsNewest()
 {
-    MacCameraFrameSlot slot;
-    auto* first = new QImage(4, 4, QImage::Format_ARGB32);
-    first->fill(Qt::red);
-    auto* second = new QImage(8, 8, QImage::Format_ARGB32);
-    second->fill(Qt::blue);
-    slot.put(first);    // untaken...
-    slot.put(second);   // ...and replaced: the slot frees the first (the leak check would see it otherwise)
-    Frame got(slot.take());
-    QCOMPARE(got.get(), second);
-    QCOMPARE(got->size(), QSize(8, 8));
-    QCOMPARE(got->pixel(0, 0), QColor(Qt::blue).rgba());
-    QVERIFY(!slot.take());
+    int freedFirst = 0, freedSecond = 0;
+    {
+        MacCameraFrameSlot slot;
+        QImage* first = trackedFrame(qRgb(255, 0, 0), &freedFirst);
+        QImage* second = trackedFrame(qRgb(0, 0, 255), &freedSecond);
+        slot.put(first);    // untaken...
+        QCOMPARE(freedFirst, 0);
+        slot.put(second);   // ...and replaced: freed by the slot
+        QCOMPARE(freedFirst, 1);
+        Frame got(slot.take());
+        QCOMPARE(got.get(), second);
+        QCOMPARE(got->pixel(0, 0), qRgb(0, 0, 255));
+        QVERIFY(!slot.take());
+        QCOMPARE(freedSecond, 0);   // the taker owns it now
+    }
+    QCOMPARE(freedSecond, 1);
+    QCOMPARE(freedFirst, 1);
 }
 
 void tst_MacCamera::slotEmptyGivesNull()
@@ -119,8 +142,12 @@ void tst_MacCamera::slotEmptyGivesNull()
     QCOMPARE(got.get(), frame);
     QVERIFY(!slot.take());
     // A frame left in the slot is freed with it.
-    MacCameraFrameSlot other;
-    other.put(new QImage(2, 2, QImage::Format_ARGB32));
+    int freed = 0;
+    {
+        MacCameraFrameSlot other;
+        other.put(trackedFrame(qRgb(1, 2, 3), &freed));
+    }
+    QCOMPARE(freed, 1);
 }
 
 void tst_MacCamera::slotFromManyThreads()
