@@ -154,6 +154,10 @@ void PaxAudioRecord::run()
 {
     if (m_status.load() != 1)
         return;
+    // The microphone opens once the output is ready: a source opened earlier would hand over
+    // the sound buffered while waiting, ahead of the video.
+    if (m_partner)
+        m_partner->waitForVideoReady();
     if (_doReady() < 0) {
         if (m_partner)
             m_partner->audioFinish();

@@ -1,0 +1,558 @@
+// Recordings of the Xvfb screen (1920x1080) and of lavfi sources through the screen-record
+// facade, checked with ffprobe.
+
+#include "audioinput.h"
+#include "mediaprobe.h"
+#include "paxlib.h"
+#include "paxscreenqtlib.h"
+#include "screeninput.h"
+
+#include <QColor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMutex>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QtTest>
+
+namespace {
+
+QMutex g_logMutex;
+QStringList g_log;
+
+void captureHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
+{
+    QMutexLocker lock(&g_logMutex);
+    g_log.append(msg);
+}
+
+int countLog(const QString& text)
+{
+    QMutexLocker lock(&g_logMutex);
+    int n = 0;
+    for (const QString& line : g_log)
+        n += line.contains(text) ? 1 : 0;
+    return n;
+}
+
+void clearLog()
+{
+    QMutexLocker lock(&g_logMutex);
+    g_log.clear();
+}
+
+QList<pax_platform::AudioSourceInfo> g_sources;
+bool g_useLister = false;
+
+PaxScreenRecordInfoS infoAt(const QSignalSpy& spy, int i)
+{
+    return spy.at(i).at(0).value<PaxScreenRecordInfoS>();
+}
+
+// Waits for a record info matching `pred`, looking at every info since `from`.
+template <typename Pred>
+bool waitForInfo(QSignalSpy& spy, Pred pred, int timeoutMs, int from = 0)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int seen = from;
+    for (;;) {
+        for (; seen < spy.count(); ++seen) {
+            if (pred(infoAt(spy, seen)))
+                return true;
+        }
+        if (timer.elapsed() >= timeoutMs)
+            return false;
+        spy.wait(20);
+    }
+}
+
+bool strictlyIncreasing(const QList<QJsonObject>& packets, const char* key, double untilSeconds)
+{
+    double last = -1e18;
+    for (const QJsonObject& p : packets) {
+        const double t = mediaprobe::number(p, key);
+        if (mediaprobe::number(p, "pts_time") > untilSeconds)
+            break;
+        if (!(t > last))
+            return false;
+        last = t;
+    }
+    return true;
+}
+
+int freePort()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return -1;
+    return server.serverPort();
+}
+
+// True once something listens on 127.0.0.1:port (read from /proc/net/tcp, so the single
+// connection the listener accepts is not spent on a probe).
+bool listening(int port)
+{
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray local = QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> cols = line.simplified().split(' ');
+        if (cols.size() > 3 && cols.at(1) == local && cols.at(3) == "0A")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TstScreenSdkRecord : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_base;
+    int m_case = 0;
+    QTemporaryDir m_dir;
+
+    PaxScreenQtLib* freshFacade()
+    {
+        PaxScreenQtLib::releaseInstance();
+        const QString path = m_base + QStringLiteral("rec%1/").arg(++m_case);
+        QDir().mkpath(path);
+        PaxScreenQtLib::setSavePath(path);
+        PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
+        // The first microphone listing runs from the event loop.
+        QSignalSpy listed(lib, &PaxScreenQtLib::sigAudioInfoChange);
+        listed.wait(3000);
+        return lib;
+    }
+
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+    static void useLavfiScreen(const QString& graph)
+    {
+        pax_platform::setScreenInputFactory([graph] { return pax_platform::createLavfiScreenInput(graph); });
+    }
+
+    // Records until `ms` of recorded time after the first second was announced, then stops.
+    static bool recordSeconds(PaxScreenQtLib* lib, QSignalSpy& info, int msAfterFirstSecond)
+    {
+        if (!waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
+                         15000))
+            return false;
+        QTest::qWait(msAfterFirstSecond);
+        lib->stopRecordScreen();
+        return waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 0; }, 5000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X display");
+        QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1920, 1080));
+        m_base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+        QVERIFY(!m_base.isEmpty());
+        qInstallMessageHandler(captureHandler);
+        pax_platform::setAudioSourceLister([] {
+            return g_useLister ? g_sources : QList<pax_platform::AudioSourceInfo>{pax_platform::virtualMicrophone()};
+        });
+    }
+
+    void cleanup()
+    {
+        PaxScreenQtLib::releaseInstance();
+        pax_platform::setScreenInputFactory({});
+        g_useLister = false;
+        clearLog();
+    }
+
+    void cleanupTestCase()
+    {
+        pax_platform::setAudioSourceLister({});
+        qInstallMessageHandler(nullptr);
+    }
+
+    // A 1366x768 area of the X screen with the virtual microphone, 5 s.
+    void areaWithMicrophone()
+    {
+        PaxScreenQtLib* lib = freshFacade();
+        QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Virtual Microphone"));
+        QVERIFY(lib->getIsRecordAudio());
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->setRect(QRect(0, 0, 1366, 768)));
+        QCOMPARE(lib->getRecordWidth(), 1364);
+        const QString out = file(QStringLiteral("area.mp4"));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(lib->startRecordScreen(out));
+        QVERIFY(recordSeconds(lib, info, 4000));
+        QCOMPARE(infoAt(info, 0).state, 1);
+        QCOMPARE(infoAt(info, info.count() - 1).fileName, out);
+        QCOMPARE(infoAt(info, info.count() - 1).rect, QRect(0, 0, 1364, 768));
+
+        const QJsonObject probe = mediaprobe::probe(out, true);
+        QVERIFY2(!probe.isEmpty(), "ffprobe failed");
+        const QJsonObject video = mediaprobe::stream(probe, QStringLiteral("video"));
+        const QJsonObject audio = mediaprobe::stream(probe, QStringLiteral("audio"));
+        QCOMPARE(video.value("codec_name").toString(), QStringLiteral("h264"));
+        QCOMPARE(video.value("width").toInt(), 1364);
+        QCOMPARE(video.value("height").toInt(), 768);
+        QCOMPARE(video.value("has_b_frames").toInt(), 0);
+        QCOMPARE(audio.value("codec_name").toString(), QStringLiteral("aac"));
+        QCOMPARE(audio.value("channels").toInt(), 1);
+        QCOMPARE(audio.value("sample_rate").toString(), QStringLiteral("44100"));
+        const double vd = mediaprobe::number(video, "duration");
+        const double ad = mediaprobe::number(audio, "duration");
+        QVERIFY2(qAbs(vd - ad) <= 0.15, qPrintable(QStringLiteral("video %1 s audio %2 s").arg(vd).arg(ad)));
+        QVERIFY2(qAbs(vd - 5.0) <= 0.15, qPrintable(QStringLiteral("video %1 s").arg(vd)));
+        QVERIFY2(qAbs(ad - 5.0) <= 0.15, qPrintable(QStringLiteral("audio %1 s").arg(ad)));
+
+        // Key frames exactly every 3 x 15 frames; time stamps of each stream strictly increase.
+        const int vIndex = video.value("index").toInt();
+        const int aIndex = audio.value("index").toInt();
+        const QList<QJsonObject> vPackets = mediaprobe::packetsOf(probe, vIndex);
+        const QList<QJsonObject> aPackets = mediaprobe::packetsOf(probe, aIndex);
+        QVERIFY(vPackets.size() >= 60);
+        QVERIFY(aPackets.size() >= 150);
+        for (int i = 0; i < vPackets.size(); ++i) {
+            const bool key = vPackets.at(i).value("flags").toString().contains(QLatin1Char('K'));
+            QVERIFY2(key == (i % 45 == 0), qPrintable(QStringLiteral("frame %1 key %2").arg(i).arg(key)));
+        }
+        QVERIFY(strictlyIncreasing(vPackets, "pts_time", 1.0));
+        QVERIFY(strictlyIncreasing(vPackets, "dts_time", 1.0));
+        QVERIFY(strictlyIncreasing(aPackets, "pts_time", 1.0));
+        QVERIFY(strictlyIncreasing(vPackets, "pts_time", 1e9));
+        QVERIFY(strictlyIncreasing(aPackets, "pts_time", 1e9));
+        // No B-frames: decode order is presentation order.
+        for (const QJsonObject& p : vPackets)
+            QCOMPARE(p.value("pts").toVariant().toLongLong(), p.value("dts").toVariant().toLongLong());
+    }
+
+    // A 2 s pause in the middle is absent from the file, without a gap.
+    void pauseInTheMiddle()
+    {
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->setRect(QRect(0, 0, 640, 480)));
+        const QString out = file(QStringLiteral("pause.mp4"));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(lib->startRecordScreen(out));
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
+                            15000));
+        QTest::qWait(500);
+        lib->pause();
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 2; }, 2000));
+        QTest::qWait(2000);
+        lib->resume();
+        QTest::qWait(1500);
+        lib->stopRecordScreen();
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 0; }, 5000));
+        // Seconds never counted the pause.
+        int maxSeconds = 0;
+        for (int i = 0; i < info.count(); ++i)
+            maxSeconds = qMax(maxSeconds, infoAt(info, i).recordSeconds);
+        QVERIFY2(maxSeconds <= 3, qPrintable(QString::number(maxSeconds)));
+
+        const QJsonObject probe = mediaprobe::probe(out, true);
+        const QJsonObject video = mediaprobe::stream(probe, QStringLiteral("video"));
+        const QJsonObject audio = mediaprobe::stream(probe, QStringLiteral("audio"));
+        const double vd = mediaprobe::number(video, "duration");
+        const double ad = mediaprobe::number(audio, "duration");
+        QVERIFY2(vd > 2.7 && vd < 3.4, qPrintable(QString::number(vd)));
+        QVERIFY2(qAbs(vd - ad) <= 0.15, qPrintable(QStringLiteral("video %1 s audio %2 s").arg(vd).arg(ad)));
+        const QList<QJsonObject> vPackets = mediaprobe::packetsOf(probe, video.value("index").toInt());
+        double last = 0, maxGap = 0;
+        for (const QJsonObject& p : vPackets) {
+            const double t = mediaprobe::number(p, "pts_time");
+            maxGap = qMax(maxGap, t - last);
+            last = t;
+        }
+        QVERIFY2(maxGap < 0.4, qPrintable(QStringLiteral("gap %1 s").arg(maxGap)));
+    }
+
+    // Constant bit rate at value 2 (4 x 1048576 bit/s) on moving content.
+    void cbrAverage()
+    {
+        // A busy 1280x720 pattern captured as the whole (logical 1920x1080) screen.
+        useLavfiScreen(QStringLiteral("testsrc2=s=1280x720:r={fps}"));
+        PaxScreenQtLib* lib = freshFacade();
+        lib->setIsRecordAudio(false);
+        QVERIFY(lib->setRecordQuality(PaxRecordQualityCustom));
+        QVERIFY(lib->setBitrateType(PaxBitrateTypeCBR));
+        QVERIFY(lib->setBitrateValue(PaxBitrateValue4M));
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->removeRect());
+        const QString out = file(QStringLiteral("cbr.mp4"));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(lib->startRecordScreen(out));
+        QVERIFY(recordSeconds(lib, info, 2000));
+        const QJsonObject video = mediaprobe::stream(mediaprobe::probe(out), QStringLiteral("video"));
+        QCOMPARE(video.value("width").toInt(), 1280);
+        const double rate = mediaprobe::number(video, "bit_rate");
+        QVERIFY2(rate > 0.75 * 4194304 && rate < 1.35 * 4194304, qPrintable(QString::number(rate)));
+    }
+
+    // CRF "51" gives a much smaller file than CRF "13".
+    void crfExtremes()
+    {
+        useLavfiScreen(QStringLiteral("testsrc2=s=1920x1080:r={fps}"));
+        qint64 sizes[2] = {0, 0};
+        const _PaxQuantizationParameterE parameters[2] = {PaxQuantizationParameter51, PaxQuantizationParameter13};
+        for (int i = 0; i < 2; ++i) {
+            PaxScreenQtLib* lib = freshFacade();
+            lib->setIsRecordAudio(false);
+            QVERIFY(lib->setRecordQuality(PaxRecordQualityCustom));
+            QVERIFY(lib->setBitrateType(PaxBitrateTypeCRF));
+            QVERIFY(lib->setQuantizationParameter(parameters[i]));
+            QCOMPARE(int(lib->getBitrateValue()), 6);
+            QVERIFY(lib->setFramerate(15));
+            QVERIFY(lib->setRect(QRect(0, 0, 640, 480)));
+            const QString out = file(QStringLiteral("crf%1.mp4").arg(i));
+            QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+            QVERIFY(lib->startRecordScreen(out));
+            QVERIFY(recordSeconds(lib, info, 1000));
+            sizes[i] = QFileInfo(out).size();
+            QVERIFY(sizes[i] > 0);
+        }
+        QVERIFY2(sizes[0] * 4 < sizes[1], qPrintable(QStringLiteral("%1 vs %2").arg(sizes[0]).arg(sizes[1])));
+    }
+
+    // Push streaming as FLV to a loopback listener.
+    void pushStream()
+    {
+        const int port = freePort();
+        QVERIFY(port > 0);
+        const QString received = file(QStringLiteral("pushed.flv"));
+        QProcess listener;
+        listener.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        listener.start(QStringLiteral("ffmpeg"),
+                       {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                        QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("flv"), QStringLiteral("-listen"),
+                        QStringLiteral("1"), QStringLiteral("-i"), QStringLiteral("tcp://127.0.0.1:%1").arg(port),
+                        QStringLiteral("-c"), QStringLiteral("copy"), received});
+        QVERIFY(listener.waitForStarted(5000));
+        QElapsedTimer timer;
+        timer.start();
+        while (!listening(port) && timer.elapsed() < 10000)
+            QTest::qWait(20);
+        QVERIFY(listening(port));
+
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->setRect(QRect(0, 0, 320, 240)));
+        const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+        QVERIFY(lib->setPushStreamUrl(url));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(lib->startPushStream());
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
+                            15000));
+        QTest::qWait(1000);
+        lib->stopPushStream();
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 0; }, 5000));
+        const PaxScreenRecordInfoS last = infoAt(info, info.count() - 1);
+        QCOMPARE(last.fileName, QString());
+        QCOMPARE(last.pushStreamUrl, url);
+        QVERIFY(listener.waitForFinished(10000));
+        QCOMPARE(listener.exitCode(), 0);
+
+        const QJsonObject probe = mediaprobe::probe(received, true);
+        const QJsonObject video = mediaprobe::stream(probe, QStringLiteral("video"));
+        QCOMPARE(video.value("codec_name").toString(), QStringLiteral("h264"));
+        QCOMPARE(video.value("width").toInt(), 320);
+        QVERIFY(mediaprobe::stream(probe, QStringLiteral("audio")).isEmpty());
+        QVERIFY(mediaprobe::packetsOf(probe, video.value("index").toInt()).size() >= 15);
+    }
+
+    void grabScreen_data()
+    {
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("area as png") << QRect(100, 100, 320, 240) << "area.png" << true << QSize(320, 240);
+        QTest::newRow("area as jpg") << QRect(150, 150, 100, 80) << "area.jpg" << true << QSize(100, 80);
+        QTest::newRow("whole screen") << QRect() << "whole.png" << true << QSize(1920, 1080);
+        QTest::newRow("1 px wider than the screen") << QRect(0, 0, 1921, 1080) << "wide.png" << false << QSize();
+        QTest::newRow("1 px beyond the bottom") << QRect(0, 1, 1920, 1080) << "low.png" << false << QSize();
+    }
+
+    void grabScreen()
+    {
+        QFETCH(QRect, rect);
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        QFETCH(QSize, size);
+        // A red square at a known place of the screen.
+        QWidget red(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        red.setStyleSheet(QStringLiteral("background: #ff0000"));
+        red.setAutoFillBackground(true);
+        QPalette palette = red.palette();
+        palette.setColor(QPalette::Window, Qt::red);
+        red.setPalette(palette);
+        red.setGeometry(100, 100, 320, 240);
+        red.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&red));
+        QTest::qWait(200);
+
+        PaxScreenQtLib* lib = freshFacade();
+        QSignalSpy grabbed(lib, &PaxScreenQtLib::sigGrab);
+        const QString out = file(name);
+        QCOMPARE(lib->grabScreen(out, rect), accepted);
+        if (!accepted) {
+            QCOMPARE(grabbed.count(), 0);
+            QVERIFY(!QFile::exists(out));
+            QCOMPARE(countLog(QStringLiteral("of grab is invalid")), 1);
+            return;
+        }
+        QCOMPARE(grabbed.count(), 1);
+        QCOMPARE(grabbed.at(0).at(0).toString(), out);
+        const QImage image(out);
+        QCOMPARE(image.size(), size);
+        // The red square where it stands on the screen.
+        const QPoint inside = QPoint(200, 200) - (rect.isNull() ? QPoint(0, 0) : rect.topLeft());
+        const QColor c = image.pixelColor(inside);
+        QVERIFY2(c.red() > 200 && c.green() < 50 && c.blue() < 50, qPrintable(c.name()));
+    }
+
+    void endsCleanly_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("stop before the first packet") << "early";
+        QTest::newRow("missing microphone") << "nomic";
+        QTest::newRow("stop during a pause") << "paused";
+    }
+
+    void endsCleanly()
+    {
+        QFETCH(QString, how);
+        PaxScreenQtLib* lib = freshFacade();
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->setRect(QRect(0, 0, 320, 240)));
+        if (how == QLatin1String("nomic"))
+            lib->setCurMicrophoneName(QStringLiteral("No Such Microphone"));
+        const QString out = file(QStringLiteral("end-%1.mp4").arg(how));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        clearLog();
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(lib->startRecordScreen(out));
+        if (how == QLatin1String("early")) {
+            lib->stopRecordScreen();
+        } else if (how == QLatin1String("paused")) {
+            QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
+                                15000));
+            lib->pause();
+            QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 2; }, 2000));
+            lib->stopRecordScreen();
+        }
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 0; }, 8000));
+        const qint64 elapsed = timer.elapsed();
+        QCOMPARE(lib->getRecordInfo().state, 0);
+        const PaxScreenRecordInfoS last = infoAt(info, info.count() - 1);
+        if (how == QLatin1String("nomic")) {
+            // About a second of retries, then the recording ends by itself.
+            QCOMPARE(countLog(QStringLiteral("avformat_open_input failed")), 10);
+            QVERIFY2(elapsed >= 900 && elapsed < 6000, qPrintable(QString::number(elapsed)));
+        }
+        if (how == QLatin1String("paused")) {
+            QCOMPARE(last.fileName, out);
+            const QJsonObject video = mediaprobe::stream(mediaprobe::probe(out), QStringLiteral("video"));
+            QCOMPARE(video.value("codec_name").toString(), QStringLiteral("h264"));
+            QVERIFY(mediaprobe::number(video, "duration") >= 0.9);
+        } else {
+            // Nothing playable was recorded: no file, and the final record info names none.
+            QVERIFY(!QFile::exists(out));
+            QCOMPARE(last.fileName, QString());
+        }
+        // The facade is usable again at once.
+        QVERIFY(lib->setFramerate(20));
+    }
+
+    // The logical rectangle is kept: a second recording captures the same area.
+    void captureScaledOncePerRun()
+    {
+        useLavfiScreen(QStringLiteral("testsrc2=s=960x540:r={fps}"));
+        PaxScreenQtLib* lib = freshFacade();
+        lib->setIsRecordAudio(false);
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->setRect(QRect(0, 0, 1366, 768)));
+        for (int run = 0; run < 2; ++run) {
+            const QString out = file(QStringLiteral("scaled%1.mp4").arg(run));
+            QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+            QVERIFY(lib->startRecordScreen(out));
+            QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
+                                15000));
+            lib->stopRecordScreen();
+            QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 0; }, 5000));
+            QCOMPARE(infoAt(info, info.count() - 1).rect, QRect(0, 0, 682, 384));
+            const QJsonObject video = mediaprobe::stream(mediaprobe::probe(out), QStringLiteral("video"));
+            QCOMPARE(video.value("width").toInt(), 682);
+            QCOMPARE(video.value("height").toInt(), 384);
+            QCOMPARE(lib->getRecordWidth(), 1364);
+            QCOMPARE(lib->getRecordHeight(), 768);
+        }
+    }
+
+    // Microphones of another layout and rate are read as they are.
+    void microphoneLayouts_data()
+    {
+        QTest::addColumn<QString>("graph");
+        QTest::addColumn<int>("volume");
+        QTest::addColumn<double>("meanVolume");   // dB of a sine at 1/8 full scale, times the volume
+        QTest::newRow("mono 44100 Hz") << "sine=frequency=440:sample_rate=44100,arealtime" << 100 << -21.1;
+        QTest::newRow("stereo 48000 Hz")
+            << "sine=frequency=440:sample_rate=48000,aformat=channel_layouts=stereo,arealtime" << 100 << -21.1;
+        QTest::newRow("mono 16000 Hz at volume 50") << "sine=frequency=440:sample_rate=16000,arealtime" << 50 << -27.1;
+    }
+
+    void microphoneLayouts()
+    {
+        QFETCH(QString, graph);
+        QFETCH(int, volume);
+        QFETCH(double, meanVolume);
+        g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"), graph}};
+        g_useLister = true;
+        PaxScreenQtLib* lib = freshFacade();
+        QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Test Microphone"));
+        QVERIFY(lib->setFramerate(15));
+        QVERIFY(lib->setRect(QRect(0, 0, 320, 240)));
+        QVERIFY(lib->setMicVolumn(volume));
+        const QString out = file(QStringLiteral("mic.mp4"));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(lib->startRecordScreen(out));
+        QVERIFY(recordSeconds(lib, info, 1500));
+        const QJsonObject probe = mediaprobe::probe(out);
+        const QJsonObject video = mediaprobe::stream(probe, QStringLiteral("video"));
+        const QJsonObject audio = mediaprobe::stream(probe, QStringLiteral("audio"));
+        QCOMPARE(audio.value("channels").toInt(), 1);
+        QCOMPARE(audio.value("sample_rate").toString(), QStringLiteral("44100"));
+        const double vd = mediaprobe::number(video, "duration");
+        const double ad = mediaprobe::number(audio, "duration");
+        QVERIFY2(qAbs(vd - ad) <= 0.15, qPrintable(QStringLiteral("video %1 s audio %2 s").arg(vd).arg(ad)));
+        QVERIFY2(vd > 2.3 && vd < 2.8, qPrintable(QString::number(vd)));
+        // The tone arrives at its level, scaled by the volume (a garbled layout would not).
+        QProcess detect;
+        detect.start(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-i"), out,
+                                                QStringLiteral("-ss"), QStringLiteral("0.5"), QStringLiteral("-vn"),
+                                                QStringLiteral("-af"), QStringLiteral("volumedetect"),
+                                                QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+        QVERIFY(detect.waitForFinished(30000));
+        const QString text = QString::fromUtf8(detect.readAllStandardError());
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("mean_volume: (-?[0-9.]+) dB")).match(text);
+        QVERIFY2(m.hasMatch(), qPrintable(text.right(500)));
+        const double mean = m.captured(1).toDouble();
+        QVERIFY2(qAbs(mean - meanVolume) < 1.5, qPrintable(QString::number(mean)));
+    }
+};
+
+QTEST_MAIN(TstScreenSdkRecord)
+#include "tst_screensdk_record.moc"
