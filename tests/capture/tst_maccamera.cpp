@@ -76,6 +76,8 @@ private slots:
     void refusedStart();
     void failedRestartStopsOlderCapture();
     void camerasAreIndependent();
+    void virtualCamerasFollowSetting_data();
+    void virtualCamerasFollowSetting();
     void listAvailableCamerasIsEmpty();
     void singleton();
 };
@@ -306,6 +308,34 @@ void tst_MacCamera::camerasAreIndependent()
     pollFrames(Main, 300, &mainCount);
     QVERIFY(mainCount > 3);
     QVERIFY(!MacCamera::getFrameSecond());
+}
+
+void tst_MacCamera::virtualCamerasFollowSetting_data()
+{
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<bool>("mainStarts");
+    QTest::addColumn<bool>("secondStarts");
+    QTest::newRow("two cameras") << QByteArray("2") << true << true;
+    QTest::newRow("one camera") << QByteArray("1") << true << false;
+    QTest::newRow("off") << QByteArray() << false << false;
+    QTest::newRow("missing file") << QByteArray("/nonexistent/clip.mp4") << false << false;
+}
+
+void tst_MacCamera::virtualCamerasFollowSetting()
+{
+    QFETCH(QByteArray, setting);
+    QFETCH(bool, mainStarts);
+    QFETCH(bool, secondStarts);
+    qputenv("ORVANE_VIRTUAL_CAMERA", setting);
+    const bool main = MacCamera::startPreviewMain(QStringLiteral("Virtual Document Camera"), QSize(640, 480), 30);
+    const bool second = MacCamera::startPreviewSecond(QStringLiteral("Virtual Second Camera"), QSize(640, 480), 30);
+    qputenv("ORVANE_VIRTUAL_CAMERA", "2");
+    QCOMPARE(main, mainStarts);
+    QCOMPARE(second, secondStarts);
+    if (main)
+        QVERIFY(waitFrame(Main));
+    if (second)
+        QVERIFY(waitFrame(Second));
 }
 
 void tst_MacCamera::listAvailableCamerasIsEmpty()
