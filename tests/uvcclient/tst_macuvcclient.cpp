@@ -1,0 +1,802 @@
+// MacUvcClient against a scripted fake Korvid on 127.0.0.1:11080 and a fake launcher on 11081.
+
+#include "fakeservers.h"
+#include "macuvcclient.h"
+#include "mainframeblock.h"
+
+#include <QtTest>
+
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+using ClientOp = std::function<int(MacUvcClient*)>;
+using Pieces = QList<FakeServer::Piece>;
+Q_DECLARE_METATYPE(ClientOp)
+Q_DECLARE_METATYPE(Pieces)
+
+namespace {
+
+constexpr int kShortWait = 1500;
+
+FakeServer::Script always(const Pieces& pieces)
+{
+    return [pieces](const QString&) { return pieces; };
+}
+
+Pieces reply(const QByteArray& payload, int delayMs = 0)
+{
+    return Pieces{FakeServer::Piece{delayMs, UvcLinkFrame::encode(QString::fromLatin1(payload)), false}};
+}
+
+QTcpSocket* commandSocket(MacUvcClient* c)
+{
+    for (QTcpSocket* s : c->findChildren<QTcpSocket*>())
+        if (s->peerPort() == UvcServicePort)
+            return s;
+    return nullptr;
+}
+
+bool linked(MacUvcClient* c)
+{
+    const QTcpSocket* s = commandSocket(c);
+    return s && s->state() == QAbstractSocket::ConnectedState;
+}
+
+// Runs fn on a thread of its own; join() waits for it and returns its result.
+class Runner
+{
+public:
+    explicit Runner(std::function<int()> fn)
+        : m_thread(QThread::create([this, fn] { m_result = fn(); }))
+    {
+        m_thread->start();
+    }
+    ~Runner()
+    {
+        m_thread->wait();
+        delete m_thread;
+    }
+    int join()
+    {
+        // The caller may own the client: keep its events flowing meanwhile.
+        while (!m_thread->wait(5))
+            QCoreApplication::processEvents();
+        return m_result;
+    }
+
+private:
+    std::atomic<int> m_result{1};
+    QThread* m_thread;
+};
+
+} // namespace
+
+class tst_MacUvcClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void commandTexts_data();
+    void commandTexts();
+    void controlValues();
+    void replyResults_data();
+    void replyResults();
+    void failedGetLeavesInfoUntouched();
+    void searchDevice_data();
+    void searchDevice();
+
+    void noServer();
+    void lateReplyEndsNextWait();
+    void occupiedWhileWaiting();
+    void concurrentRequestsSendOneAtATime();
+    void requestsFromForeignThreads();
+
+    void closedAfterIsRelease();
+    void isReleaseWhileWaiting();
+    void isReleaseDuringSwitch();
+
+    void switchWithoutBlock();
+    void switchAndPlay();
+    void switchFailsWhenServiceSilent();
+    void switchBackWithServiceGone();
+    void frames();
+    void corruptCountIsNoFrame_data();
+    void corruptCountIsNoFrame();
+    void destructionRemovesBlock();
+
+    void reconnectsAfterRefusedConnection();
+    void reconnectsAfterDisconnect();
+    void searchThenOpenWaitsForRestart();
+
+    void logDirSentOnceWhenLauncherComesUp();
+    void resetServer();
+
+    void timeoutAfterTenSeconds();
+
+private:
+    MacUvcClient* makeClient(int waitLimit = kShortWait, bool waitForLink = true);
+    bool makeBlock();
+
+    std::unique_ptr<FakeServer> m_korvid;
+    std::unique_ptr<FakeServer> m_father;
+    MacUvcClient* m_client = nullptr;
+    QThread* m_clientThread = nullptr;
+    std::unique_ptr<QTemporaryDir> m_blockDir;
+    std::unique_ptr<MainFrameBlock> m_writer;
+};
+
+void tst_MacUvcClient::init()
+{
+    m_korvid = std::make_unique<FakeServer>();
+    // The port may still be held for a moment by a service that is ending.
+    QVERIFY(FakeServer::waitUntil([this] { return m_korvid->listen(UvcServicePort); }, 10000));
+    m_korvid->setScript(&FakeServer::korvidLike);
+}
+
+void tst_MacUvcClient::cleanup()
+{
+    if (m_client) {
+        if (m_clientThread)
+            QMetaObject::invokeMethod(m_client, [c = m_client] { delete c; }, Qt::BlockingQueuedConnection);
+        else
+            delete m_client;
+        m_client = nullptr;
+    }
+    if (m_clientThread) {
+        m_clientThread->quit();
+        m_clientThread->wait();
+        delete m_clientThread;
+        m_clientThread = nullptr;
+    }
+    m_korvid.reset();
+    m_father.reset();
+    if (m_writer && m_writer->isAttached())
+        m_writer->removeObjects();
+    m_writer.reset();
+    m_blockDir.reset();
+}
+
+MacUvcClient* tst_MacUvcClient::makeClient(int waitLimit, bool waitForLink)
+{
+    m_client = new MacUvcClient(nullptr);
+    if (waitLimit > 0)
+        m_client->setWaitLimit(waitLimit);
+    if (waitForLink) {
+        QElapsedTimer t;
+        t.start();
+        while (!linked(m_client) && t.elapsed() < 5000)
+            QTest::qWait(5);
+    }
+    return m_client;
+}
+
+bool tst_MacUvcClient::makeBlock()
+{
+    m_blockDir = std::make_unique<QTemporaryDir>();
+    m_writer = std::make_unique<MainFrameBlock>();
+    if (!m_writer->create(m_blockDir->path()))
+        return false;
+    if (m_client)
+        m_client->setFrameBlockKeyPath(m_blockDir->path());
+    return true;
+}
+
+// ---- messages --------------------------------------------------------------------------------
+
+void tst_MacUvcClient::commandTexts_data()
+{
+    QTest::addColumn<ClientOp>("op");
+    QTest::addColumn<QString>("sent");
+
+    PaxUvcControl::_CameraInfo* info = nullptr;   // the result values are checked elsewhere
+    static PaxUvcControl::_CameraInfo sink;
+    static bool flag;
+    info = &sink;
+#define ROW_VALUE(Name, Type) \
+    QTest::newRow("get" #Name) << ClientOp([info](MacUvcClient* c) { return c->get##Name##Info(1, info); }) \
+                               << QStringLiteral("[06]1,%1").arg(int(Type)); \
+    QTest::newRow("set" #Name) << ClientOp([](MacUvcClient* c) { return c->set##Name(0, 42); }) \
+                               << QStringLiteral("[07]0,%1,42").arg(int(Type));
+#define ROW_MODE(Name, Type) \
+    QTest::newRow("get" #Name) << ClientOp([](MacUvcClient* c) { return c->get##Name##Info(0, &flag); }) \
+                               << QStringLiteral("[06]0,%1").arg(int(Type)); \
+    QTest::newRow("set" #Name " auto") << ClientOp([](MacUvcClient* c) { return c->set##Name(0, true); }) \
+                                       << QStringLiteral("[07]0,%1,1").arg(int(Type)); \
+    QTest::newRow("set" #Name " manual") << ClientOp([](MacUvcClient* c) { return c->set##Name(1, false); }) \
+                                         << QStringLiteral("[07]1,%1,0").arg(int(Type));
+    MAC_UVC_VALUE_CONTROLS(ROW_VALUE)
+    MAC_UVC_MODE_CONTROLS(ROW_MODE)
+#undef ROW_VALUE
+#undef ROW_MODE
+    QTest::newRow("negative exposure") << ClientOp([](MacUvcClient* c) { return c->setExposure(0, -3); })
+                                       << QStringLiteral("[07]0,5,-3");
+    QTest::newRow("start via service") << ClientOp([](MacUvcClient* c) {
+        return c->startPlayCamera(0, 1280, 720, 30, true);
+    }) << QStringLiteral("[04]0,1280,720,30");
+    QTest::newRow("open") << ClientOp([](MacUvcClient* c) { return c->openDevice(); }) << QStringLiteral("[02]");
+    QTest::newRow("close") << ClientOp([](MacUvcClient* c) { return c->closeDevice(); }) << QStringLiteral("[03]");
+}
+
+void tst_MacUvcClient::commandTexts()
+{
+    QFETCH(ClientOp, op);
+    QFETCH(QString, sent);
+    MacUvcClient* c = makeClient();
+    QVERIFY(linked(c));
+    QCOMPARE(op(c), 0);
+    QCOMPARE(m_korvid->received(), QStringList{sent});
+}
+
+void tst_MacUvcClient::controlValues()
+{
+    MacUvcClient* c = makeClient();
+    struct Get
+    {
+        const char* name;
+        int type;
+        std::function<int(PaxUvcControl::_CameraInfo*)> get;
+    };
+    const QList<Get> gets{
+        {"brightness", 0, [c](auto* i) { return c->getBrightnessInfo(0, i); }},
+        {"contrast", 1, [c](auto* i) { return c->getContrastInfo(0, i); }},
+        {"saturation", 2, [c](auto* i) { return c->getSaturationInfo(0, i); }},
+        {"sharpness", 3, [c](auto* i) { return c->getSharpnessInfo(0, i); }},
+        {"gain", 4, [c](auto* i) { return c->getGainInfo(0, i); }},
+        {"exposure", 5, [c](auto* i) { return c->getExposureInfo(0, i); }},
+        {"focus", 7, [c](auto* i) { return c->getFocusInfo(0, i); }},
+    };
+    for (const Get& g : gets) {
+        PaxUvcControl::_CameraInfo info{-5, -5, -5, -5};
+        QCOMPARE(g.get(&info), 0);
+        QVERIFY2(info.max == 255 + g.type && info.min == -g.type && info.def == 128 + g.type
+                     && info.cur == 100 + g.type,
+                 g.name);
+    }
+    bool automatic = false;
+    QCOMPARE(c->getExposureModeInfo(0, &automatic), 0);
+    QCOMPARE(automatic, true);
+    automatic = true;
+    QCOMPARE(c->getFocusModeInfo(0, &automatic), 0);
+    QCOMPARE(automatic, false);
+}
+
+void tst_MacUvcClient::replyResults_data()
+{
+    QTest::addColumn<ClientOp>("op");
+    QTest::addColumn<Pieces>("answer");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("notices");
+
+    static PaxUvcControl::_CameraInfo info;
+    static bool flag;
+    const ClientOp getBrightness0 = [](MacUvcClient* c) { return c->getBrightnessInfo(0, &info); };
+    const ClientOp getBrightness1 = [](MacUvcClient* c) { return c->getBrightnessInfo(1, &info); };
+    const ClientOp getGain0 = [](MacUvcClient* c) { return c->getGainInfo(0, &info); };
+    const ClientOp getExpMode0 = [](MacUvcClient* c) { return c->getExposureModeInfo(0, &flag); };
+    const ClientOp setBrightness0 = [](MacUvcClient* c) { return c->setBrightness(0, 5); };
+    const ClientOp startPlay0 = [](MacUvcClient* c) { return c->startPlayCamera(0, 640, 480, 30, true); };
+
+    const QByteArray good = UvcLinkFrame::encode("[06]0,0,0,255,0,128,100");
+    QTest::newRow("reply split in three reads")
+        << getBrightness0
+        << Pieces{{0, good.left(2), false}, {40, good.mid(2, 3), false}, {40, good.mid(5), false}} << 0 << 0;
+    QTest::newRow("wrong camera index") << getBrightness1 << reply("[06]0,0,0,255,0,128,100") << -98 << 0;
+    QTest::newRow("wrong control type") << getGain0 << reply("[06]0,0,0,255,0,128,100") << -97 << 0;
+    QTest::newRow("uvc error") << getBrightness0 << reply("[06]0,0,-2") << -96 << 0;
+    QTest::newRow("set result -100 reads as unset") << setBrightness0 << reply("[07]0,0,-100") << -99 << 0;
+    QTest::newRow("set result -1") << setBrightness0 << reply("[07]0,0,-1") << -96 << 0;
+    QTest::newRow("set ok") << setBrightness0 << reply("[07]0,0,0") << 0 << 0;
+    QTest::newRow("device notice ends the wait") << getGain0 << reply("[08]") << -98 << 1;
+    QTest::newRow("unknown head ends the wait") << getGain0 << reply("[09]0,4,0") << -98 << 0;
+    QTest::newRow("empty payload ends the wait")
+        << getGain0 << Pieces{{0, UvcLinkFrame::header(0), false}} << -98 << 0;
+    QTest::newRow("value reply without values") << getBrightness0 << reply("[06]0,0,0,255") << -99 << 0;
+    QTest::newRow("mode reply without flag") << getExpMode0 << reply("[06]0,6,0") << -99 << 0;
+    QTest::newRow("set reply with index only") << setBrightness0 << reply("[07]0") << -97 << 0;
+    QTest::newRow("junk, reply and notice in one read")
+        << getBrightness0
+        << Pieces{{0, "xyz" + UvcLinkFrame::encode("[06]0,0,0,1,2,3,4") + UvcLinkFrame::encode("[08]"), false}}
+        << 0 << 1;
+    QTest::newRow("notice first answers the request")
+        << getBrightness0
+        << Pieces{{0, UvcLinkFrame::encode("[08]") + UvcLinkFrame::encode("[06]0,0,0,1,2,3,4"), false}} << -98 << 1;
+    QTest::newRow("start play other index") << startPlay0 << reply("[04]1,0") << -98 << 0;
+    QTest::newRow("start play failed") << startPlay0 << reply("[04]0,-1") << -96 << 0;
+    QTest::newRow("start play without result") << startPlay0 << reply("[04]0") << -99 << 0;
+    QTest::newRow("letter as index reads 0") << getBrightness0 << reply("[06]a,0,0,9,8,7,6") << 0 << 0;
+    QTest::newRow("long reply is still read")
+        << getBrightness0 << reply("[06]0,0,0,1,2,3,4," + QByteArray(1500, '7')) << 0 << 0;
+}
+
+void tst_MacUvcClient::replyResults()
+{
+    QFETCH(ClientOp, op);
+    QFETCH(Pieces, answer);
+    QFETCH(int, result);
+    QFETCH(int, notices);
+    m_korvid->setScript(always(answer));
+    MacUvcClient* c = makeClient(800);
+    QSignalSpy spy(c, &MacUvcClient::sigOutdeviceInOut);
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(op(c), result);
+    QVERIFY2(t.elapsed() < 700, "a reply ends the wait at once");
+    QCOMPARE(spy.count(), notices);
+    QCOMPARE(m_korvid->received().size(), 1);
+}
+
+void tst_MacUvcClient::failedGetLeavesInfoUntouched()
+{
+    m_korvid->setScript(always(reply("[06]0,0,0,255,0,128,100")));
+    MacUvcClient* c = makeClient();
+    PaxUvcControl::_CameraInfo info{1, 2, 3, 4};
+    QCOMPARE(c->getBrightnessInfo(1, &info), int(MUCR_CAMERA_INDEX_FAILD));
+    QCOMPARE(info.max, 1);
+    QCOMPARE(info.min, 2);
+    QCOMPARE(info.def, 3);
+    QCOMPARE(info.cur, 4);
+    QCOMPARE(c->getBrightnessInfo(0, &info), 0);
+    QCOMPARE(info.max, 255);
+    QCOMPARE(info.def, 128);
+    QCOMPARE(info.cur, 100);
+}
+
+void tst_MacUvcClient::searchDevice_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("mainIds");
+    QTest::addColumn<QString>("secondIds");
+    QTest::addColumn<int>("notices");
+    QTest::newRow("both cameras") << QByteArray("[01]00000001,00000002") << "00000001" << "00000002" << 0;
+    QTest::newRow("main only") << QByteArray("[01]00000001,") << "00000001" << "" << 0;
+    QTest::newRow("none") << QByteArray("[01],") << "" << "" << 0;
+    QTest::newRow("no comma") << QByteArray("[01]") << "" << "" << 0;
+    QTest::newRow("device notice instead") << QByteArray("[08]") << "" << "" << 1;
+}
+
+void tst_MacUvcClient::searchDevice()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, mainIds);
+    QFETCH(QString, secondIds);
+    QFETCH(int, notices);
+    m_korvid->setScript(always(reply(answer)));
+    MacUvcClient* c = makeClient();
+    QSignalSpy spy(c, &MacUvcClient::sigOutdeviceInOut);
+    QString m = "old", s = "old";
+    QCOMPARE(c->searchDevice(m, s), 0);
+    QCOMPARE(m, mainIds);
+    QCOMPARE(s, secondIds);
+    QCOMPARE(spy.count(), notices);
+    QCOMPARE(m_korvid->received(), QStringList{"[01]"});
+}
+
+// ---- request protocol ------------------------------------------------------------------------
+
+void tst_MacUvcClient::noServer()
+{
+    m_korvid->stop();
+    MacUvcClient* c = makeClient(600, false);
+    QTest::qWait(50);
+    PaxUvcControl::_CameraInfo info;
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(c->getBrightnessInfo(0, &info), int(MUCR_CONNECT_SERVER_FAILD));
+    QCOMPARE(c->setGain(0, 1), int(MUCR_CONNECT_SERVER_FAILD));
+    QCOMPARE(c->startPlayCamera(0, 640, 480, 30, true), int(MUCR_CONNECT_SERVER_FAILD));
+    QVERIFY(t.elapsed() < 300);
+    // search, open and close wait for the link first.
+    t.restart();
+    QString m, s;
+    QCOMPARE(c->searchDevice(m, s), int(MUCR_CONNECT_SERVER_FAILD));
+    QVERIFY2(t.elapsed() >= 550 && t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(c->openDevice(), int(MUCR_CONNECT_SERVER_FAILD));
+}
+
+void tst_MacUvcClient::lateReplyEndsNextWait()
+{
+    std::atomic<int> n{0};
+    m_korvid->setScript([&n](const QString&) {
+        return ++n == 1 ? reply("[07]0,4,0", 500) : Pieces{};
+    });
+    MacUvcClient* c = makeClient(300);
+    QCOMPARE(c->setGain(0, 3), int(MUCR_TIMEOUT));
+    // The first reply arrives while the second request waits and echoes its index and type.
+    QCOMPARE(c->setGain(0, 4), 0);
+    QCOMPARE(m_korvid->received(), (QStringList{"[07]0,4,3", "[07]0,4,4"}));
+}
+
+void tst_MacUvcClient::occupiedWhileWaiting()
+{
+    m_korvid->setScript([](const QString& r) {
+        Pieces p = FakeServer::korvidLike(r);
+        p.first().delayMs = 400;
+        return p;
+    });
+    m_clientThread = new QThread;
+    m_clientThread->start();
+    MacUvcClient* c = makeClient();
+    c->moveToThread(m_clientThread);
+    QVERIFY(FakeServer::waitUntil([c] { return linked(c); }, 3000));
+
+    PaxUvcControl::_CameraInfo first{};
+    Runner waiting([c, &first] { return c->getFocusInfo(0, &first); });
+    QVERIFY(FakeServer::waitUntil([this] { return m_korvid->received().size() == 1; }, 2000));
+    PaxUvcControl::_CameraInfo second{7, 7, 7, 7};
+    QCOMPARE(c->getBrightnessInfo(0, &second), int(MUCR_OCCUPATION));
+    QCOMPARE(c->setFocus(0, 1), int(MUCR_OCCUPATION));
+    QCOMPARE(second.max, 7);
+    QCOMPARE(waiting.join(), 0);
+    QCOMPARE(first.max, 255 + 7);
+    QCOMPARE(m_korvid->received(), QStringList{"[06]0,7"});
+    // Idle again afterwards.
+    QCOMPARE(c->getBrightnessInfo(0, &second), 0);
+}
+
+void tst_MacUvcClient::concurrentRequestsSendOneAtATime()
+{
+    m_korvid->setScript([](const QString& r) {
+        Pieces p = FakeServer::korvidLike(r);
+        p.first().delayMs = 2;
+        return p;
+    });
+    m_clientThread = new QThread;
+    m_clientThread->start();
+    MacUvcClient* c = makeClient();
+    c->moveToThread(m_clientThread);
+    QVERIFY(FakeServer::waitUntil([c] { return linked(c); }, 3000));
+
+    std::atomic<int> ok{0}, busy{0}, other{0}, wrongValue{0};
+    std::vector<std::unique_ptr<Runner>> runners;
+    for (int k = 0; k < 6; ++k) {
+        runners.push_back(std::make_unique<Runner>([&, k] {
+            for (int i = 0; i < 40; ++i) {
+                PaxUvcControl::_CameraInfo info{};
+                const int type = (k + i) % 2 == 0 ? 4 : 2;   // gain or saturation
+                const int r = type == 4 ? c->getGainInfo(0, &info) : c->getSaturationInfo(0, &info);
+                if (r == 0) {
+                    ++ok;
+                    if (info.max != 255 + type)
+                        ++wrongValue;   // took another request's reply
+                } else if (r == MUCR_OCCUPATION) {
+                    ++busy;
+                    QThread::usleep(200);
+                } else {
+                    ++other;
+                }
+            }
+            return 0;
+        }));
+    }
+    for (auto& r : runners)
+        r->join();
+    QCOMPARE(other.load(), 0);
+    QCOMPARE(wrongValue.load(), 0);
+    QCOMPARE(m_korvid->maxOutstanding(), 1);
+    QCOMPARE(m_korvid->received().size(), ok.load());
+    QVERIFY(ok.load() > 0);
+    QCOMPARE(ok.load() + busy.load(), 240);
+}
+
+void tst_MacUvcClient::requestsFromForeignThreads()
+{
+    // The client lives in this (main) thread; requests come from other threads, whose wait is
+    // woken by the reply rather than by polling.
+    MacUvcClient* c = makeClient();
+    QSignalSpy spy(c, &MacUvcClient::sigOutdeviceInOut);
+    QElapsedTimer t;
+    t.start();
+    Runner r([c] {
+        int failures = 0;
+        for (int i = 0; i < 20; ++i) {
+            PaxUvcControl::_CameraInfo info{};
+            failures += c->getSharpnessInfo(1, &info) != 0 || info.def != 128 + 3;
+        }
+        return failures;
+    });
+    QCOMPARE(r.join(), 0);
+    QVERIFY2(t.elapsed() < 2000, "20 requests must not take a poll step each");
+    m_korvid->send(UvcLinkFrame::encode("[08]"));
+    QTRY_COMPARE(spy.count(), 1);
+}
+
+// ---- shut-down rule --------------------------------------------------------------------------
+
+void tst_MacUvcClient::closedAfterIsRelease()
+{
+    MacUvcClient* c = makeClient();
+    QVERIFY(makeBlock());
+    QCOMPARE(c->isRelease(), false);
+    PaxUvcControl::_CameraInfo info;
+    bool flag;
+    QString m, s;
+    QCOMPARE(c->getBrightnessInfo(0, &info), int(MUCR_CLOSED));
+    QCOMPARE(c->setFocusMode(0, true), int(MUCR_CLOSED));
+    QCOMPARE(c->getExposureModeInfo(0, &flag), int(MUCR_CLOSED));
+    QCOMPARE(c->searchDevice(m, s), int(MUCR_CLOSED));
+    QCOMPARE(c->openDevice(), int(MUCR_CLOSED));
+    QCOMPARE(c->startPlayCamera(0, 640, 480, 30, true), int(MUCR_CLOSED));
+    QCOMPARE(c->switchWorkMode(1), int(MUCR_CLOSED));
+    QCOMPARE(c->getWorkMode(), 0);
+    QCOMPARE(c->isRelease(), false);
+    QVERIFY(m_korvid->received().isEmpty());
+}
+
+void tst_MacUvcClient::isReleaseWhileWaiting()
+{
+    m_korvid->setScript([](const QString& r) {
+        Pieces p = FakeServer::korvidLike(r);
+        p.first().delayMs = 300;
+        return p;
+    });
+    MacUvcClient* c = makeClient();
+    Runner waiting([c] { return c->setSharpness(0, 9); });
+    QVERIFY(FakeServer::waitUntil([this] { return m_korvid->received().size() == 1; }, 2000));
+    QCOMPARE(c->isRelease(), true);   // a request is outstanding; the client is closed meanwhile
+    QCOMPARE(waiting.join(), 0);      // the waiting request completes normally
+    QCOMPARE(c->isRelease(), false);
+    QCOMPARE(c->setSharpness(0, 1), int(MUCR_CLOSED));
+    QCOMPARE(m_korvid->received().size(), 1);
+}
+
+void tst_MacUvcClient::isReleaseDuringSwitch()
+{
+    m_korvid->setScript([](const QString& r) {
+        Pieces p = FakeServer::korvidLike(r);
+        p.first().delayMs = 300;
+        return p;
+    });
+    MacUvcClient* c = makeClient();
+    QVERIFY(makeBlock());
+    Runner switching([c] { return c->switchWorkMode(1); });
+    QVERIFY(FakeServer::waitUntil([this] { return m_korvid->received().size() == 1; }, 2000));
+    QCOMPARE(c->isRelease(), true);   // not closed by this call
+    QCOMPARE(switching.join(), 0);
+    QCOMPARE(c->getWorkMode(), 1);
+    PaxUvcControl::_CameraInfo info;
+    QCOMPARE(c->getBrightnessInfo(0, &info), 0);
+    QCOMPARE(c->isRelease(), false);
+    QCOMPARE(c->getBrightnessInfo(0, &info), int(MUCR_CLOSED));
+}
+
+// ---- work modes and frames -------------------------------------------------------------------
+
+void tst_MacUvcClient::switchWithoutBlock()
+{
+    MacUvcClient* c = makeClient();
+    QTemporaryDir empty;
+    c->setFrameBlockKeyPath(empty.path());   // no block made for this key
+    QCOMPARE(c->switchWorkMode(1), int(MUCR_CONNECT_SERVER_FAILD));
+    QCOMPARE(c->getWorkMode(), 0);
+    QVERIFY(m_korvid->received().isEmpty());
+    QCOMPARE(c->isRelease(), false);   // the switching flag was cleared
+}
+
+void tst_MacUvcClient::switchAndPlay()
+{
+    MacUvcClient* c = makeClient();
+    QVERIFY(makeBlock());
+    c->setCameraName(0, "Main");
+    c->setCameraName(1, "Second");
+    // Mode 0: previews are local, nothing goes to the service.
+    QCOMPARE(c->startPlayCamera(0, 1280, 720, 30, false), 0);
+    QCOMPARE(c->stopPlayCamera(0), 0);
+    QVERIFY(m_korvid->received().isEmpty());
+
+    QCOMPARE(c->switchWorkMode(1), 0);
+    QCOMPARE(c->getWorkMode(), 1);
+    QCOMPARE(c->switchWorkMode(1), 0);   // already there: nothing sent
+    QCOMPARE(m_korvid->received(), QStringList{"[02]"});
+
+    QCOMPARE(c->startPlayCamera(0, 1920, 1080, 30, false), 0);
+    QCOMPARE(c->startPlayCamera(1, 640, 480, 30, false), 0);   // the second camera stays local
+    QCOMPARE(c->stopPlayCamera(1), 0);
+    QCOMPARE(c->stopPlayCamera(0), 0);
+    QCOMPARE(m_korvid->received(), (QStringList{"[02]", "[04]0,1920,1080,30", "[05]0"}));
+
+    QCOMPARE(c->switchWorkMode(0), 0);
+    QCOMPARE(c->getWorkMode(), 0);
+    QCOMPARE(m_korvid->received().last(), QStringLiteral("[03]"));
+    const int sent = m_korvid->received().size();
+    QCOMPARE(c->startPlayCamera(0, 1920, 1080, 30, false), 0);
+    QCOMPARE(m_korvid->received().size(), sent);
+}
+
+void tst_MacUvcClient::switchFailsWhenServiceSilent()
+{
+    m_korvid->setScript(always({}));
+    MacUvcClient* c = makeClient(300);
+    QVERIFY(makeBlock());
+    QCOMPARE(c->switchWorkMode(1), int(MUCR_TIMEOUT));
+    QCOMPARE(c->getWorkMode(), 0);
+    QCOMPARE(c->isRelease(), false);
+}
+
+void tst_MacUvcClient::switchBackWithServiceGone()
+{
+    MacUvcClient* c = makeClient(400);
+    QVERIFY(makeBlock());
+    QCOMPARE(c->switchWorkMode(1), 0);
+    m_korvid->stop();
+    QTRY_VERIFY(!linked(c));
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(c->switchWorkMode(0), 0);   // closeDevice's failure is not looked at
+    QVERIFY(t.elapsed() >= 350);
+    QCOMPARE(c->getWorkMode(), 0);
+}
+
+void tst_MacUvcClient::frames()
+{
+    MacUvcClient* c = makeClient();
+    QVERIFY(makeBlock());
+    QVERIFY(c->getVideoFrameFromMainCamera() == nullptr);   // mode 0, not attached
+    QCOMPARE(c->switchWorkMode(1), 0);
+    QVERIFY(c->getVideoFrameFromMainCamera() == nullptr);   // empty block
+
+    QByteArray a(1000, '\0');
+    for (int i = 0; i < a.size(); ++i)
+        a[i] = char(i * 7);
+    const QByteArray b(70000, 'b');
+    QCOMPARE(m_writer->write(a.constData(), size_t(a.size())), MainFrameBlock::WriteResult::Written);
+    PaxUvcControl::_VideoFrame* f = c->getVideoFrameFromMainCamera();
+    QVERIFY(f);
+    QCOMPARE(f->size, a.size());
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(f->data), f->size), a);
+    std::free(f->data);
+    delete f;
+    QVERIFY(c->getVideoFrameFromMainCamera() == nullptr);   // each frame once
+
+    m_writer->write(a.constData(), size_t(a.size()));
+    m_writer->write(b.constData(), size_t(b.size()));
+    f = c->getVideoFrameFromMainCamera();
+    QVERIFY(f);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(f->data), f->size), b);   // only the newest
+    std::free(f->data);
+    delete f;
+    QVERIFY(c->getVideoFrameFromMainCamera() == nullptr);
+}
+
+void tst_MacUvcClient::corruptCountIsNoFrame_data()
+{
+    QTest::addColumn<quint32>("count");
+    QTest::newRow("negative") << 0xfffffff0u;
+    QTest::newRow("0x80000000") << 0x80000000u;
+    QTest::newRow("frame area plus one") << quint32(kMainFrameAreaSize + 1);
+}
+
+void tst_MacUvcClient::corruptCountIsNoFrame()
+{
+    QFETCH(quint32, count);
+    MacUvcClient* c = makeClient();
+    QVERIFY(makeBlock());
+    QCOMPARE(c->switchWorkMode(1), 0);
+    std::memcpy(m_writer->address(), &count, sizeof count);
+    QVERIFY(c->getVideoFrameFromMainCamera() == nullptr);
+    // A good frame afterwards is read again.
+    QCOMPARE(m_writer->write("jpeg", 4), MainFrameBlock::WriteResult::Written);
+    PaxUvcControl::_VideoFrame* f = c->getVideoFrameFromMainCamera();
+    QVERIFY(f);
+    QCOMPARE(f->size, 4);
+    std::free(f->data);
+    delete f;
+}
+
+void tst_MacUvcClient::destructionRemovesBlock()
+{
+    MacUvcClient* c = makeClient();
+    QVERIFY(makeBlock());
+    QCOMPARE(c->switchWorkMode(1), 0);
+    delete c;
+    m_client = nullptr;
+    MainFrameBlock reader;
+    QVERIFY(!reader.open(m_blockDir->path()));
+    m_writer->detach();
+}
+
+// ---- reconnection ----------------------------------------------------------------------------
+
+void tst_MacUvcClient::reconnectsAfterRefusedConnection()
+{
+    m_korvid->stop();
+    MacUvcClient* c = makeClient(kShortWait, false);
+    QTest::qWait(300);   // the first attempts are refused
+    QVERIFY(!linked(c));
+    QVERIFY(m_korvid->listen(UvcServicePort));
+    QTRY_VERIFY_WITH_TIMEOUT(linked(c), 4000);
+    PaxUvcControl::_CameraInfo info;
+    QCOMPARE(c->getContrastInfo(0, &info), 0);
+}
+
+void tst_MacUvcClient::reconnectsAfterDisconnect()
+{
+    MacUvcClient* c = makeClient();
+    QCOMPARE(m_korvid->connections(), 1);
+    m_korvid->dropClient();
+    QTRY_VERIFY(!linked(c));
+    PaxUvcControl::_CameraInfo info;
+    QCOMPARE(c->getContrastInfo(0, &info), int(MUCR_CONNECT_SERVER_FAILD));
+    QTRY_VERIFY_WITH_TIMEOUT(linked(c), 4000);
+    QTRY_COMPARE(m_korvid->connections(), 2);
+    QCOMPARE(c->getContrastInfo(0, &info), 0);
+}
+
+void tst_MacUvcClient::searchThenOpenWaitsForRestart()
+{
+    // The service answers a search and drops the link, as Korvid does before it exits.
+    MacUvcClient* c = makeClient(3000);
+    QString m, s;
+    QCOMPARE(c->searchDevice(m, s), 0);
+    QCOMPARE(m, QStringLiteral("00000001"));
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(c->openDevice(), 0);   // waits for the reconnection
+    QCOMPARE(m_korvid->received(), (QStringList{"[01]", "[02]"}));
+    QTRY_COMPARE(m_korvid->connections(), 2);
+}
+
+// ---- father link -----------------------------------------------------------------------------
+
+void tst_MacUvcClient::logDirSentOnceWhenLauncherComesUp()
+{
+    m_father = std::make_unique<FakeServer>();
+    MacUvcClient* c = makeClient();
+    c->setServerLogDir(QString::fromUtf8("/home/u/Documents/\xe6\x97\xa5/korvid/"));
+    QTest::qWait(400);
+    QVERIFY(m_father->listen(FatherPort));
+    QTRY_VERIFY_WITH_TIMEOUT(m_father->received().size() == 1, 5000);
+    QTest::qWait(1300);   // no second copy from a later retry
+    QCOMPARE(m_father->received(), QStringList{QString::fromUtf8("[01]/home/u/Documents/\xe6\x97\xa5/korvid/")});
+    QVERIFY(m_korvid->received().isEmpty());
+}
+
+void tst_MacUvcClient::resetServer()
+{
+    m_father = std::make_unique<FakeServer>();
+    QVERIFY(FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000));
+    FakeServer* korvid = m_korvid.get();
+    // The launcher restarts the service: the command link drops, then comes back.
+    m_father->setScript([korvid](const QString& r) {
+        if (r == QLatin1String("[02]"))
+            korvid->dropClient();
+        return Pieces{};
+    });
+    MacUvcClient* c = makeClient();
+    QTRY_VERIFY(m_father->hasClient());
+    QTest::qWait(50);
+    QElapsedTimer t;
+    t.start();
+    c->resetServer();
+    QVERIFY(t.elapsed() < 3000);
+    QCOMPARE(m_father->received(), QStringList{"[02]"});
+    QVERIFY(linked(c));
+    QTRY_COMPARE(m_korvid->connections(), 2);
+    PaxUvcControl::_CameraInfo info;
+    QCOMPARE(c->getBrightnessInfo(0, &info), 0);
+}
+
+// ---- the one real time-out -------------------------------------------------------------------
+
+void tst_MacUvcClient::timeoutAfterTenSeconds()
+{
+    m_korvid->setScript(always({}));
+    MacUvcClient* c = makeClient(0);
+    QCOMPARE(c->waitLimit(), 10000);   // the default
+    PaxUvcControl::_CameraInfo info;
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(c->getBrightnessInfo(0, &info), int(MUCR_TIMEOUT));
+    QVERIFY2(t.elapsed() >= 9900 && t.elapsed() < 12000, qPrintable(QString::number(t.elapsed())));
+    m_korvid->setScript(&FakeServer::korvidLike);
+    QCOMPARE(c->getBrightnessInfo(0, &info), 0);   // idle again
+}
+
+QTEST_GUILESS_MAIN(tst_MacUvcClient)
+#include "tst_macuvcclient.moc"
