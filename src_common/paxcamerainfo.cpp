@@ -1,5 +1,6 @@
 #include "paxcamerainfo.h"
 
+#include "macuvcclient.h"
 #include "paxintool.h"
 #include "paxmacos.h"
 #include "paxuvccontrol.h"
@@ -9,6 +10,7 @@
 #include <QDebug>
 #include <QMutexLocker>
 #include <QProcess>
+#include <QThread>
 
 PaxCameraInfo* PaxCameraInfo::s_instance = nullptr;
 
@@ -233,8 +235,28 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
     mainId.clear();
     secondId.clear();
     if (isAvailableMacos13()) {
-        PAX_LOG_ERROR("MacUvcClient searchDevice failed");
-        return -1;
+        MacUvcClient* client = MacUvcClient::getInstance();
+        int r = client->searchDevice(mainId, secondId);
+        if (r == MUCR_TIMEOUT) {
+            PAX_LOG_ERROR("korvid reset");
+            client->resetServer();
+            QThread::sleep(3);
+            mainId.clear();
+            secondId.clear();
+            r = client->searchDevice(mainId, secondId);
+        }
+        if (r != 0) {
+            PAX_LOG_ERROR("MacUvcClient searchDevice failed");
+            mainId.clear();
+            secondId.clear();
+            return -1;
+        }
+        if (mainId.isEmpty()) {
+            PAX_LOG_ERROR("MacUvcClient searchDevice success, but not find valid device");
+            secondId.clear();
+            return -1;
+        }
+        return 0;
     }
     PaxUvcControl* uvc = PaxUvcControl::getInstance();
     uvc->freshDevice(false);
@@ -249,8 +271,8 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
 
 void PaxCameraInfo::_setServiceCameraName(int index, const QString& name)
 {
-    Q_UNUSED(index);
-    Q_UNUSED(name);
+    if (isAvailableMacos13())
+        MacUvcClient::getInstance()->setCameraName(index, name);
 }
 
 int PaxCameraInfo::_searchCameraDeviceInfoInMac()
