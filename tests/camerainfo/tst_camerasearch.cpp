@@ -1,6 +1,7 @@
 // Device search against the virtual cameras: camera ids from the UVC layer, the video
 // device list, mytool's listing and mode probe, the choice of mode and the microphones.
 
+#include "maccamera.h"
 #include "paxcamerainfo.h"
 #include "paxmacos.h"
 #include "paxuvccontrol.h"
@@ -249,6 +250,42 @@ private slots:
                 QVERIFY(!probed.exists());
             }
         }
+    }
+
+    // The names the search found open the cameras for capture.
+    void foundCamerasCapture()
+    {
+        qputenv("ORVANE_VIRTUAL_CAMERA", "2");
+        QCOMPARE(model()->searchCameraDeviceInfo(), 0);
+        const QString mainName = model()->getCameraDeviceNameInMac(PaxCameraIndexMain);
+        const QString secondName = model()->getCameraDeviceNameInMac(PaxCameraIndexSecond);
+        QVERIFY(MacCamera::startPreviewMain(mainName, QSize(1280, 720), model()->getCameraCurFps(PaxCameraIndexMain)));
+        QVERIFY(MacCamera::startPreviewSecond(secondName, QSize(640, 480), 30));
+        int mainFrames = 0;
+        int secondFrames = 0;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 1000) {
+            if (QImage* f = MacCamera::getFrameMain()) {
+                QCOMPARE(f->format(), QImage::Format_ARGB32);
+                QCOMPARE(f->size(), QSize(1280, 720));
+                delete f;
+                ++mainFrames;
+            }
+            if (QImage* f = MacCamera::getFrameSecond()) {
+                QCOMPARE(f->size(), QSize(640, 480));
+                delete f;
+                ++secondFrames;
+            }
+            QThread::msleep(10);
+        }
+        MacCamera::stopPreviewMain();
+        MacCamera::stopPreviewSecond();
+        MacCamera::releaseInstance();
+        QVERIFY2(mainFrames >= 5 && secondFrames >= 5, qPrintable(QStringLiteral("%1 %2").arg(mainFrames).arg(secondFrames)));
+        // A name that is only a prefix of a listed camera opens nothing.
+        QVERIFY(!MacCamera::startPreviewMain(QStringLiteral("Virtual Document"), QSize(1280, 720), 30));
+        MacCamera::releaseInstance();
     }
 
     void laterSearchStartsAfresh()
