@@ -1,0 +1,358 @@
+// The service program over loopback: replies, exit codes, the single client, the port search,
+// the log folder, an idle standard input, and streaming of the virtual camera into the block.
+
+#include "korvidtestutil.h"
+#include "mainframeblock.h"
+#include "virtualdevice.h"
+
+#include <QDir>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestKorvid : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Service shared by the rows of replies().
+    std::unique_ptr<ChildProcess> m_shared;
+    std::unique_ptr<LinkClient> m_sharedClient;
+
+    void stopShared()
+    {
+        m_sharedClient.reset();
+        m_shared.reset();
+    }
+
+    static bool waitListening(int port, int ms = 15000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!listeningPorts().contains(port)) {
+            if (t.elapsed() > ms)
+                return false;
+            QTest::qWait(50);
+        }
+        return true;
+    }
+
+    static QString readFile(const QString& path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromLocal8Bit(f.readAll());
+    }
+
+private slots:
+    void init()
+    {
+        if (QByteArray(QTest::currentTestFunction()) != "replies")
+            stopShared();
+        if (m_shared)
+            return;
+        // Another service of this machine may still hold the port for a moment.
+        QTRY_VERIFY2_WITH_TIMEOUT(!listeningPorts().contains(UvcServicePort), "port 11080 is taken", 60000);
+    }
+
+    void cleanupTestCase()
+    {
+        stopShared();
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("reply");   // null: no reply at all
+
+        QTest::newRow("control read of type 9") << QByteArray("[06]0,9") << QStringLiteral("[06]0,9,-1");
+        QTest::newRow("control write of type -3") << QByteArray("[07]0,-3,5") << QStringLiteral("[07]0,-3,-1");
+        QTest::newRow("stop play of camera 1") << QByteArray("[05]1") << QStringLiteral("[05]1,0");
+        QTest::newRow("stop play reads the rest as one number") << QByteArray("[05]12,4") << QStringLiteral("[05]0,0");
+        QTest::newRow("control read, no camera open") << QByteArray("[06]0,0") << QStringLiteral("[06]0,0,-1");
+        QTest::newRow("control write, no camera open") << QByteArray("[07]1,2,30") << QStringLiteral("[07]1,2,-1");
+        QTest::newRow("control read, letter as index") << QByteArray("[06]x,9") << QStringLiteral("[06]0,9,-1");
+        QTest::newRow("control read without type") << QByteArray("[06]0") << QStringLiteral("[06]0,-1,-1");
+        QTest::newRow("control write without value") << QByteArray("[07]0,1") << QStringLiteral("[07]0,1,-1");
+        QTest::newRow("start play without camera") << QByteArray("[04]0,1280,720,30") << QStringLiteral("[04]0,-1");
+        QTest::newRow("start play with too few items") << QByteArray("[04]0,1280") << QStringLiteral("[04]0,-1");
+        QTest::newRow("unknown head") << QByteArray("[09]") << QString();
+        QTest::newRow("no head") << QByteArray("hello 01") << QString();
+        QTest::newRow("empty payload") << QByteArray() << QString();
+        QTest::newRow("lower-case look-alike") << QByteArray("[0a]1") << QString();
+    }
+
+    void replies()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QString, reply);
+        if (!m_shared) {
+            m_shared = std::make_unique<ChildProcess>();
+            QVERIFY(m_shared->start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+            m_sharedClient = std::make_unique<LinkClient>();
+            QVERIFY(m_sharedClient->connectTo(UvcServicePort));
+        }
+        QVERIFY(m_shared->running());
+        if (reply.isNull()) {
+            QVERIFY(m_sharedClient->request(request, 400).isNull());
+            // Still serving, and nothing late arrives before the next reply.
+            QCOMPARE(m_sharedClient->request("[05]7"), QStringLiteral("[05]7,0"));
+        } else {
+            QCOMPARE(m_sharedClient->request(request), reply);
+        }
+        QVERIFY(m_shared->running());
+    }
+
+    void framesSplitAndJoinedOnTheWire()
+    {
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        // Junk, then two frames in one write.
+        client.socket().write("xyz" + rawFrame("[05]3") + rawFrame("[06]1,11"));
+        QCOMPARE(client.next(5000), QStringLiteral("[05]3,0"));
+        QCOMPARE(client.next(5000), QStringLiteral("[06]1,11,-1"));
+        // A frame split after the '#' and one length byte.
+        const QByteArray f = rawFrame("[05]4");
+        client.socket().write(f.left(2));
+        client.socket().flush();
+        QTest::qWait(150);
+        client.socket().write(f.mid(2));
+        QCOMPARE(client.next(5000), QStringLiteral("[05]4,0"));
+        // A huge announced length is dropped without harm; the next frame is served.
+        QByteArray huge("#");
+        huge.append("\x00\x00\x00\x80", 4);
+        client.socket().write(huge + "abc");
+        client.socket().flush();
+        QTest::qWait(150);
+        QCOMPARE(client.request("[05]5"), QStringLiteral("[05]5,0"));
+        QVERIFY(korvid.running());
+    }
+
+    // Row: the request that ends the service, its reply, the exit code, the least time taken.
+    void endingCommands_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("minMs");
+        QTest::newRow("search without camera") << QByteArray("[01]") << QStringLiteral("[01],") << 11 << 1800;
+        QTest::newRow("close without open") << QByteArray("[03]") << QStringLiteral("[03]0") << 12 << 1800;
+    }
+
+    void endingCommands()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QString, reply);
+        QFETCH(int, exitCode);
+        QFETCH(int, minMs);
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(client.request(request, 10000), reply);
+        QVERIFY2(t.elapsed() >= minMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(client.waitClosed(5000));
+        QCOMPARE(korvid.waitExit(10000), exitCode);
+    }
+
+    void clientDisconnectEndsWith10()
+    {
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[05]0"), QStringLiteral("[05]0,0"));
+        client.close();
+        QCOMPARE(korvid.waitExit(10000), 10);
+    }
+
+    void secondConnectionReplacesFirst()
+    {
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+        LinkClient first;
+        QVERIFY(first.connectTo(UvcServicePort));
+        QCOMPARE(first.request("[05]1"), QStringLiteral("[05]1,0"));
+        LinkClient second;
+        QVERIFY(second.connectTo(UvcServicePort));
+        QVERIFY(first.waitClosed(5000));
+        QCOMPARE(second.request("[05]2"), QStringLiteral("[05]2,0"));
+        QVERIFY(korvid.running());   // closing the first did not end the service
+        second.close();
+        QCOMPARE(korvid.waitExit(10000), 10);
+    }
+
+    void portSearchSkipsFatherPort()
+    {
+        QTcpServer blocker;
+        QVERIFY(blocker.listen(QHostAddress(QStringLiteral("127.0.0.1")), UvcServicePort));
+        QVERIFY(!listeningPorts().contains(FatherPort));
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+        QVERIFY(waitListening(FatherPort + 1));
+        QVERIFY(!listeningPorts().contains(FatherPort));
+        LinkClient client;
+        QVERIFY(client.connectTo(FatherPort + 1));
+        QCOMPARE(client.request("[05]6"), QStringLiteral("[05]6,0"));
+    }
+
+    void idleWithStandardInputAtEnd()
+    {
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false), true));
+        QVERIFY(waitListening(UvcServicePort));
+        QTest::qWait(300);
+        const qint64 pid = korvid.process().processId();
+        const qint64 before = cpuTicks(pid);
+        QVERIFY(before >= 0);
+        QTest::qWait(1500);
+        const qint64 used = cpuTicks(pid) - before;
+        // Clock ticks are 1/100 s: a busy loop would use about 150 here.
+        QVERIFY2(used <= 20, qPrintable(QStringLiteral("%1 ticks in 1.5 s").arg(used)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[05]0"), QStringLiteral("[05]0,0"));
+    }
+
+    // Row: the command-line argument (%1 = first folder, %2 = second), the text written to
+    // standard input, the folder whose korvid.log gets the lines (empty: none anywhere), and a
+    // text that must be in that log.
+    void logFolder_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("stdinText");
+        QTest::addColumn<QString>("logIn");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("argument") << QStringList{QStringLiteral("%1/")} << QString() << QStringLiteral("%1")
+                                  << QStringLiteral("start korvid ...");
+        QTest::newRow("standard input, trimmed") << QStringList{} << QStringLiteral("  %2/ \n")
+                                                 << QStringLiteral("%2") << QStringLiteral("vq3 connect");
+        QTest::newRow("argument wins over standard input")
+            << QStringList{QStringLiteral("%1/")} << QStringLiteral("%2/\n") << QStringLiteral("%1")
+            << QStringLiteral("receive father process message:%2/");
+        QTest::newRow("two arguments: no folder") << QStringList{QStringLiteral("%1/"), QStringLiteral("%2/")}
+                                                  << QString() << QString() << QString();
+        QTest::newRow("nothing: no log") << QStringList{} << QString() << QString() << QString();
+    }
+
+    void logFolder()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, stdinText);
+        QFETCH(QString, logIn);
+        QFETCH(QString, expected);
+        QTemporaryDir one, two;
+        QVERIFY(one.isValid() && two.isValid());
+        auto fill = [&](QString s) { return s.replace(QLatin1String("%1"), one.path()).replace(QLatin1String("%2"), two.path()); };
+        for (QString& a : args)
+            a = fill(a);
+
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), args, serviceEnvironment(false)));
+        if (!stdinText.isEmpty()) {
+            korvid.process().write(fill(stdinText).toUtf8());
+            korvid.process().waitForBytesWritten(2000);
+        }
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[05]0"), QStringLiteral("[05]0,0"));
+
+        const QString logOne = readFile(one.filePath(QStringLiteral("korvid.log")));
+        const QString logTwo = readFile(two.filePath(QStringLiteral("korvid.log")));
+        if (logIn.isEmpty()) {
+            QVERIFY(logOne.isEmpty());
+            QVERIFY(logTwo.isEmpty());
+            return;
+        }
+        const QString log = fill(logIn) == one.path() ? logOne : logTwo;
+        const QString other = fill(logIn) == one.path() ? logTwo : logOne;
+        QVERIFY2(log.contains(fill(expected)), qPrintable(log));
+        QVERIFY(other.isEmpty());
+        // Line form: "[hh:mm:ss] [source][line] text" for the service's own lines.
+        const QRegularExpression line(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\[[^\\]]+\\.cpp\\]\\[\\d+\\] vq3 connect$"),
+                                      QRegularExpression::MultilineOption);
+        QVERIFY2(line.match(log).hasMatch(), qPrintable(log));
+        QVERIFY(log.contains(QLatin1String("] Korvid::_tcpWrite command content: [05]0,0")));
+    }
+
+    void virtualCameraControlsAndStream()
+    {
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(true)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[02]", 10000), QStringLiteral("[02]00000001,"));
+
+        using namespace pax_virtual;
+        const Control controls[] = {Brightness, Contrast, Saturation, Sharpness, Gain, Exposure, ExposureMode, Focus, FocusMode};
+        for (int type = 0; type <= 8; ++type) {
+            const ControlRange r = controlRange(controls[type]);
+            QString expected;
+            if (type == 6 || type == 8) {
+                expected = QStringLiteral("[06]0,%1,0,1").arg(type);   // both start automatic
+            } else {
+                const int cur = (type == 0 || type == 7) ? r.def : 0;  // only these read the current value
+                expected = QStringLiteral("[06]0,%1,0,%2,%3,%4,%5").arg(type).arg(r.max).arg(r.min).arg(r.def).arg(cur);
+            }
+            QCOMPARE(client.request(QStringLiteral("[06]0,%1").arg(type).toLatin1()), expected);
+        }
+        QCOMPARE(client.request("[06]1,0"), QStringLiteral("[06]1,0,-1"));   // no second camera
+        QCOMPARE(client.request("[07]0,0,17"), QStringLiteral("[07]0,0,0"));
+        const ControlRange b = controlRange(Brightness);
+        QCOMPARE(client.request("[06]0,0"), QStringLiteral("[06]0,0,0,%1,%2,%3,17").arg(b.max).arg(b.min).arg(b.def));
+        QCOMPARE(client.request("[07]0,8,0"), QStringLiteral("[07]0,8,0"));
+        QCOMPARE(client.request("[06]0,8"), QStringLiteral("[06]0,8,0,1"));   // the mode read reports the default
+
+        MainFrameBlock block;
+        QVERIFY2(block.open(), qPrintable(block.errorText()));
+        auto cleanupBlock = qScopeGuard([&] { block.removeObjects(); });
+        QByteArray stale;
+        block.take(stale);
+        QCOMPARE(client.request("[04]0,1280,720,30"), QStringLiteral("[04]0,0"));
+        int frames = 0;
+        QElapsedTimer t;
+        t.start();
+        while (frames < 3 && t.elapsed() < 15000) {
+            QByteArray jpeg;
+            if (block.take(jpeg) == MainFrameBlock::TakeResult::Taken) {
+                QVERIFY(jpeg.startsWith("\xff\xd8"));
+                const QImage img = QImage::fromData(jpeg, "JPG");
+                QCOMPARE(img.size(), QSize(1280, 720));
+                ++frames;
+            } else {
+                QTest::qWait(10);
+            }
+        }
+        QCOMPARE(frames, 3);
+        QCOMPARE(client.request("[05]0"), QStringLiteral("[05]0,0"));
+        client.close();
+        QCOMPARE(korvid.waitExit(10000), 10);
+        // The stream ended with the service: nothing new arrives.
+        QByteArray rest;
+        block.take(rest);
+        QTest::qWait(300);
+        QCOMPARE(block.take(rest), MainFrameBlock::TakeResult::Empty);
+    }
+
+    void virtualCameraSearch()
+    {
+        ChildProcess korvid;
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(true)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[01]", 10000), QStringLiteral("[01]00000001,"));
+        QCOMPARE(korvid.waitExit(10000), 11);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKorvid)
+#include "tst_korvid.moc"
