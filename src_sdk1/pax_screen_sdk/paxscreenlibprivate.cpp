@@ -1,20 +1,14 @@
 #include "paxscreenlibprivate.h"
 
+#include "macuvcclient.h"
 #include "paxaudiorecord.h"
+#include "paxdevicemonitor.h"
 #include "paxmacos.h"
 #include "paxmicrophonelist.h"
 #include "paxrecordscreen.h"
 #include "paxscreenlog.h"
 #include "paxscreenqtlib.h"
 
-#if __has_include("paxdevicemonitor.h")
-#include "paxdevicemonitor.h"
-#define PAX_SCREEN_HAS_DEVICE_MONITOR 1
-#endif
-#if __has_include("macuvcclient.h")
-#include "macuvcclient.h"
-#define PAX_SCREEN_HAS_UVC_CLIENT 1
-#endif
 
 #include <QCoreApplication>
 #include <QDir>
@@ -136,17 +130,12 @@ PaxScreenLibPrivate::~PaxScreenLibPrivate()
 
 void PaxScreenLibPrivate::_connectDeviceChanges()
 {
-    if (isAvailableMacos13()) {
-#ifdef PAX_SCREEN_HAS_UVC_CLIENT
+    if (isAvailableMacos13())
         connect(MacUvcClient::getInstance(), &MacUvcClient::sigOutdeviceInOut, this,
                 &PaxScreenLibPrivate::slotCheckDevice, Qt::QueuedConnection);
-#endif
-    } else {
-#ifdef PAX_SCREEN_HAS_DEVICE_MONITOR
+    else
         connect(PaxDeviceMonitor::getInstance(), &PaxDeviceMonitor::sigOutdeviceInOut, this,
                 &PaxScreenLibPrivate::slotCheckDevice, Qt::QueuedConnection);
-#endif
-    }
 }
 
 // ---- settings file ---------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "paxmicrophonelist.h"
 #include "paxrecordscreen.h"
 #include "paxaudiorecord.h"
+#include "paxdevicemonitor.h"
 #include "paxscreenlibprivate.h"
 #include "paxscreenlog.h"
 #include "paxscreenqtlib.h"
@@ -128,6 +129,7 @@ private slots:
     {
         pax_platform::setAudioSourceLister({});
         pax_platform::setScreenInputFactory({});
+        PaxDeviceMonitor::releaseInstance();
         qInstallMessageHandler(nullptr);
     }
 
@@ -495,6 +497,24 @@ private slots:
         QCOMPARE(readFile(configPath()) != before, written);
         QCOMPARE(QSettings(configPath(), QSettings::IniFormat).value(QStringLiteral("common/curMicrophoneName")).toString(),
                  current);
+    }
+
+    // A device change (the hot-plug monitor below the service path) lists the microphones again.
+    void deviceChangeRefreshes()
+    {
+        g_sources = {{QStringLiteral("Mic A"), QStringLiteral("lavfi"), QStringLiteral("anullsrc")}};
+        PaxScreenQtLib* lib = freshFacade();
+        QSignalSpy changed(lib, &PaxScreenQtLib::sigAudioInfoChange);
+        QVERIFY(changed.wait(2000));
+        QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Mic A"));
+        g_sources = {{QStringLiteral("Mic B"), QStringLiteral("lavfi"), QStringLiteral("anullsrc")},
+                     {QStringLiteral("Mic C"), QStringLiteral("lavfi"), QStringLiteral("anullsrc")}};
+        changed.clear();
+        emit PaxDeviceMonitor::getInstance()->sigOutdeviceInOut();
+        QVERIFY(changed.wait(2000));
+        QCOMPARE(lib->getMicrophoneList().size(), 2);
+        QCOMPARE(lib->getMicrophoneList().at(1).name, QStringLiteral("Mic C"));
+        QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Mic B"));
     }
 
     void gainText_data()

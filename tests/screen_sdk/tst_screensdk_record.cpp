@@ -3,6 +3,7 @@
 
 #include "audioinput.h"
 #include "mediaprobe.h"
+#include "paxdevicemonitor.h"
 #include "paxlib.h"
 #include "paxscreenqtlib.h"
 #include "screeninput.h"
@@ -179,6 +180,7 @@ private slots:
     void cleanupTestCase()
     {
         pax_platform::setAudioSourceLister({});
+        PaxDeviceMonitor::releaseInstance();
         qInstallMessageHandler(nullptr);
     }
 
