@@ -15,6 +15,12 @@
 #include <stdexcept>
 #include <vector>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+#include <atomic>
+#include <cstring>
+
 namespace imageproc {
 
 namespace {
@@ -41,9 +47,73 @@ struct GrayView
     }
 };
 
-// Sliding window sums over a grey picture, one output row at a time: the column sums of the
-// window's rows are updated by one entering and one leaving row, and a prefix over them gives
-// every window sum with two look-ups. The sums equal those of integral images.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define IMAGEPROC_HAVE_AVX2_PATH 1
+// Adds the entering row and subtracts the leaving one (either may be null) from the column sums and
+// square sums, and forms their prefixes: ps[0] = 0, ps[x + 1] = colSum[0] + ... + colSum[x] (wrapping).
+__attribute__((target("avx2"))) void updatePrefixAvx2(const uchar* entering, const uchar* leaving, int w,
+                                                      uint32_t* colSum, uint32_t* colSq, uint32_t* ps, uint32_t* pq)
+{
+    __m256i carryS = _mm256_setzero_si256();
+    __m256i carryQ = _mm256_setzero_si256();
+    const __m256i last = _mm256_set1_epi32(7);
+    const __m256i third = _mm256_set1_epi32(3);
+    ps[0] = 0;
+    pq[0] = 0;
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        __m256i cs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colSum + x));
+        __m256i cq = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colSq + x));
+        if (entering) {
+            const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(entering + x)));
+            cs = _mm256_add_epi32(cs, v);
+            cq = _mm256_add_epi32(cq, _mm256_madd_epi16(v, v));
+        }
+        if (leaving) {
+            const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(leaving + x)));
+            cs = _mm256_sub_epi32(cs, v);
+            cq = _mm256_sub_epi32(cq, _mm256_madd_epi16(v, v));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colSum + x), cs);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colSq + x), cq);
+
+        // Prefix inside the eight columns; the running carry is one add per step.
+        cs = _mm256_add_epi32(cs, _mm256_slli_si256(cs, 4));
+        cq = _mm256_add_epi32(cq, _mm256_slli_si256(cq, 4));
+        cs = _mm256_add_epi32(cs, _mm256_slli_si256(cs, 8));
+        cq = _mm256_add_epi32(cq, _mm256_slli_si256(cq, 8));
+        cs = _mm256_add_epi32(cs, _mm256_blend_epi32(_mm256_setzero_si256(), _mm256_permutevar8x32_epi32(cs, third), 0xf0));
+        cq = _mm256_add_epi32(cq, _mm256_blend_epi32(_mm256_setzero_si256(), _mm256_permutevar8x32_epi32(cq, third), 0xf0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ps + 1 + x), _mm256_add_epi32(cs, carryS));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pq + 1 + x), _mm256_add_epi32(cq, carryQ));
+        carryS = _mm256_add_epi32(carryS, _mm256_permutevar8x32_epi32(cs, last));
+        carryQ = _mm256_add_epi32(carryQ, _mm256_permutevar8x32_epi32(cq, last));
+    }
+    uint32_t runS = ps[x];
+    uint32_t runQ = pq[x];
+    for (; x < w; ++x) {
+        if (entering) {
+            const uint32_t v = entering[x];
+            colSum[x] += v;
+            colSq[x] += v * v;
+        }
+        if (leaving) {
+            const uint32_t v = leaving[x];
+            colSum[x] -= v;
+            colSq[x] -= v * v;
+        }
+        runS += colSum[x];
+        runQ += colSq[x];
+        ps[x + 1] = runS;
+        pq[x + 1] = runQ;
+    }
+}
+#endif
+
+// Sliding window sums over a grey picture, one row at a time: the column sums over the window's rows
+// are updated by one entering and one leaving row, and prefixes over them give every window sum with
+// two look-ups. The sums equal those of integral images (the square sums wrap at 32 bits only where a
+// window's true square sum is known to fit).
 class WindowSums
 {
 public:
@@ -52,110 +122,314 @@ public:
           m_lowerH(window.height() / 2),
           m_upperH(window.height() - window.height() / 2),
           m_leftW(window.width() / 2),
-          m_rightW(window.width() - window.width() / 2),
-          m_colSum(size_t(g.width), 0),
-          m_colSq(size_t(g.width), 0),
-          m_prefSum(size_t(g.width) + 1, 0),
-          m_prefSq(size_t(g.width) + 1, 0),
-          m_invArea(size_t(g.width), 0.0),
-          m_left(size_t(g.width)),
-          m_right(size_t(g.width))
+          m_rightW(window.width() - window.width() / 2)
     {
-        for (int x = 0; x < g.width; ++x) {
-            m_left[size_t(x)] = std::max(0, x - m_leftW);
-            m_right[size_t(x)] = std::min(g.width, x + m_rightW);
+        const int w = g.width;
+        const int64_t maxArea = int64_t(std::min(window.width(), w)) * std::min(window.height(), g.height);
+        m_narrow = maxArea * 255 * 255 < (int64_t(1) << 32);
+        m_colSum.assign(size_t(w) + 8, 0);
+        m_prefSum.assign(size_t(w) + 1, 0);
+        if (m_narrow) {
+            m_colSq32.assign(size_t(w) + 8, 0);
+            m_prefSq32.assign(size_t(w) + 1, 0);
+        } else {
+            m_colSq64.assign(size_t(w), 0);
+            m_prefSq64.assign(size_t(w) + 1, 0);
         }
-        // Rows of the window of row -1: [0, min(h, upperH - 1)).
-        const int firstBottom = std::min(g.height, m_upperH - 1);
-        for (int y = 0; y < firstBottom; ++y) {
-            addRow(y);
+        m_invArea.assign(size_t(w), 0.0);
+        m_invOfCols.assign(size_t(std::min(window.width(), w)) + 1, 0.0);
+        // Interior columns: the window lies wholly inside the row.
+        m_interiorBegin = m_leftW;
+        m_interiorEnd = std::max(m_interiorBegin, w - m_rightW + 1);
+    }
+
+    bool narrow() const { return m_narrow; }
+    int interiorBegin() const { return m_interiorBegin; }
+    int interiorEnd() const { return m_interiorEnd; }
+    int leftHalf() const { return m_leftW; }
+    int rightHalf() const { return m_rightW; }
+    const uint32_t* prefSum() const { return m_prefSum.data(); }
+    const uint32_t* prefSq32() const { return m_prefSq32.data(); }
+    double invArea(int x) const { return m_invArea[size_t(x)]; }
+    const double* invAreas() const { return m_invArea.data(); }
+    int width() const { return m_g.width; }
+
+    // Moves the window to row y; rows come in order from 0.
+    void advance(int y, bool vector)
+    {
+        const int w = m_g.width;
+        const bool fused = vector && m_narrow;
+        if (y == 0) {
+            const int firstBottom = std::min(m_g.height, m_upperH - 1);
+            for (int r = 0; r < firstBottom; ++r) {
+                addRow(r, +1);
+            }
+        }
+        const int entering = y + m_upperH - 1;
+        const int leaving = y - m_lowerH - 1;
+        if (!fused) {
+            if (entering < m_g.height) {
+                addRow(entering, +1);
+            }
+            if (leaving >= 0) {
+                addRow(leaving, -1);
+            }
+        }
+        const int rows = std::min(m_g.height, y + m_upperH) - std::max(0, y - m_lowerH);
+        if (rows != m_areaRows) {
+            m_areaRows = rows;
+            // One division per distinct window width.
+            for (size_t c = 1; c < m_invOfCols.size(); ++c) {
+                m_invOfCols[c] = 1.0 / double(rows * int(c));
+            }
+            for (int x = 0; x < w; ++x) {
+                const int cols = std::min(w, x + m_rightW) - std::max(0, x - m_leftW);
+                assert(cols > 0 && rows > 0);
+                m_invArea[size_t(x)] = m_invOfCols[size_t(cols)];
+            }
+        }
+        uint32_t* ps = m_prefSum.data();
+        const uint32_t* cs = m_colSum.data();
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+        if (fused) {
+            const uchar* in = entering < m_g.height ? m_g.bits + size_t(entering) * m_g.stride : nullptr;
+            const uchar* out = leaving >= 0 ? m_g.bits + size_t(leaving) * m_g.stride : nullptr;
+            updatePrefixAvx2(in, out, w, m_colSum.data(), m_colSq32.data(), ps, m_prefSq32.data());
+            return;
+        }
+#endif
+        if (m_narrow) {
+            uint32_t* pq = m_prefSq32.data();
+            const uint32_t* cq = m_colSq32.data();
+            uint32_t s = 0;
+            uint32_t q = 0;
+            for (int x = 0; x < w; ++x) {
+                s += cs[x];
+                q += cq[x];
+                ps[x + 1] = s;
+                pq[x + 1] = q;
+            }
+        } else {
+            uint64_t* pq = m_prefSq64.data();
+            const uint64_t* cq = m_colSq64.data();
+            for (int x = 0; x < w; ++x) {
+                ps[x + 1] = ps[x] + cs[x];
+                pq[x + 1] = pq[x] + cq[x];
+            }
         }
     }
 
-    // Moves the window to row y (rows must come in order 0, 1, ...) and fills mean and deviation.
-    // Returns the largest deviation of the row.
-    double row(int y, float* mean, float* dev)
+    // Window mean and |square mean - mean * mean| of column x, as doubles.
+    void stats(int x, double& mean, double& variance) const
     {
-        const int entering = y + m_upperH - 1;
-        if (entering < m_g.height) {
-            addRow(entering);
-        }
-        const int leaving = y - m_lowerH - 1;
-        if (leaving >= 0) {
-            subRow(leaving);
-        }
-        const int top = std::max(0, y - m_lowerH);
-        const int bottom = std::min(m_g.height, y + m_upperH);
-        const int rows = bottom - top;
-        if (rows != m_areaRows) {
-            m_areaRows = rows;
-            for (int x = 0; x < m_g.width; ++x) {
-                const int area = rows * (m_right[size_t(x)] - m_left[size_t(x)]);
-                assert(area > 0);
-                m_invArea[size_t(x)] = 1.0 / double(area);
-            }
-        }
-        const int w = m_g.width;
-        uint32_t* ps = m_prefSum.data();
-        uint64_t* pq = m_prefSq.data();
-        const uint32_t* cs = m_colSum.data();
-        const uint64_t* cq = m_colSq.data();
-        for (int x = 0; x < w; ++x) {
-            ps[x + 1] = ps[x] + cs[x];
-            pq[x + 1] = pq[x] + cq[x];
-        }
-        const int* left = m_left.data();
-        const int* right = m_right.data();
-        const double* inv = m_invArea.data();
-        double maxDev = 0.0;
-        for (int x = 0; x < w; ++x) {
-            const uint32_t sum = ps[right[x]] - ps[left[x]];
-            const uint64_t sq = pq[right[x]] - pq[left[x]];
-            const double m = double(sum) * inv[x];
-            const double sqm = double(sq) * inv[x];
-            const double d = std::sqrt(std::fabs(sqm - m * m));
-            mean[x] = float(m);
-            dev[x] = float(d);
-            maxDev = d > maxDev ? d : maxDev;
-        }
-        return maxDev;
+        const int l = std::max(0, x - m_leftW);
+        const int r = std::min(m_g.width, x + m_rightW);
+        const uint32_t sum = m_prefSum[size_t(r)] - m_prefSum[size_t(l)];
+        const uint64_t sq = m_narrow ? uint64_t(uint32_t(m_prefSq32[size_t(r)] - m_prefSq32[size_t(l)]))
+                                     : m_prefSq64[size_t(r)] - m_prefSq64[size_t(l)];
+        const double inv = m_invArea[size_t(x)];
+        mean = double(sum) * inv;
+        const double sqMean = double(sq) * inv;
+        variance = std::fabs(sqMean - mean * mean);
     }
 
 private:
-    void addRow(int y)
-    {
-        const uchar* line = m_g.bits + size_t(y) * m_g.stride;
-        for (int x = 0; x < m_g.width; ++x) {
-            const uint32_t v = line[x];
-            m_colSum[size_t(x)] += v;
-            m_colSq[size_t(x)] += v * v;
-        }
-    }
-
-    void subRow(int y)
-    {
-        const uchar* line = m_g.bits + size_t(y) * m_g.stride;
-        for (int x = 0; x < m_g.width; ++x) {
-            const uint32_t v = line[x];
-            m_colSum[size_t(x)] -= v;
-            m_colSq[size_t(x)] -= v * v;
-        }
-    }
+    void addRow(int y, int sign);
 
     const GrayView& m_g;
     const int m_lowerH;
     const int m_upperH;
     const int m_leftW;
     const int m_rightW;
+    bool m_narrow = true;
     int m_areaRows = -1;
+    int m_interiorBegin = 0;
+    int m_interiorEnd = 0;
     std::vector<uint32_t> m_colSum;
-    std::vector<uint64_t> m_colSq;
+    std::vector<uint32_t> m_colSq32;
+    std::vector<uint64_t> m_colSq64;
     std::vector<uint32_t> m_prefSum;
-    std::vector<uint64_t> m_prefSq;
+    std::vector<uint32_t> m_prefSq32;
+    std::vector<uint64_t> m_prefSq64;
     std::vector<double> m_invArea;
-    std::vector<int> m_left;
-    std::vector<int> m_right;
+    std::vector<double> m_invOfCols;
 };
+
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+
+bool cpuHasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// Window sums (as doubles) and 1 / area of columns x .. x + 3: contiguous loads inside the interior,
+// the clamped windows one by one at the borders.
+__attribute__((target("avx2"))) inline void windowSumsAvx2(const WindowSums& ws, int x, __m256d& sum, __m256d& sq,
+                                                          __m256d& inv)
+{
+    const uint32_t* ps = ws.prefSum();
+    const uint32_t* pq = ws.prefSq32();
+    __m128i s;
+    __m128i q;
+    if (x >= ws.interiorBegin() && x + 4 <= ws.interiorEnd()) {
+        const int left = ws.leftHalf();
+        const int right = ws.rightHalf();
+        s = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ps + x + right)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(ps + x - left)));
+        q = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pq + x + right)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(pq + x - left)));
+        inv = _mm256_set1_pd(ws.invArea(x));
+    } else {
+        alignas(16) uint32_t sums[4];
+        alignas(16) uint32_t sqs[4];
+        for (int i = 0; i < 4; ++i) {
+            const int l = std::max(0, x + i - ws.leftHalf());
+            const int r = std::min(ws.width(), x + i + ws.rightHalf());
+            sums[i] = ps[r] - ps[l];
+            sqs[i] = pq[r] - pq[l];
+        }
+        s = _mm_load_si128(reinterpret_cast<const __m128i*>(sums));
+        q = _mm_load_si128(reinterpret_cast<const __m128i*>(sqs));
+        inv = _mm256_loadu_pd(ws.invAreas() + x);
+    }
+    sum = _mm256_cvtepi32_pd(s);
+    // Unsigned 32-bit to double, exactly.
+    sq = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(q, _mm_set1_epi32(int(0x80000000u)))),
+                       _mm256_set1_pd(2147483648.0));
+}
+
+// Largest |square mean - mean * mean| of a row, four columns at a time.
+__attribute__((target("avx2"))) double rowMaxVarianceAvx2(const WindowSums& ws)
+{
+    const __m256d signMask = _mm256_set1_pd(-0.0);
+    __m256d best = _mm256_setzero_pd();
+    const int w = ws.width();
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+        __m256d sum;
+        __m256d sq;
+        __m256d inv;
+        windowSumsAvx2(ws, x, sum, sq, inv);
+        const __m256d mean = _mm256_mul_pd(sum, inv);
+        const __m256d sqMean = _mm256_mul_pd(sq, inv);
+        const __m256d var = _mm256_andnot_pd(signMask, _mm256_sub_pd(sqMean, _mm256_mul_pd(mean, mean)));
+        best = _mm256_max_pd(best, var);
+    }
+    alignas(32) double lanes[4];
+    _mm256_store_pd(lanes, best);
+    double m = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+    for (; x < w; ++x) {
+        double mean;
+        double var;
+        ws.stats(x, mean, var);
+        m = var > m ? var : m;
+    }
+    return m;
+}
+
+// Bits 0..3 reversed.
+const uint8_t kReversedNibble[16] = {0x0, 0x8, 0x4, 0xc, 0x2, 0xa, 0x6, 0xe, 0x1, 0x9, 0x5, 0xd, 0x3, 0xb, 0x7, 0xf};
+
+// One row of black bits, written as whole words. A float estimate of Wolf's threshold decides every
+// pixel whose grey level lies clearly away from it; the rest go through the exact double rule.
+template <typename ExactFn>
+__attribute__((target("avx2"))) void rowWolfAvx2(const WindowSums& ws, const uchar* line, double maxDeviation,
+                                                 float minGray, int lower, int upper, uint32_t* out, ExactFn exact)
+{
+    const __m256d signMask = _mm256_set1_pd(-0.0);
+    const __m128 invD = _mm_set1_ps(float(1.0 / maxDeviation));
+    const __m128 vMin = _mm_set1_ps(minGray);
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 k = _mm_set1_ps(-0.3f);
+    const __m128 eps = _mm_set1_ps(1.0e-3f);
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 vLower = _mm_set1_ps(float(lower));
+    const __m128 vUpper = _mm_set1_ps(float(upper));
+    const int end = ws.width();
+    uint32_t word = 0;
+    int x = 0;
+    for (; x + 4 <= end; x += 4) {
+        __m256d sum;
+        __m256d sq;
+        __m256d inv;
+        windowSumsAvx2(ws, x, sum, sq, inv);
+        const __m256d mean = _mm256_mul_pd(sum, inv);
+        const __m256d sqMean = _mm256_mul_pd(sq, inv);
+        const __m256d var = _mm256_andnot_pd(signMask, _mm256_sub_pd(sqMean, _mm256_mul_pd(mean, mean)));
+        const __m128 m = _mm256_cvtpd_ps(mean);
+        const __m128 s = _mm_sqrt_ps(_mm256_cvtpd_ps(var));
+        const __m128 a = _mm_mul_ps(_mm_sub_ps(one, _mm_mul_ps(s, invD)), k);
+        const __m128 t = _mm_add_ps(m, _mm_mul_ps(_mm_sub_ps(m, vMin), a));
+        uint32_t four;
+        std::memcpy(&four, line + x, 4);
+        const __m128 g = _mm_cvtepi32_ps(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(four))));
+        const __m128 low = _mm_cmplt_ps(g, vLower);
+        const __m128 high = _mm_cmpgt_ps(g, vUpper);
+        const __m128 black = _mm_or_ps(low, _mm_andnot_ps(high, _mm_cmpgt_ps(t, g)));
+        const __m128 near = _mm_andnot_ps(_mm_or_ps(low, high), _mm_cmplt_ps(_mm_and_ps(_mm_sub_ps(t, g), absMask), eps));
+        int blackBits = _mm_movemask_ps(black);
+        const int nearBits = _mm_movemask_ps(near);
+        if (nearBits) {
+            for (int i = 0; i < 4; ++i) {
+                if ((nearBits >> i) & 1) {
+                    blackBits = (blackBits & ~(1 << i)) | (int(exact(x + i)) << i);
+                }
+            }
+        }
+        // Lane i is pixel x + i: bit 31 - ((x + i) % 32) of the word.
+        word |= uint32_t(kReversedNibble[blackBits]) << (28 - (x & 31));
+        if ((x & 31) == 28) {
+            out[x >> 5] = word;
+            word = 0;
+        }
+    }
+    for (; x < end; ++x) {
+        word |= uint32_t(exact(x)) << (31 - (x & 31));
+    }
+    if (end & 31) {
+        out[end >> 5] = word;
+    }
+}
+
+__attribute__((target("avx2"))) int minGrayAvx2(const GrayView& g)
+{
+    __m256i best = _mm256_set1_epi8(char(0xff));
+    int m = 255;
+    for (int y = 0; y < g.height; ++y) {
+        const uchar* line = g.bits + size_t(y) * g.stride;
+        int x = 0;
+        for (; x + 32 <= g.width; x += 32) {
+            best = _mm256_min_epu8(best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x)));
+        }
+        for (; x < g.width; ++x) {
+            m = std::min(m, int(line[x]));
+        }
+    }
+    alignas(32) uchar lanes[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), best);
+    for (uchar v : lanes) {
+        m = std::min(m, int(v));
+    }
+    return m;
+}
+#endif
+
+void WindowSums::addRow(int y, int sign)
+{
+    const uchar* line = m_g.bits + size_t(y) * m_g.stride;
+    const int w = m_g.width;
+    const uint32_t s = uint32_t(sign);
+    for (int x = 0; x < w; ++x) {
+        const uint32_t v = line[x];
+        m_colSum[size_t(x)] += s * v;
+        if (m_narrow) {
+            m_colSq32[size_t(x)] += s * v * v;
+        } else {
+            m_colSq64[size_t(x)] += uint64_t(int64_t(sign) * int64_t(v * v));
+        }
+    }
+}
 
 // Packs one row of 0/1 flags into words, leftmost pixel in the top bit.
 inline void packFlags(const uint8_t* flags, int width, uint32_t* out)
@@ -179,7 +453,23 @@ inline void packFlags(const uint8_t* flags, int width, uint32_t* out)
     }
 }
 
+bool useVectorPath()
+{
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+    return detail::vectorPathsEnabled() && cpuHasAvx2();
+#else
+    return false;
+#endif
+}
+
+std::atomic<bool> g_vectorPaths{true};
+
 } // namespace
+
+namespace detail {
+void setVectorPathsEnabled(bool enabled) { g_vectorPaths = enabled; }
+bool vectorPathsEnabled() { return g_vectorPaths; }
+} // namespace detail
 
 BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowerBound, unsigned char upperBound)
 {
@@ -192,47 +482,84 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     const GrayView gray(src);
     const int w = gray.width;
     const int h = gray.height;
+    const bool vector = useVectorPath();
 
     int minGray = 255;
-    for (int y = 0; y < h; ++y) {
-        const uchar* line = gray.bits + size_t(y) * gray.stride;
-        uchar rowMin = 255;
-        for (int x = 0; x < w; ++x) {
-            rowMin = line[x] < rowMin ? line[x] : rowMin;
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+    if (vector) {
+        minGray = minGrayAvx2(gray);
+    }
+#endif
+    if (!vector) {
+        for (int y = 0; y < h; ++y) {
+            const uchar* line = gray.bits + size_t(y) * gray.stride;
+            for (int x = 0; x < w; ++x) {
+                minGray = std::min(minGray, int(line[x]));
+            }
         }
-        minGray = std::min(minGray, int(rowMin));
     }
 
-    std::unique_ptr<float[]> means(new float[size_t(w) * size_t(h)]);
-    std::unique_ptr<float[]> deviations(new float[size_t(w) * size_t(h)]);
-    double maxDeviation = 0.0;
+    // First pass: the largest deviation. sqrt is monotonic, so it is the root of the largest variance.
+    double maxVariance = 0.0;
     {
         WindowSums sums(gray, windowSize);
+        const bool rowVector = vector && sums.narrow();
         for (int y = 0; y < h; ++y) {
-            const double rowMax = sums.row(y, means.get() + size_t(y) * w, deviations.get() + size_t(y) * w);
-            maxDeviation = rowMax > maxDeviation ? rowMax : maxDeviation;
+            sums.advance(y, vector);
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+            if (rowVector) {
+                maxVariance = std::max(maxVariance, rowMaxVarianceAvx2(sums));
+                continue;
+            }
+#endif
+            for (int x = 0; x < w; ++x) {
+                double mean;
+                double var;
+                sums.stats(x, mean, var);
+                maxVariance = var > maxVariance ? var : maxVariance;
+            }
         }
     }
+    const double maxDeviation = std::sqrt(maxVariance);
 
     qDebug() << "max_deviation :" << maxDeviation;
     qDebug() << "lower_bound :" << lowerBound << ",upper_bound:" << upperBound;
 
+    // Second pass: the same window statistics again, and the threshold.
     BinaryImage bw(w, h);
     const int wpl = bw.wordsPerLine();
     uint32_t* out = bw.data();
-    std::vector<uint8_t> flags(static_cast<size_t>(w));
+    std::vector<uint8_t> flags(static_cast<size_t>(w) + 32, 0);
     const float fMin = float(minGray);
-    const double k = -0.3;
+    WindowSums sums(gray, windowSize);
+    const bool rowVector = vector && sums.narrow() && maxDeviation > 0.0;
     for (int y = 0; y < h; ++y, out += wpl) {
+        sums.advance(y, vector);
         const uchar* line = gray.bits + size_t(y) * gray.stride;
-        const float* m = means.get() + size_t(y) * w;
-        const float* s = deviations.get() + size_t(y) * w;
-        for (int x = 0; x < w; ++x) {
+        auto exact = [&](int x) -> uint8_t {
             const uchar g = line[x];
-            const float mean = m[x];
-            const double threshold = double(mean) + double(mean - fMin) * ((1.0 - double(s[x]) / maxDeviation) * k);
-            const bool black = g < lowerBound || (g <= upperBound && threshold > double(g));
-            flags[size_t(x)] = black;
+            if (g < lowerBound) {
+                return 1;
+            }
+            if (g > upperBound) {
+                return 0;
+            }
+            double mean;
+            double var;
+            sums.stats(x, mean, var);
+            const float m = float(mean);
+            const float s = float(std::sqrt(var));
+            const double threshold = double(m) + double(m - fMin) * ((1.0 - double(s) / maxDeviation) * -0.3);
+            return threshold > double(g) ? 1 : 0;
+        };
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+        if (rowVector) {
+            rowWolfAvx2(sums, line, maxDeviation, fMin, lowerBound, upperBound, out, exact);
+            continue;
+        }
+#endif
+        for (int x = 0; x < w; ++x) {
+            flags[size_t(x)] = exact(x);
         }
         packFlags(flags.data(), w, out);
     }
@@ -251,18 +578,20 @@ BinaryImage binarizeSauvola(const QImage& src, QSize windowSize)
     const int w = gray.width;
     const int h = gray.height;
     WindowSums sums(gray, windowSize);
-    std::vector<float> mean(static_cast<size_t>(w));
-    std::vector<float> dev(static_cast<size_t>(w));
     std::vector<uint8_t> flags(static_cast<size_t>(w));
     BinaryImage bw(w, h);
     const int wpl = bw.wordsPerLine();
     uint32_t* out = bw.data();
     for (int y = 0; y < h; ++y, out += wpl) {
-        sums.row(y, mean.data(), dev.data());
+        sums.advance(y, false);
         const uchar* line = gray.bits + size_t(y) * gray.stride;
         for (int x = 0; x < w; ++x) {
-            const double m = mean[size_t(x)];
-            const double threshold = m * (1.0 + 0.34 * (double(dev[size_t(x)]) * 0.0078125 - 1.0));
+            double mean;
+            double var;
+            sums.stats(x, mean, var);
+            const double m = float(mean);
+            const double s = float(std::sqrt(var));
+            const double threshold = m * (1.0 + 0.34 * (s * 0.0078125 - 1.0));
             flags[size_t(x)] = threshold > double(line[x]);
         }
         packFlags(flags.data(), w, out);
