@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <opencv2/imgproc.hpp>
+
 #include <cmath>
 
 extern "C" {
@@ -24,6 +26,68 @@ qreal offRightAngle(qreal degrees)
     return std::min(m, 90.0 - m);
 }
 
+// The outline rule step by step on QImage::pixel(), for comparison.
+bool plainOutline(const QImage& frame, QPoint (&corners)[4], float& angle)
+{
+    const int W = frame.width();
+    const int H = frame.height();
+    const QImage small = frame.scaled(W > H ? QSize(1024, 768) : QSize(768, 1024), Qt::KeepAspectRatio,
+                                      Qt::FastTransformation);
+    cv::Mat gray(small.height(), small.width(), CV_8UC1);
+    for (int y = 0; y < small.height(); ++y) {
+        for (int x = 0; x < small.width(); ++x) {
+            const QRgb c = small.pixel(x, y);
+            auto stretch = [](int v) { return std::min(255, std::max(0, (v - 102) * 8 + 127)); };
+            gray.at<uchar>(y, x) =
+                uchar((11 * stretch(qRed(c)) + 16 * stretch(qGreen(c)) + 5 * stretch(qBlue(c))) >> 5);
+        }
+    }
+    double lo = 0;
+    double hi = 0;
+    cv::minMaxLoc(gray, &lo, &hi);
+    if (lo == hi) {
+        return false;
+    }
+    cv::Mat mask;
+    cv::threshold(gray, mask, 140, 200, cv::THRESH_OTSU);
+    cv::erode(mask, mask, cv::Mat());
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+    double best = 0.0;
+    int chosen = -1;
+    for (size_t i = 0; i < contours.size(); ++i) {
+        const double a = std::fabs(cv::contourArea(contours[i]));
+        if (a > best) {
+            best = a;
+            chosen = int(i);
+        }
+    }
+    if (chosen < 0) {
+        return false;
+    }
+    const cv::RotatedRect box = cv::minAreaRect(contours[size_t(chosen)]);
+    cv::Point2f v[4];
+    box.points(v);
+    QPoint p[4];
+    for (int i = 0; i < 4; ++i) {
+        p[i] = QPoint(int(std::nearbyint(v[i].x)) * W / small.width(), int(std::nearbyint(v[i].y)) * H / small.height());
+    }
+    int first = 0;
+    for (int i = 1; i < 4; ++i) {
+        if (p[i].x() * p[i].y() < p[first].x() * p[first].y()) {
+            first = i;
+        }
+    }
+    for (int i = 0; i < 4; ++i) {
+        corners[i] = p[(first + i) % 4];
+    }
+    angle = box.angle - 90.0f;
+    if (angle >= 0.0f) {
+        angle -= 90.0f;
+    }
+    return true;
+}
+
 } // namespace
 
 class TestOutline : public QObject
@@ -33,6 +97,8 @@ class TestOutline : public QObject
 private slots:
     void findsTiltedSheet_data();
     void findsTiltedSheet();
+    void matchesPlainRule_data();
+    void matchesPlainRule();
     void uniformFrameFindsNothing_data();
     void uniformFrameFindsNothing();
     void nullFrameFindsNothing();
@@ -115,6 +181,45 @@ void TestOutline::findsTiltedSheet()
     } else {
         QVERIFY(std::fabs(correction + tilt) < 1.5);
     }
+}
+
+void TestOutline::matchesPlainRule_data()
+{
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<QSize>("frame");
+    QTest::newRow("landscape") << 1 << QSize(1280, 720);
+    QTest::newRow("portrait") << 2 << QSize(720, 1280);
+    QTest::newRow("odd") << 3 << QSize(999, 601);
+    QTest::newRow("small") << 4 << QSize(300, 200);
+}
+
+void TestOutline::matchesPlainRule()
+{
+    // Coloured noise around the stretch range on a tilted sheet: every channel value counts.
+    QFETCH(int, seed);
+    QFETCH(QSize, frame);
+    QRandomGenerator rng(static_cast<quint32>(seed));
+    reftest::Sheet s = reftest::sheetOnDesk(frame, QSizeF(frame.width() * 0.5, frame.height() * 0.4), seed * 7.0 - 12);
+    for (int y = 0; y < frame.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(s.image.scanLine(y));
+        for (int x = 0; x < frame.width(); ++x) {
+            const QRgb c = line[x];
+            auto jitter = [&](int v) { return std::min(255, std::max(0, v + int(rng.bounded(61)) - 30)); };
+            line[x] = qRgb(jitter(qRed(c) > 128 ? 125 : 95), jitter(qGreen(c) > 128 ? 121 : 90),
+                           jitter(qBlue(c) > 128 ? 119 : 85));
+        }
+    }
+    QPoint fast[4];
+    float fastAngle = 0.0f;
+    QPoint plain[4];
+    float plainAngle = 0.0f;
+    const bool plainFound = plainOutline(s.image, plain, plainAngle);
+    QCOMPARE(FindLunKuo(&s.image, fast, fastAngle), plainFound);
+    QVERIFY(plainFound);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(fast[i], plain[i]);
+    }
+    QCOMPARE(fastAngle, plainAngle);
 }
 
 void TestOutline::uniformFrameFindsNothing_data()
