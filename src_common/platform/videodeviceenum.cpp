@@ -1,66 +1,46 @@
 #include "videodeviceenum.h"
 
+#include "v4l2capture.h"
 #include "virtualdevice.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace pax_platform {
 
 namespace {
 
-class Fd {
+// A node opened through the device interface, closed on scope exit.
+class NodeFd {
 public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
+    NodeFd(v4l2::Io& io, const QString& node) : m_io(io), m_fd(io.open(QFile::encodeName(node))) {}
+    ~NodeFd()
+    {
+        if (m_fd >= 0)
+            m_io.close(m_fd);
+    }
+    NodeFd(const NodeFd&) = delete;
+    NodeFd& operator=(const NodeFd&) = delete;
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+
 private:
+    v4l2::Io& m_io;
     int m_fd;
 };
 
-int xioctl(int fd, unsigned long request, void* arg)
+int xioctl(v4l2::Io& io, int fd, unsigned long request, void* arg)
 {
     int r;
     do {
-        r = ::ioctl(fd, request, arg);
+        r = io.ioctl(fd, request, arg);
     } while (r == -1 && errno == EINTR);
     return r;
-}
-
-Fd openNode(const QString& node)
-{
-    const QByteArray path = QFile::encodeName(node);
-    int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return Fd(fd);
-}
-
-// Card name of a capture node; false for nodes that can't capture video (metadata, output).
-bool queryCaptureCard(int fd, QString* card)
-{
-    v4l2_capability cap{};
-    if (xioctl(fd, VIDIOC_QUERYCAP, &cap) != 0)
-        return false;
-    const quint32 caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-    if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
-        return false;
-    const char* text = reinterpret_cast<const char*>(cap.card);
-    *card = QString::fromUtf8(text, int(strnlen(text, sizeof cap.card))).trimmed();
-    return true;
 }
 
 QString readHexId(const QString& path)
@@ -73,11 +53,6 @@ QString readHexId(const QString& path)
     if (!ok || value > 0xffff)
         return QString();
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
-int nodeNumber(const QString& name)
-{
-    return name.mid(5).toInt();  // "videoN"
 }
 
 // Names go into a listing cut at "[" and "]" and read line by line.
@@ -102,13 +77,13 @@ void addFps(VideoMode& mode, quint32 numerator, quint32 denominator)
         mode.maxFps = fps;
 }
 
-void queryIntervals(int fd, quint32 pixelFormat, VideoMode& mode)
+void queryIntervals(v4l2::Io& io, int fd, quint32 pixelFormat, VideoMode& mode)
 {
     v4l2_frmivalenum iv{};
     iv.pixel_format = pixelFormat;
     iv.width = quint32(mode.width);
     iv.height = quint32(mode.height);
-    for (iv.index = 0; xioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &iv) == 0; ++iv.index) {
+    for (iv.index = 0; xioctl(io, fd, VIDIOC_ENUM_FRAMEINTERVALS, &iv) == 0; ++iv.index) {
         if (iv.type == V4L2_FRMIVAL_TYPE_DISCRETE) {
             addFps(mode, iv.discrete.numerator, iv.discrete.denominator);
         } else {
@@ -119,17 +94,17 @@ void queryIntervals(int fd, quint32 pixelFormat, VideoMode& mode)
     }
 }
 
-QList<VideoMode> nodeModes(const QString& node)
+QList<VideoMode> nodeModes(v4l2::Io& io, const QString& node)
 {
     QList<VideoMode> modes;
-    Fd fd = openNode(node);
+    NodeFd fd(io, node);
     if (!fd.valid())
         return modes;
     v4l2_fmtdesc desc{};
     desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    for (desc.index = 0; xioctl(fd.get(), VIDIOC_ENUM_FMT, &desc) == 0; ++desc.index) {
+    for (desc.index = 0; xioctl(io, fd.get(), VIDIOC_ENUM_FMT, &desc) == 0; ++desc.index) {
         VideoMode::Format format;
-        if (desc.pixelformat == V4L2_PIX_FMT_MJPEG)
+        if (desc.pixelformat == V4L2_PIX_FMT_MJPEG || desc.pixelformat == V4L2_PIX_FMT_JPEG)
             format = VideoMode::Mjpeg;
         else if (desc.pixelformat == V4L2_PIX_FMT_YUYV)
             format = VideoMode::Yuyv;
@@ -137,7 +112,7 @@ QList<VideoMode> nodeModes(const QString& node)
             continue;
         v4l2_frmsizeenum size{};
         size.pixel_format = desc.pixelformat;
-        for (size.index = 0; xioctl(fd.get(), VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
+        for (size.index = 0; xioctl(io, fd.get(), VIDIOC_ENUM_FRAMESIZES, &size) == 0; ++size.index) {
             VideoMode mode;
             mode.format = format;
             if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
@@ -147,7 +122,7 @@ QList<VideoMode> nodeModes(const QString& node)
                 mode.width = int(size.stepwise.max_width);
                 mode.height = int(size.stepwise.max_height);
             }
-            queryIntervals(fd.get(), desc.pixelformat, mode);
+            queryIntervals(io, fd.get(), desc.pixelformat, mode);
             if (mode.width > 0 && mode.height > 0)
                 modes.append(mode);
             if (size.type != V4L2_FRMSIZE_TYPE_DISCRETE)
@@ -223,28 +198,25 @@ QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virt
     return list;
 }
 
-QList<VideoDevice> availableVideoDevices()
+QList<VideoDevice> availableVideoDevices(v4l2::Io& io, const QString& sysRoot, int virtualCameras,
+                                         const QString& display)
 {
-    QStringList names = QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& n) { return !QRegularExpression(QStringLiteral("^video\\d+$")).match(n).hasMatch(); }),
-                names.end());
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return nodeNumber(a) < nodeNumber(b); });
-
+    // The capture backend's names, so every listed name opens its node.
     QList<VideoNodeFacts> nodes;
-    for (const QString& name : names) {
-        const QString node = QStringLiteral("/dev/") + name;
-        Fd fd = openNode(node);
-        if (!fd.valid())
-            continue;
+    for (const v4l2::NodeName& n : v4l2::captureNodeNames(io)) {
         VideoNodeFacts facts;
-        if (!queryCaptureCard(fd.get(), &facts.card))
-            continue;
-        facts.node = node;
-        facts.usbId = usbIdFromSysfs(QStringLiteral("/sys"), name);
+        facts.node = n.node;
+        facts.card = n.name;
+        facts.usbId = usbIdFromSysfs(sysRoot, QFileInfo(n.node).fileName());
         nodes.append(facts);
     }
-    return videoDevicesFrom(nodes, pax_virtual::cameraCount(), qEnvironmentVariable("DISPLAY"));
+    return videoDevicesFrom(nodes, virtualCameras, display);
+}
+
+QList<VideoDevice> availableVideoDevices()
+{
+    return availableVideoDevices(v4l2::systemIo(), QStringLiteral("/sys"), pax_virtual::cameraCount(),
+                                 qEnvironmentVariable("DISPLAY"));
 }
 
 bool findVideoDevice(const QString& description, VideoDevice* out)
@@ -261,10 +233,15 @@ bool findVideoDevice(const QString& description, VideoDevice* out)
 
 QList<VideoMode> videoDeviceModes(const VideoDevice& device)
 {
+    return videoDeviceModes(device, v4l2::systemIo());
+}
+
+QList<VideoMode> videoDeviceModes(const VideoDevice& device, v4l2::Io& io)
+{
     QList<VideoMode> modes;
     switch (device.kind) {
     case VideoDevice::V4l2Node:
-        return nodeModes(device.node);
+        return nodeModes(io, device.node);
     case VideoDevice::VirtualCamera:
         for (const pax_virtual::Mode& m : pax_virtual::modes()) {
             VideoMode mode;

@@ -8,6 +8,10 @@
 
 namespace pax_platform {
 
+namespace v4l2 {
+class Io;
+}
+
 struct VideoDevice {
     enum Kind { V4l2Node, VirtualCamera, Screen };
     Kind kind = V4l2Node;
@@ -30,6 +34,9 @@ struct VideoNodeFacts {
 
 // The list in its fixed order: capture nodes by number, virtual cameras, the screen.
 QList<VideoDevice> availableVideoDevices();
+// The same from a given device interface and sysfs root (tests script both).
+QList<VideoDevice> availableVideoDevices(v4l2::Io& io, const QString& sysRoot, int virtualCameras,
+                                         const QString& display);
 
 // Builds the list from given facts (availableVideoDevices() feeds it the live system).
 QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virtualCameras,
@@ -44,7 +51,7 @@ bool findVideoDevice(const QString& description, VideoDevice* out);
 
 // One capture mode a device offers: size and the frame-rate range, per pixel format.
 struct VideoMode {
-    enum Format { Mjpeg, Yuyv };
+    enum Format { Mjpeg, Yuyv };   // Mjpeg covers the drivers' JPEG format too
     Format format = Mjpeg;
     int width = 0;
     int height = 0;
@@ -55,5 +62,6 @@ struct VideoMode {
 // The MJPEG and YUYV modes of a camera (V4L2 node or virtual camera); empty for the screen
 // or a node that can't be queried.
 QList<VideoMode> videoDeviceModes(const VideoDevice& device);
+QList<VideoMode> videoDeviceModes(const VideoDevice& device, v4l2::Io& io);
 
 } // namespace pax_platform

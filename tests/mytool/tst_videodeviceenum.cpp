@@ -2,6 +2,8 @@
 
 #include "videodeviceenum.h"
 
+#include "fakev4l2.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -119,6 +121,83 @@ private slots:
         QVERIFY(QFile::link(iface, root + "/class/video4linux/video3/device"));
         QTEST(pax_platform::usbIdFromSysfs(root, "video3"), "expected");
         QCOMPARE(pax_platform::usbIdFromSysfs(root, "video9"), QString());
+    }
+
+    // Nodes of a scripted driver: names shared with the capture side, capture nodes only,
+    // USB ids from a sysfs tree, and each node's MJPEG/JPEG and YUYV modes.
+    void scriptedDriver()
+    {
+        auto size = [](int w, int h, QVector<v4l2_fract> intervals, v4l2_fract min = {1, 30}, v4l2_fract max = {1, 1}) {
+            FakeV4l2::Size s;
+            s.width = w;
+            s.height = h;
+            s.intervals = intervals;
+            s.minInterval = min;
+            s.maxInterval = max;
+            return s;
+        };
+        auto format = [](quint32 pixelFormat, QVector<FakeV4l2::Size> sizes) {
+            FakeV4l2::Format f;
+            f.pixelFormat = pixelFormat;
+            f.sizes = sizes;
+            return f;
+        };
+        auto node = [](const char* path, const char* card, QVector<FakeV4l2::Format> formats,
+                       quint32 caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING) {
+            FakeV4l2::Node n;
+            n.path = QString::fromLatin1(path);
+            n.card = card;
+            n.formats = formats;
+            n.caps = caps;
+            return n;
+        };
+        FakeV4l2 io;
+        io.nodeList = {
+            node("/dev/video0", "USB Camera",
+                 {format(V4L2_PIX_FMT_MJPEG, {size(1920, 1080, {{1, 30}, {1, 15}}), size(1280, 720, {{1, 30}})}),
+                  format(V4L2_PIX_FMT_YUYV, {size(640, 480, {})}),
+                  format(V4L2_PIX_FMT_H264, {size(3840, 2160, {{1, 30}})})}),
+            node("/dev/video1", "USB Camera", {}, V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING),
+            node("/dev/video2", "USB Camera", {format(V4L2_PIX_FMT_JPEG, {size(800, 600, {{1, 25}})})}),
+            node("/dev/video3", "Busy Camera", {format(V4L2_PIX_FMT_MJPEG, {size(640, 480, {{1, 30}})})}),
+        };
+        io.unopenable = QStringLiteral("/dev/video3");
+
+        QTemporaryDir sys;
+        QVERIFY(sys.isValid());
+        const QString usbDevice = sys.path() + "/devices/usb1/1-1";
+        QVERIFY(writeFile(usbDevice + "/idVendor", "046d\n"));
+        QVERIFY(writeFile(usbDevice + "/idProduct", "0825\n"));
+        QVERIFY(QDir().mkpath(usbDevice + "/1-1:1.0"));
+        QVERIFY(QDir().mkpath(sys.path() + "/class/video4linux/video0"));
+        QVERIFY(QFile::link(usbDevice + "/1-1:1.0", sys.path() + "/class/video4linux/video0/device"));
+
+        const QList<VideoDevice> list = pax_platform::availableVideoDevices(io, sys.path(), 1, ":3");
+        QCOMPARE(describe(list), (QStringList{"/dev/video0:046d0825|USB Camera", "/dev/video2:|USB Camera #2",
+                                              "virtual:00000001|Virtual Document Camera", "x11::3|Capture screen 0"}));
+        // Every name opens its node on the capture side too.
+        const QList<pax_platform::v4l2::NodeName> names = pax_platform::v4l2::captureNodeNames(io);
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(names.at(1).name, list.at(1).description);
+
+        auto modeText = [](const QList<pax_platform::VideoMode>& modes) {
+            QStringList out;
+            for (const pax_platform::VideoMode& m : modes)
+                out << QStringLiteral("%1 %2x%3 %4-%5")
+                           .arg(m.format == pax_platform::VideoMode::Mjpeg ? "mjpeg" : "yuyv")
+                           .arg(m.width)
+                           .arg(m.height)
+                           .arg(m.minFps)
+                           .arg(m.maxFps);
+            return out;
+        };
+        QCOMPARE(modeText(pax_platform::videoDeviceModes(list.at(0), io)),
+                 (QStringList{"mjpeg 1920x1080 15-30", "mjpeg 1280x720 30-30", "yuyv 640x480 1-30"}));
+        QCOMPARE(modeText(pax_platform::videoDeviceModes(list.at(1), io)), (QStringList{"mjpeg 800x600 25-25"}));
+        VideoDevice busy;
+        busy.node = QStringLiteral("/dev/video3");
+        QVERIFY(pax_platform::videoDeviceModes(busy, io).isEmpty());
+        QCOMPARE(io.openFds(), 0);
     }
 
     void virtualModes()
