@@ -29,6 +29,7 @@ PaxData::PaxData(QObject* parent)
     m_curCameraStatus = QStringLiteral("-1");
     m_otherCameraStatus = QStringLiteral("-1");
     _load();
+    _initUvcRecords();
     m_recording[0].recordInfo.status = 0;
     m_recording[1].recordInfo.status = 0;
     m_cameraWid[0] = ~0ULL;

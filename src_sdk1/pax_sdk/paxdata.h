@@ -219,10 +219,34 @@ struct _PaxUvcInfoS {
 #define PAX_DATA_TWIN_ONLY_OPERATIONS(NAME, MODE) \
     QString getCurrentPicSaveTodayPathFor##NAME() { return _getPicSaveTodayPath(MODE); }
 
+// The camera image controls, X(Name, INDEX): INDEX is the record's position among the nine.
+#define PAX_UVC_VALUE_CONTROLS(X) \
+    X(Brightness, 0) \
+    X(Contrast, 1) \
+    X(Saturation, 2) \
+    X(Sharpness, 3) \
+    X(Gain, 4) \
+    X(Exposure, 5) \
+    X(Focus, 7)
+#define PAX_UVC_AUTO_CONTROLS(X) \
+    X(ExposureAuto, 6) \
+    X(FocusAuto, 8)
+
+#define PAX_DATA_UVC_VALUE_OPERATIONS(NAME, INDEX) \
+    _PaxUvcInfoS get##NAME##Info() { return _getUvcInfo(INDEX); } \
+    void set##NAME(int value) { _setUvcValue(INDEX, UvcOpSet, value); } \
+    void set##NAME##ToDefault() { _setUvcValue(INDEX, UvcOpDefault, 0); }
+#define PAX_DATA_UVC_AUTO_OPERATIONS(NAME, INDEX) \
+    _PaxUvcInfoS get##NAME##Info() { return _getUvcInfo(INDEX); } \
+    void set##NAME(bool on) { _setUvcAuto(INDEX, UvcOpSet, on); } \
+    void set##NAME##ToDefault() { _setUvcAuto(INDEX, UvcOpDefault, false); }
+
 #define PAX_DATA_PROFILE_TWINS(NAME, MODE) \
     PAX_DATA_PROFILE_OPERATIONS(For##NAME, MODE) \
     PAX_DATA_TWIN_ONLY_OPERATIONS(NAME, MODE)
 #define PAX_DATA_PROFILE_SAVE_TWINS(NAME, MODE) PAX_DATA_PROFILE_SAVES(For##NAME, MODE)
+
+class PaxDataLocker;
 
 class PaxData : public QObject
 {
@@ -304,6 +328,23 @@ public:
         GroupColorMode,
         GroupCount
     };
+
+    // Positions of the nine camera image-control records.
+    enum UvcControlE : int {
+        UvcBrightness = 0,
+        UvcContrast,
+        UvcSaturation,
+        UvcSharpness,
+        UvcGain,
+        UvcExposure,
+        UvcExposureAuto,
+        UvcFocus,
+        UvcFocusAuto,
+        UvcControlCount
+    };
+    // Op codes of the image-control setters: set by the user, back to the camera's default,
+    // reload from the file.
+    enum UvcOpE : int { UvcOpSet = 0, UvcOpDefault = 1, UvcOpReload = 2 };
 
     static PaxData* ms_paxData;
     // Any thread once created; the first call must come from one thread before others use the store.
@@ -411,6 +452,19 @@ public:
     int getRecordSolutionIndex(_PaxCameraIndexE index);
     void setRecordSolutionIndex(_PaxCameraIndexE index, int solutionIndex);
 
+    // Camera image controls of the main camera; the path (service or in-process) is chosen at
+    // each call. None of them notifies.
+    PAX_UVC_VALUE_CONTROLS(PAX_DATA_UVC_VALUE_OPERATIONS)
+    PAX_UVC_AUTO_CONTROLS(PAX_DATA_UVC_AUTO_OPERATIONS)
+    // One-shot refocus along the active path; stores nothing and takes no lock.
+    void setFocus();
+    void freshAutoFocusInfo();
+    void freshCameraRelative();
+    void setUvcControl(bool on);
+    void checkUvcInit();
+    // How long the service streams the camera at the end of a refresh (2000 ms); tests shorten it.
+    void setRefreshStreamWaitMs(int ms);
+
 signals:
     // Emitted after the store's lock is released, except for PaxNotifyNextPicName, which
     // getNextPicName emits while it still holds the lock: receivers must connect queued.
@@ -488,6 +542,20 @@ private:
     void _setRecordAudio(int camera, bool on);
     void _setEncoder(int camera, const QString& name);
     void _setRecordInfo(int camera, const _PaxRecordInfoS& info);
+    _PaxUvcInfoS _getUvcInfo(int control);
+    void _setUvcValue(int control, int op, int value);
+    void _setUvcAuto(int control, int op, bool on);
+    void _setUvcValueLocked(PaxDataLocker& lock, int control, int op, int value);
+    void _setUvcAutoLocked(PaxDataLocker& lock, int control, int op, bool on);
+    void _applyUvcLocked(PaxDataLocker& lock, int control);
+    void _saveUvc(int control);
+    void _removeUvc(int control);
+    QVariant _readUvcKey(int control);
+    void _freshCameraRelativeUvc(PaxDataLocker& lock);
+    void _takeValueInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def);
+    void _takeAutoInfo(PaxDataLocker& lock, int control, int result, bool defaultOn);
+    void _closeServiceDevice();
+    void _initUvcRecords();
     void _handleRecordQualityMain();
     void _handleRecordQualitySecond();
 
@@ -517,6 +585,10 @@ private:
     unsigned long long m_cameraWid[2] = {~0ULL, ~0ULL};
     int m_framePerSecond = -1;
     bool m_initComplete = false;
+    _PaxUvcInfoS m_uvc[UvcControlCount];
+    bool m_uvcControl = false;
+    int m_refreshStreamWaitMs = 2000;
+    std::atomic<bool> m_closeDeferred{false};
 };
 
 Q_DECLARE_METATYPE(_PaxDataChangeNotifyE)

@@ -1,0 +1,380 @@
+// Camera image-control values: ranges read from the attached camera, the user's values kept
+// in the settings file while set, applied through the service client or in-process.
+
+#include "paxdata.h"
+
+#include "macuvcclient.h"
+#include "paxcamerainfo.h"
+#include "paxdata_p.h"
+#include "paxintool.h"
+#include "paxmacos.h"
+#include "paxuvccontrol.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+const char* const kUvcKeys[PaxData::UvcControlCount] = {"brightness", "contrast", "saturation",
+                                                       "sharpness",  "gain",     "exposure",
+                                                       "exposureAuto", "focus",  "focusAuto"};
+
+bool isAutoControl(int control)
+{
+    return control == PaxData::UvcExposureAuto || control == PaxData::UvcFocusAuto;
+}
+
+// The camera calls of one control, the same on both paths (camera 0 always).
+template <class Api>
+int readValue(Api* api, int control, PaxUvcControl::_CameraInfo* info)
+{
+    switch (control) {
+    case PaxData::UvcBrightness: return api->getBrightnessInfo(0, info);
+    case PaxData::UvcContrast: return api->getContrastInfo(0, info);
+    case PaxData::UvcSaturation: return api->getSaturationInfo(0, info);
+    case PaxData::UvcSharpness: return api->getSharpnessInfo(0, info);
+    case PaxData::UvcGain: return api->getGainInfo(0, info);
+    case PaxData::UvcExposure: return api->getExposureInfo(0, info);
+    case PaxData::UvcFocus: return api->getFocusInfo(0, info);
+    }
+    return -1;
+}
+
+template <class Api>
+int readMode(Api* api, int control, bool* automatic)
+{
+    if (control == PaxData::UvcExposureAuto)
+        return api->getExposureModeInfo(0, automatic);
+    if (control == PaxData::UvcFocusAuto)
+        return api->getFocusModeInfo(0, automatic);
+    return -1;
+}
+
+template <class Api>
+int applyValue(Api* api, int control, int value)
+{
+    switch (control) {
+    case PaxData::UvcBrightness: return api->setBrightness(0, value);
+    case PaxData::UvcContrast: return api->setContrast(0, value);
+    case PaxData::UvcSaturation: return api->setSaturation(0, value);
+    case PaxData::UvcSharpness: return api->setSharpness(0, value);
+    case PaxData::UvcGain: return api->setGain(0, value);
+    case PaxData::UvcExposure: return api->setExposure(0, value);
+    case PaxData::UvcFocus: return api->setFocus(0, value);
+    case PaxData::UvcExposureAuto: return api->setExposureMode(0, value != 0);
+    case PaxData::UvcFocusAuto: return api->setFocusMode(0, value != 0);
+    }
+    return -1;
+}
+
+// "WxH" -> width and height; false unless both are positive numbers.
+bool parseSize(const QString& text, int& width, int& height)
+{
+    const QStringList parts = text.split(QLatin1Char('x'));
+    if (parts.size() != 2)
+        return false;
+    bool okW = false, okH = false;
+    width = parts.at(0).trimmed().toInt(&okW);
+    height = parts.at(1).trimmed().toInt(&okH);
+    return okW && okH && width > 0 && height > 0;
+}
+} // namespace
+
+void PaxData::_initUvcRecords()
+{
+    for (_PaxUvcInfoS& r : m_uvc)
+        r.supported = false;
+}
+
+void PaxData::setRefreshStreamWaitMs(int ms)
+{
+    PaxDataLocker lock(this);
+    m_refreshStreamWaitMs = ms;
+}
+
+_PaxUvcInfoS PaxData::_getUvcInfo(int control)
+{
+    PaxDataLocker lock(this);
+    return m_uvc[control];
+}
+
+void PaxData::_saveUvc(int control)
+{
+    const _PaxUvcInfoS& r = m_uvc[control];
+    _put(QStringLiteral("common"), QLatin1String(kUvcKeys[control]),
+         isAutoControl(control) ? QVariant(r.curOn) : QVariant(r.cur));
+}
+
+void PaxData::_removeUvc(int control)
+{
+    _put(QStringLiteral("common"), QLatin1String(kUvcKeys[control]), QVariant());
+}
+
+// The control's key as the file holds it now; invalid when absent.
+QVariant PaxData::_readUvcKey(int control)
+{
+    _flushLocked();
+    QSettings settings(_getConfigPath(), QSettings::IniFormat);
+    return settings.value(QStringLiteral("common/") + QLatin1String(kUvcKeys[control]));
+}
+
+void PaxData::_setUvcValue(int control, int op, int value)
+{
+    PaxDataLocker lock(this);
+    _setUvcValueLocked(lock, control, op, value);
+}
+
+void PaxData::_setUvcAuto(int control, int op, bool on)
+{
+    PaxDataLocker lock(this);
+    _setUvcAutoLocked(lock, control, op, on);
+}
+
+void PaxData::_setUvcValueLocked(PaxDataLocker& lock, int control, int op, int value)
+{
+    _PaxUvcInfoS& r = m_uvc[control];
+    if (!r.supported)
+        return;
+    switch (op) {
+    case UvcOpSet:
+        if (value < r.min || value > r.max)
+            return;
+        r.cur = value;
+        _saveUvc(control);
+        break;
+    case UvcOpDefault:
+        r.cur = r.def;
+        _removeUvc(control);
+        break;
+    case UvcOpReload: {
+        const QVariant stored = _readUvcKey(control);
+        if (stored.isNull()) {
+            r.cur = r.def;
+        } else {
+            bool ok = false;
+            const int v = stored.toString().trimmed().toInt(&ok);
+            if (ok && v >= r.min && v <= r.max) {
+                r.cur = v;
+            } else {
+                r.cur = r.def;
+                _removeUvc(control);
+            }
+        }
+        break;
+    }
+    default:
+        return;
+    }
+    _applyUvcLocked(lock, control);
+}
+
+void PaxData::_setUvcAutoLocked(PaxDataLocker& lock, int control, int op, bool on)
+{
+    _PaxUvcInfoS& r = m_uvc[control];
+    if (!r.supported)
+        return;
+    switch (op) {
+    case UvcOpSet:
+        r.curOn = on;
+        _saveUvc(control);
+        break;
+    case UvcOpDefault:
+        r.curOn = r.defOn;
+        _removeUvc(control);
+        break;
+    case UvcOpReload: {
+        const QVariant stored = _readUvcKey(control);
+        r.curOn = stored.isNull() ? r.defOn : stored.toBool();
+        break;
+    }
+    default:
+        return;
+    }
+    _applyUvcLocked(lock, control);
+    // A manual exposure takes effect with the stored exposure value.
+    if (control == UvcExposureAuto && !m_uvc[UvcExposureAuto].curOn)
+        _setUvcValueLocked(lock, UvcExposure, UvcOpReload, 0);
+}
+
+// The camera's answer is not looked at: the store keeps its value either way. The service
+// request may wait for the service, so the lock is released around it.
+void PaxData::_applyUvcLocked(PaxDataLocker& lock, int control)
+{
+    const _PaxUvcInfoS& r = m_uvc[control];
+    const int value = isAutoControl(control) ? int(r.curOn) : r.cur;
+    if (isAvailableMacos13()) {
+        lock.unlock();
+        applyValue(MacUvcClient::getInstance(), control, value);
+        lock.relock();
+    } else {
+        applyValue(PaxUvcControl::getInstance(), control, value);
+    }
+}
+
+void PaxData::_takeValueInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def)
+{
+    _PaxUvcInfoS& r = m_uvc[control];
+    if (result != 0) {
+        r.supported = false;
+        return;
+    }
+    const bool same = r.supported && r.min == min && r.max == max && r.def == def;
+    if (!same) {
+        r.max = max;
+        r.min = min;
+        r.def = def;
+        r.supported = true;
+        if (control == UvcFocus)
+            r.cur = def;
+    }
+    // The focus value is never re-applied.
+    if (control != UvcFocus)
+        _setUvcValueLocked(lock, control, UvcOpReload, 0);
+}
+
+void PaxData::_takeAutoInfo(PaxDataLocker& lock, int control, int result, bool defaultOn)
+{
+    _PaxUvcInfoS& r = m_uvc[control];
+    if (result != 0) {
+        r.supported = false;
+        return;
+    }
+    if (!(r.supported && r.defOn == defaultOn)) {
+        // Automatic focus defaults to on whatever the camera reports.
+        r.defOn = control == UvcFocusAuto ? true : defaultOn;
+        r.supported = true;
+    }
+    _setUvcAutoLocked(lock, control, UvcOpReload, false);
+}
+
+void PaxData::_freshCameraRelativeUvc(PaxDataLocker& lock)
+{
+    static const int kReadOrder[] = {UvcBrightness, UvcContrast, UvcSaturation, UvcSharpness,
+                                     UvcGain,       UvcExposure, UvcExposureAuto, UvcFocus, UvcFocusAuto};
+    if (!isAvailableMacos13()) {
+        PaxUvcControl* uvc = PaxUvcControl::getInstance();
+        for (int control : kReadOrder) {
+            if (isAutoControl(control)) {
+                bool automatic = false;
+                const int result = readMode(uvc, control, &automatic);
+                _takeAutoInfo(lock, control, result, automatic);
+            } else {
+                PaxUvcControl::_CameraInfo info;
+                const int result = readValue(uvc, control, &info);
+                _takeValueInfo(lock, control, result, info.max, info.min, info.def);
+            }
+        }
+        return;
+    }
+
+    if (!m_uvcControl)
+        return;
+    MacUvcClient* client = MacUvcClient::getInstance();
+    const int waitMs = m_refreshStreamWaitMs;
+    lock.unlock();
+    QCoreApplication::processEvents();
+    client->openDevice();
+    for (int control : kReadOrder) {
+        int result = 0;
+        PaxUvcControl::_CameraInfo info;
+        bool automatic = false;
+        if (isAutoControl(control))
+            result = readMode(client, control, &automatic);
+        else
+            result = readValue(client, control, &info);
+        lock.relock();
+        if (isAutoControl(control))
+            _takeAutoInfo(lock, control, result, automatic);
+        else
+            _takeValueInfo(lock, control, result, info.max, info.min, info.def);
+        lock.unlock();
+    }
+
+    // Let the service stream the camera a moment so the values take hold, then give the
+    // devices back. Without a current capture size there is nothing to stream.
+    PaxCameraInfo* cameras = PaxCameraInfo::getInstance();
+    int width = 0, height = 0;
+    if (parseSize(cameras->getCameraCurRealSolution(PaxCameraIndexMain), width, height)) {
+        client->startPlayCamera(0, width, height, cameras->getCameraCurFps(PaxCameraIndexMain), true);
+        QThread::msleep(static_cast<unsigned long>(qMax(0, waitMs)));
+    } else {
+        PAX_LOG_DEBUG("%s", "no current capture size of the main camera: no stream after the refresh");
+    }
+    _closeServiceDevice();
+    lock.relock();
+}
+
+// closeDevice makes the service drop the cameras and end; in UVC preview mode (work mode 1)
+// the service must keep them, so the close waits until the mode is back to 0.
+void PaxData::_closeServiceDevice()
+{
+    MacUvcClient* client = MacUvcClient::getInstance();
+    if (client->getWorkMode() != 1) {
+        m_closeDeferred.store(false);
+        client->closeDevice();
+        return;
+    }
+    if (m_closeDeferred.exchange(true))
+        return;
+    PAX_LOG_DEBUG("%s", "UVC preview mode: closing the service devices waits for work mode 0");
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            auto* timer = new QTimer(this);
+            timer->setInterval(200);
+            connect(timer, &QTimer::timeout, this, [this, timer] {
+                if (!m_closeDeferred.load()) {
+                    timer->deleteLater();
+                    return;
+                }
+                MacUvcClient* c = MacUvcClient::getInstance();
+                if (c->getWorkMode() == 1)
+                    return;
+                timer->stop();
+                timer->deleteLater();
+                if (m_closeDeferred.exchange(false))
+                    c->closeDevice();
+            });
+            timer->start();
+        },
+        Qt::QueuedConnection);
+}
+
+void PaxData::setFocus()
+{
+    if (isAvailableMacos13()) {
+        MacUvcClient* client = MacUvcClient::getInstance();
+        client->setFocusMode(0, false);
+        client->setFocusMode(0, true);
+    } else {
+        PaxUvcControl* uvc = PaxUvcControl::getInstance();
+        uvc->setFocusMode(0, false);
+        uvc->setFocusMode(0, true);
+    }
+}
+
+void PaxData::freshAutoFocusInfo()
+{
+    PaxDataLocker lock(this);
+    _setUvcAutoLocked(lock, UvcFocusAuto, UvcOpReload, false);
+}
+
+void PaxData::freshCameraRelative()
+{
+    PaxDataLocker lock(this);
+    _freshCameraRelativeUvc(lock);
+}
+
+void PaxData::setUvcControl(bool on)
+{
+    PaxDataLocker lock(this);
+    m_uvcControl = on;
+}
+
+void PaxData::checkUvcInit()
+{
+    PaxDataLocker lock(this);
+    if (m_uvcControl && !m_uvc[UvcBrightness].supported)
+        _freshCameraRelativeUvc(lock);
+}
