@@ -263,63 +263,118 @@ bool cpuHasAvx2()
     return has;
 }
 
-// Window sums (as doubles) and 1 / area of columns x .. x + 3: contiguous loads inside the interior,
-// the clamped windows one by one at the borders.
-__attribute__((target("avx2"))) inline void windowSumsAvx2(const WindowSums& ws, int x, __m256d& sum, __m256d& sq,
-                                                          __m256d& inv)
+// Window sums of eight columns x .. x + 7 as doubles (two halves of four) with their 1 / area.
+struct Lanes8
+{
+    __m256d sumLo, sumHi, sqLo, sqHi, invLo, invHi;
+};
+
+__attribute__((target("avx2"))) inline __m256d u32ToDouble(__m128i v)
+{
+    // Unsigned 32-bit to double, exactly.
+    return _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(v, _mm_set1_epi32(int(0x80000000u)))),
+                         _mm256_set1_pd(2147483648.0));
+}
+
+__attribute__((target("avx2"))) inline void lanesFromSums(__m256i s, __m256i q, Lanes8& l)
+{
+    l.sumLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(s));
+    l.sumHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(s, 1));
+    l.sqLo = u32ToDouble(_mm256_castsi256_si128(q));
+    l.sqHi = u32ToDouble(_mm256_extracti128_si256(q, 1));
+}
+
+// Interior columns: the window lies inside the row and all areas are equal.
+__attribute__((target("avx2"))) inline void interiorLanes(const uint32_t* psRight, const uint32_t* psLeft,
+                                                         const uint32_t* pqRight, const uint32_t* pqLeft, __m256d inv,
+                                                         Lanes8& l)
+{
+    const __m256i s = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(psRight)),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(psLeft)));
+    const __m256i q = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pqRight)),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pqLeft)));
+    lanesFromSums(s, q, l);
+    l.invLo = inv;
+    l.invHi = inv;
+}
+
+// Border columns: each window cut to the row on its own.
+__attribute__((target("avx2"))) inline void borderLanes(const WindowSums& ws, int x, Lanes8& l)
 {
     const uint32_t* ps = ws.prefSum();
     const uint32_t* pq = ws.prefSq32();
-    __m128i s;
-    __m128i q;
-    if (x >= ws.interiorBegin() && x + 4 <= ws.interiorEnd()) {
-        const int left = ws.leftHalf();
-        const int right = ws.rightHalf();
-        s = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ps + x + right)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(ps + x - left)));
-        q = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pq + x + right)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(pq + x - left)));
-        inv = _mm256_set1_pd(ws.invArea(x));
-    } else {
-        alignas(16) uint32_t sums[4];
-        alignas(16) uint32_t sqs[4];
-        for (int i = 0; i < 4; ++i) {
-            const int l = std::max(0, x + i - ws.leftHalf());
-            const int r = std::min(ws.width(), x + i + ws.rightHalf());
-            sums[i] = ps[r] - ps[l];
-            sqs[i] = pq[r] - pq[l];
-        }
-        s = _mm_load_si128(reinterpret_cast<const __m128i*>(sums));
-        q = _mm_load_si128(reinterpret_cast<const __m128i*>(sqs));
-        inv = _mm256_loadu_pd(ws.invAreas() + x);
+    alignas(32) uint32_t sums[8];
+    alignas(32) uint32_t sqs[8];
+    for (int i = 0; i < 8; ++i) {
+        const int l0 = std::max(0, x + i - ws.leftHalf());
+        const int r0 = std::min(ws.width(), x + i + ws.rightHalf());
+        sums[i] = ps[r0] - ps[l0];
+        sqs[i] = pq[r0] - pq[l0];
     }
-    sum = _mm256_cvtepi32_pd(s);
-    // Unsigned 32-bit to double, exactly.
-    sq = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(q, _mm_set1_epi32(int(0x80000000u)))),
-                       _mm256_set1_pd(2147483648.0));
+    lanesFromSums(_mm256_load_si256(reinterpret_cast<const __m256i*>(sums)),
+                  _mm256_load_si256(reinterpret_cast<const __m256i*>(sqs)), l);
+    l.invLo = _mm256_loadu_pd(ws.invAreas() + x);
+    l.invHi = _mm256_loadu_pd(ws.invAreas() + x + 4);
 }
 
-// Largest |square mean - mean * mean| of a row, four columns at a time.
+// |square mean - mean * mean| and the mean, exactly as the scalar rule computes them.
+__attribute__((target("avx2"))) inline void meanVariance(__m256d sum, __m256d sq, __m256d inv, __m256d& mean,
+                                                        __m256d& var)
+{
+    mean = _mm256_mul_pd(sum, inv);
+    const __m256d sqMean = _mm256_mul_pd(sq, inv);
+    var = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(sqMean, _mm256_mul_pd(mean, mean)));
+}
+
+// Runs fn(x, lanes) over the row's columns in groups of eight (x a multiple of eight); returns where the
+// groups end.
+template <typename Fn>
+__attribute__((target("avx2"))) inline int forEachGroupOf8(const WindowSums& ws, Fn fn)
+{
+    const int w = ws.width();
+    const int begin = ws.interiorBegin();
+    const int end = ws.interiorEnd();
+    const int left = ws.leftHalf();
+    const int right = ws.rightHalf();
+    const uint32_t* ps = ws.prefSum();
+    const uint32_t* pq = ws.prefSq32();
+    Lanes8 l;
+    int x = 0;
+    const int groups = w & ~7;
+    if (begin < end) {
+        const __m256d inv = _mm256_set1_pd(ws.invArea(begin));
+        for (; x < groups && x < begin; x += 8) {
+            borderLanes(ws, x, l);
+            fn(x, l);
+        }
+        for (; x + 8 <= end && x < groups; x += 8) {
+            interiorLanes(ps + x + right, ps + x - left, pq + x + right, pq + x - left, inv, l);
+            fn(x, l);
+        }
+    }
+    for (; x < groups; x += 8) {
+        borderLanes(ws, x, l);
+        fn(x, l);
+    }
+    return x;
+}
+
+// Largest |square mean - mean * mean| of a row.
 __attribute__((target("avx2"))) double rowMaxVarianceAvx2(const WindowSums& ws)
 {
-    const __m256d signMask = _mm256_set1_pd(-0.0);
     __m256d best = _mm256_setzero_pd();
-    const int w = ws.width();
-    int x = 0;
-    for (; x + 4 <= w; x += 4) {
-        __m256d sum;
-        __m256d sq;
-        __m256d inv;
-        windowSumsAvx2(ws, x, sum, sq, inv);
-        const __m256d mean = _mm256_mul_pd(sum, inv);
-        const __m256d sqMean = _mm256_mul_pd(sq, inv);
-        const __m256d var = _mm256_andnot_pd(signMask, _mm256_sub_pd(sqMean, _mm256_mul_pd(mean, mean)));
+    const int x0 = forEachGroupOf8(ws, [&](int, const Lanes8& l) __attribute__((target("avx2"))) {
+        __m256d mean;
+        __m256d var;
+        meanVariance(l.sumLo, l.sqLo, l.invLo, mean, var);
         best = _mm256_max_pd(best, var);
-    }
+        meanVariance(l.sumHi, l.sqHi, l.invHi, mean, var);
+        best = _mm256_max_pd(best, var);
+    });
     alignas(32) double lanes[4];
     _mm256_store_pd(lanes, best);
     double m = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-    for (; x < w; ++x) {
+    for (int x = x0; x < ws.width(); ++x) {
         double mean;
         double var;
         ws.stats(x, mean, var);
@@ -328,63 +383,74 @@ __attribute__((target("avx2"))) double rowMaxVarianceAvx2(const WindowSums& ws)
     return m;
 }
 
-// Bits 0..3 reversed.
-const uint8_t kReversedNibble[16] = {0x0, 0x8, 0x4, 0xc, 0x2, 0xa, 0x6, 0xe, 0x1, 0x9, 0x5, 0xd, 0x3, 0xb, 0x7, 0xf};
+// 8 bits reversed.
+struct ReversedBytes
+{
+    uint8_t v[256];
+    ReversedBytes()
+    {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b) {
+                r |= ((i >> b) & 1) << (7 - b);
+            }
+            v[i] = uint8_t(r);
+        }
+    }
+};
 
 // One row of black bits, written as whole words. A float estimate of Wolf's threshold decides every
-// pixel whose grey level lies clearly away from it; the rest go through the exact double rule.
+// pixel whose grey level lies clearly away from it (the estimate is within 1e-4 of the exact value);
+// the rest go through the exact double rule.
 template <typename ExactFn>
 __attribute__((target("avx2"))) void rowWolfAvx2(const WindowSums& ws, const uchar* line, double maxDeviation,
                                                  float minGray, int lower, int upper, uint32_t* out, ExactFn exact)
 {
-    const __m256d signMask = _mm256_set1_pd(-0.0);
-    const __m128 invD = _mm_set1_ps(float(1.0 / maxDeviation));
-    const __m128 vMin = _mm_set1_ps(minGray);
-    const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 k = _mm_set1_ps(-0.3f);
-    const __m128 eps = _mm_set1_ps(1.0e-3f);
-    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    const __m128 vLower = _mm_set1_ps(float(lower));
-    const __m128 vUpper = _mm_set1_ps(float(upper));
-    const int end = ws.width();
+    static const ReversedBytes reversed;
+    const __m256 invD = _mm256_set1_ps(float(1.0 / maxDeviation));
+    const __m256 vMin = _mm256_set1_ps(minGray);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 k = _mm256_set1_ps(-0.3f);
+    const __m256 eps = _mm256_set1_ps(1.0e-3f);
+    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
+    const __m256 vLower = _mm256_set1_ps(float(lower));
+    const __m256 vUpper = _mm256_set1_ps(float(upper));
     uint32_t word = 0;
-    int x = 0;
-    for (; x + 4 <= end; x += 4) {
-        __m256d sum;
-        __m256d sq;
-        __m256d inv;
-        windowSumsAvx2(ws, x, sum, sq, inv);
-        const __m256d mean = _mm256_mul_pd(sum, inv);
-        const __m256d sqMean = _mm256_mul_pd(sq, inv);
-        const __m256d var = _mm256_andnot_pd(signMask, _mm256_sub_pd(sqMean, _mm256_mul_pd(mean, mean)));
-        const __m128 m = _mm256_cvtpd_ps(mean);
-        const __m128 s = _mm_sqrt_ps(_mm256_cvtpd_ps(var));
-        const __m128 a = _mm_mul_ps(_mm_sub_ps(one, _mm_mul_ps(s, invD)), k);
-        const __m128 t = _mm_add_ps(m, _mm_mul_ps(_mm_sub_ps(m, vMin), a));
-        uint32_t four;
-        std::memcpy(&four, line + x, 4);
-        const __m128 g = _mm_cvtepi32_ps(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(four))));
-        const __m128 low = _mm_cmplt_ps(g, vLower);
-        const __m128 high = _mm_cmpgt_ps(g, vUpper);
-        const __m128 black = _mm_or_ps(low, _mm_andnot_ps(high, _mm_cmpgt_ps(t, g)));
-        const __m128 near = _mm_andnot_ps(_mm_or_ps(low, high), _mm_cmplt_ps(_mm_and_ps(_mm_sub_ps(t, g), absMask), eps));
-        int blackBits = _mm_movemask_ps(black);
-        const int nearBits = _mm_movemask_ps(near);
-        if (nearBits) {
-            for (int i = 0; i < 4; ++i) {
+    const int x0 = forEachGroupOf8(ws, [&](int x, const Lanes8& l) __attribute__((target("avx2"))) {
+        __m256d meanLo;
+        __m256d varLo;
+        __m256d meanHi;
+        __m256d varHi;
+        meanVariance(l.sumLo, l.sqLo, l.invLo, meanLo, varLo);
+        meanVariance(l.sumHi, l.sqHi, l.invHi, meanHi, varHi);
+        const __m256 m = _mm256_set_m128(_mm256_cvtpd_ps(meanHi), _mm256_cvtpd_ps(meanLo));
+        const __m256 s = _mm256_sqrt_ps(_mm256_set_m128(_mm256_cvtpd_ps(varHi), _mm256_cvtpd_ps(varLo)));
+        const __m256 a = _mm256_mul_ps(_mm256_sub_ps(one, _mm256_mul_ps(s, invD)), k);
+        const __m256 t = _mm256_add_ps(m, _mm256_mul_ps(_mm256_sub_ps(m, vMin), a));
+        const __m256 g = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + x))));
+        const __m256 low = _mm256_cmp_ps(g, vLower, _CMP_LT_OQ);
+        const __m256 high = _mm256_cmp_ps(g, vUpper, _CMP_GT_OQ);
+        const __m256 black = _mm256_or_ps(low, _mm256_andnot_ps(high, _mm256_cmp_ps(t, g, _CMP_GT_OQ)));
+        const __m256 near = _mm256_andnot_ps(_mm256_or_ps(low, high),
+                                             _mm256_cmp_ps(_mm256_and_ps(_mm256_sub_ps(t, g), absMask), eps, _CMP_LT_OQ));
+        int bits = _mm256_movemask_ps(black);
+        const int nearBits = _mm256_movemask_ps(near);
+        if (__builtin_expect(nearBits != 0, 0)) {
+            for (int i = 0; i < 8; ++i) {
                 if ((nearBits >> i) & 1) {
-                    blackBits = (blackBits & ~(1 << i)) | (int(exact(x + i)) << i);
+                    bits = (bits & ~(1 << i)) | (int(exact(x + i)) << i);
                 }
             }
         }
         // Lane i is pixel x + i: bit 31 - ((x + i) % 32) of the word.
-        word |= uint32_t(kReversedNibble[blackBits]) << (28 - (x & 31));
-        if ((x & 31) == 28) {
+        word |= uint32_t(reversed.v[bits]) << (24 - (x & 31));
+        if ((x & 31) == 24) {
             out[x >> 5] = word;
             word = 0;
         }
-    }
-    for (; x < end; ++x) {
+    });
+    const int end = ws.width();
+    for (int x = x0; x < end; ++x) {
         word |= uint32_t(exact(x)) << (31 - (x & 31));
     }
     if (end & 31) {
