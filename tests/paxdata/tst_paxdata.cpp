@@ -4,6 +4,9 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QThread>
+
+#include <atomic>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -923,6 +926,49 @@ private slots:
         QVERIFY(!QFileInfo::exists(sdkDir() + "config"));
         d->setRectify(true);
         QVERIFY(QFileInfo::exists(iniPath()));
+    }
+
+    void concurrentSettersLeaveFileAndMemoryAgreeing()
+    {
+        PaxData* d = PaxData::getInstance();
+        std::atomic<bool> stop{false};
+        std::atomic<long> reads{0};
+        auto writer = [d](int first) {
+            for (int i = 0; i < 60; ++i) {
+                d->setCurrentPicPressRatioForCS(first + 2 * (i % 40));
+                d->setRectifyForZJ(((first + i) & 1) != 0);
+                d->setNextPicIndexForTM(first * 1000 + i);
+            }
+        };
+        QThread* a = QThread::create(writer, 11);
+        QThread* b = QThread::create(writer, 12);
+        QThread* reader = QThread::create([d, &stop, &reads] {
+            QRect rect;
+            while (!stop.load()) {
+                d->getCurrentPicPressRatioForCS();
+                d->getManuTrimRect(rect);
+                d->getRectifyForZJ();
+                reads.fetch_add(1);
+            }
+        });
+        reader->start();
+        a->start();
+        b->start();
+        QVERIFY(a->wait(60000));
+        QVERIFY(b->wait(60000));
+        stop = true;
+        QVERIFY(reader->wait(10000));
+        delete a;
+        delete b;
+        delete reader;
+        QVERIFY(reads.load() > 0);
+        const QMap<QString, QString> file = iniSnapshot();
+        QCOMPARE(file.value("CS/picPressRatio").toInt(), d->getCurrentPicPressRatioForCS());
+        QCOMPARE(file.value("ZJ/bRectify"), QString(d->getRectifyForZJ() ? "true" : "false"));
+        QCOMPARE(file.value("TM/nextPicIndex").toInt(), d->getNextPicIndexForTM());
+        PaxData::releaseInstance();
+        d = PaxData::getInstance();
+        QCOMPARE(file.value("TM/nextPicIndex").toInt(), d->getNextPicIndexForTM());
     }
 
     void initAngleIsMemoryOnly()
