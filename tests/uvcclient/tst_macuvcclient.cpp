@@ -322,12 +322,12 @@ void tst_MacUvcClient::replyResults()
     QFETCH(int, result);
     QFETCH(int, notices);
     m_korvid->setScript(always(answer));
-    MacUvcClient* c = makeClient(800);
+    MacUvcClient* c = makeClient(4000);
     QSignalSpy spy(c, &MacUvcClient::sigOutdeviceInOut);
     QElapsedTimer t;
     t.start();
     QCOMPARE(op(c), result);
-    QVERIFY2(t.elapsed() < 700, "a reply ends the wait at once");
+    QVERIFY2(t.elapsed() < 2000, "a reply ends the wait at once");
     QCOMPARE(spy.count(), notices);
     QCOMPARE(m_korvid->received().size(), 1);
 }
@@ -383,7 +383,7 @@ void tst_MacUvcClient::searchDevice()
 void tst_MacUvcClient::noServer()
 {
     m_korvid->stop();
-    MacUvcClient* c = makeClient(600, false);
+    MacUvcClient* c = makeClient(1500, false);
     QTest::qWait(50);
     PaxUvcControl::_CameraInfo info;
     QElapsedTimer t;
@@ -391,12 +391,12 @@ void tst_MacUvcClient::noServer()
     QCOMPARE(c->getBrightnessInfo(0, &info), int(MUCR_CONNECT_SERVER_FAILD));
     QCOMPARE(c->setGain(0, 1), int(MUCR_CONNECT_SERVER_FAILD));
     QCOMPARE(c->startPlayCamera(0, 640, 480, 30, true), int(MUCR_CONNECT_SERVER_FAILD));
-    QVERIFY(t.elapsed() < 300);
+    QVERIFY(t.elapsed() < 700);
     // search, open and close wait for the link first.
     t.restart();
     QString m, s;
     QCOMPARE(c->searchDevice(m, s), int(MUCR_CONNECT_SERVER_FAILD));
-    QVERIFY2(t.elapsed() >= 550 && t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY2(t.elapsed() >= 1450 && t.elapsed() < 4000, qPrintable(QString::number(t.elapsed())));
     QCOMPARE(c->openDevice(), int(MUCR_CONNECT_SERVER_FAILD));
 }
 
@@ -502,7 +502,7 @@ void tst_MacUvcClient::requestsFromForeignThreads()
         return failures;
     });
     QCOMPARE(r.join(), 0);
-    QVERIFY2(t.elapsed() < 2000, "20 requests must not take a poll step each");
+    QVERIFY2(t.elapsed() < 3000, "20 requests must not take a poll step each");
     m_korvid->send(UvcLinkFrame::encode("[08]"));
     QTRY_COMPARE(spy.count(), 1);
 }
