@@ -134,6 +134,10 @@ private slots:
         QVERIFY(client.connectTo(UvcServicePort));
         QCOMPARE(client.request("[05]3"), QStringLiteral("[05]3,0"));
         QVERIFY(processAlive(second));
+        // The grace timer of the ended Korvid must not reach the new one.
+        QTest::qWait(3500);
+        QVERIFY(processAlive(second));
+        QCOMPARE(client.request("[05]4"), QStringLiteral("[05]4,0"));
     }
 
     void endsKorvidWhenEnding_data()

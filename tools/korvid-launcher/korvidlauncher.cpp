@@ -107,6 +107,7 @@ void KorvidLauncher::_startKorvid()
     m_korvid->setProgram(korvidPath());
     m_korvid->setArguments(args);
     m_runTime.start();
+    ++m_starts;
     m_korvid->start();
     if (m_korvid->waitForStarted(5000)) {
         launcherLog(QStringLiteral("started Korvid (pid %1)%2")
@@ -210,8 +211,9 @@ void KorvidLauncher::_reset()
         m_resetPending = true;
         m_korvid->terminate();
         QProcess* p = m_korvid;
-        QTimer::singleShot(kTerminateGrace, p, [p] {
-            if (p->state() != QProcess::NotRunning)
+        const quint64 start = m_starts;
+        QTimer::singleShot(kTerminateGrace, p, [this, p, start] {
+            if (m_starts == start && p->state() != QProcess::NotRunning)
                 p->kill();
         });
     } else {

@@ -54,6 +54,7 @@ private:
     QElapsedTimer m_runTime;
     int m_lastDelay = 0;
     bool m_resetPending = false;
+    quint64 m_starts = 0;   // counts starts, so a late kill never hits a newer Korvid
     bool m_stopping = false;
 };
 
