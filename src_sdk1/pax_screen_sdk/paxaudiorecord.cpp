@@ -156,8 +156,14 @@ void PaxAudioRecord::run()
         return;
     // The microphone opens once the output is ready: a source opened earlier would hand over
     // the sound buffered while waiting, ahead of the video.
-    if (m_partner)
+    if (m_partner) {
         m_partner->waitForVideoReady();
+        // The video side gave up or was stopped meanwhile: nothing to record.
+        if (m_partner->isVideoFinish() || !m_partner->getAudioBindInfo().audioFrame) {
+            m_partner->audioFinish();
+            return;
+        }
+    }
     if (_doReady() < 0) {
         if (m_partner)
             m_partner->audioFinish();
@@ -186,8 +192,8 @@ int PaxAudioRecord::_doReady()
         if (ret >= 0)
             break;
         PAXSCREEN_ERROR("avformat_open_input failed, retval[%d] deviceName[%s]", ret, deviceName.constData());
-        // A stop ends the retries early.
-        if (m_status.load() != 1)
+        // A stop, of this side or of the video side, ends the retries early.
+        if (m_status.load() != 1 || (m_partner && m_partner->isVideoFinish()))
             return -1;
         QThread::msleep(100);
     }

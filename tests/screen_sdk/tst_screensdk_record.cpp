@@ -431,6 +431,7 @@ private slots:
         QTest::newRow("stop before the first packet") << "early";
         QTest::newRow("missing microphone") << "nomic";
         QTest::newRow("stop during a pause") << "paused";
+        QTest::newRow("stop while the microphone retries") << "retrying";
     }
 
     void endsCleanly()
@@ -439,7 +440,7 @@ private slots:
         PaxScreenQtLib* lib = freshFacade();
         QVERIFY(lib->setFramerate(15));
         QVERIFY(lib->setRect(QRect(0, 0, 320, 240)));
-        if (how == QLatin1String("nomic"))
+        if (how == QLatin1String("nomic") || how == QLatin1String("retrying"))
             lib->setCurMicrophoneName(QStringLiteral("No Such Microphone"));
         const QString out = file(QStringLiteral("end-%1.mp4").arg(how));
         QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
@@ -449,6 +450,14 @@ private slots:
         QVERIFY(lib->startRecordScreen(out));
         if (how == QLatin1String("early")) {
             lib->stopRecordScreen();
+        } else if (how == QLatin1String("retrying")) {
+            QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1; }, 5000));
+            QTest::qWait(200);
+            QElapsedTimer stopping;
+            stopping.start();
+            lib->stopRecordScreen();
+            QVERIFY2(stopping.elapsed() < 500, qPrintable(QString::number(stopping.elapsed())));
+            QVERIFY(countLog(QStringLiteral("avformat_open_input failed")) < 10);
         } else if (how == QLatin1String("paused")) {
             QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
                                 15000));
