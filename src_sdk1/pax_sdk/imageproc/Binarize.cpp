@@ -128,28 +128,27 @@ public:
         const int64_t maxArea = int64_t(std::min(window.width(), w)) * std::min(window.height(), g.height);
         m_narrow = maxArea * 255 * 255 < (int64_t(1) << 32);
         m_colSum.assign(size_t(w) + 8, 0);
-        m_prefSum.assign(size_t(w) + 1, 0);
+        // Prefixes are padded so that index j runs from -leftW to w + rightW: 0 before the row and the
+        // row's total after it, which cuts every window to the row without clamping.
+        const size_t padded = size_t(m_leftW) + size_t(w) + 1 + size_t(m_rightW);
+        m_prefSum.assign(padded, 0);
         if (m_narrow) {
             m_colSq32.assign(size_t(w) + 8, 0);
-            m_prefSq32.assign(size_t(w) + 1, 0);
+            m_prefSq32.assign(padded, 0);
         } else {
             m_colSq64.assign(size_t(w), 0);
-            m_prefSq64.assign(size_t(w) + 1, 0);
+            m_prefSq64.assign(padded, 0);
         }
         m_invArea.assign(size_t(w), 0.0);
         m_invOfCols.assign(size_t(std::min(window.width(), w)) + 1, 0.0);
-        // Interior columns: the window lies wholly inside the row.
-        m_interiorBegin = m_leftW;
-        m_interiorEnd = std::max(m_interiorBegin, w - m_rightW + 1);
     }
 
     bool narrow() const { return m_narrow; }
-    int interiorBegin() const { return m_interiorBegin; }
-    int interiorEnd() const { return m_interiorEnd; }
     int leftHalf() const { return m_leftW; }
     int rightHalf() const { return m_rightW; }
-    const uint32_t* prefSum() const { return m_prefSum.data(); }
-    const uint32_t* prefSq32() const { return m_prefSq32.data(); }
+    // Prefix j (j from -leftHalf() to width() + rightHalf()); column x's window is [x - leftHalf(), x + rightHalf()).
+    const uint32_t* prefSum() const { return m_prefSum.data() + m_leftW; }
+    const uint32_t* prefSq32() const { return m_prefSq32.data() + m_leftW; }
     double invArea(int x) const { return m_invArea[size_t(x)]; }
     const double* invAreas() const { return m_invArea.data(); }
     int width() const { return m_g.width; }
@@ -182,51 +181,68 @@ public:
             for (size_t c = 1; c < m_invOfCols.size(); ++c) {
                 m_invOfCols[c] = 1.0 / double(rows * int(c));
             }
-            for (int x = 0; x < w; ++x) {
+            // Columns whose window lies inside the row share one width; only the borders differ.
+            const int innerBegin = std::min(w, m_leftW);
+            const int innerEnd = std::max(innerBegin, w - m_rightW + 1);
+            auto cut = [&](int x) {
                 const int cols = std::min(w, x + m_rightW) - std::max(0, x - m_leftW);
                 assert(cols > 0 && rows > 0);
                 m_invArea[size_t(x)] = m_invOfCols[size_t(cols)];
+            };
+            for (int x = 0; x < innerBegin; ++x) {
+                cut(x);
+            }
+            if (innerEnd > innerBegin) {
+                std::fill(m_invArea.begin() + innerBegin, m_invArea.begin() + innerEnd,
+                          m_invOfCols[size_t(m_leftW + m_rightW)]);
+            }
+            for (int x = innerEnd; x < w; ++x) {
+                cut(x);
             }
         }
-        uint32_t* ps = m_prefSum.data();
+        uint32_t* ps = m_prefSum.data() + m_leftW;
         const uint32_t* cs = m_colSum.data();
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-        if (fused) {
-            const uchar* in = entering < m_g.height ? m_g.bits + size_t(entering) * m_g.stride : nullptr;
-            const uchar* out = leaving >= 0 ? m_g.bits + size_t(leaving) * m_g.stride : nullptr;
-            updatePrefixAvx2(in, out, w, m_colSum.data(), m_colSq32.data(), ps, m_prefSq32.data());
-            return;
-        }
-#endif
         if (m_narrow) {
-            uint32_t* pq = m_prefSq32.data();
-            const uint32_t* cq = m_colSq32.data();
-            uint32_t s = 0;
-            uint32_t q = 0;
-            for (int x = 0; x < w; ++x) {
-                s += cs[x];
-                q += cq[x];
-                ps[x + 1] = s;
-                pq[x + 1] = q;
+            uint32_t* pq = m_prefSq32.data() + m_leftW;
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+            if (fused) {
+                const uchar* in = entering < m_g.height ? m_g.bits + size_t(entering) * m_g.stride : nullptr;
+                const uchar* out = leaving >= 0 ? m_g.bits + size_t(leaving) * m_g.stride : nullptr;
+                updatePrefixAvx2(in, out, w, m_colSum.data(), m_colSq32.data(), ps, pq);
+            } else
+#endif
+            {
+                const uint32_t* cq = m_colSq32.data();
+                uint32_t s = 0;
+                uint32_t q = 0;
+                for (int x = 0; x < w; ++x) {
+                    s += cs[x];
+                    q += cq[x];
+                    ps[x + 1] = s;
+                    pq[x + 1] = q;
+                }
             }
+            std::fill(ps + w + 1, ps + w + 1 + m_rightW, ps[w]);
+            std::fill(pq + w + 1, pq + w + 1 + m_rightW, pq[w]);
         } else {
-            uint64_t* pq = m_prefSq64.data();
+            uint64_t* pq = m_prefSq64.data() + m_leftW;
             const uint64_t* cq = m_colSq64.data();
             for (int x = 0; x < w; ++x) {
                 ps[x + 1] = ps[x] + cs[x];
                 pq[x + 1] = pq[x] + cq[x];
             }
+            std::fill(ps + w + 1, ps + w + 1 + m_rightW, ps[w]);
+            std::fill(pq + w + 1, pq + w + 1 + m_rightW, pq[w]);
         }
     }
 
     // Window mean and |square mean - mean * mean| of column x, as doubles.
     void stats(int x, double& mean, double& variance) const
     {
-        const int l = std::max(0, x - m_leftW);
-        const int r = std::min(m_g.width, x + m_rightW);
-        const uint32_t sum = m_prefSum[size_t(r)] - m_prefSum[size_t(l)];
-        const uint64_t sq = m_narrow ? uint64_t(uint32_t(m_prefSq32[size_t(r)] - m_prefSq32[size_t(l)]))
-                                     : m_prefSq64[size_t(r)] - m_prefSq64[size_t(l)];
+        const size_t l = size_t(x);                       // padded index of x - leftW
+        const size_t r = size_t(x + m_leftW + m_rightW); // padded index of x + rightW
+        const uint32_t sum = m_prefSum[r] - m_prefSum[l];
+        const uint64_t sq = m_narrow ? uint64_t(uint32_t(m_prefSq32[r] - m_prefSq32[l])) : m_prefSq64[r] - m_prefSq64[l];
         const double inv = m_invArea[size_t(x)];
         mean = double(sum) * inv;
         const double sqMean = double(sq) * inv;
@@ -243,8 +259,6 @@ private:
     const int m_rightW;
     bool m_narrow = true;
     int m_areaRows = -1;
-    int m_interiorBegin = 0;
-    int m_interiorEnd = 0;
     std::vector<uint32_t> m_colSum;
     std::vector<uint32_t> m_colSq32;
     std::vector<uint64_t> m_colSq64;
@@ -284,37 +298,17 @@ __attribute__((target("avx2"))) inline void lanesFromSums(__m256i s, __m256i q, 
     l.sqHi = u32ToDouble(_mm256_extracti128_si256(q, 1));
 }
 
-// Interior columns: the window lies inside the row and all areas are equal.
-__attribute__((target("avx2"))) inline void interiorLanes(const uint32_t* psRight, const uint32_t* psLeft,
-                                                         const uint32_t* pqRight, const uint32_t* pqLeft, __m256d inv,
-                                                         Lanes8& l)
+// Columns x .. x + 7: contiguous loads from the padded prefixes.
+__attribute__((target("avx2"))) inline void groupLanes(const uint32_t* ps, const uint32_t* pq, const double* inv, int x,
+                                                      int left, int right, Lanes8& l)
 {
-    const __m256i s = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(psRight)),
-                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(psLeft)));
-    const __m256i q = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pqRight)),
-                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pqLeft)));
+    const __m256i s = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + x + right)),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + x - left)));
+    const __m256i q = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pq + x + right)),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pq + x - left)));
     lanesFromSums(s, q, l);
-    l.invLo = inv;
-    l.invHi = inv;
-}
-
-// Border columns: each window cut to the row on its own.
-__attribute__((target("avx2"))) inline void borderLanes(const WindowSums& ws, int x, Lanes8& l)
-{
-    const uint32_t* ps = ws.prefSum();
-    const uint32_t* pq = ws.prefSq32();
-    alignas(32) uint32_t sums[8];
-    alignas(32) uint32_t sqs[8];
-    for (int i = 0; i < 8; ++i) {
-        const int l0 = std::max(0, x + i - ws.leftHalf());
-        const int r0 = std::min(ws.width(), x + i + ws.rightHalf());
-        sums[i] = ps[r0] - ps[l0];
-        sqs[i] = pq[r0] - pq[l0];
-    }
-    lanesFromSums(_mm256_load_si256(reinterpret_cast<const __m256i*>(sums)),
-                  _mm256_load_si256(reinterpret_cast<const __m256i*>(sqs)), l);
-    l.invLo = _mm256_loadu_pd(ws.invAreas() + x);
-    l.invHi = _mm256_loadu_pd(ws.invAreas() + x + 4);
+    l.invLo = _mm256_loadu_pd(inv + x);
+    l.invHi = _mm256_loadu_pd(inv + x + 4);
 }
 
 // |square mean - mean * mean| and the mean, exactly as the scalar rule computes them.
@@ -331,32 +325,18 @@ __attribute__((target("avx2"))) inline void meanVariance(__m256d sum, __m256d sq
 template <typename Fn>
 __attribute__((target("avx2"))) inline int forEachGroupOf8(const WindowSums& ws, Fn fn)
 {
-    const int w = ws.width();
-    const int begin = ws.interiorBegin();
-    const int end = ws.interiorEnd();
     const int left = ws.leftHalf();
     const int right = ws.rightHalf();
     const uint32_t* ps = ws.prefSum();
     const uint32_t* pq = ws.prefSq32();
+    const double* inv = ws.invAreas();
+    const int groups = ws.width() & ~7;
     Lanes8 l;
-    int x = 0;
-    const int groups = w & ~7;
-    if (begin < end) {
-        const __m256d inv = _mm256_set1_pd(ws.invArea(begin));
-        for (; x < groups && x < begin; x += 8) {
-            borderLanes(ws, x, l);
-            fn(x, l);
-        }
-        for (; x + 8 <= end && x < groups; x += 8) {
-            interiorLanes(ps + x + right, ps + x - left, pq + x + right, pq + x - left, inv, l);
-            fn(x, l);
-        }
-    }
-    for (; x < groups; x += 8) {
-        borderLanes(ws, x, l);
+    for (int x = 0; x < groups; x += 8) {
+        groupLanes(ps, pq, inv, x, left, right, l);
         fn(x, l);
     }
-    return x;
+    return groups;
 }
 
 // Largest |square mean - mean * mean| of a row.
