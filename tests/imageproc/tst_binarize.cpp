@@ -224,6 +224,8 @@ void TestBinarize::wolfUniform()
     QFETCH(int, black);
     QImage img(30, 20, QImage::Format_Grayscale8);
     img.fill(uint(level));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^max_deviation : [0-9.e+-]+$"));
+    QTest::ignoreMessage(QtDebugMsg, "lower_bound : 50 ,upper_bound: 254");
     QCOMPARE(binarizeWolf(img, QSize(51, 51), 50, 254).countBlackPixels(), black);
 }
 

@@ -569,7 +569,7 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     const double maxDeviation = std::sqrt(maxVariance);
 
     qDebug() << "max_deviation :" << maxDeviation;
-    qDebug() << "lower_bound :" << lowerBound << ",upper_bound:" << upperBound;
+    qDebug() << "lower_bound :" << int(lowerBound) << ",upper_bound:" << int(upperBound);
 
     // Second pass: the same window statistics again, and the threshold.
     BinaryImage bw(w, h);
