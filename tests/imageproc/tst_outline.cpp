@@ -262,8 +262,10 @@ void TestOutline::transferPointsToRect_data()
     QTest::addColumn<QRectF>("rectF");
     QTest::newRow("axis aligned") << QList<QPoint>{{10, 20}, {110, 20}, {110, 70}, {10, 70}} << QRect(10, 20, 100, 50)
                                   << QRectF(10, 20, 100, 50);
-    QTest::newRow("minus one is unset") << QList<QPoint>{{-1, 0}, {5, 3}, {100, 9}, {100, 1}}
-                                        << QRect(QPoint(5, 0), QPoint(99, 8)) << QRectF(5, 0, 95, 9);
+    QTest::newRow("minus one counts") << QList<QPoint>{{-1, 0}, {5, 3}, {100, 9}, {100, 1}}
+                                      << QRect(QPoint(-1, 0), QPoint(99, 8)) << QRectF(-1, 0, 101, 9);
+    QTest::newRow("minus one last") << QList<QPoint>{{7, 4}, {50, -1}, {60, 30}, {-1, 20}}
+                                    << QRect(QPoint(-1, -1), QPoint(59, 29)) << QRectF(-1, -1, 61, 31);
     QTest::newRow("tilted") << QList<QPoint>{{50, 10}, {90, 40}, {60, 80}, {20, 50}}
                             << QRect(QPoint(20, 10), QPoint(89, 79)) << QRectF(20, 10, 70, 70);
 }

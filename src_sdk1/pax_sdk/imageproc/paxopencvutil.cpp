@@ -261,23 +261,17 @@ cv::Mat ImageToIplImage(const QImage& image, int mode)
 
 namespace {
 
-// Smallest and largest x and y; -1 counts as unset.
+// Smallest and largest x and y of the four corners. Every value counts, -1 included (a corner of a
+// document touching the frame's edge can lie there).
 void cornerExtremes(const QPoint (&corners)[4], int& minX, int& minY, int& maxX, int& maxY)
 {
-    minX = minY = maxX = maxY = -1;
+    minX = maxX = corners[0].x();
+    minY = maxY = corners[0].y();
     for (const QPoint& p : corners) {
-        if (minX == -1 || p.x() < minX) {
-            minX = p.x();
-        }
-        if (maxX == -1 || p.x() > maxX) {
-            maxX = p.x();
-        }
-        if (minY == -1 || p.y() < minY) {
-            minY = p.y();
-        }
-        if (maxY == -1 || p.y() > maxY) {
-            maxY = p.y();
-        }
+        minX = std::min(minX, p.x());
+        maxX = std::max(maxX, p.x());
+        minY = std::min(minY, p.y());
+        maxY = std::max(maxY, p.y());
     }
 }
 
