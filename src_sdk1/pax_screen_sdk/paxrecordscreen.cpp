@@ -1045,12 +1045,18 @@ void PaxRecordScreen::_playDirect()
 
     // A file without its trailer can't be played: it is removed, and the final record info
     // names no file.
-    QMutexLocker lock(&m_dataMutex);
     if (!complete && run.pushUrl.isEmpty() && !run.fileName.isEmpty()) {
-        if (run.fileOpened)
+        if (run.fileOpened) {
             QFile::remove(run.fileName);
+            PAXSCREEN_ERROR("recording[%s] holds no complete video, removed", run.fileName.toLocal8Bit().constData());
+        }
+        QMutexLocker lock(&m_dataMutex);
         m_recordInfo.fileName.clear();
-        PAXSCREEN_ERROR("recording[%s] holds no complete video, removed", run.fileName.toLocal8Bit().constData());
     }
-    PAXSCREEN_DEBUG("PaxRecordScreen::_playDirect end recordingTime[%d]", m_recordInfo.recordSeconds);
+    int seconds = 0;
+    {
+        QMutexLocker lock(&m_dataMutex);
+        seconds = m_recordInfo.recordSeconds;
+    }
+    PAXSCREEN_DEBUG("PaxRecordScreen::_playDirect end recordingTime[%d]", seconds);
 }
