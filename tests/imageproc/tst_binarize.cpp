@@ -69,6 +69,8 @@ private slots:
     void mokjiThrows_data();
     void mokjiThrows();
     void mokjiEdgeLevel();
+    void mokjiWithoutInnerPixels_data();
+    void mokjiWithoutInnerPixels();
     void toGrayscale_data();
     void toGrayscale();
     void histogram();
@@ -313,6 +315,38 @@ void TestBinarize::mokjiEdgeLevel()
     const BinaryImage bw = binarizeMokji(img, 3, 20);
     QVERIFY(pixel(bw, 0, 0));
     QVERIFY(!pixel(bw, 6, 0));
+}
+
+void TestBinarize::mokjiWithoutInnerPixels_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<uint>("edgeWidth");
+    QTest::newRow("null image") << QSize() << 3u;
+    QTest::newRow("edge width reaching past the middle") << QSize(8, 8) << 4u;
+    QTest::newRow("edge width of two thirds of a word") << QSize(8, 8) << 0x40000000u;
+    QTest::newRow("largest edge width") << QSize(8, 8) << 0xffffffffu;
+}
+
+void TestBinarize::mokjiWithoutInnerPixels()
+{
+    // No pixel lies the edge width away from every border: no pair is counted and the level is 128.
+    QFETCH(QSize, size);
+    QFETCH(uint, edgeWidth);
+    QImage img;
+    if (!size.isEmpty()) {
+        img = QImage(size, QImage::Format_Grayscale8);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                img.scanLine(y)[x] = uchar(x % 2 ? 20 : 230);
+            }
+        }
+    }
+    QCOMPARE(int(BinaryThreshold::mokjiThreshold(img, edgeWidth, 20)), 128);
+    const BinaryImage bw = binarizeMokji(img, edgeWidth, 20);
+    QCOMPARE(bw.isNull(), img.isNull());
+    if (!img.isNull()) {
+        QCOMPARE(bw.countBlackPixels(), 32);
+    }
 }
 
 void TestBinarize::toGrayscale_data()

@@ -707,6 +707,11 @@ BinaryThreshold BinaryThreshold::mokjiThreshold(const QImage& image, unsigned in
     const GrayImage gray(image);
     const int w = gray.width();
     const int h = gray.height();
+    // Pairs are counted only at pixels the edge width away from every border; without one there is no
+    // pair (a null image included), and the edge width need not fit the image's coordinates.
+    if (uint64_t(w) <= 2 * uint64_t(maxEdgeWidth) || uint64_t(h) <= 2 * uint64_t(maxEdgeWidth)) {
+        return BinaryThreshold(128);
+    }
     const int dilateSize = int(maxEdgeWidth) * 2 + 1;
     const GrayImage darkest = dilateGray(gray, Brick(QSize(dilateSize, dilateSize)), 0xff);
 
