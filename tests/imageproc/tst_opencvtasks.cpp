@@ -1,3 +1,4 @@
+#include "failingmats.h"
 #include "paxopencv.h"
 #include "sheetimage.h"
 
@@ -59,6 +60,7 @@ class TestOpenCvTasks : public QObject
 private slots:
     void motionScript_data();
     void motionScript();
+    void failedBuffersAreMadeAgain();
     void outlineAreaDecidesGrab_data();
     void outlineAreaDecidesGrab();
     void motionTaskGrabsOnceInItsThread();
@@ -125,6 +127,34 @@ void TestOpenCvTasks::motionScript()
     }
     QCOMPARE(grabbed, grabs);
     QCOMPARE(finderCalls, grabs.size());
+}
+
+void TestOpenCvTasks::failedBuffersAreMadeAgain()
+{
+    // A first frame whose buffers can't be made is not counted: the next one makes them.
+    const QImage d = desk();
+    const QImage s = deskWithSheet();
+    qint64 now = 0;
+    PaxMotionDetector detector([&now] { return now; }, finderOf(true, QRect(0, 0, 320, 180)));
+    bool grabbed = true;
+    {
+        const reftest::FailingMatAllocator failing;
+        grabbed = detector.step(d);
+    }
+    QVERIFY(!grabbed);
+    QCOMPARE(detector.motionState(), -1);
+    const Script script{{'D', 0}, {'D', 100}, {'S', 200}, {'D', 300}, {'D', 1000}, {'D', 1400}, {'D', 1501}};
+    QList<int> grabs;
+    for (int i = 0; i < script.size(); ++i) {
+        now = script[i].msecs;
+        if (i == 6) {
+            QTest::ignoreMessage(QtCriticalMsg, "curr_area: 57600 , 230400");
+        }
+        if (detector.step(script[i].picture == 'D' ? d : s)) {
+            grabs.append(i);
+        }
+    }
+    QCOMPARE(grabs, QList<int>{6});
 }
 
 void TestOpenCvTasks::outlineAreaDecidesGrab_data()

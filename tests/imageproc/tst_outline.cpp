@@ -1,3 +1,4 @@
+#include "failingmats.h"
 #include "paxopencvutil.h"
 #include "sheetimage.h"
 
@@ -109,6 +110,7 @@ private slots:
     void myImageScaled();
     void blackOrWhiteImage();
     void imageToIplImage();
+    void failedMatricesAreNoException();
     void ffmpegInitOnce();
 };
 
@@ -366,6 +368,29 @@ void TestOutline::imageToIplImage()
     QCOMPARE(int(gray.at<uchar>(1, 2)), 255);
     QCOMPARE(int(ImageToIplImage(img.convertToFormat(QImage::Format_RGB888), 2).at<uchar>(0, 1)),
              (11 * 10 + 16 * 20 + 5 * 30) >> 5);
+}
+
+void TestOutline::failedMatricesAreNoException()
+{
+    const reftest::Sheet s = reftest::sheetOnDesk(QSize(640, 360), QSizeF(320, 200), 5.0);
+    QPoint corners[4] = {QPoint(1, 2), QPoint(3, 4), QPoint(5, 6), QPoint(7, 8)};
+    float angle = 12.0f;
+    cv::Mat gray;
+    cv::Mat bgr;
+    bool found = true;
+    {
+        const reftest::FailingMatAllocator failing;
+        gray = ImageToIplImage(s.image, 0);
+        bgr = ImageToIplImage(s.image, 1);
+        found = FindLunKuo(&s.image, corners, angle);
+    }
+    QVERIFY(gray.empty());
+    QVERIFY(bgr.empty());
+    QVERIFY(!found);
+    QCOMPARE(corners[0], QPoint(1, 2));
+    QCOMPARE(corners[3], QPoint(7, 8));
+    QCOMPARE(angle, 12.0f);
+    QCOMPARE(ImageToIplImage(s.image, 0).cols, 640);
 }
 
 void TestOutline::ffmpegInitOnce()

@@ -118,10 +118,16 @@ bool PaxMotionDetector::step(const QImage& frame)
     bool grab = false;
     if (m_frameCount == 0) {
         // The first frame of a run only makes the buffers; the previous frame starts black.
-        m_current = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
-        m_previous = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
-        m_difference = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
-        m_mask = cv::Mat::zeros(kSize_H, kSize_W, CV_8UC1);
+        try {
+            m_current = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
+            m_previous = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
+            m_difference = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
+            m_mask = cv::Mat::zeros(kSize_H, kSize_W, CV_8UC1);
+        } catch (const cv::Exception& e) {
+            // Not counted: the next frame makes them again.
+            qCritical() << "motion step failed:" << e.what();
+            return false;
+        }
         ++m_frameCount;
         return false;
     }

@@ -232,31 +232,36 @@ cv::Mat ImageToIplImage(const QImage& image, int mode)
     if (image.isNull()) {
         return cv::Mat();
     }
-    const QImage words = asPixelWords(image);
-    const int w = words.width();
-    const int h = words.height();
-    if (mode == 1) {
-        cv::Mat out(h, w, CV_8UC3);
+    try {
+        const QImage words = asPixelWords(image);
+        const int w = words.width();
+        const int h = words.height();
+        if (mode == 1) {
+            cv::Mat out(h, w, CV_8UC3);
+            for (int y = 0; y < h; ++y) {
+                const QRgb* line = reinterpret_cast<const QRgb*>(words.constScanLine(y));
+                uchar* o = out.ptr<uchar>(y);
+                for (int x = 0; x < w; ++x) {
+                    o[3 * x] = uchar(qBlue(line[x]));
+                    o[3 * x + 1] = uchar(qGreen(line[x]));
+                    o[3 * x + 2] = uchar(qRed(line[x]));
+                }
+            }
+            return out;
+        }
+        cv::Mat out(h, w, CV_8UC1);
         for (int y = 0; y < h; ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(words.constScanLine(y));
             uchar* o = out.ptr<uchar>(y);
             for (int x = 0; x < w; ++x) {
-                o[3 * x] = uchar(qBlue(line[x]));
-                o[3 * x + 1] = uchar(qGreen(line[x]));
-                o[3 * x + 2] = uchar(qRed(line[x]));
+                o[x] = uchar(grayOf(line[x]));
             }
         }
         return out;
+    } catch (const cv::Exception& e) {
+        PAX_LOG_ERROR("image conversion failed: %s", e.what());
+        return cv::Mat();
     }
-    cv::Mat out(h, w, CV_8UC1);
-    for (int y = 0; y < h; ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(words.constScanLine(y));
-        uchar* o = out.ptr<uchar>(y);
-        for (int x = 0; x < w; ++x) {
-            o[x] = uchar(grayOf(line[x]));
-        }
-    }
-    return out;
 }
 
 namespace {
