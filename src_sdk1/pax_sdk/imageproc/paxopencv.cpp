@@ -7,6 +7,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <mutex>
+
 namespace {
 
 enum { StatusRun = 0, StatusStop = 1 };
@@ -20,32 +22,26 @@ PaxMotionDetector::Clock monotonicClock()
     return [timer]() { return timer->elapsed(); };
 }
 
-// Keeps a copy of the frame when the task's thread runs and its lock is free at once; else drops it.
-void offerImage(QThread* task, QMutex& mutex, QImage*& pending, const QImage& image)
-{
-    if (!task->isRunning() || !mutex.tryLock(0)) {
-        return;
-    }
-    delete pending;
-    pending = new QImage(image);
-    mutex.unlock();
-}
-
 } // namespace
 
-// ---- outline task ----
+// ---- frame task ----
 
-PaxLunkuoTask::PaxLunkuoTask(QObject* parent) : QThread(parent) {}
+PaxFrameTask::PaxFrameTask(QObject* parent) : QThread(parent) {}
 
-PaxLunkuoTask::~PaxLunkuoTask()
+PaxFrameTask::~PaxFrameTask() = default;
+
+void PaxFrameTask::setImage(const QImage& image)
 {
-    stopIdentifyLunkuo();
-    delete m_pendingImage;
+    if (!isRunning()) {
+        return;
+    }
+    std::unique_lock<QMutex> lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock()) {
+        m_pendingImage = std::make_unique<QImage>(image);
+    }
 }
 
-void PaxLunkuoTask::setImage(const QImage& image) { offerImage(this, m_mutex, m_pendingImage, image); }
-
-void PaxLunkuoTask::startIdentifyLunkuo()
+void PaxFrameTask::startTask()
 {
     if (isRunning()) {
         return;
@@ -54,7 +50,7 @@ void PaxLunkuoTask::startIdentifyLunkuo()
     start(QThread::InheritPriority);
 }
 
-void PaxLunkuoTask::stopIdentifyLunkuo()
+void PaxFrameTask::stopTask()
 {
     if (!isRunning()) {
         return;
@@ -63,30 +59,19 @@ void PaxLunkuoTask::stopIdentifyLunkuo()
     wait();
 }
 
-void PaxLunkuoTask::_identifyLunkuo()
-{
-    if (!m_pendingImage) {
-        return;
-    }
-    _Lunkuo lunkuo;
-    lunkuo.found = FindLunKuo(m_pendingImage, lunkuo.corners, lunkuo.angle);
-    emit sigLunkuo(lunkuo);
-}
-
-void PaxLunkuoTask::_step()
+void PaxFrameTask::_step(const std::function<void(const QImage&)>& analyse)
 {
     QMutexLocker locker(&m_mutex);
     if (m_pendingImage) {
-        _identifyLunkuo();
-        delete m_pendingImage;
-        m_pendingImage = nullptr;
+        analyse(*m_pendingImage);
+        m_pendingImage.reset();
     }
 }
 
-void PaxLunkuoTask::run()
+void PaxFrameTask::runSteps(const std::function<void(const QImage&)>& analyse)
 {
     if (m_status == StatusRun) {
-        _step();
+        _step(analyse);
     }
     for (;;) {
         if (m_status == StatusStop) {
@@ -94,9 +79,35 @@ void PaxLunkuoTask::run()
         }
         QThread::msleep(kIdleSleepMsecs);
         if (m_status == StatusRun) {
-            _step();
+            _step(analyse);
         }
     }
+}
+
+// ---- outline task ----
+
+PaxLunkuoTask::PaxLunkuoTask(QObject* parent) : PaxFrameTask(parent) {}
+
+PaxLunkuoTask::~PaxLunkuoTask() { stopTask(); }
+
+void PaxLunkuoTask::startIdentifyLunkuo() { startTask(); }
+
+void PaxLunkuoTask::stopIdentifyLunkuo() { stopTask(); }
+
+void PaxLunkuoTask::_identifyLunkuo()
+{
+    const QImage* frame = pendingImage();
+    if (!frame) {
+        return;
+    }
+    _Lunkuo lunkuo;
+    lunkuo.found = FindLunKuo(frame, lunkuo.corners, lunkuo.angle);
+    emit sigLunkuo(lunkuo);
+}
+
+void PaxLunkuoTask::run()
+{
+    runSteps([this](const QImage&) { _identifyLunkuo(); });
 }
 
 // ---- motion detector ----
@@ -181,63 +192,24 @@ bool PaxMotionDetector::step(const QImage& frame)
 
 // ---- motion task ----
 
-PaxMotionTask::PaxMotionTask(QObject* parent) : QThread(parent) {}
+PaxMotionTask::PaxMotionTask(QObject* parent) : PaxFrameTask(parent) {}
 
-PaxMotionTask::~PaxMotionTask()
-{
-    stopIdentifyMotion();
-    delete m_pendingImage;
-}
+PaxMotionTask::~PaxMotionTask() { stopTask(); }
 
-void PaxMotionTask::setImage(const QImage& image) { offerImage(this, m_mutex, m_pendingImage, image); }
+void PaxMotionTask::startIdentifyMotion() { startTask(); }
 
-void PaxMotionTask::startIdentifyMotion()
-{
-    if (isRunning()) {
-        return;
-    }
-    m_status = StatusRun;
-    start(QThread::InheritPriority);
-}
-
-void PaxMotionTask::stopIdentifyMotion()
-{
-    if (!isRunning()) {
-        return;
-    }
-    m_status = StatusStop;
-    wait();
-}
+void PaxMotionTask::stopIdentifyMotion() { stopTask(); }
 
 void PaxMotionTask::setClock(PaxMotionDetector::Clock clock) { m_clock = std::move(clock); }
 
 void PaxMotionTask::run()
 {
     PaxMotionDetector detector(m_clock);
-    auto step = [&]() {
-        QMutexLocker locker(&m_mutex);
-        if (!m_pendingImage) {
-            return;
-        }
-        const bool grab = detector.step(*m_pendingImage);
-        delete m_pendingImage;
-        m_pendingImage = nullptr;
-        if (grab) {
+    runSteps([&](const QImage& frame) {
+        if (detector.step(frame)) {
             emit sigGrabDoc();
         }
-    };
-    if (m_status == StatusRun) {
-        step();
-    }
-    for (;;) {
-        if (m_status == StatusStop) {
-            return;
-        }
-        QThread::msleep(kIdleSleepMsecs);
-        if (m_status == StatusRun) {
-            step();
-        }
-    }
+    });
 }
 
 // ---- owner ----

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 // The outline record.
 struct _Lunkuo
@@ -24,16 +25,47 @@ struct _Lunkuo
 typedef _Lunkuo LunkuoS;
 Q_DECLARE_METATYPE(LunkuoS)
 
+// A background thread that analyses the latest offered frame, about ten times a second.
+// Subclasses stop the thread in their own destructor, before their part is gone.
+class PaxFrameTask : public QThread
+{
+    Q_OBJECT
+public:
+    ~PaxFrameTask() override;
+
+    // Any thread: keeps a copy of the frame when the task runs and is idle, else drops it.
+    void setImage(const QImage& image);
+
+protected:
+    explicit PaxFrameTask(QObject* parent);
+
+    // Unless the thread runs: status run, start it with inherited priority.
+    void startTask();
+    // If the thread runs: status stop, wait until it has ended.
+    void stopTask();
+
+    // The body of run(): one step at once, then one every 100 ms until stopped. A step holds the lock,
+    // hands the pending frame to analyse and deletes it.
+    void runSteps(const std::function<void(const QImage&)>& analyse);
+
+    // The frame waiting for analysis, or null.
+    const QImage* pendingImage() const { return m_pendingImage.get(); }
+
+private:
+    void _step(const std::function<void(const QImage&)>& analyse);
+
+    std::atomic<int> m_status{1};
+    QMutex m_mutex;
+    std::unique_ptr<QImage> m_pendingImage;
+};
+
 // Outline of the latest frame, about ten times a second.
-class PaxLunkuoTask : public QThread
+class PaxLunkuoTask : public PaxFrameTask
 {
     Q_OBJECT
 public:
     explicit PaxLunkuoTask(QObject* parent = nullptr);
     ~PaxLunkuoTask() override;
-
-    // Any thread: keeps a copy of the frame when the task runs and is idle, else drops it.
-    void setImage(const QImage& image);
 
     void startIdentifyLunkuo();
     void stopIdentifyLunkuo();
@@ -46,13 +78,6 @@ signals:
 
 protected:
     void run() override;
-
-private:
-    void _step();
-
-    std::atomic<int> m_status{1};
-    QMutex m_mutex;
-    QImage* m_pendingImage = nullptr;
 };
 
 // The motion watch of one run: decides, frame by frame, when a document laid down lies still.
@@ -89,15 +114,12 @@ private:
 };
 
 // Watches for a document that has been laid down and lies still.
-class PaxMotionTask : public QThread
+class PaxMotionTask : public PaxFrameTask
 {
     Q_OBJECT
 public:
     explicit PaxMotionTask(QObject* parent = nullptr);
     ~PaxMotionTask() override;
-
-    // Any thread: keeps a copy of the frame when the task runs and is idle, else drops it.
-    void setImage(const QImage& image);
 
     void startIdentifyMotion();
     void stopIdentifyMotion();
@@ -112,9 +134,6 @@ protected:
     void run() override;
 
 private:
-    std::atomic<int> m_status{1};
-    QMutex m_mutex;
-    QImage* m_pendingImage = nullptr;
     PaxMotionDetector::Clock m_clock;
 };
 
