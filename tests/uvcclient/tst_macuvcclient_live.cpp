@@ -29,6 +29,31 @@ bool linked(MacUvcClient* c)
     return false;
 }
 
+// The running Korvid started by the launcher with the given pid, or 0.
+qint64 korvidChild(qint64 launcherPid)
+{
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid ...": comm may hold spaces, so read after its closing parenthesis.
+        const QByteArray line = stat.readAll();
+        const int open = line.indexOf('(');
+        const int close = line.lastIndexOf(')');
+        if (open < 0 || close < open || line.mid(open + 1, close - open - 1) != "Korvid")
+            continue;
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() > 1 && fields[0] != "Z" && fields[1].toLongLong() == launcherPid)
+            return pid;
+    }
+    return 0;
+}
+
 } // namespace
 
 class tst_MacUvcClientLive : public QObject
@@ -45,6 +70,7 @@ private slots:
     void previewFrames();
     void backToModeZeroAndReconnect();
     void logDirReachesService();
+    void resetServerStartsNewKorvid();
 
 private:
     bool waitLinked(int ms);
@@ -227,6 +253,34 @@ void tst_MacUvcClientLive::logDirReachesService()
     QFile log(folder + "korvid.log");
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll().contains("vq3 to korvid command"));
+}
+
+void tst_MacUvcClientLive::resetServerStartsNewKorvid()
+{
+    if (m_client->getWorkMode() != 0)
+        QCOMPARE(m_client->switchWorkMode(0), 0);
+    QVERIFY(waitLinked(10000));
+    const qint64 launcherPid = m_launcher.processId();
+    const qint64 before = korvidChild(launcherPid);
+    QVERIFY(before > 0);
+
+    QElapsedTimer sinceReset;
+    sinceReset.start();
+    m_client->resetServer();
+    QVERIFY(waitLinked(10000));
+    const qint64 after = korvidChild(launcherPid);
+    QVERIFY(after > 0);
+    QVERIFY(after != before);
+    QCOMPARE(m_client->openDevice(), 0);
+
+    // Past the launcher's grace time for the ended Korvid: the new one still serves.
+    QTest::qWait(int(qMax<qint64>(0, 3500 - sinceReset.elapsed())));
+    QCOMPARE(korvidChild(launcherPid), after);
+    PaxUvcControl::_CameraInfo info{-7, -7, -7, -7};
+    QCOMPARE(m_client->getGainInfo(0, &info), 0);
+    QVERIFY(info.min <= info.def && info.def <= info.max);
+    QCOMPARE(m_client->closeDevice(), 0);
+    QVERIFY(waitLinked(10000));
 }
 
 QTEST_GUILESS_MAIN(tst_MacUvcClientLive)
