@@ -28,17 +28,8 @@ class QTimer;
 
 // The image controls of the request family: X(Name, UvcControlType). Value controls read
 // max, min, def, cur into a _CameraInfo; mode controls read the automatic flag into a bool.
-#define MAC_UVC_VALUE_CONTROLS(X) \
-    X(Brightness, UvcControlBrightness) \
-    X(Contrast, UvcControlContrast) \
-    X(Saturation, UvcControlSaturation) \
-    X(Sharpness, UvcControlSharpness) \
-    X(Gain, UvcControlGain) \
-    X(Exposure, UvcControlExposure) \
-    X(Focus, UvcControlFocus)
-#define MAC_UVC_MODE_CONTROLS(X) \
-    X(ExposureMode, UvcControlExposureMode) \
-    X(FocusMode, UvcControlFocusMode)
+#define MAC_UVC_VALUE_CONTROLS(X) UVC_LINK_VALUE_CONTROLS(X)
+#define MAC_UVC_MODE_CONTROLS(X) UVC_LINK_MODE_CONTROLS(X)
 
 class MacUvcClient : public QObject
 {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 using pax_uvc::Control;
 
@@ -323,103 +324,32 @@ int PaxUvcControl::_set(int idx, Control control, const char* function, qint64 v
     return 0;
 }
 
-int PaxUvcControl::getBrightnessInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::Brightness, "uvc_get_brightness", kCurMaxMinDef, 4, info);
-}
-
-int PaxUvcControl::getContrastInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::Contrast, "uvc_get_contrast", kMaxMinDef, 3, info);
-}
-
-int PaxUvcControl::getSaturationInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::Saturation, "uvc_get_saturation", kMaxMinDef, 3, info);
-}
-
-int PaxUvcControl::getSharpnessInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::Sharpness, "uvc_get_sharpness", kMaxMinDef, 3, info);
-}
-
-int PaxUvcControl::getGainInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::Gain, "uvc_get_gain", kMaxMinDef, 3, info);
-}
-
-int PaxUvcControl::getExposureInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::ExposureAbs, "uvc_get_exposure_abs", kMaxMinDef, 3, info);
-}
-
-int PaxUvcControl::getFocusInfo(int idx, _CameraInfo* info)
-{
-    return _getInfo(idx, Control::FocusAbs, "uvc_get_focus_abs", kMaxMinDefCur, 4, info);
-}
-
-int PaxUvcControl::getExposureModeInfo(int idx, bool* isAuto)
-{
-    qint64 mode = 0;
-    const int r = _getMode(idx, Control::AeMode, "uvc_get_ae_mode", &mode);
-    if (r == 0)
-        *isAuto = quint8(mode) == 8;
-    return r;
-}
-
-int PaxUvcControl::getFocusModeInfo(int idx, bool* isAuto)
-{
-    qint64 state = 0;
-    const int r = _getMode(idx, Control::FocusAuto, "uvc_get_focus_auto", &state);
-    if (r == 0)
-        *isAuto = quint8(state) == 1;
-    return r;
-}
-
-int PaxUvcControl::setBrightness(int idx, int value)
-{
-    return _set(idx, Control::Brightness, "uvc_set_brightness", qint16(value));
-}
-
-int PaxUvcControl::setContrast(int idx, int value)
-{
-    return _set(idx, Control::Contrast, "uvc_set_contrast", quint16(value));
-}
-
-int PaxUvcControl::setSaturation(int idx, int value)
-{
-    return _set(idx, Control::Saturation, "uvc_set_saturation", quint16(value));
-}
-
-int PaxUvcControl::setSharpness(int idx, int value)
-{
-    return _set(idx, Control::Sharpness, "uvc_set_sharpness", quint16(value));
-}
-
-int PaxUvcControl::setGain(int idx, int value)
-{
-    return _set(idx, Control::Gain, "uvc_set_gain", quint16(value));
-}
-
-int PaxUvcControl::setExposure(int idx, int value)
-{
-    return _set(idx, Control::ExposureAbs, "uvc_set_exposure_abs", quint32(value));
-}
-
-int PaxUvcControl::setExposureMode(int idx, bool isAuto)
-{
-    return _set(idx, Control::AeMode, "uvc_set_ae_mode", isAuto ? 8 : 1);
-}
-
-int PaxUvcControl::setFocus(int idx, int value)
-{
-    return _set(idx, Control::FocusAbs, "uvc_set_focus_abs", quint16(value));
-}
-
-int PaxUvcControl::setFocusMode(int idx, bool isAuto)
-{
-    return _set(idx, Control::FocusAuto, "uvc_set_focus_auto", isAuto ? 1 : 0);
-}
+#define PAX_UVC_DEFINE_VALUE(Name, Ctl, uvcName, SetType, Requests) \
+    int PaxUvcControl::get##Name##Info(int idx, _CameraInfo* info) \
+    { \
+        return _getInfo(idx, Control::Ctl, "uvc_get_" #uvcName, Requests, int(std::size(Requests)), info); \
+    } \
+    int PaxUvcControl::set##Name(int idx, int value) \
+    { \
+        return _set(idx, Control::Ctl, "uvc_set_" #uvcName, SetType(value)); \
+    }
+#define PAX_UVC_DEFINE_MODE(Name, Ctl, uvcName, Auto, Manual) \
+    int PaxUvcControl::get##Name##Info(int idx, bool* isAuto) \
+    { \
+        qint64 mode = 0; \
+        const int r = _getMode(idx, Control::Ctl, "uvc_get_" #uvcName, &mode); \
+        if (r == 0) \
+            *isAuto = quint8(mode) == (Auto); \
+        return r; \
+    } \
+    int PaxUvcControl::set##Name(int idx, bool isAuto) \
+    { \
+        return _set(idx, Control::Ctl, "uvc_set_" #uvcName, isAuto ? (Auto) : (Manual)); \
+    }
+PAX_UVC_VALUE_CONTROLS(PAX_UVC_DEFINE_VALUE)
+PAX_UVC_MODE_CONTROLS(PAX_UVC_DEFINE_MODE)
+#undef PAX_UVC_DEFINE_VALUE
+#undef PAX_UVC_DEFINE_MODE
 
 int PaxUvcControl::getBacklight(int idx)
 {

@@ -20,6 +20,23 @@ enum class Control;
 struct Frame;
 }
 
+// The image controls: X(Name, pax_uvc::Control, libuvc name, C type of a set value, request
+// order of a read). Brightness reads cur, max, min, def; Focus max, min, def, cur; the rest
+// read max, min, def and leave cur as given.
+#define PAX_UVC_VALUE_CONTROLS(X) \
+    X(Brightness, Brightness, brightness, qint16, kCurMaxMinDef) \
+    X(Contrast, Contrast, contrast, quint16, kMaxMinDef) \
+    X(Saturation, Saturation, saturation, quint16, kMaxMinDef) \
+    X(Sharpness, Sharpness, sharpness, quint16, kMaxMinDef) \
+    X(Gain, Gain, gain, quint16, kMaxMinDef) \
+    X(Exposure, ExposureAbs, exposure_abs, quint32, kMaxMinDef) \
+    X(Focus, FocusAbs, focus_abs, quint16, kMaxMinDefCur)
+// The mode controls: X(Name, pax_uvc::Control, libuvc name, automatic value, manual value).
+// Their getters read the control's default.
+#define PAX_UVC_MODE_CONTROLS(X) \
+    X(ExposureMode, AeMode, ae_mode, 8, 1) \
+    X(FocusMode, FocusAuto, focus_auto, 1, 0)
+
 class PaxUvcControl : public QObject
 {
     Q_OBJECT
@@ -62,26 +79,16 @@ public:
     int getFuncType();
     bool isCameraValid(int idx);
 
-    int getBrightnessInfo(int idx, _CameraInfo* info);   // writes cur, max, min, def
-    int getContrastInfo(int idx, _CameraInfo* info);     // max, min, def; cur as given
-    int getSaturationInfo(int idx, _CameraInfo* info);
-    int getSharpnessInfo(int idx, _CameraInfo* info);
-    int getGainInfo(int idx, _CameraInfo* info);
-    int getExposureInfo(int idx, _CameraInfo* info);
-    int getFocusInfo(int idx, _CameraInfo* info);        // writes max, min, def, cur
-    // The mode getters read the control's default.
-    int getExposureModeInfo(int idx, bool* isAuto);
-    int getFocusModeInfo(int idx, bool* isAuto);
-
-    int setBrightness(int idx, int value);
-    int setContrast(int idx, int value);
-    int setSaturation(int idx, int value);
-    int setSharpness(int idx, int value);
-    int setGain(int idx, int value);
-    int setExposure(int idx, int value);
-    int setExposureMode(int idx, bool isAuto);   // 8 automatic, 1 manual
-    int setFocus(int idx, int value);
-    int setFocusMode(int idx, bool isAuto);      // 1 automatic, 0 manual
+#define PAX_UVC_DECLARE_VALUE(Name, Control, uvcName, SetType, Requests) \
+    int get##Name##Info(int idx, _CameraInfo* info); \
+    int set##Name(int idx, int value);
+#define PAX_UVC_DECLARE_MODE(Name, Control, uvcName, Auto, Manual) \
+    int get##Name##Info(int idx, bool* isAuto); \
+    int set##Name(int idx, bool isAuto);
+    PAX_UVC_VALUE_CONTROLS(PAX_UVC_DECLARE_VALUE)
+    PAX_UVC_MODE_CONTROLS(PAX_UVC_DECLARE_MODE)
+#undef PAX_UVC_DECLARE_VALUE
+#undef PAX_UVC_DECLARE_MODE
 
     int getBacklight(int idx);
     int getCameraOption(int idx, QList<_Camera_Option>& list);

@@ -48,6 +48,20 @@ enum UvcControlType : int {
     UvcControlFocusMode = 8,      // automatic focus on/off
 };
 
+// The controls by name: X(Name, UvcControlType). Value controls read max, min, def, cur;
+// mode controls read the automatic flag.
+#define UVC_LINK_VALUE_CONTROLS(X) \
+    X(Brightness, UvcControlBrightness) \
+    X(Contrast, UvcControlContrast) \
+    X(Saturation, UvcControlSaturation) \
+    X(Sharpness, UvcControlSharpness) \
+    X(Gain, UvcControlGain) \
+    X(Exposure, UvcControlExposure) \
+    X(Focus, UvcControlFocus)
+#define UVC_LINK_MODE_CONTROLS(X) \
+    X(ExposureMode, UvcControlExposureMode) \
+    X(FocusMode, UvcControlFocusMode)
+
 // Types 0..8 (negatives are out of range).
 inline bool uvcControlTypeValid(int type)
 {

@@ -40,6 +40,19 @@ QByteArray text(const char* s)
     return s ? QByteArray(s) : QByteArray("");
 }
 
+// The controls on libuvc: X(Control, libuvc name, C type).
+#define LIBUVC_CONTROLS(X) \
+    X(Brightness, brightness, int16_t) \
+    X(Contrast, contrast, uint16_t) \
+    X(Saturation, saturation, uint16_t) \
+    X(Sharpness, sharpness, uint16_t) \
+    X(Gain, gain, uint16_t) \
+    X(ExposureAbs, exposure_abs, uint32_t) \
+    X(AeMode, ae_mode, uint8_t) \
+    X(FocusAbs, focus_abs, uint16_t) \
+    X(FocusAuto, focus_auto, uint8_t) \
+    X(BacklightCompensation, backlight_compensation, uint16_t)
+
 class LibuvcStreamControl : public StreamControl
 {
 public:
@@ -65,45 +78,22 @@ public:
     int getControl(Control control, Request request, qint64* value) override
     {
         const auto req = static_cast<uvc_req_code>(request);
-        uvc_error_t r = UVC_ERROR_NOT_SUPPORTED;
         switch (control) {
-        case Control::Brightness: {
-            int16_t v = 0;
-            r = uvc_get_brightness(m_devh, &v, req);
-            *value = v;
-            break;
+#define LIBUVC_GET(Ctl, name, CType) \
+    case Control::Ctl: return get<CType>(uvc_get_##name, req, value);
+            LIBUVC_CONTROLS(LIBUVC_GET)
+#undef LIBUVC_GET
         }
-        case Control::Contrast: r = get16(uvc_get_contrast, req, value); break;
-        case Control::Saturation: r = get16(uvc_get_saturation, req, value); break;
-        case Control::Sharpness: r = get16(uvc_get_sharpness, req, value); break;
-        case Control::Gain: r = get16(uvc_get_gain, req, value); break;
-        case Control::FocusAbs: r = get16(uvc_get_focus_abs, req, value); break;
-        case Control::BacklightCompensation: r = get16(uvc_get_backlight_compensation, req, value); break;
-        case Control::ExposureAbs: {
-            uint32_t v = 0;
-            r = uvc_get_exposure_abs(m_devh, &v, req);
-            *value = v;
-            break;
-        }
-        case Control::AeMode: r = get8(uvc_get_ae_mode, req, value); break;
-        case Control::FocusAuto: r = get8(uvc_get_focus_auto, req, value); break;
-        }
-        return r;
+        return UVC_ERROR_NOT_SUPPORTED;
     }
 
     int setControl(Control control, qint64 value) override
     {
         switch (control) {
-        case Control::Brightness: return uvc_set_brightness(m_devh, int16_t(value));
-        case Control::Contrast: return uvc_set_contrast(m_devh, uint16_t(value));
-        case Control::Saturation: return uvc_set_saturation(m_devh, uint16_t(value));
-        case Control::Sharpness: return uvc_set_sharpness(m_devh, uint16_t(value));
-        case Control::Gain: return uvc_set_gain(m_devh, uint16_t(value));
-        case Control::FocusAbs: return uvc_set_focus_abs(m_devh, uint16_t(value));
-        case Control::BacklightCompensation: return uvc_set_backlight_compensation(m_devh, uint16_t(value));
-        case Control::ExposureAbs: return uvc_set_exposure_abs(m_devh, uint32_t(value));
-        case Control::AeMode: return uvc_set_ae_mode(m_devh, uint8_t(value));
-        case Control::FocusAuto: return uvc_set_focus_auto(m_devh, uint8_t(value));
+#define LIBUVC_SET(Ctl, name, CType) \
+    case Control::Ctl: return uvc_set_##name(m_devh, CType(value));
+            LIBUVC_CONTROLS(LIBUVC_SET)
+#undef LIBUVC_SET
         }
         return UVC_ERROR_NOT_SUPPORTED;
     }
@@ -144,18 +134,12 @@ public:
     void stopStreaming() override { uvc_stop_streaming(m_devh); }
 
 private:
-    template <typename Getter>
-    uvc_error_t get16(Getter getter, uvc_req_code req, qint64* value)
+    // Reads into the control's C type; *value receives it widened (0 when the read failed).
+    template <typename CType>
+    uvc_error_t get(uvc_error_t (*getter)(uvc_device_handle_t*, CType*, enum uvc_req_code), uvc_req_code req,
+                    qint64* value)
     {
-        uint16_t v = 0;
-        const uvc_error_t r = getter(m_devh, &v, req);
-        *value = v;
-        return r;
-    }
-    template <typename Getter>
-    uvc_error_t get8(Getter getter, uvc_req_code req, qint64* value)
-    {
-        uint8_t v = 0;
+        CType v = 0;
         const uvc_error_t r = getter(m_devh, &v, req);
         *value = v;
         return r;

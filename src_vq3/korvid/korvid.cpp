@@ -273,21 +273,24 @@ void Korvid::_getControl(const UvcLinkMessage& msg)
     PaxUvcControl* uvc = PaxUvcControl::getInstance();
     if (uvcControlIsModeType(type)) {
         bool automatic = false;
-        const int result = type == UvcControlExposureMode ? uvc->getExposureModeInfo(idx, &automatic)
-                                                          : uvc->getFocusModeInfo(idx, &automatic);
+        int result = -1;
+        switch (type) {
+#define KORVID_GET_MODE(Name, Type) \
+    case Type: result = uvc->get##Name##Info(idx, &automatic); break;
+            UVC_LINK_MODE_CONTROLS(KORVID_GET_MODE)
+#undef KORVID_GET_MODE
+        default: break;
+        }
         reply = result == 0 ? UvcLinkText::getControlModeReply(idx, type, automatic)
                             : UvcLinkText::getControlFailReply(idx, type, result);
     } else {
         PaxUvcControl::_CameraInfo info;   // all fields 0: a getter that leaves cur alone sends 0
         int result = -1;
         switch (type) {
-        case UvcControlBrightness: result = uvc->getBrightnessInfo(idx, &info); break;
-        case UvcControlContrast: result = uvc->getContrastInfo(idx, &info); break;
-        case UvcControlSaturation: result = uvc->getSaturationInfo(idx, &info); break;
-        case UvcControlSharpness: result = uvc->getSharpnessInfo(idx, &info); break;
-        case UvcControlGain: result = uvc->getGainInfo(idx, &info); break;
-        case UvcControlExposure: result = uvc->getExposureInfo(idx, &info); break;
-        case UvcControlFocus: result = uvc->getFocusInfo(idx, &info); break;
+#define KORVID_GET_VALUE(Name, Type) \
+    case Type: result = uvc->get##Name##Info(idx, &info); break;
+            UVC_LINK_VALUE_CONTROLS(KORVID_GET_VALUE)
+#undef KORVID_GET_VALUE
         default: break;
         }
         reply = result == 0 ? UvcLinkText::getControlValueReply(idx, type, info.max, info.min, info.def, info.cur)
@@ -305,15 +308,14 @@ void Korvid::_setControl(const UvcLinkMessage& msg)
         const int value = msg.intItem(2);
         PaxUvcControl* uvc = PaxUvcControl::getInstance();
         switch (type) {
-        case UvcControlBrightness: result = uvc->setBrightness(idx, value); break;
-        case UvcControlContrast: result = uvc->setContrast(idx, value); break;
-        case UvcControlSaturation: result = uvc->setSaturation(idx, value); break;
-        case UvcControlSharpness: result = uvc->setSharpness(idx, value); break;
-        case UvcControlGain: result = uvc->setGain(idx, value); break;
-        case UvcControlExposure: result = uvc->setExposure(idx, value); break;
-        case UvcControlExposureMode: result = uvc->setExposureMode(idx, value != 0); break;
-        case UvcControlFocus: result = uvc->setFocus(idx, value); break;
-        case UvcControlFocusMode: result = uvc->setFocusMode(idx, value != 0); break;
+#define KORVID_SET_VALUE(Name, Type) \
+    case Type: result = uvc->set##Name(idx, value); break;
+#define KORVID_SET_MODE(Name, Type) \
+    case Type: result = uvc->set##Name(idx, value != 0); break;
+            UVC_LINK_VALUE_CONTROLS(KORVID_SET_VALUE)
+            UVC_LINK_MODE_CONTROLS(KORVID_SET_MODE)
+#undef KORVID_SET_VALUE
+#undef KORVID_SET_MODE
         default: break;
         }
     }
