@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <initializer_list>
+
 const char* mucrName(int code)
 {
     switch (code) {
@@ -117,13 +119,22 @@ int UvcLinkMessage::toInt(const QString& text)
 namespace UvcLinkText {
 
 namespace {
-inline QString num(int v)
-{
-    return QString::number(v, 10);
-}
 inline QString head(const char* h)
 {
     return QLatin1String(h);
+}
+// The head followed by the decimal numbers, ','-separated.
+QString numbers(const char* h, std::initializer_list<int> values)
+{
+    QString text = head(h);
+    bool first = true;
+    for (int v : values) {
+        if (!first)
+            text += QLatin1Char(',');
+        text += QString::number(v, 10);
+        first = false;
+    }
+    return text;
 }
 } // namespace
 
@@ -133,20 +144,15 @@ QString closeDevice() { return head(UvcCmdCloseDevice); }
 
 QString startPlay(int idx, int width, int height, int fps)
 {
-    return head(UvcCmdStartPlay) + num(idx) + QLatin1Char(',') + num(width) + QLatin1Char(',') + num(height)
-        + QLatin1Char(',') + num(fps);
+    return numbers(UvcCmdStartPlay, {idx, width, height, fps});
 }
 
-QString stopPlay(int idx) { return head(UvcCmdStopPlay) + num(idx); }
-
-QString getControl(int idx, int type)
-{
-    return head(UvcCmdGetControl) + num(idx) + QLatin1Char(',') + num(type);
-}
+QString stopPlay(int idx) { return numbers(UvcCmdStopPlay, {idx}); }
+QString getControl(int idx, int type) { return numbers(UvcCmdGetControl, {idx, type}); }
 
 QString setControl(int idx, int type, int value)
 {
-    return head(UvcCmdSetControl) + num(idx) + QLatin1Char(',') + num(type) + QLatin1Char(',') + num(value);
+    return numbers(UvcCmdSetControl, {idx, type, value});
 }
 
 QString cameraIds(quint16 vid, quint16 pid)
@@ -164,35 +170,28 @@ QString openReply(const QString& mainIds, const QString& secondIds)
     return head(UvcCmdOpenDevice) + mainIds + QLatin1Char(',') + secondIds;
 }
 
-QString closeReply() { return head(UvcCmdCloseDevice) + QLatin1Char('0'); }
-
-QString startPlayReply(int idx, int result)
-{
-    return head(UvcCmdStartPlay) + num(idx) + QLatin1Char(',') + num(result);
-}
-
-QString stopPlayReply(int idx) { return head(UvcCmdStopPlay) + num(idx) + QLatin1String(",0"); }
+QString closeReply() { return numbers(UvcCmdCloseDevice, {0}); }
+QString startPlayReply(int idx, int result) { return numbers(UvcCmdStartPlay, {idx, result}); }
+QString stopPlayReply(int idx) { return numbers(UvcCmdStopPlay, {idx, 0}); }
 
 QString getControlValueReply(int idx, int type, int max, int min, int def, int cur)
 {
-    return head(UvcCmdGetControl) + num(idx) + QLatin1Char(',') + num(type) + QLatin1String(",0,") + num(max)
-        + QLatin1Char(',') + num(min) + QLatin1Char(',') + num(def) + QLatin1Char(',') + num(cur);
+    return numbers(UvcCmdGetControl, {idx, type, 0, max, min, def, cur});
 }
 
 QString getControlModeReply(int idx, int type, bool automatic)
 {
-    return head(UvcCmdGetControl) + num(idx) + QLatin1Char(',') + num(type) + QLatin1String(",0,")
-        + QLatin1Char(automatic ? '1' : '0');
+    return numbers(UvcCmdGetControl, {idx, type, 0, automatic ? 1 : 0});
 }
 
 QString getControlFailReply(int idx, int type, int result)
 {
-    return head(UvcCmdGetControl) + num(idx) + QLatin1Char(',') + num(type) + QLatin1Char(',') + num(result);
+    return numbers(UvcCmdGetControl, {idx, type, result});
 }
 
 QString setControlReply(int idx, int type, int result)
 {
-    return head(UvcCmdSetControl) + num(idx) + QLatin1Char(',') + num(type) + QLatin1Char(',') + num(result);
+    return numbers(UvcCmdSetControl, {idx, type, result});
 }
 
 QString notifyDeviceChange() { return head(UvcNotifyDeviceChange); }
