@@ -42,6 +42,16 @@ qint64 monotonicMs()
     return clock.elapsed();
 }
 
+// Writes one frame of text on a connected link; `writer` heads its log lines.
+void writeFrame(QTcpSocket* socket, const char* writer, const QString& text)
+{
+    const QByteArray frame = UvcLinkFrame::encode(text);
+    qDebug().noquote() << writer << "command len:" << (frame.size() - UvcLinkFrame::HeaderSize);
+    qDebug().noquote() << writer << "command content:" << text.left(200);
+    socket->write(frame);
+    socket->flush();
+}
+
 } // namespace
 
 // ---- singleton -------------------------------------------------------------------------------
@@ -208,24 +218,14 @@ void MacUvcClient::slotTcpDisconnectedFather()
 
 void MacUvcClient::_tcpWrite(QString& text)
 {
-    if (m_linkState.load() != 1)
-        return;
-    const QByteArray frame = UvcLinkFrame::encode(text);
-    qDebug().noquote() << "MacUvcClient::_tcpWrite command len:" << (frame.size() - UvcLinkFrame::HeaderSize);
-    qDebug().noquote() << "MacUvcClient::_tcpWrite command content:" << text.left(200);
-    m_socket->write(frame);
-    m_socket->flush();
+    if (m_linkState.load() == 1)
+        writeFrame(m_socket, "MacUvcClient::_tcpWrite", text);
 }
 
 void MacUvcClient::_tcpWriteFather(QString& text)
 {
-    if (m_fatherState.load() != 1)
-        return;
-    const QByteArray frame = UvcLinkFrame::encode(text);
-    qDebug().noquote() << "MacUvcClient::_tcpWriteFather command len:" << (frame.size() - UvcLinkFrame::HeaderSize);
-    qDebug().noquote() << "MacUvcClient::_tcpWriteFather command content:" << text.left(200);
-    m_fatherSocket->write(frame);
-    m_fatherSocket->flush();
+    if (m_fatherState.load() == 1)
+        writeFrame(m_fatherSocket, "MacUvcClient::_tcpWriteFather", text);
 }
 
 void MacUvcClient::slotTcpRead()
