@@ -166,20 +166,28 @@ bool MainFrameBlock::_attach(int shmId)
     return true;
 }
 
-bool MainFrameBlock::create(const QString& keyPath)
+bool MainFrameBlock::_prepare(const QString& keyPath, bool creating, key_t* shmKey)
 {
     detach();
     m_error.clear();
-    const key_t shmKey = blockKey(keyPath);
-    if (shmKey == -1)
+    *shmKey = blockKey(keyPath);
+    if (*shmKey == -1)
         return _fail("shm_key ftok failed");
     const key_t semKey = semaphoreKey(keyPath);
     if (semKey == -1)
         return _fail("sem_key ftok failed");
-    if (!m_sem.create(semKey))
+    if (!(creating ? m_sem.create(semKey) : m_sem.open(semKey)))
         return _fail("semget failed");
     if (!m_sem.setFree())
         return _fail("semctl(SETVAL) failed");
+    return true;
+}
+
+bool MainFrameBlock::create(const QString& keyPath)
+{
+    key_t shmKey = -1;
+    if (!_prepare(keyPath, true, &shmKey))
+        return false;
 
     int shmId = ::shmget(shmKey, kMainFrameBlockSize, IPC_CREAT | 0666);
     bool stale = false;
@@ -210,18 +218,9 @@ bool MainFrameBlock::create(const QString& keyPath)
 
 bool MainFrameBlock::open(const QString& keyPath)
 {
-    detach();
-    m_error.clear();
-    const key_t shmKey = blockKey(keyPath);
-    if (shmKey == -1)
-        return _fail("shm_key ftok failed");
-    const key_t semKey = semaphoreKey(keyPath);
-    if (semKey == -1)
-        return _fail("sem_key ftok failed");
-    if (!m_sem.open(semKey))
-        return _fail("semget failed");
-    if (!m_sem.setFree())
-        return _fail("semctl(SETVAL) failed");
+    key_t shmKey = -1;
+    if (!_prepare(keyPath, false, &shmKey))
+        return false;
     const int shmId = ::shmget(shmKey, 0, 0666);
     if (shmId < 0)
         return _fail("shmget failed");

@@ -96,6 +96,9 @@ public:
 private:
     bool _fail(const char* call);
     bool _attach(int shmId);
+    // Start of create() and open(): detaches, makes both keys, creates or opens the semaphore
+    // and sets it free. *shmKey receives the block's key.
+    bool _prepare(const QString& keyPath, bool creating, key_t* shmKey);
     template <typename Sink> TakeResult _take(Sink&& sink);
 
     // Acquired in this order, released in reverse.

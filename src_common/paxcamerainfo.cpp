@@ -453,43 +453,38 @@ int PaxCameraInfo::getCameraCurSolutionIndex(_PaxCameraIndexE idx)
     return m_devices[idx].show_option;
 }
 
-QString PaxCameraInfo::getCameraCurSolution(_PaxCameraIndexE idx)
+bool PaxCameraInfo::_selectedOption(_PaxCameraIndexE idx, int _CameraDeviceInfoS::*which,
+                                    _Device_Option* option) const
 {
     if (!_validIndex(idx))
-        return QString();
+        return false;
     QMutexLocker lock(&m_mutex);
     if (!_isFilledLocked())
-        return QString();
+        return false;
     const _CameraDeviceInfoS& d = m_devices[idx];
-    if (d.show_option < 0 || d.show_option >= d.optionList.size())
-        return QString();
-    return d.optionList.at(d.show_option).video_size;
+    const int selected = d.*which;
+    if (selected < 0 || selected >= d.optionList.size())
+        return false;
+    *option = d.optionList.at(selected);
+    return true;
+}
+
+QString PaxCameraInfo::getCameraCurSolution(_PaxCameraIndexE idx)
+{
+    _Device_Option option;
+    return _selectedOption(idx, &_CameraDeviceInfoS::show_option, &option) ? option.video_size : QString();
 }
 
 QString PaxCameraInfo::getCameraCurRealSolution(_PaxCameraIndexE idx)
 {
-    if (!_validIndex(idx))
-        return QString();
-    QMutexLocker lock(&m_mutex);
-    if (!_isFilledLocked())
-        return QString();
-    const _CameraDeviceInfoS& d = m_devices[idx];
-    if (d.real_option < 0 || d.real_option >= d.optionList.size())
-        return QString();
-    return d.optionList.at(d.real_option).video_size;
+    _Device_Option option;
+    return _selectedOption(idx, &_CameraDeviceInfoS::real_option, &option) ? option.video_size : QString();
 }
 
 int PaxCameraInfo::getCameraCurFps(_PaxCameraIndexE idx)
 {
-    if (!_validIndex(idx))
-        return -1;
-    QMutexLocker lock(&m_mutex);
-    if (!_isFilledLocked())
-        return -1;
-    const _CameraDeviceInfoS& d = m_devices[idx];
-    if (d.real_option < 0 || d.real_option >= d.optionList.size())
-        return -1;
-    return d.optionList.at(d.real_option).fps;
+    _Device_Option option;
+    return _selectedOption(idx, &_CameraDeviceInfoS::real_option, &option) ? option.fps : -1;
 }
 
 int PaxCameraInfo::getCameraDeviceIndexInMac(_PaxCameraIndexE idx)

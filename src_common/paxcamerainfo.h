@@ -111,6 +111,9 @@ private:
     // Runs ./mytool with args in the application directory; merged output, 30 s at most.
     static QByteArray _runTool(const QStringList& args);
     bool _isFilledLocked() const;
+    // Copies the option that `which` (show_option or real_option) selects on camera idx;
+    // false when the index, the filled list or the selection is not valid.
+    bool _selectedOption(_PaxCameraIndexE idx, int _CameraDeviceInfoS::*which, _Device_Option* option) const;
     static bool _validIndex(int idx) { return idx >= 0 && idx <= 2; }
 
     QStringList m_reserveList1;

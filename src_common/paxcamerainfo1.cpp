@@ -133,31 +133,8 @@ bool PaxCameraInfo1::switchCameraOpenMode(int i, _PaxOpenModeE mode)
     return true;
 }
 
-bool PaxCameraInfo1::switchCurCameraSolution(int n)
+bool PaxCameraInfo1::_switchSolution(int i, int n)
 {
-    if (!_validCamera(m_curCamera))
-        return false;
-    _CameraDeviceInfoS& c = m_cameraList[m_curCamera];
-    if (c.optionList.isEmpty() || n >= c.optionList.size())
-        return false;
-    if (n < 0) {
-        const int first = _firstOptionOfMode(c);
-        if (first >= 0)
-            c.curOption = first;
-        emit sigCurCameraInfoChange();
-        return true;
-    }
-    if (n == c.curOption || c.optionList.at(n).openMode != c.openMode)
-        return false;
-    c.curOption = n;
-    emit sigCurCameraInfoChange();
-    return true;
-}
-
-bool PaxCameraInfo1::switchCameraSolution(int i, int n)
-{
-    if (!_validCamera(m_curCamera) || !_validCamera(i))
-        return false;
     _CameraDeviceInfoS& c = m_cameraList[i];
     if (c.optionList.isEmpty() || n >= c.optionList.size())
         return false;
@@ -165,12 +142,26 @@ bool PaxCameraInfo1::switchCameraSolution(int i, int n)
         const int first = _firstOptionOfMode(c);
         if (first >= 0)
             c.curOption = first;
-        emit sigCameraInfoChange(i);
         return true;
     }
     if (n == c.curOption || c.optionList.at(n).openMode != c.openMode)
         return false;
     c.curOption = n;
+    return true;
+}
+
+bool PaxCameraInfo1::switchCurCameraSolution(int n)
+{
+    if (!_validCamera(m_curCamera) || !_switchSolution(m_curCamera, n))
+        return false;
+    emit sigCurCameraInfoChange();
+    return true;
+}
+
+bool PaxCameraInfo1::switchCameraSolution(int i, int n)
+{
+    if (!_validCamera(m_curCamera) || !_validCamera(i) || !_switchSolution(i, n))
+        return false;
     emit sigCameraInfoChange(i);
     return true;
 }

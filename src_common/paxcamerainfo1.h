@@ -85,6 +85,9 @@ private:
     static QList<_SolutionS> _solutions(const _CameraDeviceInfoS& camera, int mode);
     // First option of the camera's open mode; -1 when there is none.
     static int _firstOptionOfMode(const _CameraDeviceInfoS& camera);
+    // Selects solution n of camera i (n < 0: the first of its open mode); true when the caller
+    // reports a change.
+    bool _switchSolution(int i, int n);
 
     QList<_CameraDeviceInfoS> m_cameraList;
     int m_curCamera = -1;

@@ -24,18 +24,12 @@ public:
             std::puts("Error to init libusb");
             return false;
         }
-        if (libusb_hotplug_register_callback(m_ctx, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, libusb_hotplug_flag(0),
-                                             LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
-                                             LIBUSB_HOTPLUG_MATCH_ANY, &LibusbHotplugSource::_arrived, this,
-                                             &m_arrivedHandle) != LIBUSB_SUCCESS) {
+        if (!_register(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, &LibusbHotplugSource::_arrived, &m_arrivedHandle)) {
             std::puts("Error to register usb arrived callback");
             return false;
         }
         m_arrivedRegistered = true;
-        if (libusb_hotplug_register_callback(m_ctx, LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT, libusb_hotplug_flag(0),
-                                             LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
-                                             LIBUSB_HOTPLUG_MATCH_ANY, &LibusbHotplugSource::_left, this,
-                                             &m_leftHandle) != LIBUSB_SUCCESS) {
+        if (!_register(LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT, &LibusbHotplugSource::_left, &m_leftHandle)) {
             std::puts("Error to register usb left callback");
             return false;
         }
@@ -83,6 +77,15 @@ public:
     }
 
 private:
+    // One hotplug callback for every device.
+    bool _register(libusb_hotplug_event event, libusb_hotplug_callback_fn callback,
+                   libusb_hotplug_callback_handle* handle)
+    {
+        return libusb_hotplug_register_callback(m_ctx, event, libusb_hotplug_flag(0), LIBUSB_HOTPLUG_MATCH_ANY,
+                                                LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, callback, this,
+                                                handle) == LIBUSB_SUCCESS;
+    }
+
     static int LIBUSB_CALL _arrived(libusb_context*, libusb_device* dev, libusb_hotplug_event, void* user)
     {
         auto* self = static_cast<LibusbHotplugSource*>(user);

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QHash>
 #include <QtDebug>
 
 #include <libyuv/convert_argb.h>
@@ -24,6 +23,16 @@
 namespace pax_platform::v4l2 {
 
 namespace {
+
+// A memory-mapped capture buffer record for QUERYBUF, QBUF and DQBUF.
+v4l2_buffer mmapBuffer(quint32 index = 0)
+{
+    v4l2_buffer buffer{};
+    buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    buffer.memory = V4L2_MEMORY_MMAP;
+    buffer.index = index;
+    return buffer;
+}
 
 class SystemIo final : public Io {
 public:
@@ -247,10 +256,7 @@ bool V4l2Stream::open(const QString& node, const QString& name, QSize size, int 
     }
     m_maps.reserve(request.count);
     for (quint32 i = 0; i < request.count; ++i) {
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
-        buffer.index = i;
+        v4l2_buffer buffer = mmapBuffer(i);
         if (m_io.ioctl(fd, VIDIOC_QUERYBUF, &buffer) != 0)
             return fail("VIDIOC_QUERYBUF");
         void* address = m_io.mmap(buffer.length, fd, off_t(buffer.m.offset));
@@ -259,10 +265,7 @@ bool V4l2Stream::open(const QString& node, const QString& name, QSize size, int 
         m_maps.emplace_back(&m_io, address, buffer.length);
     }
     for (quint32 i = 0; i < request.count; ++i) {
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
-        buffer.index = i;
+        v4l2_buffer buffer = mmapBuffer(i);
         if (m_io.ioctl(fd, VIDIOC_QBUF, &buffer) != 0)
             return fail("VIDIOC_QBUF");
     }
@@ -333,9 +336,7 @@ void V4l2Stream::run()
             qWarning("V4L2 capture %s: the device is gone", qPrintable(m_node));
             return;
         }
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
+        v4l2_buffer buffer = mmapBuffer();
         if (m_io.ioctl(m_device.get(), VIDIOC_DQBUF, &buffer) != 0) {
             if (errno == EAGAIN || errno == EINTR)
                 continue;
@@ -395,19 +396,7 @@ QList<NodeName> captureNodeNames(Io& io)
         const char* text = reinterpret_cast<const char*>(cap.card);
         list.append({node, cleanName(QString::fromUtf8(text, int(strnlen(text, sizeof cap.card))))});
     }
-    QHash<QString, int> seen;
-    for (NodeName& n : list) {
-        const int count = ++seen[n.name];
-        if (count > 1) {
-            QString unique;
-            int k = count;
-            do {
-                unique = n.name + QStringLiteral(" #%1").arg(k++);
-            } while (seen.contains(unique));
-            seen[unique] = 1;
-            n.name = unique;
-        }
-    }
+    makeNamesUnique(list, &NodeName::name);
     return list;
 }
 

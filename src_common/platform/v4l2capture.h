@@ -6,6 +6,7 @@
 #include "capturebackend.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QVector>
@@ -42,6 +43,27 @@ struct NodeName {
 // replaced as in the device listing), with " #2", " #3"... added to the later ones of a name that
 // repeats, so each name picks one node.
 QList<NodeName> captureNodeNames(Io& io);
+
+// Adds " #2", " #3"... to the later ones of a name that repeats in the list, in list order,
+// skipping a suffixed name already in use.
+template <typename T>
+void makeNamesUnique(QList<T>& list, QString T::*name)
+{
+    QHash<QString, int> seen;
+    for (T& item : list) {
+        QString& text = item.*name;
+        const int count = ++seen[text];
+        if (count > 1) {
+            QString unique;
+            int k = count;
+            do {
+                unique = text + QStringLiteral(" #%1").arg(k++);
+            } while (seen.contains(unique));
+            seen[unique] = 1;
+            text = unique;
+        }
+    }
+}
 
 // One pixel format at one frame size, with the frame rates the device offers there.
 struct ModeCandidate {

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 
 #include <algorithm>
 #include <cerrno>
@@ -174,19 +173,7 @@ QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virt
         list.append(d);
     }
     // Two devices of one name: the later ones get " #2", " #3"... in list order.
-    QHash<QString, int> seen;
-    for (VideoDevice& d : list) {
-        const int n = ++seen[d.description];
-        if (n > 1) {
-            QString unique;
-            int k = n;
-            do {
-                unique = d.description + QStringLiteral(" #%1").arg(k++);
-            } while (seen.contains(unique));
-            seen[unique] = 1;
-            d.description = unique;
-        }
-    }
+    v4l2::makeNamesUnique(list, &VideoDevice::description);
     if (!display.isEmpty()) {
         VideoDevice d;
         d.kind = VideoDevice::Screen;
