@@ -101,27 +101,11 @@ public:
         m_script = std::move(script);
     }
 
-    QStringList received() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_received;
-    }
-    int connections() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_connections;
-    }
-    bool hasClient() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_hasClient;
-    }
+    QStringList received() const { return _locked(m_received); }
+    int connections() const { return _locked(m_connections); }
+    bool hasClient() const { return _locked(m_hasClient); }
     // Most requests that were waiting for their reply at the same time.
-    int maxOutstanding() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_maxOutstanding;
-    }
+    int maxOutstanding() const { return _locked(m_maxOutstanding); }
 
     // Waits until pred holds or ms pass, running the calling thread's events meanwhile.
     template <typename Pred> static bool waitUntil(Pred pred, int ms)
@@ -165,6 +149,17 @@ public:
         if (m.hasHead(UvcCmdSetControl))
             return one(UvcLinkText::setControlReply(m.intItem(0), m.intItem(1), 0));
         return {};
+    }
+
+    // korvidLike with the reply held back by delayMs.
+    static Script korvidLikeAfter(int delayMs)
+    {
+        return [delayMs](const QString& request) {
+            QList<Piece> pieces = korvidLike(request);
+            if (!pieces.isEmpty())
+                pieces.first().delayMs = delayMs;
+            return pieces;
+        };
     }
 
 private slots:
@@ -214,6 +209,12 @@ private slots:
     }
 
 private:
+    template <typename T> T _locked(const T& member) const
+    {
+        QMutexLocker lock(&m_mutex);
+        return member;
+    }
+
     void _sendPieces(QPointer<QTcpSocket> to, QList<Piece> pieces, int i)
     {
         auto sendOne = [this, to, pieces, i] {

@@ -122,6 +122,8 @@ private slots:
 
 private:
     MacUvcClient* makeClient(int waitLimit = kShortWait, bool waitForLink = true);
+    // A client living on a thread of its own, linked; null when the link did not come up.
+    MacUvcClient* makeThreadedClient();
     bool makeBlock();
 
     std::unique_ptr<FakeServer> m_korvid;
@@ -175,6 +177,15 @@ MacUvcClient* tst_MacUvcClient::makeClient(int waitLimit, bool waitForLink)
             QTest::qWait(5);
     }
     return m_client;
+}
+
+MacUvcClient* tst_MacUvcClient::makeThreadedClient()
+{
+    m_clientThread = new QThread;
+    m_clientThread->start();
+    MacUvcClient* c = makeClient();
+    c->moveToThread(m_clientThread);
+    return FakeServer::waitUntil([c] { return linked(c); }, 3000) ? c : nullptr;
 }
 
 bool tst_MacUvcClient::makeBlock()
@@ -415,16 +426,9 @@ void tst_MacUvcClient::lateReplyEndsNextWait()
 
 void tst_MacUvcClient::occupiedWhileWaiting()
 {
-    m_korvid->setScript([](const QString& r) {
-        Pieces p = FakeServer::korvidLike(r);
-        p.first().delayMs = 400;
-        return p;
-    });
-    m_clientThread = new QThread;
-    m_clientThread->start();
-    MacUvcClient* c = makeClient();
-    c->moveToThread(m_clientThread);
-    QVERIFY(FakeServer::waitUntil([c] { return linked(c); }, 3000));
+    m_korvid->setScript(FakeServer::korvidLikeAfter(400));
+    MacUvcClient* c = makeThreadedClient();
+    QVERIFY(c);
 
     PaxUvcControl::_CameraInfo first{};
     Runner waiting([c, &first] { return c->getFocusInfo(0, &first); });
@@ -442,16 +446,9 @@ void tst_MacUvcClient::occupiedWhileWaiting()
 
 void tst_MacUvcClient::concurrentRequestsSendOneAtATime()
 {
-    m_korvid->setScript([](const QString& r) {
-        Pieces p = FakeServer::korvidLike(r);
-        p.first().delayMs = 2;
-        return p;
-    });
-    m_clientThread = new QThread;
-    m_clientThread->start();
-    MacUvcClient* c = makeClient();
-    c->moveToThread(m_clientThread);
-    QVERIFY(FakeServer::waitUntil([c] { return linked(c); }, 3000));
+    m_korvid->setScript(FakeServer::korvidLikeAfter(2));
+    MacUvcClient* c = makeThreadedClient();
+    QVERIFY(c);
 
     std::atomic<int> ok{0}, busy{0}, other{0}, wrongValue{0};
     std::vector<std::unique_ptr<Runner>> runners;
@@ -531,11 +528,7 @@ void tst_MacUvcClient::closedAfterIsRelease()
 
 void tst_MacUvcClient::isReleaseWhileWaiting()
 {
-    m_korvid->setScript([](const QString& r) {
-        Pieces p = FakeServer::korvidLike(r);
-        p.first().delayMs = 300;
-        return p;
-    });
+    m_korvid->setScript(FakeServer::korvidLikeAfter(300));
     MacUvcClient* c = makeClient();
     Runner waiting([c] { return c->setSharpness(0, 9); });
     QVERIFY(FakeServer::waitUntil([this] { return m_korvid->received().size() == 1; }, 2000));
@@ -548,11 +541,7 @@ void tst_MacUvcClient::isReleaseWhileWaiting()
 
 void tst_MacUvcClient::isReleaseDuringSwitch()
 {
-    m_korvid->setScript([](const QString& r) {
-        Pieces p = FakeServer::korvidLike(r);
-        p.first().delayMs = 300;
-        return p;
-    });
+    m_korvid->setScript(FakeServer::korvidLikeAfter(300));
     MacUvcClient* c = makeClient();
     QVERIFY(makeBlock());
     Runner switching([c] { return c->switchWorkMode(1); });
