@@ -36,6 +36,25 @@ int g_captureScreenIndex = 1;
 
 const char* const kHardwareEncoder = "h264_videotoolbox";
 
+enum MissingKey { WriteDefault, LeaveAbsent };
+
+struct SettingRow {
+    const char* key;
+    QVariant def;
+    MissingKey missing;
+};
+
+const SettingRow kSettings[] = {
+#define PAX_SCREEN_SETTING_ROW(Id, key, def, missing) {key, def, missing},
+    PAX_SCREEN_SETTINGS(PAX_SCREEN_SETTING_ROW)
+#undef PAX_SCREEN_SETTING_ROW
+};
+
+bool framerateInRange(int framerate)
+{
+    return framerate >= 1 && framerate <= 60;
+}
+
 } // namespace
 
 // ---- process-wide ----------------------------------------------------------
@@ -110,6 +129,8 @@ PaxScreenLibPrivate::PaxScreenLibPrivate(PaxScreenQtLib* facade, QObject* parent
     if (m_facade)
         connect(m_recorder, &PaxRecordScreen::sigRecordInfo, m_facade, &PaxScreenQtLib::sigRecordInfo);
     m_audioRecorder = new PaxAudioRecord(m_recorder, this);
+    for (int i = 0; i < SettingCount; ++i)
+        m_values[i] = kSettings[i].def;
     _loadSettings();
     _connectDeviceChanges();
     QTimer::singleShot(100, this, &PaxScreenLibPrivate::slotCheckDevice);
@@ -140,120 +161,135 @@ void PaxScreenLibPrivate::_connectDeviceChanges()
 
 // ---- settings file ---------------------------------------------------------
 
-void PaxScreenLibPrivate::_writeSetting(const char* key, const QVariant& value)
+void PaxScreenLibPrivate::_writeSetting(Setting id, const QVariant& value)
 {
     QSettings settings(configFilePath(), QSettings::IniFormat);
-    settings.setValue(QString::fromLatin1(key), value);
+    settings.setValue(QString::fromLatin1(kSettings[id].key), value);
     settings.sync();
+}
+
+QVariant PaxScreenLibPrivate::_readSetting(Setting id)
+{
+    // Each read opens the file afresh. A missing key or an integer that doesn't parse
+    // takes the default, written back unless the row leaves it absent.
+    const SettingRow& row = kSettings[id];
+    QSettings settings(configFilePath(), QSettings::IniFormat);
+    const QString key = QString::fromLatin1(row.key);
+    if (settings.contains(key)) {
+        const QVariant stored = settings.value(key);
+        switch (row.def.userType()) {
+        case QMetaType::Bool:
+            return stored.toBool();
+        case QMetaType::Int: {
+            bool ok = false;
+            const int v = stored.toInt(&ok);
+            if (ok)
+                return v;
+            break;
+        }
+        default:
+            return stored.toString();
+        }
+    } else if (row.missing == LeaveAbsent) {
+        return row.def;
+    }
+    settings.setValue(key, row.def);
+    settings.sync();
+    return row.def;
+}
+
+QVariant PaxScreenLibPrivate::_loadVideoEncoder()
+{
+    // A stored name the recorder refuses is kept as stored; the recorder keeps its own.
+    QSettings settings(configFilePath(), QSettings::IniFormat);
+    const QString key = QString::fromLatin1(kSettings[SettingVideoEncoder].key);
+    const QString stored = settings.value(key).toString();
+    if (settings.contains(key) && !m_recorder->setEncoder(stored))
+        return stored;
+    const QString encoder = m_recorder->getEncoder();
+    settings.setValue(key, encoder);
+    settings.sync();
+    return encoder;
 }
 
 void PaxScreenLibPrivate::_loadSettings()
 {
-    // Each pass opens the file afresh; a missing key takes its default and is written back.
-    auto read = [](const char* key, const QVariant& def, bool writeBack) {
-        QSettings settings(configFilePath(), QSettings::IniFormat);
-        const QString k = QString::fromLatin1(key);
-        if (settings.contains(k))
-            return settings.value(k);
-        if (writeBack) {
-            settings.setValue(k, def);
-            settings.sync();
+    // In row order: the bit-rate type's coupling and the quality presets work on the
+    // values loaded before them.
+    for (int i = 0; i < SettingCount; ++i) {
+        const Setting id = Setting(i);
+        QVariant value = id == SettingVideoEncoder ? _loadVideoEncoder() : _readSetting(id);
+        if (id == SettingBitrateType) {
+            setBitrateType(_PaxBitrateTypeE(value.toInt()));
+            continue;
         }
-        return def;
-    };
-    auto readInt = [&](const char* key, int def) {
-        bool ok = false;
-        const int v = read(key, def, true).toInt(&ok);
-        if (!ok) {
-            _writeSetting(key, def);
-            return def;
+        if (id == SettingFramerate && !framerateInRange(value.toInt())) {
+            PAXSCREEN_ERROR("framerate[%d] in the settings is out of range, using 60", value.toInt());
+            value = kSettings[id].def;
+            _writeSetting(id, value);
         }
-        return v;
-    };
-
-    {
-        const QString name = read("common/curMicrophoneName", QString(), true).toString();
-        QMutexLocker lock(&m_mutex);
-        m_curMicrophoneName = name;
-    }
-    {
-        const bool record = read("common/bRecordAudio", true, true).toBool();
-        QMutexLocker lock(&m_mutex);
-        m_bRecordAudio = record;
-    }
-    {
-        QSettings settings(configFilePath(), QSettings::IniFormat);
-        const QString stored = settings.value(QStringLiteral("common/videoEncoder")).toString();
-        QString field;
-        if (!settings.contains(QStringLiteral("common/videoEncoder"))) {
-            field = m_recorder->getEncoder();
-            settings.setValue(QStringLiteral("common/videoEncoder"), field);
-            settings.sync();
-        } else if (m_recorder->setEncoder(stored)) {
-            field = m_recorder->getEncoder();
-            settings.setValue(QStringLiteral("common/videoEncoder"), field);
-            settings.sync();
-        } else {
-            field = stored;
-        }
-        QMutexLocker lock(&m_mutex);
-        m_videoEncoder = field;
-    }
-    {
-        const int v = readInt("common/bitrateValue", 3);
-        m_recorder->setBitrateValue(v);
-        QMutexLocker lock(&m_mutex);
-        m_bitrateValue = v;
-    }
-    {
-        const int v = readInt("common/quantizationParameter", 1);
-        m_recorder->setQuantizationParameter(v);
-        QMutexLocker lock(&m_mutex);
-        m_quantizationParameter = v;
-    }
-    setBitrateType(_PaxBitrateTypeE(readInt("common/bitrateType", 4)));
-    {
-        const int v = readInt("common/profile", 2);
-        m_recorder->setProfile(v);
-        QMutexLocker lock(&m_mutex);
-        m_profile = v;
-    }
-    {
-        const int v = readInt("common/presetMode", 8);
-        m_recorder->setPresetMode(v);
-        QMutexLocker lock(&m_mutex);
-        m_presetMode = v;
-    }
-    {
-        const int v = readInt("common/recordQuality", 1);
+        _apply(id, value);
         {
             QMutexLocker lock(&m_mutex);
-            m_recordQuality = v;
+            m_values[id] = value;
         }
-        _handleRecordQuality();
+        if (id == SettingRecordQuality)
+            _handleRecordQuality();
     }
-    {
-        int v = readInt("common/framerate", 60);
-        if (v < 1 || v > 60) {
-            PAXSCREEN_ERROR("framerate[%d] in the settings is out of range, using 60", v);
-            v = 60;
-            _writeSetting("common/framerate", v);
-        }
+}
+
+QVariant PaxScreenLibPrivate::_value(Setting id)
+{
+    QMutexLocker lock(&m_mutex);
+    return m_values[id];
+}
+
+void PaxScreenLibPrivate::_apply(Setting id, const QVariant& value)
+{
+    const int v = value.toInt();
+    switch (id) {
+    case SettingBitrateValue:
+        m_recorder->setBitrateValue(v);
+        break;
+    case SettingQuantizationParameter:
+        m_recorder->setQuantizationParameter(v);
+        break;
+    case SettingBitrateType:
+        m_recorder->setBitrateType(v);
+        break;
+    case SettingProfile:
+        m_recorder->setProfile(v);
+        break;
+    case SettingPresetMode:
+        m_recorder->setPresetMode(v);
+        break;
+    case SettingFramerate:
         m_recorder->setFramerate(v);
-        QMutexLocker lock(&m_mutex);
-        m_framerate = v;
-    }
-    {
-        const int v = readInt("common/micVolumn", 100);
+        break;
+    case SettingMicVolumn:
         m_audioRecorder->setMicVolumn(v);
-        QMutexLocker lock(&m_mutex);
-        m_micVolumn = v;
+        break;
+    default:
+        break;
     }
+}
+
+void PaxScreenLibPrivate::_commit(Setting id, const QVariant& value)
+{
+    _apply(id, value);
     {
-        const QString url = read("common/pushStreamUrl", QString(), false).toString();
         QMutexLocker lock(&m_mutex);
-        m_pushStreamUrl = url;
+        m_values[id] = value;
     }
+    _writeSetting(id, value);
+}
+
+bool PaxScreenLibPrivate::_set(Setting id, const QVariant& value)
+{
+    if (_refuseWhileRecording())
+        return false;
+    _commit(id, value);
+    return true;
 }
 
 // ---- recording state -------------------------------------------------------
@@ -281,63 +317,42 @@ QList<_ScreenMicrophoneS> PaxScreenLibPrivate::getMicrophoneList()
 
 QString PaxScreenLibPrivate::getCurMicrophoneName()
 {
-    QMutexLocker lock(&m_mutex);
-    return m_curMicrophoneName;
+    return _value(SettingCurMicrophoneName).toString();
 }
 
 void PaxScreenLibPrivate::setCurMicrophoneName(QString name)
 {
-    if (_isRecording()) {
-        PAXSCREEN_ERROR("Parameter modification is not allowed during recording");
+    if (_refuseWhileRecording()) {
         if (m_facade)
             emit m_facade->sigAudioInfoChange();
         return;
     }
-    {
-        QMutexLocker lock(&m_mutex);
-        m_curMicrophoneName = name;
-    }
-    _writeSetting("common/curMicrophoneName", name);
+    _commit(SettingCurMicrophoneName, name);
 }
 
 bool PaxScreenLibPrivate::getIsRecordAudio()
 {
-    QMutexLocker lock(&m_mutex);
-    return m_bRecordAudio;
+    return _value(SettingRecordAudio).toBool();
 }
 
 void PaxScreenLibPrivate::setIsRecordAudio(bool record)
 {
-    if (_isRecording()) {
-        PAXSCREEN_ERROR("Parameter modification is not allowed during recording");
+    if (_refuseWhileRecording()) {
         if (m_facade)
             emit m_facade->sigAudioInfoChange();
         return;
     }
-    {
-        QMutexLocker lock(&m_mutex);
-        m_bRecordAudio = record;
-    }
-    _writeSetting("common/bRecordAudio", record);
+    _commit(SettingRecordAudio, record);
 }
 
 int PaxScreenLibPrivate::getMicVolumn()
 {
-    QMutexLocker lock(&m_mutex);
-    return m_micVolumn;
+    return _value(SettingMicVolumn).toInt();
 }
 
 bool PaxScreenLibPrivate::setMicVolumn(int volume)
 {
-    if (_refuseWhileRecording())
-        return false;
-    m_audioRecorder->setMicVolumn(volume);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_micVolumn = volume;
-    }
-    _writeSetting("common/micVolumn", volume);
-    return true;
+    return _set(SettingMicVolumn, volume);
 }
 
 void PaxScreenLibPrivate::slotCheckDevice()
@@ -388,19 +403,14 @@ bool PaxScreenLibPrivate::setVideoEncoder(QString name)
 {
     if (!m_recorder->setEncoder(name))
         return false;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_videoEncoder = name;
-    }
-    _writeSetting("common/videoEncoder", name);
+    _commit(SettingVideoEncoder, name);
     return true;
 }
 
 bool PaxScreenLibPrivate::getIsHardwareEncoder(bool& available)
 {
     available = m_recorder->getEncoderList().contains(QLatin1String(kHardwareEncoder));
-    QMutexLocker lock(&m_mutex);
-    return m_videoEncoder == QLatin1String(kHardwareEncoder);
+    return _value(SettingVideoEncoder).toString() == QLatin1String(kHardwareEncoder);
 }
 
 bool PaxScreenLibPrivate::setIsHardwareEncoder(bool hardware)
@@ -412,39 +422,23 @@ bool PaxScreenLibPrivate::setIsHardwareEncoder(bool hardware)
 
 _PaxBitrateValueE PaxScreenLibPrivate::getBitrateValue()
 {
-    QMutexLocker lock(&m_mutex);
-    return _PaxBitrateValueE(m_bitrateValue);
+    return _PaxBitrateValueE(_value(SettingBitrateValue).toInt());
 }
 
 bool PaxScreenLibPrivate::setBitrateValue(_PaxBitrateValueE value)
 {
-    if (_refuseWhileRecording())
-        return false;
-    m_recorder->setBitrateValue(value);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_bitrateValue = value;
-    }
-    _writeSetting("common/bitrateValue", int(value));
-    return true;
+    return _set(SettingBitrateValue, int(value));
 }
 
 _PaxBitrateTypeE PaxScreenLibPrivate::getBitrateType()
 {
-    QMutexLocker lock(&m_mutex);
-    return _PaxBitrateTypeE(m_bitrateType);
+    return _PaxBitrateTypeE(_value(SettingBitrateType).toInt());
 }
 
 bool PaxScreenLibPrivate::setBitrateType(_PaxBitrateTypeE type)
 {
-    if (_refuseWhileRecording())
+    if (!_set(SettingBitrateType, int(type)))
         return false;
-    m_recorder->setBitrateType(type);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_bitrateType = type;
-    }
-    _writeSetting("common/bitrateType", int(type));
     if (type == PaxBitrateTypeCRF || type == PaxBitrateTypeCQP) {
         setBitrateValue(PaxBitrateValueNone);
         if (getQuantizationParameter() == PaxQuantizationParameterNone)
@@ -459,76 +453,43 @@ bool PaxScreenLibPrivate::setBitrateType(_PaxBitrateTypeE type)
 
 _PaxQuantizationParameterE PaxScreenLibPrivate::getQuantizationParameter()
 {
-    QMutexLocker lock(&m_mutex);
-    return _PaxQuantizationParameterE(m_quantizationParameter);
+    return _PaxQuantizationParameterE(_value(SettingQuantizationParameter).toInt());
 }
 
 bool PaxScreenLibPrivate::setQuantizationParameter(_PaxQuantizationParameterE parameter)
 {
-    if (_refuseWhileRecording())
-        return false;
-    m_recorder->setQuantizationParameter(parameter);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_quantizationParameter = parameter;
-    }
-    _writeSetting("common/quantizationParameter", int(parameter));
-    return true;
+    return _set(SettingQuantizationParameter, int(parameter));
 }
 
 _PaxProfileE PaxScreenLibPrivate::getProfile()
 {
-    QMutexLocker lock(&m_mutex);
-    return _PaxProfileE(m_profile);
+    return _PaxProfileE(_value(SettingProfile).toInt());
 }
 
 bool PaxScreenLibPrivate::setProfile(_PaxProfileE profile)
 {
-    if (_refuseWhileRecording())
-        return false;
-    m_recorder->setProfile(profile);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_profile = profile;
-    }
-    _writeSetting("common/profile", int(profile));
-    return true;
+    return _set(SettingProfile, int(profile));
 }
 
 _PaxPresetModeE PaxScreenLibPrivate::getPreset()
 {
-    QMutexLocker lock(&m_mutex);
-    return _PaxPresetModeE(m_presetMode);
+    return _PaxPresetModeE(_value(SettingPresetMode).toInt());
 }
 
 bool PaxScreenLibPrivate::setPreset(_PaxPresetModeE mode)
 {
-    if (_refuseWhileRecording())
-        return false;
-    m_recorder->setPresetMode(mode);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_presetMode = mode;
-    }
-    _writeSetting("common/presetMode", int(mode));
-    return true;
+    return _set(SettingPresetMode, int(mode));
 }
 
 _PaxRecordQualityE PaxScreenLibPrivate::getRecordQuality()
 {
-    QMutexLocker lock(&m_mutex);
-    return _PaxRecordQualityE(m_recordQuality);
+    return _PaxRecordQualityE(_value(SettingRecordQuality).toInt());
 }
 
 bool PaxScreenLibPrivate::setRecordQuality(_PaxRecordQualityE quality)
 {
-    if (_refuseWhileRecording())
+    if (!_set(SettingRecordQuality, int(quality)))
         return false;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_recordQuality = quality;
-    }
-    _writeSetting("common/recordQuality", int(quality));
     _handleRecordQuality();
     return true;
 }
@@ -547,24 +508,18 @@ void PaxScreenLibPrivate::_handleRecordQuality()
 
 int PaxScreenLibPrivate::getFramerate()
 {
-    QMutexLocker lock(&m_mutex);
-    return m_framerate;
+    return _value(SettingFramerate).toInt();
 }
 
 bool PaxScreenLibPrivate::setFramerate(int framerate)
 {
     if (_refuseWhileRecording())
         return false;
-    if (framerate < 1 || framerate > 60) {
+    if (!framerateInRange(framerate)) {
         PAXSCREEN_ERROR("framerate[%d] is out of range 1-60", framerate);
         return false;
     }
-    m_recorder->setFramerate(framerate);
-    {
-        QMutexLocker lock(&m_mutex);
-        m_framerate = framerate;
-    }
-    _writeSetting("common/framerate", framerate);
+    _commit(SettingFramerate, framerate);
     return true;
 }
 
@@ -614,8 +569,8 @@ bool PaxScreenLibPrivate::startRecordScreen(QString fileName)
     bool recordAudio = false;
     {
         QMutexLocker lock(&m_mutex);
-        microphone = m_curMicrophoneName;
-        recordAudio = m_bRecordAudio;
+        microphone = m_values[SettingCurMicrophoneName].toString();
+        recordAudio = m_values[SettingRecordAudio].toBool();
     }
     PAXSCREEN_DEBUG("PaxScreenLibPrivate::startRecordScreen filename[%s] m_bRecordAudio[%d] m_curMicrophoneName[%s]",
                     fileName.toLocal8Bit().constData(), int(recordAudio), microphone.toLocal8Bit().constData());
@@ -629,10 +584,8 @@ bool PaxScreenLibPrivate::startRecordScreen(QString fileName)
         }
         m_recorder->myStartRecord(fileName, true);
         m_audioRecorder->myStart(index);
-        m_audioStarted = true;
     } else {
         m_recorder->myStartRecord(fileName, false);
-        m_audioStarted = false;
     }
     return true;
 }
@@ -643,7 +596,6 @@ void PaxScreenLibPrivate::stopRecordScreen()
     // The microphone thread leaves once it sees the video side finished; waiting for it
     // always (not only when the settings say audio) keeps a run from outliving its recording.
     m_audioRecorder->myStopWait();
-    m_audioStarted = false;
 }
 
 void PaxScreenLibPrivate::pause()
@@ -682,20 +634,12 @@ _PaxScreenRecordInfoS PaxScreenLibPrivate::getRecordInfo()
 
 QString PaxScreenLibPrivate::getPushStreamUrl()
 {
-    QMutexLocker lock(&m_mutex);
-    return m_pushStreamUrl;
+    return _value(SettingPushStreamUrl).toString();
 }
 
 bool PaxScreenLibPrivate::setPushStreamUrl(QString url)
 {
-    if (_refuseWhileRecording())
-        return false;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_pushStreamUrl = url;
-    }
-    _writeSetting("common/pushStreamUrl", url);
-    return true;
+    return _set(SettingPushStreamUrl, url);
 }
 
 bool PaxScreenLibPrivate::startPushStream()

@@ -1,6 +1,7 @@
 #pragma once
 // Private part of the screen-record facade: settings, recorders and the microphone list.
 
+#include "paxscreenqtlib.h"
 #include "paxscreentypes.h"
 
 #include <QList>
@@ -13,7 +14,6 @@
 
 class PaxAudioRecord;
 class PaxRecordScreen;
-class PaxScreenQtLib;
 
 class PaxScreenLibPrivate : public QObject {
     Q_OBJECT
@@ -27,53 +27,10 @@ public:
     // The settings file of the current save path (base + "config/config.ini").
     static QString configFilePath();
 
-    QList<_ScreenMicrophoneS> getMicrophoneList();
-    QString getCurMicrophoneName();
-    void setCurMicrophoneName(QString name);
-    bool getIsRecordAudio();
-    void setIsRecordAudio(bool record);
-    int getMicVolumn();
-    bool setMicVolumn(int volume);
-
-    QStringList getVideoEncoderList();
-    QString getVideoEncoder();
-    bool setVideoEncoder(QString name);
-    bool getIsHardwareEncoder(bool& available);
-    bool setIsHardwareEncoder(bool hardware);
-
-    _PaxBitrateValueE getBitrateValue();
-    bool setBitrateValue(_PaxBitrateValueE value);
-    _PaxBitrateTypeE getBitrateType();
-    bool setBitrateType(_PaxBitrateTypeE type);
-    _PaxQuantizationParameterE getQuantizationParameter();
-    bool setQuantizationParameter(_PaxQuantizationParameterE parameter);
-    _PaxProfileE getProfile();
-    bool setProfile(_PaxProfileE profile);
-    _PaxPresetModeE getPreset();
-    bool setPreset(_PaxPresetModeE mode);
-    _PaxRecordQualityE getRecordQuality();
-    bool setRecordQuality(_PaxRecordQualityE quality);
-    int getFramerate();
-    bool setFramerate(int framerate);
-
-    bool setRect(QRect rect);
-    bool removeRect();
-    int getRecordWidth();
-    int getRecordHeight();
-
-    bool startRecordScreen(QString fileName);
-    void stopRecordScreen();
-    void pause();
-    void resume();
-    bool pauseOrResume();
-    _PaxScreenRecordInfoS getRecordInfo();
-
-    QString getPushStreamUrl();
-    bool setPushStreamUrl(QString url);
-    bool startPushStream();
-    void stopPushStream();
-
-    bool grabScreen(QString fileName, QRect rect);
+    // The members the facade forwards here.
+#define PAX_SCREEN_DECLARE_FORWARD(Ret, name, params, args) Ret name params;
+    PAX_SCREEN_FORWARDS(PAX_SCREEN_DECLARE_FORWARD)
+#undef PAX_SCREEN_DECLARE_FORWARD
 
     // Checks that a file can be written at the path without touching a file already there:
     // an existing file must be writable; a new one is created exclusively and removed again.
@@ -83,9 +40,41 @@ public slots:
     void slotCheckDevice();
 
 private:
+    // The settings of config.ini, in load order: X receives (Id, key, default, missing key).
+    // A missing key is written with its default, or left absent until set. The encoder's
+    // default is the recorder's first usable encoder.
+#define PAX_SCREEN_SETTINGS(X)                                                \
+    X(CurMicrophoneName, "common/curMicrophoneName", QString(), WriteDefault) \
+    X(RecordAudio, "common/bRecordAudio", true, WriteDefault)                 \
+    X(VideoEncoder, "common/videoEncoder", QVariant(), WriteDefault)          \
+    X(BitrateValue, "common/bitrateValue", 3, WriteDefault)                   \
+    X(QuantizationParameter, "common/quantizationParameter", 1, WriteDefault) \
+    X(BitrateType, "common/bitrateType", 4, WriteDefault)                     \
+    X(Profile, "common/profile", 2, WriteDefault)                             \
+    X(PresetMode, "common/presetMode", 8, WriteDefault)                       \
+    X(RecordQuality, "common/recordQuality", 1, WriteDefault)                 \
+    X(Framerate, "common/framerate", 60, WriteDefault)                        \
+    X(MicVolumn, "common/micVolumn", 100, WriteDefault)                       \
+    X(PushStreamUrl, "common/pushStreamUrl", QString(), LeaveAbsent)
+
+    enum Setting {
+#define PAX_SCREEN_SETTING_ID(Id, key, def, missing) Setting##Id,
+        PAX_SCREEN_SETTINGS(PAX_SCREEN_SETTING_ID)
+#undef PAX_SCREEN_SETTING_ID
+        SettingCount
+    };
+
     bool _isRecording();
     bool _refuseWhileRecording();
-    void _writeSetting(const char* key, const QVariant& value);
+    QVariant _value(Setting id);
+    // Refused while recording; else the setting is applied, held and written.
+    bool _set(Setting id, const QVariant& value);
+    void _commit(Setting id, const QVariant& value);
+    // Hands a setting to the recorder it configures (none for those held here only).
+    void _apply(Setting id, const QVariant& value);
+    void _writeSetting(Setting id, const QVariant& value);
+    QVariant _readSetting(Setting id);
+    QVariant _loadVideoEncoder();
     void _loadSettings();
     void _handleRecordQuality();
     void _freshMicrophoneInfo();
@@ -93,20 +82,8 @@ private:
 
     PaxScreenQtLib* m_facade = nullptr;
     QMutex m_mutex;
-    QString m_curMicrophoneName;
-    bool m_bRecordAudio = true;
-    QString m_videoEncoder;
-    int m_bitrateValue = 3;
-    int m_bitrateType = 4;
-    int m_quantizationParameter = 1;
-    int m_profile = 2;
-    int m_presetMode = 8;
-    int m_recordQuality = 1;
+    QVariant m_values[SettingCount];
     PaxRecordScreen* m_recorder = nullptr;
     PaxAudioRecord* m_audioRecorder = nullptr;
-    bool m_audioStarted = false;
-    int m_framerate = 60;
     QList<_ScreenMicrophoneS> m_microphoneList;
-    int m_micVolumn = 100;
-    QString m_pushStreamUrl;
 };
