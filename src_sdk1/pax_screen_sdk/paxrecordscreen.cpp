@@ -156,6 +156,16 @@ bool PaxRecordScreen::isBusy() const
 
 void PaxRecordScreen::myStartRecord(QString fileName, bool withAudio)
 {
+    _start(fileName, QString(), withAudio);
+}
+
+void PaxRecordScreen::myStartPushStream(QString url)
+{
+    _start(QString(), url, false);
+}
+
+void PaxRecordScreen::_start(const QString& fileName, const QString& pushUrl, bool withAudio)
+{
     QMutexLocker control(&m_controlMutex);
     m_status = 0;
     wait();
@@ -163,7 +173,7 @@ void PaxRecordScreen::myStartRecord(QString fileName, bool withAudio)
     {
         QMutexLocker data(&m_dataMutex);
         m_recordInfo.fileName = fileName;
-        m_recordInfo.pushStreamUrl.clear();
+        m_recordInfo.pushStreamUrl = pushUrl;
         m_screenSize = _screenSize();
     }
     {
@@ -174,27 +184,6 @@ void PaxRecordScreen::myStartRecord(QString fileName, bool withAudio)
             m_bind = new _AudioBindInfoS;
             m_audioOn = true;
         }
-    }
-    m_status = 1;
-    start();
-}
-
-void PaxRecordScreen::myStartPushStream(QString url)
-{
-    QMutexLocker control(&m_controlMutex);
-    m_status = 0;
-    wait();
-    m_audioOn = false;
-    {
-        QMutexLocker data(&m_dataMutex);
-        m_recordInfo.fileName.clear();
-        m_recordInfo.pushStreamUrl = url;
-        m_screenSize = _screenSize();
-    }
-    {
-        QMutexLocker bind(&m_bindMutex);
-        delete m_bind;
-        m_bind = nullptr;
     }
     m_status = 1;
     start();
@@ -252,47 +241,14 @@ void PaxRecordScreen::slotFinished()
 
 // ---- settings --------------------------------------------------------------
 
-void PaxRecordScreen::setBitrateValue(int value)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_bitrateValue = value;
-}
-
-void PaxRecordScreen::setBitrateType(int type)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_bitrateType = type;
-}
-
-void PaxRecordScreen::setQuantizationParameter(int parameter)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_quantizationParameter = parameter;
-}
-
-void PaxRecordScreen::setProfile(int profile)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_profile = profile;
-}
-
-void PaxRecordScreen::setPresetMode(int mode)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_presetMode = mode;
-}
-
-void PaxRecordScreen::setFramerate(int framerate)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_framerate = framerate;
-}
-
-void PaxRecordScreen::setCaptureScreenIndexForMac(int index)
-{
-    QMutexLocker lock(&m_dataMutex);
-    m_captureScreenIndex = index;
-}
+#define PAX_RECORD_SCREEN_DEFINE_SETTER(setter, member) \
+    void PaxRecordScreen::setter(int value)             \
+    {                                                   \
+        QMutexLocker lock(&m_dataMutex);                \
+        member = value;                                 \
+    }
+PAX_RECORD_SCREEN_SETTINGS(PAX_RECORD_SCREEN_DEFINE_SETTER)
+#undef PAX_RECORD_SCREEN_DEFINE_SETTER
 
 void PaxRecordScreen::setVideoSourceIsSingleThread(bool single)
 {

@@ -50,14 +50,19 @@ public:
     // True while the recorder thread has not finished its run.
     bool isBusy() const;
 
-    // Settings, taking effect at the next start.
-    void setBitrateValue(int value);
-    void setBitrateType(int type);
-    void setQuantizationParameter(int parameter);
-    void setProfile(int profile);
-    void setPresetMode(int mode);
-    void setFramerate(int framerate);
-    void setCaptureScreenIndexForMac(int index);
+    // Settings stored under the data lock, taking effect at the next start.
+    // X receives (setter, member); each setter takes an int.
+#define PAX_RECORD_SCREEN_SETTINGS(X)                    \
+    X(setBitrateValue, m_bitrateValue)                   \
+    X(setBitrateType, m_bitrateType)                     \
+    X(setQuantizationParameter, m_quantizationParameter) \
+    X(setProfile, m_profile)                             \
+    X(setPresetMode, m_presetMode)                       \
+    X(setFramerate, m_framerate)                         \
+    X(setCaptureScreenIndexForMac, m_captureScreenIndex)
+#define PAX_RECORD_SCREEN_DECLARE_SETTER(setter, member) void setter(int value);
+    PAX_RECORD_SCREEN_SETTINGS(PAX_RECORD_SCREEN_DECLARE_SETTER)
+#undef PAX_RECORD_SCREEN_DECLARE_SETTER
     void setVideoSourceIsSingleThread(bool single);
     QStringList getEncoderList();
     bool setEncoder(QString name);
@@ -97,6 +102,8 @@ protected:
 
 private:
     struct Run;
+    // Stops a run still going, then starts one for the file or the stream url.
+    void _start(const QString& fileName, const QString& pushUrl, bool withAudio);
     void _playDirect();
     void _callbackRecordInfo(int state, int seconds);
     int _writeVideoPacket(Run& run, AVPacket* packet);
