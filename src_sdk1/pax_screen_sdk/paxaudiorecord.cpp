@@ -17,29 +17,49 @@ extern "C" {
 
 namespace {
 
+// The shape of the audio frames a graph or a resampler was built for.
+struct FrameShape {
+    AVChannelLayout layout{};
+    int rate = 0;
+    int format = -1;
+
+    FrameShape() = default;
+    FrameShape(const FrameShape&) = delete;
+    FrameShape& operator=(const FrameShape&) = delete;
+    ~FrameShape() { clear(); }
+
+    void clear() { av_channel_layout_uninit(&layout); }
+
+    void take(const AVFrame* frame)
+    {
+        clear();
+        av_channel_layout_copy(&layout, &frame->ch_layout);
+        rate = frame->sample_rate;
+        format = frame->format;
+    }
+
+    bool matches(const AVFrame* frame) const
+    {
+        return frame->sample_rate == rate && frame->format == format
+               && av_channel_layout_compare(&frame->ch_layout, &layout) == 0;
+    }
+};
+
 // The volume graph abuffer -> volume -> abuffersink for frames of one shape.
 struct VolumeGraph {
     paxav::FilterGraph graph;
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
-    AVChannelLayout layout{};
-    int rate = 0;
-    int format = -1;
+    FrameShape shape;
 
-    ~VolumeGraph() { av_channel_layout_uninit(&layout); }
-
-    bool matches(const AVFrame* frame) const
-    {
-        return graph && frame->sample_rate == rate && frame->format == format
-               && av_channel_layout_compare(&frame->ch_layout, &layout) == 0;
-    }
+    bool matches(const AVFrame* frame) const { return graph && shape.matches(frame); }
 };
 
 int initVolumeFilter(VolumeGraph& vg, const AVFrame* frame, double gain)
 {
     vg.graph.reset();
     vg.source = vg.sink = nullptr;
-    av_channel_layout_uninit(&vg.layout);
+    vg.shape.clear();
     paxav::FilterGraph graph(avfilter_graph_alloc());
     if (!graph)
         return -1;
@@ -78,26 +98,16 @@ int initVolumeFilter(VolumeGraph& vg, const AVFrame* frame, double gain)
     vg.graph = std::move(graph);
     vg.source = source;
     vg.sink = sink;
-    av_channel_layout_copy(&vg.layout, &frame->ch_layout);
-    vg.rate = frame->sample_rate;
-    vg.format = frame->format;
+    vg.shape.take(frame);
     return 0;
 }
 
 // The resampler for frames of one shape into the encoder's format.
 struct Converter {
     paxav::Resampler swr;
-    AVChannelLayout layout{};
-    int rate = 0;
-    int format = -1;
+    FrameShape shape;
 
-    ~Converter() { av_channel_layout_uninit(&layout); }
-
-    bool matches(const AVFrame* frame) const
-    {
-        return swr && frame->sample_rate == rate && frame->format == format
-               && av_channel_layout_compare(&frame->ch_layout, &layout) == 0;
-    }
+    bool matches(const AVFrame* frame) const { return swr && shape.matches(frame); }
 };
 
 } // namespace
@@ -119,20 +129,20 @@ QString PaxAudioRecord::gainText(int volume)
 
 void PaxAudioRecord::myStart(int index)
 {
-    QMutexLocker control(&m_controlMutex);
-    m_status = 0;
-    wait();
-    m_deviceIndex = index;
-    m_status = 1;
-    start();
+    _start([&] { m_deviceIndex = index; });
 }
 
 void PaxAudioRecord::myStart(QString name)
 {
+    _start([&] { m_deviceName = name; });
+}
+
+void PaxAudioRecord::_start(const std::function<void()>& store)
+{
     QMutexLocker control(&m_controlMutex);
     m_status = 0;
     wait();
-    m_deviceName = name;
+    store();
     m_status = 1;
     start();
 }
@@ -247,7 +257,7 @@ void PaxAudioRecord::_playDirect()
     auto feed = [&](AVFrame* frame) -> bool {
         if (!converter.matches(frame)) {
             converter.swr.reset();
-            av_channel_layout_uninit(&converter.layout);
+            converter.shape.clear();
             SwrContext* swr = nullptr;
             AVChannelLayout inLayout{};
             if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0)
@@ -269,9 +279,7 @@ void PaxAudioRecord::_playDirect()
                 converter.swr.reset();
                 return false;
             }
-            av_channel_layout_copy(&converter.layout, &frame->ch_layout);
-            converter.rate = frame->sample_rate;
-            converter.format = frame->format;
+            converter.shape.take(frame);
             PAXSCREEN_DEBUG("audio input frame, channels[%d] sample_rate[%d] sample_fmt[%d]",
                             frame->ch_layout.nb_channels, frame->sample_rate, frame->format);
         }

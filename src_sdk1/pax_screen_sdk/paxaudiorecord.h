@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 struct AVFormatContext;
 class PaxRecordScreen;
@@ -31,6 +32,8 @@ protected:
     void run() override;
 
 private:
+    // Stops a run still going, stores what `store` sets under the control lock, starts again.
+    void _start(const std::function<void()>& store);
     int _doReady();
     void _playDirect();
     void _releaseReady();
