@@ -1,5 +1,6 @@
 #include "audioinput.h"
 
+#include "ffmpeginput.h"
 #include "virtualdevice.h"
 
 #include <QMutex>
@@ -19,41 +20,16 @@ QMutex g_mutex;
 QList<AudioSourceInfo> g_lastListing;
 AudioSourceLister g_lister;
 
-void registerDevices()
-{
-    static const bool once = [] {
-        avdevice_register_all();
-        return true;
-    }();
-    Q_UNUSED(once);
-}
-
 class FfmpegAudioInput final : public AudioInput {
 public:
     explicit FfmpegAudioInput(AudioSourceInfo source) : m_source(std::move(source)) {}
 
     int open(AVFormatContext** ctx, int channels) override
     {
-        registerDevices();
-        *ctx = nullptr;
-        const QByteArray formatName = m_source.format.toLatin1();
-        const AVInputFormat* format = av_find_input_format(formatName.constData());
-        if (!format)
-            return AVERROR_DEMUXER_NOT_FOUND;
         AVDictionary* options = nullptr;
         if (m_source.format != QLatin1String("lavfi") && channels > 0)
             av_dict_set(&options, "channels", QByteArray::number(channels).constData(), 0);
-        AVFormatContext* opened = avformat_alloc_context();
-        if (!opened) {
-            av_dict_free(&options);
-            return AVERROR(ENOMEM);
-        }
-        const int ret = avformat_open_input(&opened, m_source.device.toUtf8().constData(), format, &options);
-        av_dict_free(&options);
-        if (ret < 0)
-            return ret;
-        *ctx = opened;
-        return 0;
+        return openFfmpegInput(ctx, m_source.format.toLatin1().constData(), m_source.device.toUtf8(), &options);
     }
 
     QString deviceName() const override { return m_source.format + QLatin1Char(' ') + m_source.device; }
@@ -72,7 +48,7 @@ AudioSourceInfo virtualMicrophone()
 
 QList<AudioSourceInfo> ffmpegAudioSources(const char* formatName)
 {
-    registerDevices();
+    registerFfmpegDevices();
     QList<AudioSourceInfo> out;
     const AVInputFormat* format = av_find_input_format(formatName);
     if (!format)

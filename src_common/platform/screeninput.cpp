@@ -1,10 +1,11 @@
 #include "screeninput.h"
 
+#include "ffmpeginput.h"
+
 #include <QMutex>
 #include <QtGlobal>
 
 extern "C" {
-#include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 }
@@ -15,37 +16,6 @@ namespace {
 
 QMutex g_factoryMutex;
 ScreenInputFactory g_factory;
-
-void registerDevices()
-{
-    static const bool once = [] {
-        avdevice_register_all();
-        return true;
-    }();
-    Q_UNUSED(once);
-}
-
-int openWith(AVFormatContext** ctx, const char* formatName, const QByteArray& url, AVDictionary** options)
-{
-    registerDevices();
-    *ctx = nullptr;
-    const AVInputFormat* format = av_find_input_format(formatName);
-    if (!format) {
-        av_dict_free(options);
-        return AVERROR_DEMUXER_NOT_FOUND;
-    }
-    AVFormatContext* opened = avformat_alloc_context();
-    if (!opened) {
-        av_dict_free(options);
-        return AVERROR(ENOMEM);
-    }
-    const int ret = avformat_open_input(&opened, url.constData(), format, options);
-    av_dict_free(options);
-    if (ret < 0)
-        return ret;   // avformat_open_input freed the context
-    *ctx = opened;
-    return 0;
-}
 
 QString displayName(const QString& display)
 {
@@ -68,7 +38,7 @@ public:
         AVDictionary* options = nullptr;
         av_dict_set(&options, "framerate", QByteArray::number(framerate).constData(), 0);
         av_dict_set(&options, "draw_mouse", drawMouse ? "1" : "0", 0);
-        return openWith(ctx, "x11grab", display.toLocal8Bit(), &options);
+        return openFfmpegInput(ctx, "x11grab", display.toLocal8Bit(), &options);
     }
 
     QString deviceName() const override { return QStringLiteral("x11grab ") + displayName(m_display); }
@@ -87,7 +57,7 @@ public:
         graph.replace(QStringLiteral("{fps}"), QString::number(framerate));
         graph += QStringLiteral(",realtime");
         AVDictionary* options = nullptr;
-        return openWith(ctx, "lavfi", graph.toUtf8(), &options);
+        return openFfmpegInput(ctx, "lavfi", graph.toUtf8(), &options);
     }
 
     QString deviceName() const override { return QStringLiteral("lavfi ") + m_graph; }
