@@ -54,6 +54,15 @@ int videoFrames(const QString& file)
     return p.readAllStandardOutput().trimmed().toInt();
 }
 
+// CPU seconds of the run and the video frames of its file, against kFps x kSeconds.
+void reportRun(benchmark::State& state, double cpu, const QString& file)
+{
+    const int frames = videoFrames(file);
+    state.counters["cpu_s"] = cpu;
+    state.counters["frames"] = frames;
+    state.counters["frames_pct"] = 100.0 * frames / (kFps * kSeconds);
+}
+
 QTemporaryDir& outDir()
 {
     static QTemporaryDir dir;
@@ -91,10 +100,7 @@ void BM_FfmpegTool(benchmark::State& state)
         g_cliCpu = cpuOf(RUSAGE_CHILDREN) - before;
         state.SetIterationTime(kSeconds);
     }
-    const int frames = videoFrames(out);
-    state.counters["cpu_s"] = g_cliCpu;
-    state.counters["frames"] = frames;
-    state.counters["frames_pct"] = 100.0 * frames / (kFps * kSeconds);
+    reportRun(state, g_cliCpu, out);
 }
 
 void BM_ScreenSdk(benchmark::State& state)
@@ -115,10 +121,7 @@ void BM_ScreenSdk(benchmark::State& state)
         cpu = cpuOf(RUSAGE_SELF) - before;
         state.SetIterationTime(kSeconds);
     }
-    const int frames = videoFrames(out);
-    state.counters["cpu_s"] = cpu;
-    state.counters["frames"] = frames;
-    state.counters["frames_pct"] = 100.0 * frames / (kFps * kSeconds);
+    reportRun(state, cpu, out);
     if (g_cliCpu > 0)
         state.counters["cpu_ratio_vs_tool"] = cpu / g_cliCpu;
     PaxScreenQtLib::releaseInstance();

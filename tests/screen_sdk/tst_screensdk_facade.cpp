@@ -2,6 +2,7 @@
 // microphone listing, log lines, and recordings of lavfi sources.
 
 #include "audioinput.h"
+#include "logcapture.h"
 #include "mediaprobe.h"
 #include "paxlib.h"
 #include "paxmicrophonelist.h"
@@ -29,32 +30,6 @@
 Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
-
-QMutex g_logMutex;
-QStringList g_log;
-
-void captureHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
-{
-    QMutexLocker lock(&g_logMutex);
-    g_log.append(msg);
-}
-
-QStringList takeLog()
-{
-    QMutexLocker lock(&g_logMutex);
-    QStringList out = g_log;
-    g_log.clear();
-    return out;
-}
-
-bool logHas(const QStringList& log, const QString& text)
-{
-    for (const QString& line : log) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
 
 QList<pax_platform::AudioSourceInfo> g_sources;
 

@@ -2,6 +2,7 @@
 // facade, checked with ffprobe.
 
 #include "audioinput.h"
+#include "logcapture.h"
 #include "mediaprobe.h"
 #include "paxdevicemonitor.h"
 #include "paxlib.h"
@@ -25,30 +26,6 @@
 #include <QtTest>
 
 namespace {
-
-QMutex g_logMutex;
-QStringList g_log;
-
-void captureHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
-{
-    QMutexLocker lock(&g_logMutex);
-    g_log.append(msg);
-}
-
-int countLog(const QString& text)
-{
-    QMutexLocker lock(&g_logMutex);
-    int n = 0;
-    for (const QString& line : g_log)
-        n += line.contains(text) ? 1 : 0;
-    return n;
-}
-
-void clearLog()
-{
-    QMutexLocker lock(&g_logMutex);
-    g_log.clear();
-}
 
 QList<pax_platform::AudioSourceInfo> g_sources;
 bool g_useLister = false;
