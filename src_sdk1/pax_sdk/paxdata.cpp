@@ -86,11 +86,10 @@ void PaxData::_flushLocked()
     _writeBatch(batch);
 }
 
-_PaxWorkModeE PaxData::getCurrentWorkMode()
-{
-    PaxDataLocker lock(this);
-    return m_workMode;
-}
+using pax_data::lockedGet;
+using pax_data::lockedSet;
+
+_PaxWorkModeE PaxData::getCurrentWorkMode() { return lockedGet(this, m_workMode); }
 
 void PaxData::setCurrentWorkMode(_PaxWorkModeE mode)
 {
@@ -101,22 +100,12 @@ void PaxData::setCurrentWorkMode(_PaxWorkModeE mode)
     emit sigDataChange(PaxNotifyWorkMode);
 }
 
-void PaxData::setCurrentCameraIndex(_PaxCameraIndexE index)
-{
-    PaxDataLocker lock(this);
-    m_cameraIndex = index;
-}
-
-_PaxCameraIndexE PaxData::getCurrentCameraIndex()
-{
-    PaxDataLocker lock(this);
-    return m_cameraIndex;
-}
+void PaxData::setCurrentCameraIndex(_PaxCameraIndexE index) { lockedSet(this, m_cameraIndex, index); }
+_PaxCameraIndexE PaxData::getCurrentCameraIndex() { return lockedGet(this, m_cameraIndex); }
 
 _PaxCameraIndexE PaxData::getOtherCameraIndex()
 {
-    PaxDataLocker lock(this);
-    return m_cameraIndex == PaxCameraIndexMain ? PaxCameraIndexSecond : PaxCameraIndexMain;
+    return getCurrentCameraIndex() == PaxCameraIndexMain ? PaxCameraIndexSecond : PaxCameraIndexMain;
 }
 
 QString PaxData::getCameraStatus(_PaxCameraIndexE index)
@@ -125,37 +114,22 @@ QString PaxData::getCameraStatus(_PaxCameraIndexE index)
     return index == m_cameraIndex ? m_curCameraStatus : m_otherCameraStatus;
 }
 
-QString PaxData::getCurCameraStatus()
-{
-    PaxDataLocker lock(this);
-    return m_curCameraStatus;
-}
+QString PaxData::getCurCameraStatus() { return lockedGet(this, m_curCameraStatus); }
+QString PaxData::getOtherCameraStatus() { return lockedGet(this, m_otherCameraStatus); }
 
-QString PaxData::getOtherCameraStatus()
+// Only a change is notified.
+void PaxData::_setCameraStatus(QString& member, const QString& status)
 {
     PaxDataLocker lock(this);
-    return m_otherCameraStatus;
-}
-
-void PaxData::setCurCameraStatus(QString status)
-{
-    PaxDataLocker lock(this);
-    if (m_curCameraStatus == status)
+    if (member == status)
         return;
-    m_curCameraStatus = status;
+    member = status;
     lock.unlock();
     emit sigDataChange(PaxNotifyCameraStatus);
 }
 
-void PaxData::setOtherCameraStatus(QString status)
-{
-    PaxDataLocker lock(this);
-    if (m_otherCameraStatus == status)
-        return;
-    m_otherCameraStatus = status;
-    lock.unlock();
-    emit sigDataChange(PaxNotifyCameraStatus);
-}
+void PaxData::setCurCameraStatus(QString status) { _setCameraStatus(m_curCameraStatus, status); }
+void PaxData::setOtherCameraStatus(QString status) { _setCameraStatus(m_otherCameraStatus, status); }
 
 void PaxData::cameraInfoUpdate()
 {
@@ -166,60 +140,27 @@ unsigned long long PaxData::getCameraWid(_PaxCameraIndexE index)
 {
     if (!pax_data::validCamera(index))
         return ~0ULL;
-    PaxDataLocker lock(this);
-    return m_cameraWid[index];
+    return lockedGet(this, m_cameraWid[index]);
 }
 
 void PaxData::setCameraWid(_PaxCameraIndexE index, unsigned long long wid)
 {
     if (!pax_data::validCamera(index))
         return;
-    PaxDataLocker lock(this);
-    m_cameraWid[index] = wid;
-    lock.unlock();
+    lockedSet(this, m_cameraWid[index], wid);
     emit sigDataChange(PaxNotifyCameraWid);
 }
 
-int PaxData::getFramePerSecond()
-{
-    PaxDataLocker lock(this);
-    return m_framePerSecond;
-}
+int PaxData::getFramePerSecond() { return lockedGet(this, m_framePerSecond); }
 
 void PaxData::setFramePerSecond(int fps)
 {
-    PaxDataLocker lock(this);
-    m_framePerSecond = fps;
-    lock.unlock();
+    lockedSet(this, m_framePerSecond, fps);
     emit sigDataChange(PaxNotifyFramePerSecond);
 }
 
-bool PaxData::getbInitComplete()
-{
-    PaxDataLocker lock(this);
-    return m_initComplete;
-}
-
-void PaxData::setbInitComplete()
-{
-    PaxDataLocker lock(this);
-    m_initComplete = true;
-}
-
-void PaxData::setFontFamily(QString family)
-{
-    PaxDataLocker lock(this);
-    m_fontFamily = family;
-}
-
-QString PaxData::getFontFamily()
-{
-    PaxDataLocker lock(this);
-    return m_fontFamily;
-}
-
-void PaxData::setTmpPicName(QString name)
-{
-    PaxDataLocker lock(this);
-    m_tmpPicName = name;
-}
+bool PaxData::getbInitComplete() { return lockedGet(this, m_initComplete); }
+void PaxData::setbInitComplete() { lockedSet(this, m_initComplete, true); }
+void PaxData::setFontFamily(QString family) { lockedSet(this, m_fontFamily, family); }
+QString PaxData::getFontFamily() { return lockedGet(this, m_fontFamily); }
+void PaxData::setTmpPicName(QString name) { lockedSet(this, m_tmpPicName, name); }

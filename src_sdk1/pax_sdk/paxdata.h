@@ -157,7 +157,8 @@ struct _PaxUvcInfoS {
 // Public operations of one profile; SUFFIX is empty for "common", else ForBW..ForTM.
 #define PAX_DATA_PROFILE_OPERATIONS(SUFFIX, MODE) \
     bool getRectify##SUFFIX() { return _getFlag(MODE, &Profile::rectify); } \
-    void setRectify##SUFFIX(bool on) { _setRectify(MODE, on); } \
+    void setRectify##SUFFIX(bool on) \
+    { _setProfileFlag(MODE, &Profile::rectify, on, GroupRectify, PaxNotifyRectify); } \
     bool getAutoTrim##SUFFIX() { return _getFlag(MODE, &Profile::autoTrim); } \
     void setAutoTrim##SUFFIX(bool on) { _setAutoTrim(MODE, on); } \
     bool getManuTrim##SUFFIX() { return _getFlag(MODE, &Profile::manuTrim); } \
@@ -166,34 +167,39 @@ struct _PaxUvcInfoS {
     bool getManuTrimRect##SUFFIX(QRect& rect) { return _getManuTrimRect(MODE, rect); } \
     void removeMenuTrimRect##SUFFIX() { _removeMenuTrimRect(MODE); } \
     bool getAutoDoc##SUFFIX() { return _getFlag(MODE, &Profile::autoDoc); } \
-    void setAutoDoc##SUFFIX(bool on) { _setAutoDoc(MODE, on); } \
+    void setAutoDoc##SUFFIX(bool on) \
+    { _setProfileFlag(MODE, &Profile::autoDoc, on, GroupAutoDoc, PaxNotifyAutoDoc); } \
     bool getTimeGrab##SUFFIX(int& seconds) { return _getTimeGrab(MODE, seconds); } \
     void setTimeGrab##SUFFIX(bool on, unsigned int seconds) { _setTimeGrab(MODE, on, seconds); } \
     bool getIntelligentGrab##SUFFIX(int& step) { return _getIntelligentGrab(MODE, step); } \
     void setIntelligentGrab##SUFFIX(bool on, int step, bool quiet) { _setIntelligentGrab(MODE, on, step, quiet); } \
     _PaxPicSaveFormatE getCurrentPicSaveFormat##SUFFIX() { return _PaxPicSaveFormatE(_getInt(MODE, &Profile::picSaveFormat)); } \
-    void setCurrentPicSaveFormat##SUFFIX(_PaxPicSaveFormatE format) { _setPicSaveFormat(MODE, format); } \
+    void setCurrentPicSaveFormat##SUFFIX(_PaxPicSaveFormatE format) \
+    { _setProfileInt(MODE, &Profile::picSaveFormat, format, GroupPicSaveFormat, PaxNotifyPicSaveFormat); } \
     _PaxColorModeE getCurrentColorMode##SUFFIX() { return _PaxColorModeE(_getInt(MODE, &Profile::colorMode)); } \
-    void setCurrentColorMode##SUFFIX(_PaxColorModeE mode) { _setColorMode(MODE, mode); } \
+    void setCurrentColorMode##SUFFIX(_PaxColorModeE mode) \
+    { _setProfileInt(MODE, &Profile::colorMode, mode, GroupColorMode, PaxNotifyColorMode); } \
     int getCurrentPicPressRatio##SUFFIX() { return _getInt(MODE, &Profile::picPressRatio); } \
     void setCurrentPicPressRatio##SUFFIX(int ratio) { _setPicPressRatio(MODE, ratio); } \
     QString getCurrentPicSavePath##SUFFIX() { return _getPicSavePath(MODE); } \
     void setCurrentPicSavePath##SUFFIX(QString path) { _setPicSavePath(MODE, path); } \
     void grab##SUFFIX() { _grab(MODE); } \
-    QString getCurrentPicSaveFormatS##SUFFIX() { return _picFormatToString(_PaxPicSaveFormatE(_getInt(MODE, &Profile::picSaveFormat))); } \
+    QString getCurrentPicSaveFormatS##SUFFIX() { return _picFormatToString(getCurrentPicSaveFormat##SUFFIX()); } \
     int getNextPicIndex##SUFFIX() { return _getInt(MODE, &Profile::nextPicIndex); } \
     void setNextPicIndex##SUFFIX(int index) { _setProfileInt(MODE, &Profile::nextPicIndex, index, GroupNextPicIndex); } \
     _PaxPicNameModeE getCurrentPicNameMode##SUFFIX() { return _PaxPicNameModeE(_getInt(MODE, &Profile::picNameMode)); } \
     void setCurrentPicNameMode##SUFFIX(_PaxPicNameModeE nameMode) \
     { _setProfileInt(MODE, &Profile::picNameMode, nameMode, GroupPicNameMode); } \
     bool getPicLogoEnable##SUFFIX() { return _getFlag(MODE, &Profile::picLogoEnable); } \
-    void setPicLogoEnable##SUFFIX(bool on) { _setPicLogoEnable(MODE, on); } \
+    void setPicLogoEnable##SUFFIX(bool on) \
+    { _setProfileFlag(MODE, &Profile::picLogoEnable, on, GroupLogoPic, PaxNotifyPicLogo); } \
     void setPicLogoInfo##SUFFIX(QString file, unsigned char alpha, int x, int y) \
     { _setPicLogoInfo(MODE, file, alpha, x, y); } \
     void getPicLogoInfo##SUFFIX(QString& file, unsigned char& alpha, int& x, int& y) \
     { _getPicLogoInfo(MODE, file, alpha, x, y); } \
     bool getTextLogoEnable##SUFFIX() { return _getFlag(MODE, &Profile::textLogoEnable); } \
-    void setTextLogoEnable##SUFFIX(bool on) { _setTextLogoEnable(MODE, on); } \
+    void setTextLogoEnable##SUFFIX(bool on) \
+    { _setProfileFlag(MODE, &Profile::textLogoEnable, on, GroupLogoText, PaxNotifyTextLogo); } \
     void setTextLogoInfo##SUFFIX(QString text, unsigned char alpha, int x, int y, int size, int weight, QString color) \
     { _setTextLogoInfo(MODE, text, alpha, x, y, size, weight, color); } \
     void getTextLogoInfo##SUFFIX(QString& text, unsigned char& alpha, int& x, int& y, int& size, int& weight, QString& color) \
@@ -219,27 +225,74 @@ struct _PaxUvcInfoS {
 #define PAX_DATA_TWIN_ONLY_OPERATIONS(NAME, MODE) \
     QString getCurrentPicSaveTodayPathFor##NAME() { return _getPicSaveTodayPath(MODE); }
 
-// The camera image controls, X(Name, INDEX): INDEX is the record's position among the nine.
-#define PAX_UVC_VALUE_CONTROLS(X) \
-    X(Brightness, 0) \
-    X(Contrast, 1) \
-    X(Saturation, 2) \
-    X(Sharpness, 3) \
-    X(Gain, 4) \
-    X(Exposure, 5) \
-    X(Focus, 7)
-#define PAX_UVC_AUTO_CONTROLS(X) \
-    X(ExposureAuto, 6) \
-    X(FocusAuto, 8)
+// The nine camera image controls in the order of their records, X(NAME, KIND, KEY, CALL):
+// KIND is VALUE for a number, AUTO for an automatic-mode switch; KEY is the control's ini key in
+// section "common"; CALL names the camera calls (getCALLInfo, setCALL).
+#define PAX_DATA_UVC_CONTROLS(X) \
+    X(Brightness, VALUE, "brightness", Brightness) \
+    X(Contrast, VALUE, "contrast", Contrast) \
+    X(Saturation, VALUE, "saturation", Saturation) \
+    X(Sharpness, VALUE, "sharpness", Sharpness) \
+    X(Gain, VALUE, "gain", Gain) \
+    X(Exposure, VALUE, "exposure", Exposure) \
+    X(ExposureAuto, AUTO, "exposureAuto", ExposureMode) \
+    X(Focus, VALUE, "focus", Focus) \
+    X(FocusAuto, AUTO, "focusAuto", FocusMode)
 
-#define PAX_DATA_UVC_VALUE_OPERATIONS(NAME, INDEX) \
-    _PaxUvcInfoS get##NAME##Info() { return _getUvcInfo(INDEX); } \
-    void set##NAME(int value) { _setUvcValue(INDEX, UvcOpSet, value); } \
-    void set##NAME##ToDefault() { _setUvcValue(INDEX, UvcOpDefault, 0); }
-#define PAX_DATA_UVC_AUTO_OPERATIONS(NAME, INDEX) \
-    _PaxUvcInfoS get##NAME##Info() { return _getUvcInfo(INDEX); } \
-    void set##NAME(bool on) { _setUvcAuto(INDEX, UvcOpSet, on); } \
-    void set##NAME##ToDefault() { _setUvcAuto(INDEX, UvcOpDefault, false); }
+#define PAX_DATA_UVC_VALUE_OPERATIONS(NAME) \
+    _PaxUvcInfoS get##NAME##Info() { return _getUvcInfo(Uvc##NAME); } \
+    void set##NAME(int value) { _setUvcValue(Uvc##NAME, UvcOpSet, value); } \
+    void set##NAME##ToDefault() { _setUvcValue(Uvc##NAME, UvcOpDefault, 0); }
+#define PAX_DATA_UVC_AUTO_OPERATIONS(NAME) \
+    _PaxUvcInfoS get##NAME##Info() { return _getUvcInfo(Uvc##NAME); } \
+    void set##NAME(bool on) { _setUvcAuto(Uvc##NAME, UvcOpSet, on); } \
+    void set##NAME##ToDefault() { _setUvcAuto(Uvc##NAME, UvcOpDefault, false); }
+#define PAX_DATA_UVC_OPERATIONS(NAME, KIND, KEY, CALL) PAX_DATA_UVC_##KIND##_OPERATIONS(NAME)
+#define PAX_DATA_UVC_CONTROL_ENUMERATOR(NAME, KIND, KEY, CALL) Uvc##NAME,
+
+// The two recording cameras, X(CAMERA, INDEX): CAMERA is the name part Main or Second of
+// the per-camera members, INDEX the camera's _PaxCameraIndexE.
+#define PAX_DATA_RECORDING_CAMERAS(X) \
+    X(Main, 0) \
+    X(Second, 1)
+
+#define PAX_DATA_RECORDING_OPERATIONS(CAMERA, INDEX) \
+    QString getVideo##CAMERA##SavePath() { return _getRecording(INDEX, &Recording::videoSavePath); } \
+    void setVideo##CAMERA##SavePath(QString path) { _setVideoSavePath(INDEX, path); } \
+    QString getVideo##CAMERA##Prefix() { return _getRecording(INDEX, &Recording::videoPrefix); } \
+    void setVideo##CAMERA##Prefix(QString prefix) \
+    { _setRecordingText(INDEX, &Recording::videoPrefix, KeyVideoPrefix, prefix); } \
+    QString getCurMicrophoneName##CAMERA() { return _getRecording(INDEX, &Recording::microphoneName); } \
+    void setCurMicrophoneName##CAMERA(QString name) { _setMicrophoneName(INDEX, name); } \
+    int getCurMicrophoneVolumn##CAMERA() { return _getRecordingInt(INDEX, &Recording::microphoneVolume, 0); } \
+    void setCurMicrophoneVolumn##CAMERA(int volume) { _setMicrophoneVolume(INDEX, volume); } \
+    bool getbRecordAudio##CAMERA() { return _getRecording(INDEX, &Recording::recordAudio); } \
+    void setbRecordAudio##CAMERA(bool on) { _setRecordAudio(INDEX, on); } \
+    QString getEncoder##CAMERA() { return _getRecording(INDEX, &Recording::encoder); } \
+    void setEncoder##CAMERA(QString name) { _setEncoder(INDEX, name); } \
+    _PaxRecordInfoS getRecordInfo##CAMERA() { return _getRecording(INDEX, &Recording::recordInfo); } \
+    void setRecordInfo##CAMERA(_PaxRecordInfoS info) { _setRecordInfo(INDEX, info); }
+#define PAX_DATA_RECORDING_PRIVATE_OPERATIONS(CAMERA, INDEX) \
+    void _handleRecordQuality##CAMERA() { _handleRecordQuality(INDEX); }
+
+// Recording settings chosen by camera index, X(NAME, TYPE, FIELD, KEY, NONE): getNAME returns
+// NONE for an index other than 0 and 1, setNAME stores and writes the value.
+#define PAX_DATA_RECORDING_CHOICES(X) \
+    X(BitrateValue, _PaxOBitrateValueE, bitrateValue, KeyBitrateValue, PaxOBitrateValueNone) \
+    X(QuantizationParameter, _PaxOQuantizationParameterE, quantizationParameter, KeyQuantizationParameter, \
+      PaxOQuantizationParameterNone) \
+    X(Profile, _PaxOProfileE, profile, KeyProfile, PaxOProfileNone) \
+    X(PresetMode, _PaxOPresetModeE, preset, KeyPreset, PaxOPresetNone) \
+    X(RecordSolutionIndex, int, recordSolutionIndex, KeyRecordSolutionIndex, -1)
+// The same for the choices whose setters change other settings with them (written by hand).
+#define PAX_DATA_RECORDING_COUPLED_CHOICES(X) \
+    X(BitrateType, _PaxOBitrateTypeE, bitrateType, KeyBitrateType, PaxOBitrateTypeNone) \
+    X(RecordQuality, _PaxORecordQualityE, recordQuality, KeyRecordQuality, PaxORecordQualityNone)
+
+#define PAX_DATA_RECORDING_CHOICE_GETTER(NAME, TYPE, FIELD, KEY, NONE) \
+    TYPE get##NAME(_PaxCameraIndexE index) { return TYPE(_getRecordingInt(index, &Recording::FIELD, NONE)); }
+#define PAX_DATA_RECORDING_CHOICE_SETTER(NAME, TYPE, FIELD, KEY, NONE) \
+    void set##NAME(_PaxCameraIndexE index, TYPE value) { _setRecordingInt(index, &Recording::FIELD, KEY, value); }
 
 #define PAX_DATA_PROFILE_TWINS(NAME, MODE) \
     PAX_DATA_PROFILE_OPERATIONS(For##NAME, MODE) \
@@ -329,19 +382,26 @@ public:
         GroupCount
     };
 
-    // Positions of the nine camera image-control records.
-    enum UvcControlE : int {
-        UvcBrightness = 0,
-        UvcContrast,
-        UvcSaturation,
-        UvcSharpness,
-        UvcGain,
-        UvcExposure,
-        UvcExposureAuto,
-        UvcFocus,
-        UvcFocusAuto,
-        UvcControlCount
+    // Keys of the recording settings; the key text is stem + "Main"/"Second" + tail.
+    enum RecordingKey : int {
+        KeyVideoSavePath,
+        KeyVideoPrefix,
+        KeyMicrophoneName,
+        KeyMicrophoneVolume,
+        KeyRecordAudio,
+        KeyEncoder,
+        KeyBitrateValue,
+        KeyQuantizationParameter,
+        KeyBitrateType,
+        KeyProfile,
+        KeyPreset,
+        KeyRecordQuality,
+        KeyRecordSolutionIndex,
+        RecordingKeyCount
     };
+
+    // Positions of the nine camera image-control records.
+    enum UvcControlE : int { PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_CONTROL_ENUMERATOR) UvcControlCount };
     // Op codes of the image-control setters: set by the user, back to the camera's default,
     // reload from the file.
     enum UvcOpE : int { UvcOpSet = 0, UvcOpDefault = 1, UvcOpReload = 2 };
@@ -406,56 +466,19 @@ public:
     void setCurrentInitAngle(double angle);
 
     // Recording settings of the main (0) and the second (1) camera.
-    QString getVideoMainSavePath();
-    QString getVideoSecondSavePath();
-    void setVideoMainSavePath(QString path);
-    void setVideoSecondSavePath(QString path);
-    QString getVideoMainPrefix();
-    QString getVideoSecondPrefix();
-    void setVideoMainPrefix(QString prefix);
-    void setVideoSecondPrefix(QString prefix);
-    QString getCurMicrophoneNameMain();
-    QString getCurMicrophoneNameSecond();
-    void setCurMicrophoneNameMain(QString name);
-    void setCurMicrophoneNameSecond(QString name);
-    int getCurMicrophoneVolumnMain();
-    int getCurMicrophoneVolumnSecond();
-    void setCurMicrophoneVolumnMain(int volume);
-    void setCurMicrophoneVolumnSecond(int volume);
-    bool getbRecordAudioMain();
-    bool getbRecordAudioSecond();
-    void setbRecordAudioMain(bool on);
-    void setbRecordAudioSecond(bool on);
-    QString getEncoderMain();
-    QString getEncoderSecond();
-    void setEncoderMain(QString name);
-    void setEncoderSecond(QString name);
+    PAX_DATA_RECORDING_CAMERAS(PAX_DATA_RECORDING_OPERATIONS)
     QStringList getEncoderList();
     void setEncoderList(QStringList list);
-    _PaxRecordInfoS getRecordInfoMain();
-    _PaxRecordInfoS getRecordInfoSecond();
-    void setRecordInfoMain(_PaxRecordInfoS info);
-    void setRecordInfoSecond(_PaxRecordInfoS info);
 
-    _PaxOBitrateValueE getBitrateValue(_PaxCameraIndexE index);
-    void setBitrateValue(_PaxCameraIndexE index, _PaxOBitrateValueE value);
-    _PaxOBitrateTypeE getBitrateType(_PaxCameraIndexE index);
+    PAX_DATA_RECORDING_CHOICES(PAX_DATA_RECORDING_CHOICE_GETTER)
+    PAX_DATA_RECORDING_CHOICES(PAX_DATA_RECORDING_CHOICE_SETTER)
+    PAX_DATA_RECORDING_COUPLED_CHOICES(PAX_DATA_RECORDING_CHOICE_GETTER)
     void setBitrateType(_PaxCameraIndexE index, _PaxOBitrateTypeE type);
-    _PaxOQuantizationParameterE getQuantizationParameter(_PaxCameraIndexE index);
-    void setQuantizationParameter(_PaxCameraIndexE index, _PaxOQuantizationParameterE qp);
-    _PaxOProfileE getProfile(_PaxCameraIndexE index);
-    void setProfile(_PaxCameraIndexE index, _PaxOProfileE profile);
-    _PaxOPresetModeE getPresetMode(_PaxCameraIndexE index);
-    void setPresetMode(_PaxCameraIndexE index, _PaxOPresetModeE preset);
-    _PaxORecordQualityE getRecordQuality(_PaxCameraIndexE index);
     void setRecordQuality(_PaxCameraIndexE index, _PaxORecordQualityE quality);
-    int getRecordSolutionIndex(_PaxCameraIndexE index);
-    void setRecordSolutionIndex(_PaxCameraIndexE index, int solutionIndex);
 
     // Camera image controls of the main camera; the path (service or in-process) is chosen at
     // each call. None of them notifies.
-    PAX_UVC_VALUE_CONTROLS(PAX_DATA_UVC_VALUE_OPERATIONS)
-    PAX_UVC_AUTO_CONTROLS(PAX_DATA_UVC_AUTO_OPERATIONS)
+    PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_OPERATIONS)
     // One-shot refocus along the active path; stores nothing and takes no lock.
     void setFocus();
     void freshAutoFocusInfo();
@@ -487,6 +510,7 @@ private:
     void _flushLocked();
     void _writeBatch(const QVector<PendingWrite>& batch);
 
+    void _setCameraStatus(QString& member, const QString& status);
     QString _getConfigPath();
     void _load();
     void _put(const QString& section, const QString& key, const QVariant& value);
@@ -503,35 +527,33 @@ private:
 
     bool _getFlag(int mode, bool Profile::*field);
     int _getInt(int mode, int Profile::*field);
-    void _setProfileInt(int mode, int Profile::*field, int value, int group);
-    void _setFlagAndSave(int mode, bool Profile::*field, bool on, int group, int notify);
-    void _setRectify(int mode, bool on);
+    // Store one field of the mode's profile, write its group, then emit notify (none when < 0).
+    void _setProfileInt(int mode, int Profile::*field, int value, int group, int notify = -1);
+    void _setProfileFlag(int mode, bool Profile::*field, bool on, int group, int notify);
     void _setAutoTrim(int mode, bool on);
     void _setManuTrim(int mode, bool on);
     void _setManuTrimRect(int mode, const QRect& rect);
     bool _getManuTrimRect(int mode, QRect& rect);
     void _removeMenuTrimRect(int mode);
-    void _setAutoDoc(int mode, bool on);
     bool _getTimeGrab(int mode, int& seconds);
     void _setTimeGrab(int mode, bool on, unsigned int seconds);
     bool _getIntelligentGrab(int mode, int& step);
     void _setIntelligentGrab(int mode, bool on, int step, bool quiet);
 
-    void _setPicSaveFormat(int mode, int format);
-    void _setColorMode(int mode, int colorMode);
     void _setPicPressRatio(int mode, int ratio);
     QString _getPicSavePath(int mode);
     void _setPicSavePath(int mode, const QString& path);
-    void _setPicLogoEnable(int mode, bool on);
     void _setPicLogoInfo(int mode, const QString& file, unsigned char alpha, int x, int y);
     void _getPicLogoInfo(int mode, QString& file, unsigned char& alpha, int& x, int& y);
-    void _setTextLogoEnable(int mode, bool on);
     void _setTextLogoInfo(int mode, const QString& text, unsigned char alpha, int x, int y, int size, int weight,
                           const QString& color);
     void _getTextLogoInfo(int mode, QString& text, unsigned char& alpha, int& x, int& y, int& size, int& weight,
                           QString& color);
 
-    QString _getRecordingText(int camera, QString Recording::*field);
+    // Fields of camera 0 or 1 under the lock.
+    QString _getRecording(int camera, QString Recording::*field);
+    bool _getRecording(int camera, bool Recording::*field);
+    _PaxRecordInfoS _getRecording(int camera, _PaxRecordInfoS Recording::*field);
     void _setRecordingText(int camera, QString Recording::*field, int key, const QString& value);
     int _getRecordingInt(int camera, int Recording::*field, int invalid);
     void _setRecordingInt(int camera, int Recording::*field, int key, int value);
@@ -552,12 +574,11 @@ private:
     void _removeUvc(int control);
     QVariant _readUvcKey(int control);
     void _freshCameraRelativeUvc(PaxDataLocker& lock);
-    void _takeValueInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def);
-    void _takeAutoInfo(PaxDataLocker& lock, int control, int result, bool defaultOn);
+    void _takeInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def, bool defaultOn);
     void _closeServiceDevice();
     void _initUvcRecords();
-    void _handleRecordQualityMain();
-    void _handleRecordQualitySecond();
+    void _handleRecordQuality(int camera);
+    PAX_DATA_RECORDING_CAMERAS(PAX_DATA_RECORDING_PRIVATE_OPERATIONS)
 
     QMutex m_mutex;
     std::atomic<Qt::HANDLE> m_lockOwner{nullptr};

@@ -65,195 +65,153 @@ bool convert(const QVariant& raw, KeyType type, qint64 lo, qint64 hi, QVariant& 
     return false;
 }
 
-// One per-mode key: name, type, accepted range, save group, default and the profile field.
-struct ProfileKey {
-    const char* name;
-    KeyType type;
+// A row's field as the file holds it: logo alphas are written as integers.
+QVariant toVariant(bool v) { return v; }
+QVariant toVariant(int v) { return v; }
+QVariant toVariant(unsigned char v) { return int(v); }
+QVariant toVariant(const QString& v) { return v; }
+void fromVariant(const QVariant& v, bool& out) { out = v.toBool(); }
+void fromVariant(const QVariant& v, int& out) { out = v.toInt(); }
+void fromVariant(const QVariant& v, unsigned char& out) { out = static_cast<unsigned char>(v.toInt()); }
+void fromVariant(const QVariant& v, QString& out) { out = v.toString(); }
+
+template <class T> constexpr KeyType keyTypeOf();
+template <> constexpr KeyType keyTypeOf<bool>() { return KeyType::Bool; }
+template <> constexpr KeyType keyTypeOf<int>() { return KeyType::Int; }
+template <> constexpr KeyType keyTypeOf<unsigned char>() { return KeyType::Int; }
+template <> constexpr KeyType keyTypeOf<QString>() { return KeyType::Text; }
+
+// Range of accepted integers; a value outside it is taken as damaged. Other types ignore it.
+struct Range {
     qint64 lo;
     qint64 hi;
+};
+constexpr Range range(qint64 lo, qint64 hi) { return Range{lo, hi}; }
+constexpr Range kAny{INT_MIN, INT_MAX};
+
+// Range, type, default and accessors of a row whose value is the field FIELD of REC; the
+// default is DEFAULT, or what DEFAULT_FOR returns for the row's mode or camera when not null.
+#define PAX_KEY_FIELD(REC, FIELD, DEFAULT, DEFAULT_FOR, RANGE) \
+    RANGE, keyTypeOf<decltype(REC::FIELD)>(), QVariant(DEFAULT), DEFAULT_FOR, \
+        [](const REC& r) { return toVariant(r.FIELD); }, [](REC& r, const QVariant& v) { fromVariant(v, r.FIELD); }
+
+// One per-mode key of a save group.
+struct ProfileKey {
+    const char* name;
     int group;
-    QVariant (*defaultValue)(int mode);
+    Range range;
+    KeyType type;
+    QVariant fixedDefault;
+    QVariant (*defaultFor)(int mode);
     QVariant (*get)(const Profile&);
     void (*set)(Profile&, const QVariant&);
-};
 
-constexpr qint64 kAnyLo = INT_MIN;
-constexpr qint64 kAnyHi = INT_MAX;
+    QVariant defaultValue(int mode) const { return defaultFor ? defaultFor(mode) : fixedDefault; }
+};
 
 QVariant picSavePathDefault(int mode)
 {
     return paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), QLatin1String(pax_data::kSectionNames[mode]));
 }
 
+QVariant colorModeDefault(int mode)
+{
+    return mode == PaxWorkModeBW ? PaxColorModeGray : PaxColorModeColor;
+}
+
+#define PROFILE_KEY(NAME, GROUP, FIELD, DEFAULT, RANGE) \
+    {NAME, PaxData::GROUP, PAX_KEY_FIELD(Profile, FIELD, DEFAULT, nullptr, RANGE)}
+#define PROFILE_KEY_BY_MODE(NAME, GROUP, FIELD, DEFAULT_FOR, RANGE) \
+    {NAME, PaxData::GROUP, PAX_KEY_FIELD(Profile, FIELD, QVariant(), DEFAULT_FOR, RANGE)}
+
 // Logo alphas are taken modulo 256 at load.
 // clang-format off
 const ProfileKey kProfileKeys[] = {
-    {"picLogoEnable", KeyType::Bool, 0, 1, PaxData::GroupLogoPic,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.picLogoEnable); },
-     [](Profile& p, const QVariant& v) { p.picLogoEnable = v.toBool(); }},
-    {"logoFile", KeyType::Text, 0, 0, PaxData::GroupLogoPic,
-     [](int) { return QVariant(QString()); },
-     [](const Profile& p) { return QVariant(p.logoFile); },
-     [](Profile& p, const QVariant& v) { p.logoFile = v.toString(); }},
-    {"logoAlpha", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoPic,
-     [](int) { return QVariant(255); },
-     [](const Profile& p) { return QVariant(int(p.logoAlpha)); },
-     [](Profile& p, const QVariant& v) { p.logoAlpha = static_cast<unsigned char>(v.toInt()); }},
-    {"logoX", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoPic,
-     [](int) { return QVariant(50); },
-     [](const Profile& p) { return QVariant(p.logoX); },
-     [](Profile& p, const QVariant& v) { p.logoX = v.toInt(); }},
-    {"logoY", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoPic,
-     [](int) { return QVariant(200); },
-     [](const Profile& p) { return QVariant(p.logoY); },
-     [](Profile& p, const QVariant& v) { p.logoY = v.toInt(); }},
-    {"textLogoEnable", KeyType::Bool, 0, 1, PaxData::GroupLogoText,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.textLogoEnable); },
-     [](Profile& p, const QVariant& v) { p.textLogoEnable = v.toBool(); }},
-    {"logoText", KeyType::Text, 0, 0, PaxData::GroupLogoText,
-     [](int) { return QVariant(QString()); },
-     [](const Profile& p) { return QVariant(p.logoText); },
-     [](Profile& p, const QVariant& v) { p.logoText = v.toString(); }},
-    {"textLogoAlpha", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoText,
-     [](int) { return QVariant(255); },
-     [](const Profile& p) { return QVariant(int(p.textLogoAlpha)); },
-     [](Profile& p, const QVariant& v) { p.textLogoAlpha = static_cast<unsigned char>(v.toInt()); }},
-    {"textLogoColor", KeyType::Text, 0, 0, PaxData::GroupLogoText,
-     [](int) { return QVariant(QStringLiteral("#FF0000")); },
-     [](const Profile& p) { return QVariant(p.textLogoColor); },
-     [](Profile& p, const QVariant& v) { p.textLogoColor = v.toString(); }},
-    {"textLogoX", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoText,
-     [](int) { return QVariant(50); },
-     [](const Profile& p) { return QVariant(p.textLogoX); },
-     [](Profile& p, const QVariant& v) { p.textLogoX = v.toInt(); }},
-    {"textLogoY", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoText,
-     [](int) { return QVariant(200); },
-     [](const Profile& p) { return QVariant(p.textLogoY); },
-     [](Profile& p, const QVariant& v) { p.textLogoY = v.toInt(); }},
-    {"textSize", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoText,
-     [](int) { return QVariant(100); },
-     [](const Profile& p) { return QVariant(p.textSize); },
-     [](Profile& p, const QVariant& v) { p.textSize = v.toInt(); }},
-    {"textWeight", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupLogoText,
-     [](int) { return QVariant(10); },
-     [](const Profile& p) { return QVariant(p.textWeight); },
-     [](Profile& p, const QVariant& v) { p.textWeight = v.toInt(); }},
-    {"picSaveFormat", KeyType::Int, PaxPicSaveFormatJpg, PaxPicSaveFormatPdf, PaxData::GroupPicSaveFormat,
-     [](int) { return QVariant(0); },
-     [](const Profile& p) { return QVariant(p.picSaveFormat); },
-     [](Profile& p, const QVariant& v) { p.picSaveFormat = v.toInt(); }},
-    {"picNameMode", KeyType::Int, PaxPicNameModeTime, PaxPicNameModeIndex, PaxData::GroupPicNameMode,
-     [](int) { return QVariant(0); },
-     [](const Profile& p) { return QVariant(p.picNameMode); },
-     [](Profile& p, const QVariant& v) { p.picNameMode = v.toInt(); }},
-    {"picPressRatio", KeyType::Int, 10, 100, PaxData::GroupPicPressRatio,
-     [](int) { return QVariant(100); },
-     [](const Profile& p) { return QVariant(p.picPressRatio); },
-     [](Profile& p, const QVariant& v) { p.picPressRatio = v.toInt(); }},
-    {"nextPicIndex", KeyType::Int, kAnyLo, kAnyHi, PaxData::GroupNextPicIndex,
-     [](int) { return QVariant(0); },
-     [](const Profile& p) { return QVariant(p.nextPicIndex); },
-     [](Profile& p, const QVariant& v) { p.nextPicIndex = v.toInt(); }},
-    {"picSavePath", KeyType::Text, 0, 0, PaxData::GroupPicSavePath,
-     picSavePathDefault,
-     [](const Profile& p) { return QVariant(p.picSavePath); },
-     [](Profile& p, const QVariant& v) { p.picSavePath = v.toString(); }},
-    {"bRectify", KeyType::Bool, 0, 1, PaxData::GroupRectify,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.rectify); },
-     [](Profile& p, const QVariant& v) { p.rectify = v.toBool(); }},
-    {"bAutoTrim", KeyType::Bool, 0, 1, PaxData::GroupAutoTrim,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.autoTrim); },
-     [](Profile& p, const QVariant& v) { p.autoTrim = v.toBool(); }},
-    {"bManuTrim", KeyType::Bool, 0, 1, PaxData::GroupManuTrim,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.manuTrim); },
-     [](Profile& p, const QVariant& v) { p.manuTrim = v.toBool(); }},
-    {"bAutoDoc", KeyType::Bool, 0, 1, PaxData::GroupAutoDoc,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.autoDoc); },
-     [](Profile& p, const QVariant& v) { p.autoDoc = v.toBool(); }},
-    {"bIntelligentGrab", KeyType::Bool, 0, 1, PaxData::GroupIntelligentGrab,
-     [](int) { return QVariant(false); },
-     [](const Profile& p) { return QVariant(p.intelligentGrab); },
-     [](Profile& p, const QVariant& v) { p.intelligentGrab = v.toBool(); }},
-    {"colorMode", KeyType::Int, PaxColorModeColor, PaxColorModeBlackWhite, PaxData::GroupColorMode,
-     [](int mode) { return QVariant(mode == PaxWorkModeBW ? 1 : 0); },
-     [](const Profile& p) { return QVariant(p.colorMode); },
-     [](Profile& p, const QVariant& v) { p.colorMode = v.toInt(); }},
+    PROFILE_KEY("picLogoEnable",    GroupLogoPic,         picLogoEnable,   false,                    kAny),
+    PROFILE_KEY("logoFile",         GroupLogoPic,         logoFile,        QString(),                kAny),
+    PROFILE_KEY("logoAlpha",        GroupLogoPic,         logoAlpha,       255,                      kAny),
+    PROFILE_KEY("logoX",            GroupLogoPic,         logoX,           50,                       kAny),
+    PROFILE_KEY("logoY",            GroupLogoPic,         logoY,           200,                      kAny),
+    PROFILE_KEY("textLogoEnable",   GroupLogoText,        textLogoEnable,  false,                    kAny),
+    PROFILE_KEY("logoText",         GroupLogoText,        logoText,        QString(),                kAny),
+    PROFILE_KEY("textLogoAlpha",    GroupLogoText,        textLogoAlpha,   255,                      kAny),
+    PROFILE_KEY("textLogoColor",    GroupLogoText,        textLogoColor,   QStringLiteral("#FF0000"), kAny),
+    PROFILE_KEY("textLogoX",        GroupLogoText,        textLogoX,       50,                       kAny),
+    PROFILE_KEY("textLogoY",        GroupLogoText,        textLogoY,       200,                      kAny),
+    PROFILE_KEY("textSize",         GroupLogoText,        textSize,        100,                      kAny),
+    PROFILE_KEY("textWeight",       GroupLogoText,        textWeight,      10,                       kAny),
+    PROFILE_KEY("picSaveFormat",    GroupPicSaveFormat,   picSaveFormat,   PaxPicSaveFormatJpg,
+                range(PaxPicSaveFormatJpg, PaxPicSaveFormatPdf)),
+    PROFILE_KEY("picNameMode",      GroupPicNameMode,     picNameMode,     PaxPicNameModeTime,
+                range(PaxPicNameModeTime, PaxPicNameModeIndex)),
+    PROFILE_KEY("picPressRatio",    GroupPicPressRatio,   picPressRatio,   100,                      range(10, 100)),
+    PROFILE_KEY("nextPicIndex",     GroupNextPicIndex,    nextPicIndex,    0,                        kAny),
+    PROFILE_KEY_BY_MODE("picSavePath", GroupPicSavePath,  picSavePath,     picSavePathDefault,       kAny),
+    PROFILE_KEY("bRectify",         GroupRectify,         rectify,         false,                    kAny),
+    PROFILE_KEY("bAutoTrim",        GroupAutoTrim,        autoTrim,        false,                    kAny),
+    PROFILE_KEY("bManuTrim",        GroupManuTrim,        manuTrim,        false,                    kAny),
+    PROFILE_KEY("bAutoDoc",         GroupAutoDoc,         autoDoc,         false,                    kAny),
+    PROFILE_KEY("bIntelligentGrab", GroupIntelligentGrab, intelligentGrab, false,                    kAny),
+    PROFILE_KEY_BY_MODE("colorMode", GroupColorMode,      colorMode,       colorModeDefault,
+                        range(PaxColorModeColor, PaxColorModeBlackWhite)),
 };
+// clang-format on
 
-// One recording key per camera. writtenAtLoad false: a missing key keeps its default in memory only.
+// One recording key per camera, named stem + "Main"/"Second" + tail. writtenAtLoad false: a
+// missing key keeps its default in memory only.
 struct RecordingKeyDesc {
     const char* stem;
     const char* tail;
-    KeyType type;
-    qint64 lo;
-    qint64 hi;
     bool writtenAtLoad;
-    QVariant (*defaultValue)(int camera);
+    Range range;
+    KeyType type;
+    QVariant fixedDefault;
+    QVariant (*defaultFor)(int camera);
     QVariant (*get)(const Recording&);
     void (*set)(Recording&, const QVariant&);
+
+    QVariant defaultValue(int camera) const { return defaultFor ? defaultFor(camera) : fixedDefault; }
 };
 
-const RecordingKeyDesc kRecordingKeys[pax_data::RecordingKeyCount] = {
-    {"video", "SavePath", KeyType::Text, 0, 0, true,
-     [](int c) { return QVariant(paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"),
-                                                                   c == 0 ? QStringLiteral("mainvideo")
-                                                                          : QStringLiteral("secondvideo"))); },
-     [](const Recording& r) { return QVariant(r.videoSavePath); },
-     [](Recording& r, const QVariant& v) { r.videoSavePath = v.toString(); }},
-    {"video", "Prefix", KeyType::Text, 0, 0, true,
-     [](int c) { return QVariant(c == 0 ? QStringLiteral("main") : QStringLiteral("second")); },
-     [](const Recording& r) { return QVariant(r.videoPrefix); },
-     [](Recording& r, const QVariant& v) { r.videoPrefix = v.toString(); }},
-    {"curMicrophoneName", "", KeyType::Text, 0, 0, true,
-     [](int) { return QVariant(QString()); },
-     [](const Recording& r) { return QVariant(r.microphoneName); },
-     [](Recording& r, const QVariant& v) { r.microphoneName = v.toString(); }},
-    {"curMicrophoneVolumn", "", KeyType::Int, kAnyLo, kAnyHi, true,
-     [](int) { return QVariant(100); },
-     [](const Recording& r) { return QVariant(r.microphoneVolume); },
-     [](Recording& r, const QVariant& v) { r.microphoneVolume = v.toInt(); }},
-    {"bRecordAudio", "", KeyType::Bool, 0, 1, true,
-     [](int) { return QVariant(false); },
-     [](const Recording& r) { return QVariant(r.recordAudio); },
-     [](Recording& r, const QVariant& v) { r.recordAudio = v.toBool(); }},
-    {"curEncoder", "", KeyType::Text, 0, 0, false,
-     [](int) { return QVariant(QString()); },
-     [](const Recording& r) { return QVariant(r.encoder); },
-     [](Recording& r, const QVariant& v) { r.encoder = v.toString(); }},
-    {"bitrateValue", "", KeyType::Int, PaxOBitrateValue1M, PaxOBitrateValueNone, true,
-     [](int) { return QVariant(3); },
-     [](const Recording& r) { return QVariant(r.bitrateValue); },
-     [](Recording& r, const QVariant& v) { r.bitrateValue = v.toInt(); }},
-    {"quantizationParameter", "", KeyType::Int, PaxOQuantizationParameter51, PaxOQuantizationParameterNone, true,
-     [](int) { return QVariant(1); },
-     [](const Recording& r) { return QVariant(r.quantizationParameter); },
-     [](Recording& r, const QVariant& v) { r.quantizationParameter = v.toInt(); }},
-    {"bitrateType", "", KeyType::Int, PaxOBitrateTypeCBR, PaxOBitrateTypeNone, true,
-     [](int) { return QVariant(4); },
-     [](const Recording& r) { return QVariant(r.bitrateType); },
-     [](Recording& r, const QVariant& v) { r.bitrateType = v.toInt(); }},
-    {"profile", "", KeyType::Int, PaxOProfileBaseline, PaxOProfileNone, true,
-     [](int) { return QVariant(2); },
-     [](const Recording& r) { return QVariant(r.profile); },
-     [](Recording& r, const QVariant& v) { r.profile = v.toInt(); }},
-    {"preset", "", KeyType::Int, PaxOPresetUltrafast, PaxOPresetNone, true,
-     [](int) { return QVariant(4); },
-     [](const Recording& r) { return QVariant(r.preset); },
-     [](Recording& r, const QVariant& v) { r.preset = v.toInt(); }},
-    {"recordQuality", "", KeyType::Int, PaxORecordQualityLow, PaxORecordQualityNone, true,
-     [](int) { return QVariant(1); },
-     [](const Recording& r) { return QVariant(r.recordQuality); },
-     [](Recording& r, const QVariant& v) { r.recordQuality = v.toInt(); }},
-    {"recordSolutionIndex", "", KeyType::Int, -1, kAnyHi, false,
-     [](int) { return QVariant(-1); },
-     [](const Recording& r) { return QVariant(r.recordSolutionIndex); },
-     [](Recording& r, const QVariant& v) { r.recordSolutionIndex = v.toInt(); }},
+QVariant videoSavePathDefault(int camera)
+{
+    return paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), camera == 0 ? QStringLiteral("mainvideo")
+                                                                                   : QStringLiteral("secondvideo"));
+}
+
+QVariant videoPrefixDefault(int camera)
+{
+    return camera == 0 ? QStringLiteral("main") : QStringLiteral("second");
+}
+
+#define RECORDING_KEY(STEM, TAIL, WRITTEN_AT_LOAD, FIELD, DEFAULT, RANGE) \
+    {STEM, TAIL, WRITTEN_AT_LOAD, PAX_KEY_FIELD(Recording, FIELD, DEFAULT, nullptr, RANGE)}
+#define RECORDING_KEY_BY_CAMERA(STEM, TAIL, WRITTEN_AT_LOAD, FIELD, DEFAULT_FOR, RANGE) \
+    {STEM, TAIL, WRITTEN_AT_LOAD, PAX_KEY_FIELD(Recording, FIELD, QVariant(), DEFAULT_FOR, RANGE)}
+
+// Indexed by PaxData::RecordingKey.
+// clang-format off
+const RecordingKeyDesc kRecordingKeys[PaxData::RecordingKeyCount] = {
+    RECORDING_KEY_BY_CAMERA("video",    "SavePath", true, videoSavePath, videoSavePathDefault, kAny),
+    RECORDING_KEY_BY_CAMERA("video",    "Prefix",   true, videoPrefix,   videoPrefixDefault,   kAny),
+    RECORDING_KEY("curMicrophoneName",     "", true,  microphoneName,        QString(),                   kAny),
+    RECORDING_KEY("curMicrophoneVolumn",   "", true,  microphoneVolume,      100,                         kAny),
+    RECORDING_KEY("bRecordAudio",          "", true,  recordAudio,           false,                       kAny),
+    RECORDING_KEY("curEncoder",            "", false, encoder,               QString(),                   kAny),
+    RECORDING_KEY("bitrateValue",          "", true,  bitrateValue,          PaxOBitrateValue8M,
+                  range(PaxOBitrateValue1M, PaxOBitrateValueNone)),
+    RECORDING_KEY("quantizationParameter", "", true,  quantizationParameter, PaxOQuantizationParameter23,
+                  range(PaxOQuantizationParameter51, PaxOQuantizationParameterNone)),
+    RECORDING_KEY("bitrateType",           "", true,  bitrateType,           PaxOBitrateTypeCQP,
+                  range(PaxOBitrateTypeCBR, PaxOBitrateTypeNone)),
+    RECORDING_KEY("profile",               "", true,  profile,               PaxOProfileMain,
+                  range(PaxOProfileBaseline, PaxOProfileNone)),
+    RECORDING_KEY("preset",                "", true,  preset,                PaxOPresetFast,
+                  range(PaxOPresetUltrafast, PaxOPresetNone)),
+    RECORDING_KEY("recordQuality",         "", true,  recordQuality,         PaxORecordQualityMiddle,
+                  range(PaxORecordQualityLow, PaxORecordQualityNone)),
+    RECORDING_KEY("recordSolutionIndex",   "", false, recordSolutionIndex,   -1,
+                  range(-1, INT_MAX)),
 };
 // clang-format on
 
@@ -326,9 +284,9 @@ void PaxData::_load()
                       qPrintable(path));
     }
 
-    auto read = [&settings](const QString& key, KeyType type, qint64 lo, qint64 hi, QVariant& out) {
+    auto read = [&settings](const QString& key, KeyType type, Range range, QVariant& out) {
         const QVariant raw = settings.value(key);
-        return !raw.isNull() && convert(raw, type, lo, hi, out);
+        return !raw.isNull() && convert(raw, type, range.lo, range.hi, out);
     };
 
     for (int mode = 0; mode < 5; ++mode) {
@@ -339,7 +297,7 @@ void PaxData::_load()
                 if (k.group != group)
                     continue;
                 QVariant value;
-                if (!read(section + QLatin1Char('/') + QLatin1String(k.name), k.type, k.lo, k.hi, value)) {
+                if (!read(section + QLatin1Char('/') + QLatin1String(k.name), k.type, k.range, value)) {
                     value = k.defaultValue(mode);
                     missing = true;
                 }
@@ -351,7 +309,7 @@ void PaxData::_load()
     }
 
     QVariant angle;
-    if (read(QStringLiteral("common/initAngle"), KeyType::Double, 0, 0, angle)) {
+    if (read(QStringLiteral("common/initAngle"), KeyType::Double, kAny, angle)) {
         m_initAngle = angle.toDouble();
     } else {
         m_initAngle = 0.0;
@@ -359,12 +317,12 @@ void PaxData::_load()
     if (damaged || !angle.isValid())
         _put(kCommon, QStringLiteral("initAngle"), m_initAngle);
 
-    for (int key = 0; key < pax_data::RecordingKeyCount; ++key) {
+    for (int key = 0; key < PaxData::RecordingKeyCount; ++key) {
         const RecordingKeyDesc& k = kRecordingKeys[key];
         for (int camera = 0; camera < 2; ++camera) {
             QVariant value;
-            const bool present = read(kCommon + QLatin1Char('/') + recordingKeyName(camera, key), k.type, k.lo,
-                                      k.hi, value);
+            const bool present = read(kCommon + QLatin1Char('/') + recordingKeyName(camera, key), k.type,
+                                      k.range, value);
             if (!present)
                 value = k.defaultValue(camera);
             k.set(m_recording[camera], value);

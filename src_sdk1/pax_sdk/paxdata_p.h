@@ -3,6 +3,8 @@
 
 #include "paxdata.h"
 
+#include <utility>
+
 // Scoped hold of the store's lock; unlock() writes the keys queued under it before returning.
 class PaxDataLocker
 {
@@ -37,26 +39,23 @@ private:
 };
 
 namespace pax_data {
+// One member of the store read or replaced under its lock; a setter's notification is emitted
+// by the caller after the call, with the lock released.
+template <class T>
+T lockedGet(PaxData* data, const T& member)
+{
+    PaxDataLocker lock(data);
+    return member;
+}
+template <class T>
+void lockedSet(PaxData* data, T& member, T value)
+{
+    PaxDataLocker lock(data);
+    member = std::move(value);
+}
+
 // Section names of the five profiles, indexed by _PaxWorkModeE.
 extern const char* const kSectionNames[5];
 inline bool validMode(int mode) { return mode >= 0 && mode < 5; }
 inline bool validCamera(int camera) { return camera == 0 || camera == 1; }
-
-// Keys of the recording settings; the key text is stem + "Main"/"Second" + tail.
-enum RecordingKey : int {
-    KeyVideoSavePath,
-    KeyVideoPrefix,
-    KeyMicrophoneName,
-    KeyMicrophoneVolume,
-    KeyRecordAudio,
-    KeyEncoder,
-    KeyBitrateValue,
-    KeyQuantizationParameter,
-    KeyBitrateType,
-    KeyProfile,
-    KeyPreset,
-    KeyRecordQuality,
-    KeyRecordSolutionIndex,
-    RecordingKeyCount
-};
 } // namespace pax_data

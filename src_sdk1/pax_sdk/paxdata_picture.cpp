@@ -6,24 +6,6 @@
 
 #include <QFileInfo>
 
-void PaxData::_setPicSaveFormat(int mode, int format)
-{
-    PaxDataLocker lock(this);
-    m_profiles[mode].picSaveFormat = format;
-    _saveGroup(mode, GroupPicSaveFormat);
-    lock.unlock();
-    emit sigDataChange(PaxNotifyPicSaveFormat);
-}
-
-void PaxData::_setColorMode(int mode, int colorMode)
-{
-    PaxDataLocker lock(this);
-    m_profiles[mode].colorMode = colorMode;
-    _saveGroup(mode, GroupColorMode);
-    lock.unlock();
-    emit sigDataChange(PaxNotifyColorMode);
-}
-
 void PaxData::_setPicPressRatio(int mode, int ratio)
 {
     if (ratio < 10 || ratio > 100)
@@ -35,8 +17,7 @@ void PaxData::_setPicPressRatio(int mode, int ratio)
 
 QString PaxData::_getPicSavePath(int mode)
 {
-    PaxDataLocker lock(this);
-    return m_profiles[mode].picSavePath;
+    return pax_data::lockedGet(this, m_profiles[mode].picSavePath);
 }
 
 // Only an existing folder is taken, stored exactly as given.
@@ -47,15 +28,6 @@ void PaxData::_setPicSavePath(int mode, const QString& path)
     PaxDataLocker lock(this);
     m_profiles[mode].picSavePath = path;
     _saveGroup(mode, GroupPicSavePath);
-}
-
-void PaxData::_setPicLogoEnable(int mode, bool on)
-{
-    PaxDataLocker lock(this);
-    m_profiles[mode].picLogoEnable = on;
-    _saveGroup(mode, GroupLogoPic);
-    lock.unlock();
-    emit sigDataChange(PaxNotifyPicLogo);
 }
 
 void PaxData::_setPicLogoInfo(int mode, const QString& file, unsigned char alpha, int x, int y)
@@ -79,15 +51,6 @@ void PaxData::_getPicLogoInfo(int mode, QString& file, unsigned char& alpha, int
     alpha = p.logoAlpha;
     x = p.logoX;
     y = p.logoY;
-}
-
-void PaxData::_setTextLogoEnable(int mode, bool on)
-{
-    PaxDataLocker lock(this);
-    m_profiles[mode].textLogoEnable = on;
-    _saveGroup(mode, GroupLogoText);
-    lock.unlock();
-    emit sigDataChange(PaxNotifyTextLogo);
 }
 
 void PaxData::_setTextLogoInfo(int mode, const QString& text, unsigned char alpha, int x, int y, int size, int weight,
@@ -123,14 +86,11 @@ void PaxData::_getTextLogoInfo(int mode, QString& text, unsigned char& alpha, in
 
 double PaxData::getCurrentInitAngle()
 {
-    PaxDataLocker lock(this);
-    return m_initAngle;
+    return pax_data::lockedGet(this, m_initAngle);
 }
 
 void PaxData::setCurrentInitAngle(double angle)
 {
-    PaxDataLocker lock(this);
-    m_initAngle = angle;
-    lock.unlock();
+    pax_data::lockedSet(this, m_initAngle, angle);
     emit sigDataChange(PaxNotifyInitAngle);
 }

@@ -6,12 +6,22 @@
 
 #include <QFileInfo>
 
-using namespace pax_data;
+using pax_data::lockedGet;
+using pax_data::validCamera;
 
-QString PaxData::_getRecordingText(int camera, QString Recording::*field)
+QString PaxData::_getRecording(int camera, QString Recording::*field)
 {
-    PaxDataLocker lock(this);
-    return m_recording[camera].*field;
+    return lockedGet(this, m_recording[camera].*field);
+}
+
+bool PaxData::_getRecording(int camera, bool Recording::*field)
+{
+    return lockedGet(this, m_recording[camera].*field);
+}
+
+_PaxRecordInfoS PaxData::_getRecording(int camera, _PaxRecordInfoS Recording::*field)
+{
+    return lockedGet(this, m_recording[camera].*field);
 }
 
 void PaxData::_setRecordingText(int camera, QString Recording::*field, int key, const QString& value)
@@ -95,46 +105,9 @@ void PaxData::_setRecordInfo(int camera, const _PaxRecordInfoS& info)
     emit sigDataChange(camera == 0 ? PaxNotifyRecordInfoMain : PaxNotifyRecordInfoSecond);
 }
 
-QString PaxData::getVideoMainSavePath() { return _getRecordingText(0, &Recording::videoSavePath); }
-QString PaxData::getVideoSecondSavePath() { return _getRecordingText(1, &Recording::videoSavePath); }
-void PaxData::setVideoMainSavePath(QString path) { _setVideoSavePath(0, path); }
-void PaxData::setVideoSecondSavePath(QString path) { _setVideoSavePath(1, path); }
-QString PaxData::getVideoMainPrefix() { return _getRecordingText(0, &Recording::videoPrefix); }
-QString PaxData::getVideoSecondPrefix() { return _getRecordingText(1, &Recording::videoPrefix); }
-void PaxData::setVideoMainPrefix(QString prefix) { _setRecordingText(0, &Recording::videoPrefix, KeyVideoPrefix, prefix); }
-void PaxData::setVideoSecondPrefix(QString prefix) { _setRecordingText(1, &Recording::videoPrefix, KeyVideoPrefix, prefix); }
-QString PaxData::getCurMicrophoneNameMain() { return _getRecordingText(0, &Recording::microphoneName); }
-QString PaxData::getCurMicrophoneNameSecond() { return _getRecordingText(1, &Recording::microphoneName); }
-void PaxData::setCurMicrophoneNameMain(QString name) { _setMicrophoneName(0, name); }
-void PaxData::setCurMicrophoneNameSecond(QString name) { _setMicrophoneName(1, name); }
-int PaxData::getCurMicrophoneVolumnMain() { return _getRecordingInt(0, &Recording::microphoneVolume, 0); }
-int PaxData::getCurMicrophoneVolumnSecond() { return _getRecordingInt(1, &Recording::microphoneVolume, 0); }
-void PaxData::setCurMicrophoneVolumnMain(int volume) { _setMicrophoneVolume(0, volume); }
-void PaxData::setCurMicrophoneVolumnSecond(int volume) { _setMicrophoneVolume(1, volume); }
-
-bool PaxData::getbRecordAudioMain()
-{
-    PaxDataLocker lock(this);
-    return m_recording[0].recordAudio;
-}
-
-bool PaxData::getbRecordAudioSecond()
-{
-    PaxDataLocker lock(this);
-    return m_recording[1].recordAudio;
-}
-
-void PaxData::setbRecordAudioMain(bool on) { _setRecordAudio(0, on); }
-void PaxData::setbRecordAudioSecond(bool on) { _setRecordAudio(1, on); }
-QString PaxData::getEncoderMain() { return _getRecordingText(0, &Recording::encoder); }
-QString PaxData::getEncoderSecond() { return _getRecordingText(1, &Recording::encoder); }
-void PaxData::setEncoderMain(QString name) { _setEncoder(0, name); }
-void PaxData::setEncoderSecond(QString name) { _setEncoder(1, name); }
-
 QStringList PaxData::getEncoderList()
 {
-    PaxDataLocker lock(this);
-    return m_encoderList;
+    return lockedGet(this, m_encoderList);
 }
 
 // An encoder not in a non-empty list falls back to its first entry (in memory only);
@@ -151,78 +124,12 @@ void PaxData::setEncoderList(QStringList list)
     }
 }
 
-_PaxRecordInfoS PaxData::getRecordInfoMain()
-{
-    PaxDataLocker lock(this);
-    return m_recording[0].recordInfo;
-}
-
-_PaxRecordInfoS PaxData::getRecordInfoSecond()
-{
-    PaxDataLocker lock(this);
-    return m_recording[1].recordInfo;
-}
-
-void PaxData::setRecordInfoMain(_PaxRecordInfoS info) { _setRecordInfo(0, info); }
-void PaxData::setRecordInfoSecond(_PaxRecordInfoS info) { _setRecordInfo(1, info); }
-
-_PaxOBitrateValueE PaxData::getBitrateValue(_PaxCameraIndexE index)
-{
-    return _PaxOBitrateValueE(_getRecordingInt(index, &Recording::bitrateValue, PaxOBitrateValueNone));
-}
-
-void PaxData::setBitrateValue(_PaxCameraIndexE index, _PaxOBitrateValueE value)
-{
-    _setRecordingInt(index, &Recording::bitrateValue, KeyBitrateValue, value);
-}
-
-_PaxOBitrateTypeE PaxData::getBitrateType(_PaxCameraIndexE index)
-{
-    return _PaxOBitrateTypeE(_getRecordingInt(index, &Recording::bitrateType, PaxOBitrateTypeNone));
-}
-
 void PaxData::setBitrateType(_PaxCameraIndexE index, _PaxOBitrateTypeE type)
 {
     if (!validCamera(index))
         return;
     PaxDataLocker lock(this);
     _applyBitrateTypeLocked(index, type);
-}
-
-_PaxOQuantizationParameterE PaxData::getQuantizationParameter(_PaxCameraIndexE index)
-{
-    return _PaxOQuantizationParameterE(
-        _getRecordingInt(index, &Recording::quantizationParameter, PaxOQuantizationParameterNone));
-}
-
-void PaxData::setQuantizationParameter(_PaxCameraIndexE index, _PaxOQuantizationParameterE qp)
-{
-    _setRecordingInt(index, &Recording::quantizationParameter, KeyQuantizationParameter, qp);
-}
-
-_PaxOProfileE PaxData::getProfile(_PaxCameraIndexE index)
-{
-    return _PaxOProfileE(_getRecordingInt(index, &Recording::profile, PaxOProfileNone));
-}
-
-void PaxData::setProfile(_PaxCameraIndexE index, _PaxOProfileE profile)
-{
-    _setRecordingInt(index, &Recording::profile, KeyProfile, profile);
-}
-
-_PaxOPresetModeE PaxData::getPresetMode(_PaxCameraIndexE index)
-{
-    return _PaxOPresetModeE(_getRecordingInt(index, &Recording::preset, PaxOPresetNone));
-}
-
-void PaxData::setPresetMode(_PaxCameraIndexE index, _PaxOPresetModeE preset)
-{
-    _setRecordingInt(index, &Recording::preset, KeyPreset, preset);
-}
-
-_PaxORecordQualityE PaxData::getRecordQuality(_PaxCameraIndexE index)
-{
-    return _PaxORecordQualityE(_getRecordingInt(index, &Recording::recordQuality, PaxORecordQualityNone));
 }
 
 void PaxData::setRecordQuality(_PaxCameraIndexE index, _PaxORecordQualityE quality)
@@ -233,16 +140,6 @@ void PaxData::setRecordQuality(_PaxCameraIndexE index, _PaxORecordQualityE quali
     m_recording[index].recordQuality = quality;
     _saveRecordingKey(index, KeyRecordQuality);
     _applyRecordQualityLocked(index);
-}
-
-int PaxData::getRecordSolutionIndex(_PaxCameraIndexE index)
-{
-    return _getRecordingInt(index, &Recording::recordSolutionIndex, -1);
-}
-
-void PaxData::setRecordSolutionIndex(_PaxCameraIndexE index, int solutionIndex)
-{
-    _setRecordingInt(index, &Recording::recordSolutionIndex, KeyRecordSolutionIndex, solutionIndex);
 }
 
 // Rate-driven types drop the quantization level, level-driven types the bit rate; the whole
@@ -288,14 +185,8 @@ void PaxData::_applyRecordQualityLocked(int camera)
     _saveRecordingKey(camera, KeyBitrateValue);
 }
 
-void PaxData::_handleRecordQualityMain()
+void PaxData::_handleRecordQuality(int camera)
 {
     PaxDataLocker lock(this);
-    _applyRecordQualityLocked(0);
-}
-
-void PaxData::_handleRecordQualitySecond()
-{
-    PaxDataLocker lock(this);
-    _applyRecordQualityLocked(1);
+    _applyRecordQualityLocked(camera);
 }

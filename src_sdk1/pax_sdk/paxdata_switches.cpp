@@ -20,30 +20,23 @@ int PaxData::_getInt(int mode, int Profile::*field)
     return m_profiles[mode].*field;
 }
 
-void PaxData::_setProfileInt(int mode, int Profile::*field, int value, int group)
+void PaxData::_setProfileInt(int mode, int Profile::*field, int value, int group, int notify)
 {
     PaxDataLocker lock(this);
     m_profiles[mode].*field = value;
     _saveGroup(mode, group);
+    lock.unlock();
+    if (notify >= 0)
+        emit sigDataChange(_PaxDataChangeNotifyE(notify));
 }
 
-void PaxData::_setFlagAndSave(int mode, bool Profile::*field, bool on, int group, int notify)
+void PaxData::_setProfileFlag(int mode, bool Profile::*field, bool on, int group, int notify)
 {
     PaxDataLocker lock(this);
     m_profiles[mode].*field = on;
     _saveGroup(mode, group);
     lock.unlock();
     emit sigDataChange(_PaxDataChangeNotifyE(notify));
-}
-
-void PaxData::_setRectify(int mode, bool on)
-{
-    _setFlagAndSave(mode, &Profile::rectify, on, GroupRectify, PaxNotifyRectify);
-}
-
-void PaxData::_setAutoDoc(int mode, bool on)
-{
-    _setFlagAndSave(mode, &Profile::autoDoc, on, GroupAutoDoc, PaxNotifyAutoDoc);
 }
 
 // Switching one trim on switches the mode's other trim off, in memory and in the file.
@@ -117,15 +110,12 @@ void PaxData::_removeMenuTrimRect(int mode)
 
 bool PaxData::getPhotoAutoTrim()
 {
-    PaxDataLocker lock(this);
-    return m_photoAutoTrim;
+    return pax_data::lockedGet(this, m_photoAutoTrim);
 }
 
 void PaxData::setPhotoAutoTrim(bool on)
 {
-    PaxDataLocker lock(this);
-    m_photoAutoTrim = on;
-    lock.unlock();
+    pax_data::lockedSet(this, m_photoAutoTrim, on);
     emit sigDataChange(PaxNotifyAutoTrim);
 }
 

@@ -16,56 +16,58 @@
 #include <QTimer>
 
 namespace {
-const char* const kUvcKeys[PaxData::UvcControlCount] = {"brightness", "contrast", "saturation",
-                                                       "sharpness",  "gain",     "exposure",
-                                                       "exposureAuto", "focus",  "focusAuto"};
+#define PAX_DATA_UVC_KEY(NAME, KIND, KEY, CALL) KEY,
+const char* const kUvcKeys[PaxData::UvcControlCount] = {PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_KEY)};
+#define PAX_DATA_UVC_IS_AUTO(NAME, KIND, KEY, CALL) PAX_DATA_UVC_IS_AUTO_##KIND,
+#define PAX_DATA_UVC_IS_AUTO_VALUE false
+#define PAX_DATA_UVC_IS_AUTO_AUTO true
+const bool kUvcIsAuto[PaxData::UvcControlCount] = {PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_IS_AUTO)};
 
 bool isAutoControl(int control)
 {
-    return control == PaxData::UvcExposureAuto || control == PaxData::UvcFocusAuto;
+    return kUvcIsAuto[control];
 }
 
-// The camera calls of one control, the same on both paths (camera 0 always).
+// The camera calls of one control, the same on both paths (camera 0 always): the range and
+// default of a value, the default mode of an automatic switch, and setting either.
+#define PAX_DATA_UVC_READ_VALUE(NAME, KIND, KEY, CALL) PAX_DATA_UVC_READ_VALUE_##KIND(NAME, CALL)
+#define PAX_DATA_UVC_READ_VALUE_VALUE(NAME, CALL) \
+    case PaxData::Uvc##NAME: return api->get##CALL##Info(0, info);
+#define PAX_DATA_UVC_READ_VALUE_AUTO(NAME, CALL)
 template <class Api>
 int readValue(Api* api, int control, PaxUvcControl::_CameraInfo* info)
 {
-    switch (control) {
-    case PaxData::UvcBrightness: return api->getBrightnessInfo(0, info);
-    case PaxData::UvcContrast: return api->getContrastInfo(0, info);
-    case PaxData::UvcSaturation: return api->getSaturationInfo(0, info);
-    case PaxData::UvcSharpness: return api->getSharpnessInfo(0, info);
-    case PaxData::UvcGain: return api->getGainInfo(0, info);
-    case PaxData::UvcExposure: return api->getExposureInfo(0, info);
-    case PaxData::UvcFocus: return api->getFocusInfo(0, info);
-    }
+    switch (control) { PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_READ_VALUE) }
     return -1;
 }
 
+#define PAX_DATA_UVC_READ_MODE(NAME, KIND, KEY, CALL) PAX_DATA_UVC_READ_MODE_##KIND(NAME, CALL)
+#define PAX_DATA_UVC_READ_MODE_VALUE(NAME, CALL)
+#define PAX_DATA_UVC_READ_MODE_AUTO(NAME, CALL) \
+    case PaxData::Uvc##NAME: return api->get##CALL##Info(0, automatic);
 template <class Api>
 int readMode(Api* api, int control, bool* automatic)
 {
-    if (control == PaxData::UvcExposureAuto)
-        return api->getExposureModeInfo(0, automatic);
-    if (control == PaxData::UvcFocusAuto)
-        return api->getFocusModeInfo(0, automatic);
+    switch (control) { PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_READ_MODE) }
     return -1;
 }
 
+#define PAX_DATA_UVC_APPLY(NAME, KIND, KEY, CALL) \
+    case PaxData::Uvc##NAME: return api->set##CALL(0, PAX_DATA_UVC_APPLY_##KIND);
+#define PAX_DATA_UVC_APPLY_VALUE value
+#define PAX_DATA_UVC_APPLY_AUTO value != 0
 template <class Api>
 int applyValue(Api* api, int control, int value)
 {
-    switch (control) {
-    case PaxData::UvcBrightness: return api->setBrightness(0, value);
-    case PaxData::UvcContrast: return api->setContrast(0, value);
-    case PaxData::UvcSaturation: return api->setSaturation(0, value);
-    case PaxData::UvcSharpness: return api->setSharpness(0, value);
-    case PaxData::UvcGain: return api->setGain(0, value);
-    case PaxData::UvcExposure: return api->setExposure(0, value);
-    case PaxData::UvcFocus: return api->setFocus(0, value);
-    case PaxData::UvcExposureAuto: return api->setExposureMode(0, value != 0);
-    case PaxData::UvcFocusAuto: return api->setFocusMode(0, value != 0);
-    }
+    switch (control) { PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_APPLY) }
     return -1;
+}
+
+// Range and default of a value control, or the default mode of an automatic one.
+template <class Api>
+int readControl(Api* api, int control, PaxUvcControl::_CameraInfo& info, bool& automatic)
+{
+    return isAutoControl(control) ? readMode(api, control, &automatic) : readValue(api, control, &info);
 }
 
 // "WxH" -> width and height; false unless both are positive numbers.
@@ -212,11 +214,21 @@ void PaxData::_applyUvcLocked(PaxDataLocker& lock, int control)
     }
 }
 
-void PaxData::_takeValueInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def)
+// Takes what the camera reported for one control (result 0: read) and reloads its value.
+void PaxData::_takeInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def, bool defaultOn)
 {
     _PaxUvcInfoS& r = m_uvc[control];
     if (result != 0) {
         r.supported = false;
+        return;
+    }
+    if (isAutoControl(control)) {
+        if (!(r.supported && r.defOn == defaultOn)) {
+            // Automatic focus defaults to on whatever the camera reports.
+            r.defOn = control == UvcFocusAuto ? true : defaultOn;
+            r.supported = true;
+        }
+        _setUvcAutoLocked(lock, control, UvcOpReload, false);
         return;
     }
     const bool same = r.supported && r.min == min && r.max == max && r.def == def;
@@ -233,37 +245,15 @@ void PaxData::_takeValueInfo(PaxDataLocker& lock, int control, int result, int m
         _setUvcValueLocked(lock, control, UvcOpReload, 0);
 }
 
-void PaxData::_takeAutoInfo(PaxDataLocker& lock, int control, int result, bool defaultOn)
-{
-    _PaxUvcInfoS& r = m_uvc[control];
-    if (result != 0) {
-        r.supported = false;
-        return;
-    }
-    if (!(r.supported && r.defOn == defaultOn)) {
-        // Automatic focus defaults to on whatever the camera reports.
-        r.defOn = control == UvcFocusAuto ? true : defaultOn;
-        r.supported = true;
-    }
-    _setUvcAutoLocked(lock, control, UvcOpReload, false);
-}
-
 void PaxData::_freshCameraRelativeUvc(PaxDataLocker& lock)
 {
-    static const int kReadOrder[] = {UvcBrightness, UvcContrast, UvcSaturation, UvcSharpness,
-                                     UvcGain,       UvcExposure, UvcExposureAuto, UvcFocus, UvcFocusAuto};
     if (!isAvailableMacos13()) {
         PaxUvcControl* uvc = PaxUvcControl::getInstance();
-        for (int control : kReadOrder) {
-            if (isAutoControl(control)) {
-                bool automatic = false;
-                const int result = readMode(uvc, control, &automatic);
-                _takeAutoInfo(lock, control, result, automatic);
-            } else {
-                PaxUvcControl::_CameraInfo info;
-                const int result = readValue(uvc, control, &info);
-                _takeValueInfo(lock, control, result, info.max, info.min, info.def);
-            }
+        for (int control = 0; control < UvcControlCount; ++control) {
+            PaxUvcControl::_CameraInfo info;
+            bool automatic = false;
+            const int result = readControl(uvc, control, info, automatic);
+            _takeInfo(lock, control, result, info.max, info.min, info.def, automatic);
         }
         return;
     }
@@ -275,19 +265,12 @@ void PaxData::_freshCameraRelativeUvc(PaxDataLocker& lock)
     lock.unlock();
     QCoreApplication::processEvents();
     client->openDevice();
-    for (int control : kReadOrder) {
-        int result = 0;
+    for (int control = 0; control < UvcControlCount; ++control) {
         PaxUvcControl::_CameraInfo info;
         bool automatic = false;
-        if (isAutoControl(control))
-            result = readMode(client, control, &automatic);
-        else
-            result = readValue(client, control, &info);
+        const int result = readControl(client, control, info, automatic);
         lock.relock();
-        if (isAutoControl(control))
-            _takeAutoInfo(lock, control, result, automatic);
-        else
-            _takeValueInfo(lock, control, result, info.max, info.min, info.def);
+        _takeInfo(lock, control, result, info.max, info.min, info.def, automatic);
         lock.unlock();
     }
 
