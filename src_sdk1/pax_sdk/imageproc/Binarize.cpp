@@ -4,22 +4,22 @@
 #include "Brick.h"
 #include "Grayscale.h"
 #include "Morphology.h"
+#include "PackedBits.h"
 
 #include <QDebug>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
-#include <atomic>
-#include <cstring>
 
 namespace imageproc {
 
@@ -477,25 +477,11 @@ void WindowSums::addRow(int y, int sign)
     }
 }
 
-// Packs one row of 0/1 flags into words, leftmost pixel in the top bit.
-inline void packFlags(const uint8_t* flags, int width, uint32_t* out)
+// Checks the window of a window binarisation.
+void requireWindow(QSize window, const char* name)
 {
-    int x = 0;
-    int i = 0;
-    for (; x + 32 <= width; x += 32, ++i) {
-        uint32_t w = 0;
-        for (int b = 0; b < 32; ++b) {
-            w = (w << 1) | flags[x + b];
-        }
-        out[i] = w;
-    }
-    if (x < width) {
-        uint32_t w = 0;
-        const int rest = width - x;
-        for (int b = 0; b < rest; ++b) {
-            w = (w << 1) | flags[x + b];
-        }
-        out[i] = w << (32 - rest);
+    if (window.width() < 1 || window.height() < 1) {
+        throw std::invalid_argument(std::string(name) + ": invalid window_size");
     }
 }
 
@@ -519,9 +505,7 @@ bool vectorPathsEnabled() { return g_vectorPaths; }
 
 BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowerBound, unsigned char upperBound)
 {
-    if (windowSize.width() < 1 || windowSize.height() < 1) {
-        throw std::invalid_argument("binarizeWolf: invalid window_size");
-    }
+    requireWindow(windowSize, "binarizeWolf");
     if (src.isNull()) {
         return BinaryImage();
     }
@@ -575,7 +559,6 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     BinaryImage bw(w, h);
     const int wpl = bw.wordsPerLine();
     uint32_t* out = bw.data();
-    std::vector<uint8_t> flags(static_cast<size_t>(w) + 32, 0);
     const float fMin = float(minGray);
     WindowSums sums(gray, windowSize);
     const bool rowVector = vector && sums.narrow() && maxDeviation > 0.0;
@@ -604,19 +587,14 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
             continue;
         }
 #endif
-        for (int x = 0; x < w; ++x) {
-            flags[size_t(x)] = exact(x);
-        }
-        packFlags(flags.data(), w, out);
+        detail::packRow(out, w, exact);
     }
     return bw;
 }
 
 BinaryImage binarizeSauvola(const QImage& src, QSize windowSize)
 {
-    if (windowSize.width() < 1 || windowSize.height() < 1) {
-        throw std::invalid_argument("binarizeSauvola: invalid window_size");
-    }
+    requireWindow(windowSize, "binarizeSauvola");
     if (src.isNull()) {
         return BinaryImage();
     }
@@ -624,23 +602,21 @@ BinaryImage binarizeSauvola(const QImage& src, QSize windowSize)
     const int w = gray.width;
     const int h = gray.height;
     WindowSums sums(gray, windowSize);
-    std::vector<uint8_t> flags(static_cast<size_t>(w));
     BinaryImage bw(w, h);
     const int wpl = bw.wordsPerLine();
     uint32_t* out = bw.data();
     for (int y = 0; y < h; ++y, out += wpl) {
         sums.advance(y, false);
         const uchar* line = gray.bits + size_t(y) * gray.stride;
-        for (int x = 0; x < w; ++x) {
+        detail::packRow(out, w, [&](int x) {
             double mean;
             double var;
             sums.stats(x, mean, var);
             const double m = float(mean);
             const double s = float(std::sqrt(var));
             const double threshold = m * (1.0 + 0.34 * (s * 0.0078125 - 1.0));
-            flags[size_t(x)] = threshold > double(line[x]);
-        }
-        packFlags(flags.data(), w, out);
+            return threshold > double(line[x]);
+        });
     }
     return bw;
 }

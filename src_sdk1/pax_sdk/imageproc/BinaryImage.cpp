@@ -1,5 +1,7 @@
 #include "BinaryImage.h"
 
+#include "PackedBits.h"
+
 #include <QColor>
 #include <QVector>
 
@@ -19,12 +21,8 @@ inline uint32_t byteSwap(uint32_t w) { return __builtin_bswap32(w); }
 
 inline int popCount(uint32_t w) { return __builtin_popcount(w); }
 
-// Mask of the pixels of the last word of a row that lie inside the width.
-inline uint32_t lastWordMask(int width)
-{
-    const int bits = width & 31;
-    return bits == 0 ? ~uint32_t(0) : ~uint32_t(0) << (32 - bits);
-}
+using detail::lastWordMask;
+using detail::WordSpan;
 
 inline int grayOf(QRgb c) { return (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) >> 5; }
 
@@ -144,34 +142,8 @@ BinaryImage::BinaryImage(int width, int height, SharedData* data)
 
 BinaryImage::BinaryImage(const QImage& image, BinaryThreshold threshold) : BinaryImage()
 {
-    const QRect rect = image.rect();
-    switch (image.format()) {
-    case QImage::Format_Invalid:
-        break;
-    case QImage::Format_Mono:
-        *this = fromMono(image);
-        break;
-    case QImage::Format_MonoLSB:
-        *this = fromMonoLSB(image);
-        break;
-    case QImage::Format_Indexed8:
-        *this = fromIndexed8(image, rect, threshold);
-        break;
-    case QImage::Format_Grayscale8:
-        *this = fromGrayscale8(image, rect, threshold);
-        break;
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-        *this = fromRgb32(image, rect, threshold);
-        break;
-    case QImage::Format_ARGB32_Premultiplied:
-        *this = fromArgb32Premultiplied(image, rect, threshold);
-        break;
-    case QImage::Format_RGB16:
-        *this = fromRgb16(image, rect, threshold);
-        break;
-    default:
-        throw std::runtime_error("Unsupported QImage format");
+    if (!image.isNull()) {
+        *this = fromImage(image, image.rect(), threshold, true);
     }
 }
 
@@ -183,32 +155,7 @@ BinaryImage::BinaryImage(const QImage& image, const QRect& rect, BinaryThreshold
     if (!rect.isValid() || !image.rect().contains(rect)) {
         throw std::invalid_argument("BinaryImage: rect exceedes the QImage");
     }
-    switch (image.format()) {
-    case QImage::Format_Mono:
-        *this = fromMono(image, rect);
-        break;
-    case QImage::Format_MonoLSB:
-        *this = fromMonoLSB(image, rect);
-        break;
-    case QImage::Format_Indexed8:
-        *this = fromIndexed8(image, rect, threshold);
-        break;
-    case QImage::Format_Grayscale8:
-        *this = fromGrayscale8(image, rect, threshold);
-        break;
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-        *this = fromRgb32(image, rect, threshold);
-        break;
-    case QImage::Format_ARGB32_Premultiplied:
-        *this = fromArgb32Premultiplied(image, rect, threshold);
-        break;
-    case QImage::Format_RGB16:
-        *this = fromRgb16(image, rect, threshold);
-        break;
-    default:
-        throw std::runtime_error("Unsupported QImage format");
-    }
+    *this = fromImage(image, rect, threshold, false);
 }
 
 BinaryImage::BinaryImage(const BinaryImage& other)
@@ -296,21 +243,11 @@ void BinaryImage::fillExcept(const QRect& rect, BWColor color)
     if (rect.contains(this->rect())) {
         return;
     }
-    const QRect fit(rect.intersected(this->rect()));
-    if (fit.isEmpty()) {
+    if (rect.intersected(this->rect()).isEmpty()) {
         fill(color);
         return;
     }
-    uint32_t* words = data();
-    const QRect top(0, 0, m_width, fit.top());
-    const QRect left(0, fit.top(), fit.left(), fit.height());
-    const QRect right(fit.right() + 1, fit.top(), m_width - fit.right() - 1, fit.height());
-    const QRect bottom(0, fit.bottom() + 1, m_width, m_height - fit.bottom() - 1);
-    for (const QRect& r : {top, left, right, bottom}) {
-        if (!r.isEmpty()) {
-            fillRectImpl(words, r, color);
-        }
-    }
+    fillFrame(this->rect(), rect, color);
 }
 
 void BinaryImage::fillFrame(const QRect& outer, const QRect& inner, BWColor color)
@@ -342,20 +279,17 @@ void BinaryImage::fillFrame(const QRect& outer, const QRect& inner, BWColor colo
 void BinaryImage::fillRectImpl(uint32_t* words, const QRect& rect, BWColor color)
 {
     const uint32_t pattern = color == BLACK ? ~uint32_t(0) : 0;
-    const int firstWord = rect.left() >> 5;
-    const int lastWord = rect.right() >> 5;
-    const uint32_t firstMask = ~uint32_t(0) >> (rect.left() & 31);
-    const uint32_t lastMask = ~uint32_t(0) << (31 - (rect.right() & 31));
+    const WordSpan span(rect);
     uint32_t* line = words + size_t(rect.top()) * size_t(m_wpl);
     for (int y = rect.top(); y <= rect.bottom(); ++y, line += m_wpl) {
-        if (firstWord == lastWord) {
-            const uint32_t mask = firstMask & lastMask;
-            line[firstWord] = (line[firstWord] & ~mask) | (pattern & mask);
+        if (span.firstWord == span.lastWord) {
+            const uint32_t mask = span.firstMask & span.lastMask;
+            line[span.firstWord] = (line[span.firstWord] & ~mask) | (pattern & mask);
             continue;
         }
-        line[firstWord] = (line[firstWord] & ~firstMask) | (pattern & firstMask);
-        std::fill(line + firstWord + 1, line + lastWord, pattern);
-        line[lastWord] = (line[lastWord] & ~lastMask) | (pattern & lastMask);
+        line[span.firstWord] = (line[span.firstWord] & ~span.firstMask) | (pattern & span.firstMask);
+        std::fill(line + span.firstWord + 1, line + span.lastWord, pattern);
+        line[span.lastWord] = (line[span.lastWord] & ~span.lastMask) | (pattern & span.lastMask);
     }
 }
 
@@ -398,22 +332,19 @@ int BinaryImage::countBlackPixels(const QRect& rect) const
     if (r.isEmpty()) {
         return 0;
     }
-    const int firstWord = r.left() >> 5;
-    const int lastWord = r.right() >> 5;
-    const uint32_t firstMask = ~uint32_t(0) >> (r.left() & 31);
-    const uint32_t lastMask = ~uint32_t(0) << (31 - (r.right() & 31));
+    const WordSpan span(r);
     const uint32_t* line = data() + size_t(r.top()) * size_t(m_wpl);
     int count = 0;
     for (int y = r.top(); y <= r.bottom(); ++y, line += m_wpl) {
-        if (firstWord == lastWord) {
-            count += popCount(line[firstWord] & firstMask & lastMask);
+        if (span.firstWord == span.lastWord) {
+            count += popCount(line[span.firstWord] & span.firstMask & span.lastMask);
             continue;
         }
-        count += popCount(line[firstWord] & firstMask);
-        for (int i = firstWord + 1; i < lastWord; ++i) {
+        count += popCount(line[span.firstWord] & span.firstMask);
+        for (int i = span.firstWord + 1; i < span.lastWord; ++i) {
             count += popCount(line[i]);
         }
-        count += popCount(line[lastWord] & lastMask);
+        count += popCount(line[span.lastWord] & span.lastMask);
     }
     return count;
 }
@@ -533,6 +464,29 @@ QImage BinaryImage::toAlphaMask(const QColor& color) const
     return dst;
 }
 
+BinaryImage BinaryImage::fromImage(const QImage& image, const QRect& rect, int threshold, bool whole)
+{
+    switch (image.format()) {
+    case QImage::Format_Mono:
+        return whole ? fromMono(image) : fromMono(image, rect);
+    case QImage::Format_MonoLSB:
+        return whole ? fromMonoLSB(image) : fromMonoLSB(image, rect);
+    case QImage::Format_Indexed8:
+        return fromIndexed8(image, rect, threshold);
+    case QImage::Format_Grayscale8:
+        return fromGrayscale8(image, rect, threshold);
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        return fromRgb32(image, rect, threshold);
+    case QImage::Format_ARGB32_Premultiplied:
+        return fromArgb32Premultiplied(image, rect, threshold);
+    case QImage::Format_RGB16:
+        return fromRgb16(image, rect, threshold);
+    default:
+        throw std::runtime_error("Unsupported QImage format");
+    }
+}
+
 BinaryImage BinaryImage::fromMono(const QImage& image)
 {
     const int width = image.width();
@@ -581,27 +535,18 @@ BinaryImage BinaryImage::fromMonoLSB(const QImage& image, const QRect& rect)
 
 namespace {
 
-// Packs one row: black(x) decides each pixel; bits past the width stay 0.
-template <typename BlackFn>
-inline void packRow(uint32_t* out, int width, BlackFn black)
+// A new image of the rectangle's size: black(p) decides each pixel p, read as Pixel from the rows.
+template <typename Pixel, typename BlackFn>
+BinaryImage packRows(const QImage& image, const QRect& rect, BlackFn black)
 {
-    int x = 0;
-    int i = 0;
-    for (; x + 32 <= width; x += 32, ++i) {
-        uint32_t w = 0;
-        for (int b = 0; b < 32; ++b) {
-            w = (w << 1) | uint32_t(black(x + b));
-        }
-        out[i] = w;
+    BinaryImage dst(rect.width(), rect.height());
+    const int wpl = dst.wordsPerLine();
+    uint32_t* out = dst.data();
+    for (int y = 0; y < rect.height(); ++y, out += wpl) {
+        const Pixel* line = reinterpret_cast<const Pixel*>(image.constScanLine(rect.top() + y)) + rect.left();
+        detail::packRow(out, rect.width(), [&](int x) { return black(line[x]); });
     }
-    if (x < width) {
-        uint32_t w = 0;
-        const int rest = width - x;
-        for (int b = 0; b < rest; ++b) {
-            w = (w << 1) | uint32_t(black(x + b));
-        }
-        out[i] = w << (32 - rest);
-    }
+    return dst;
 }
 
 } // namespace
@@ -615,84 +560,45 @@ BinaryImage BinaryImage::fromIndexed8(const QImage& image, const QRect& rect, in
         const int gray = i < table.size() ? grayOf(table[i]) : 0;
         blackOf[i] = gray < threshold;
     }
-    BinaryImage dst(rect.width(), rect.height());
-    const int wpl = dst.wordsPerLine();
-    uint32_t* out = dst.data();
-    for (int y = 0; y < rect.height(); ++y, out += wpl) {
-        const uchar* line = image.constScanLine(rect.top() + y) + rect.left();
-        packRow(out, rect.width(), [&](int x) { return blackOf[line[x]]; });
-    }
-    return dst;
+    return packRows<uchar>(image, rect, [&](uchar index) { return blackOf[index]; });
 }
 
 BinaryImage BinaryImage::fromGrayscale8(const QImage& image, const QRect& rect, int threshold)
 {
-    BinaryImage dst(rect.width(), rect.height());
-    const int wpl = dst.wordsPerLine();
-    uint32_t* out = dst.data();
-    for (int y = 0; y < rect.height(); ++y, out += wpl) {
-        const uchar* line = image.constScanLine(rect.top() + y) + rect.left();
-        packRow(out, rect.width(), [&](int x) { return int(line[x]) < threshold; });
-    }
-    return dst;
+    return packRows<uchar>(image, rect, [&](uchar level) { return int(level) < threshold; });
 }
 
 BinaryImage BinaryImage::fromRgb32(const QImage& image, const QRect& rect, int threshold)
 {
     const int limit = 32 * threshold;
-    BinaryImage dst(rect.width(), rect.height());
-    const int wpl = dst.wordsPerLine();
-    uint32_t* out = dst.data();
-    for (int y = 0; y < rect.height(); ++y, out += wpl) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(rect.top() + y)) + rect.left();
-        packRow(out, rect.width(), [&](int x) {
-            const QRgb c = line[x];
-            return qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5 < limit;
-        });
-    }
-    return dst;
+    return packRows<QRgb>(image, rect,
+                          [&](QRgb c) { return qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5 < limit; });
 }
 
 BinaryImage BinaryImage::fromArgb32Premultiplied(const QImage& image, const QRect& rect, int threshold)
 {
-    BinaryImage dst(rect.width(), rect.height());
-    const int wpl = dst.wordsPerLine();
-    uint32_t* out = dst.data();
-    for (int y = 0; y < rect.height(); ++y, out += wpl) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(rect.top() + y)) + rect.left();
-        packRow(out, rect.width(), [&](int x) {
-            const QRgb c = line[x];
-            const int alpha = qAlpha(c);
-            if (alpha == 0) {
-                return true;
-            }
-            const int sum = qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5;
-            return 255 * sum < 32 * alpha * threshold;
-        });
-    }
-    return dst;
+    return packRows<QRgb>(image, rect, [&](QRgb c) {
+        const int alpha = qAlpha(c);
+        if (alpha == 0) {
+            return true;
+        }
+        const int sum = qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5;
+        return 255 * sum < 32 * alpha * threshold;
+    });
 }
 
 BinaryImage BinaryImage::fromRgb16(const QImage& image, const QRect& rect, int threshold)
 {
     const int limit = 32 * threshold;
-    BinaryImage dst(rect.width(), rect.height());
-    const int wpl = dst.wordsPerLine();
-    uint32_t* out = dst.data();
-    for (int y = 0; y < rect.height(); ++y, out += wpl) {
-        const quint16* line = reinterpret_cast<const quint16*>(image.constScanLine(rect.top() + y)) + rect.left();
-        packRow(out, rect.width(), [&](int x) {
-            const unsigned c = line[x];
-            const unsigned r5 = (c >> 11) & 0x1f;
-            const unsigned g6 = (c >> 5) & 0x3f;
-            const unsigned b5 = c & 0x1f;
-            const int r = int((r5 << 3) | (r5 >> 2));
-            const int g = int((g6 << 2) | (g6 >> 4));
-            const int b = int((b5 << 3) | (b5 >> 2));
-            return r * 11 + g * 16 + b * 5 < limit;
-        });
-    }
-    return dst;
+    return packRows<quint16>(image, rect, [&](quint16 c) {
+        const unsigned r5 = (c >> 11) & 0x1f;
+        const unsigned g6 = (c >> 5) & 0x3f;
+        const unsigned b5 = c & 0x1f;
+        const int r = int((r5 << 3) | (r5 >> 2));
+        const int g = int((g6 << 2) | (g6 >> 4));
+        const int b = int((b5 << 3) | (b5 >> 2));
+        return r * 11 + g * 16 + b * 5 < limit;
+    });
 }
 
 } // namespace imageproc

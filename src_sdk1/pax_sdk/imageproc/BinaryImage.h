@@ -69,6 +69,8 @@ public:
 
 private:
     void fillRectImpl(uint32_t* data, const QRect& rect, BWColor color);
+    // whole: rect is the whole image, whose 1-bit rows are then taken word by word.
+    static BinaryImage fromImage(const QImage& image, const QRect& rect, int threshold, bool whole);
     static BinaryImage fromMono(const QImage& image);
     static BinaryImage fromMono(const QImage& image, const QRect& rect);
     static BinaryImage fromMonoLSB(const QImage& image);

@@ -1,6 +1,7 @@
 #include "Grayscale.h"
 
 #include "BinaryImage.h"
+#include "PackedBits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -241,7 +242,7 @@ void GrayscaleHistogram::fromMonoMaskedImage(const QImage& image, const BinaryIm
     const int w = image.width();
     const int h = image.height();
     const int wpl = mask.wordsPerLine();
-    const uint32_t lastMask = (w & 31) ? ~uint32_t(0) << (32 - (w & 31)) : ~uint32_t(0);
+    const uint32_t lastMask = detail::lastWordMask(w);
     const uint32_t* m = mask.data();
     int ones = 0;
     int zeros = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BinaryImage.h"
+#include "PackedBits.h"
 
 #include <QPoint>
 #include <QRect>
@@ -71,11 +72,12 @@ inline uint32_t fetchBits(const uint32_t* row, int wpl, int pos)
 }
 
 template <typename Rop>
-void rasterOpRow(uint32_t* dRow, const uint32_t* sRow, int sWpl, int firstW, int lastW, uint32_t firstMask,
-                 uint32_t lastMask, int shift, bool rightToLeft)
+void rasterOpRow(uint32_t* dRow, const uint32_t* sRow, int sWpl, const WordSpan& span, int shift, bool rightToLeft)
 {
+    const int firstW = span.firstWord;
+    const int lastW = span.lastWord;
     if (firstW == lastW) {
-        const uint32_t mask = firstMask & lastMask;
+        const uint32_t mask = span.firstMask & span.lastMask;
         const uint32_t d = dRow[firstW];
         const uint32_t r = Rop::transform(fetchBits(sRow, sWpl, firstW * 32 + shift), d);
         dRow[firstW] = (d & ~mask) | (r & mask);
@@ -84,7 +86,7 @@ void rasterOpRow(uint32_t* dRow, const uint32_t* sRow, int sWpl, int firstW, int
     auto word = [&](int i) {
         const uint32_t d = dRow[i];
         const uint32_t r = Rop::transform(fetchBits(sRow, sWpl, i * 32 + shift), d);
-        const uint32_t mask = i == firstW ? firstMask : (i == lastW ? lastMask : ~uint32_t(0));
+        const uint32_t mask = i == firstW ? span.firstMask : (i == lastW ? span.lastMask : ~uint32_t(0));
         dRow[i] = (d & ~mask) | (r & mask);
     };
     if (rightToLeft) {
@@ -104,10 +106,7 @@ void rasterOpRow(uint32_t* dRow, const uint32_t* sRow, int sWpl, int firstW, int
 template <typename Rop>
 void rasterOpInDirection(uint32_t* dst, int dWpl, const QRect& dr, const uint32_t* src, int sWpl, const QPoint& sp)
 {
-    const int firstW = dr.left() >> 5;
-    const int lastW = dr.right() >> 5;
-    const uint32_t firstMask = ~uint32_t(0) >> (dr.left() & 31);
-    const uint32_t lastMask = ~uint32_t(0) << (31 - (dr.right() & 31));
+    const WordSpan span(dr);
     const int shift = sp.x() - dr.left();
     const bool same = dst == src;
     const bool bottomUp = same && dr.top() > sp.y();
@@ -117,7 +116,7 @@ void rasterOpInDirection(uint32_t* dst, int dWpl, const QRect& dr, const uint32_
         const int row = bottomUp ? h - 1 - k : k;
         uint32_t* dRow = dst + size_t(dr.top() + row) * size_t(dWpl);
         const uint32_t* sRow = src + size_t(sp.y() + row) * size_t(sWpl);
-        rasterOpRow<Rop>(dRow, sRow, sWpl, firstW, lastW, firstMask, lastMask, shift, rightToLeft);
+        rasterOpRow<Rop>(dRow, sRow, sWpl, span, shift, rightToLeft);
     }
 }
 
