@@ -23,6 +23,35 @@ QRect reachedArea(const QRect& dstArea, const Brick& brick)
                  QPoint(dstArea.right() - brick.minX(), dstArea.bottom() - brick.minY()));
 }
 
+// The argument errors of the morphology operations; each message names the operation. dstArea is
+// checked only where given.
+template <typename Image>
+void checkArguments(const char* name, const Image& src, bool brickEmpty, const QRect* dstArea = nullptr)
+{
+    if (src.isNull()) {
+        throw std::invalid_argument(std::string(name) + ": src image is null");
+    }
+    if (brickEmpty) {
+        throw std::invalid_argument(std::string(name) + ": brick is empty");
+    }
+    if (dstArea && dstArea->isEmpty()) {
+        throw std::invalid_argument(std::string(name) + ": dst_area is empty");
+    }
+}
+
+// Opening and closing: first into the destination area widened by the centred brick, then second
+// from there into the destination area.
+template <typename Image, typename Surroundings>
+Image firstThenSecond(const Image& src, const QSize& brick, const QRect& dstArea, Surroundings surroundings,
+                      Image (*first)(const Image&, const Brick&, const QRect&, Surroundings),
+                      Image (*second)(const Image&, const Brick&, const QRect&, Surroundings))
+{
+    const Brick b(brick);
+    const QRect tmpArea = reachedArea(dstArea, b);
+    const Image tmp = first(src, b, tmpArea, surroundings);
+    return second(tmp, b, dstArea.translated(-tmpArea.topLeft()), surroundings);
+}
+
 // img(x) = op over img(x - len + 1 .. x), in place, for the part of each row from len - 1 on.
 // Doubles the covered range at each pass, so a range of n costs about log2(n) passes.
 void spreadInDirection(BinaryImage& img, const AbstractRasterOp& op, int len, bool horizontal)
@@ -43,15 +72,7 @@ void spreadInDirection(BinaryImage& img, const AbstractRasterOp& op, int len, bo
 BinaryImage dilateOrErodeBrick(const BinaryImage& src, const Brick& brick, const QRect& dstArea, BWColor surroundings,
                                const AbstractRasterOp& op, const char* name)
 {
-    if (src.isNull()) {
-        throw std::invalid_argument(std::string(name) + ": src image is null");
-    }
-    if (brick.isEmpty()) {
-        throw std::invalid_argument(std::string(name) + ": brick is empty");
-    }
-    if (dstArea.isEmpty()) {
-        throw std::invalid_argument(std::string(name) + ": dst_area is empty");
-    }
+    checkArguments(name, src, brick.isEmpty(), &dstArea);
     const QRect reach = reachedArea(dstArea, brick);
     const int bw = brick.width();
     const int bh = brick.height();
@@ -111,15 +132,7 @@ template <typename Cmp>
 GrayImage dilateOrErodeGray(const GrayImage& src, const Brick& brick, const QRect& dstArea, unsigned char surroundings,
                             Cmp better, const char* name)
 {
-    if (src.isNull()) {
-        throw std::invalid_argument(std::string(name) + ": src image is null");
-    }
-    if (brick.isEmpty()) {
-        throw std::invalid_argument(std::string(name) + ": brick is empty");
-    }
-    if (dstArea.isEmpty()) {
-        throw std::invalid_argument(std::string(name) + ": dst_area is empty");
-    }
+    checkArguments(name, src, brick.isEmpty(), &dstArea);
     const QRect reach = reachedArea(dstArea, brick);
     const int bw = brick.width();
     const int bh = brick.height();
@@ -198,16 +211,8 @@ BinaryImage erodeBrick(const BinaryImage& src, const Brick& brick, BWColor srcSu
 
 BinaryImage openBrick(const BinaryImage& src, const QSize& brick, const QRect& dstArea, BWColor srcSurroundings)
 {
-    if (src.isNull()) {
-        throw std::invalid_argument("openBrick: src image is null");
-    }
-    if (brick.isEmpty()) {
-        throw std::invalid_argument("openBrick: brick is empty");
-    }
-    const Brick b(brick);
-    const QRect tmpArea = reachedArea(dstArea, b);
-    const BinaryImage eroded = erodeBrick(src, b, tmpArea, srcSurroundings);
-    return dilateBrick(eroded, b, dstArea.translated(-tmpArea.topLeft()), srcSurroundings);
+    checkArguments("openBrick", src, brick.isEmpty());
+    return firstThenSecond(src, brick, dstArea, srcSurroundings, erodeBrick, dilateBrick);
 }
 
 BinaryImage openBrick(const BinaryImage& src, const QSize& brick, BWColor srcSurroundings)
@@ -217,16 +222,8 @@ BinaryImage openBrick(const BinaryImage& src, const QSize& brick, BWColor srcSur
 
 BinaryImage closeBrick(const BinaryImage& src, const QSize& brick, const QRect& dstArea, BWColor srcSurroundings)
 {
-    if (src.isNull()) {
-        throw std::invalid_argument("closeBrick: src image is null");
-    }
-    if (brick.isEmpty()) {
-        throw std::invalid_argument("closeBrick: brick is empty");
-    }
-    const Brick b(brick);
-    const QRect tmpArea = reachedArea(dstArea, b);
-    const BinaryImage dilated = dilateBrick(src, b, tmpArea, srcSurroundings);
-    return erodeBrick(dilated, b, dstArea.translated(-tmpArea.topLeft()), srcSurroundings);
+    checkArguments("closeBrick", src, brick.isEmpty());
+    return firstThenSecond(src, brick, dstArea, srcSurroundings, dilateBrick, erodeBrick);
 }
 
 BinaryImage closeBrick(const BinaryImage& src, const QSize& brick, BWColor srcSurroundings)
@@ -258,19 +255,8 @@ GrayImage erodeGray(const GrayImage& src, const Brick& brick, unsigned char srcS
 
 GrayImage openGray(const GrayImage& src, const QSize& brick, const QRect& dstArea, unsigned char srcSurroundings)
 {
-    if (src.isNull()) {
-        throw std::invalid_argument("openGray: src image is null");
-    }
-    if (brick.isEmpty()) {
-        throw std::invalid_argument("openGray: brick is empty");
-    }
-    if (dstArea.isEmpty()) {
-        throw std::invalid_argument("openGray: dst_area is empty");
-    }
-    const Brick b(brick);
-    const QRect tmpArea = reachedArea(dstArea, b);
-    const GrayImage eroded = erodeGray(src, b, tmpArea, srcSurroundings);
-    return dilateGray(eroded, b, dstArea.translated(-tmpArea.topLeft()), srcSurroundings);
+    checkArguments("openGray", src, brick.isEmpty(), &dstArea);
+    return firstThenSecond(src, brick, dstArea, srcSurroundings, erodeGray, dilateGray);
 }
 
 GrayImage openGray(const GrayImage& src, const QSize& brick, unsigned char srcSurroundings)
@@ -280,19 +266,8 @@ GrayImage openGray(const GrayImage& src, const QSize& brick, unsigned char srcSu
 
 GrayImage closeGray(const GrayImage& src, const QSize& brick, const QRect& dstArea, unsigned char srcSurroundings)
 {
-    if (src.isNull()) {
-        throw std::invalid_argument("closeGray: src image is null");
-    }
-    if (brick.isEmpty()) {
-        throw std::invalid_argument("closeGray: brick is empty");
-    }
-    if (dstArea.isEmpty()) {
-        throw std::invalid_argument("closeGray: dst_area is empty");
-    }
-    const Brick b(brick);
-    const QRect tmpArea = reachedArea(dstArea, b);
-    const GrayImage dilated = dilateGray(src, b, tmpArea, srcSurroundings);
-    return erodeGray(dilated, b, dstArea.translated(-tmpArea.topLeft()), srcSurroundings);
+    checkArguments("closeGray", src, brick.isEmpty(), &dstArea);
+    return firstThenSecond(src, brick, dstArea, srcSurroundings, dilateGray, erodeGray);
 }
 
 GrayImage closeGray(const GrayImage& src, const QSize& brick, unsigned char srcSurroundings)
