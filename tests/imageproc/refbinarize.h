@@ -71,7 +71,9 @@ inline WindowStats windowStats(const QImage& gray, QSize window)
     return st;
 }
 
-inline imageproc::BinaryImage wolf(const QImage& src, QSize window, int lower, int upper)
+// Black where black(grey level, window mean, window deviation, stats) says so, pixel by pixel.
+template <typename BlackFn>
+inline imageproc::BinaryImage thresholdEach(const QImage& src, QSize window, BlackFn black)
 {
     const QImage gray = imageproc::toGrayscale(src);
     const WindowStats st = windowStats(gray, window);
@@ -79,20 +81,8 @@ inline imageproc::BinaryImage wolf(const QImage& src, QSize window, int lower, i
     imageproc::BinaryImage out(gray.width(), gray.height(), imageproc::WHITE);
     for (int y = 0; y < gray.height(); ++y) {
         for (int x = 0; x < w; ++x) {
-            const int g = gray.constScanLine(y)[x];
-            const float m = st.mean[size_t(y) * w + x];
-            const float s = st.dev[size_t(y) * w + x];
-            bool black;
-            if (g < lower) {
-                black = true;
-            } else if (g > upper) {
-                black = false;
-            } else {
-                const float mMinusMin = m - float(st.minGray);
-                const double t = m + mMinusMin * ((1.0 - s / st.maxDev) * (-0.3));
-                black = t > g;
-            }
-            if (black) {
+            const size_t i = size_t(y) * w + x;
+            if (black(int(gray.constScanLine(y)[x]), st.mean[i], st.dev[i], st)) {
                 out.fill(QRect(x, y, 1, 1), imageproc::BLACK);
             }
         }
@@ -100,24 +90,27 @@ inline imageproc::BinaryImage wolf(const QImage& src, QSize window, int lower, i
     return out;
 }
 
+inline imageproc::BinaryImage wolf(const QImage& src, QSize window, int lower, int upper)
+{
+    return thresholdEach(src, window, [&](int g, float m, float s, const WindowStats& st) {
+        if (g < lower) {
+            return true;
+        }
+        if (g > upper) {
+            return false;
+        }
+        const float mMinusMin = m - float(st.minGray);
+        const double t = m + mMinusMin * ((1.0 - s / st.maxDev) * (-0.3));
+        return t > g;
+    });
+}
+
 inline imageproc::BinaryImage sauvola(const QImage& src, QSize window)
 {
-    const QImage gray = imageproc::toGrayscale(src);
-    const WindowStats st = windowStats(gray, window);
-    const int w = gray.width();
-    imageproc::BinaryImage out(gray.width(), gray.height(), imageproc::WHITE);
-    for (int y = 0; y < gray.height(); ++y) {
-        for (int x = 0; x < w; ++x) {
-            const int g = gray.constScanLine(y)[x];
-            const double m = st.mean[size_t(y) * w + x];
-            const double s = st.dev[size_t(y) * w + x];
-            const double t = m * (1.0 + 0.34 * (s / 128.0 - 1.0));
-            if (t > g) {
-                out.fill(QRect(x, y, 1, 1), imageproc::BLACK);
-            }
-        }
-    }
-    return out;
+    return thresholdEach(src, window, [](int g, double m, double s, const WindowStats&) {
+        const double t = m * (1.0 + 0.34 * (s / 128.0 - 1.0));
+        return t > g;
+    });
 }
 
 } // namespace reftest

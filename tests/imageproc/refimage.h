@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRandomGenerator>
+#include <QString>
 
 #include <cstdint>
 
@@ -53,6 +54,22 @@ inline QImage randomGray(QRandomGenerator& rng, int w, int h)
         }
     }
     return img;
+}
+
+// Empty when both images have the same size and pixels; else where they first differ.
+inline QString firstDifference(const imageproc::BinaryImage& a, const imageproc::BinaryImage& b)
+{
+    if (a.size() != b.size()) {
+        return QString("sizes %1x%2 and %3x%4").arg(a.width()).arg(a.height()).arg(b.width()).arg(b.height());
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (pixel(a, x, y) != pixel(b, x, y)) {
+                return QString("pixel %1,%2").arg(x).arg(y);
+            }
+        }
+    }
+    return QString();
 }
 
 inline QString describe(const imageproc::BinaryImage& img)

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 using namespace imageproc;
+using reftest::firstDifference;
 using reftest::pixel;
 
 namespace {
@@ -29,21 +30,6 @@ QImage documentLike(QRandomGenerator& rng, int w, int h)
         }
     }
     return img;
-}
-
-QString firstDifference(const BinaryImage& a, const BinaryImage& b)
-{
-    if (a.size() != b.size()) {
-        return "sizes differ";
-    }
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            if (pixel(a, x, y) != pixel(b, x, y)) {
-                return QString("pixel %1,%2").arg(x).arg(y);
-            }
-        }
-    }
-    return QString();
 }
 
 } // namespace

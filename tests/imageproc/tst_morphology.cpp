@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 using namespace imageproc;
+using reftest::firstDifference;
 using reftest::pixel;
 
 namespace {
@@ -72,21 +73,6 @@ QString grayDifference(const GrayImage& a, const QImage& b)
     for (int y = 0; y < b.height(); ++y) {
         for (int x = 0; x < b.width(); ++x) {
             if (a.data()[y * a.stride() + x] != b.constScanLine(y)[x]) {
-                return QString("pixel %1,%2").arg(x).arg(y);
-            }
-        }
-    }
-    return QString();
-}
-
-QString difference(const BinaryImage& a, const BinaryImage& b)
-{
-    if (a.size() != b.size()) {
-        return QString("sizes %1x%2 and %3x%4").arg(a.width()).arg(a.height()).arg(b.width()).arg(b.height());
-    }
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            if (pixel(a, x, y) != pixel(b, x, y)) {
                 return QString("pixel %1,%2").arg(x).arg(y);
             }
         }
@@ -299,8 +285,8 @@ void TestMorphology::rasterOpOverlappingItself()
     const BinaryImage copy(original.inverted().inverted()); // a separate block with the same pixels
     applyOp(op, fromCopy, dr, copy, sp);
 
-    QCOMPARE(difference(inPlace, fromCopy), QString());
-    QVERIFY(difference(inPlace, original) != QString() || op == 3 || op == 2);
+    QCOMPARE(firstDifference(inPlace, fromCopy), QString());
+    QVERIFY(firstDifference(inPlace, original) != QString() || op == 3 || op == 2);
 }
 
 void TestMorphology::dilateErodeMatchBruteForce_data()
@@ -334,9 +320,9 @@ void TestMorphology::dilateErodeMatchBruteForce()
     const BinaryImage src = reftest::randomBinary(rng, w, h, percent);
     for (BWColor surroundings : {WHITE, BLACK}) {
         const BinaryImage dil = dilateBrick(src, b, area, surroundings);
-        QCOMPARE(difference(dil, refMorph(src, b, area, surroundings, true)), QString());
+        QCOMPARE(firstDifference(dil, refMorph(src, b, area, surroundings, true)), QString());
         const BinaryImage ero = erodeBrick(src, b, area, surroundings);
-        QCOMPARE(difference(ero, refMorph(src, b, area, surroundings, false)), QString());
+        QCOMPARE(firstDifference(ero, refMorph(src, b, area, surroundings, false)), QString());
     }
     if (area == src.rect()) {
         QVERIFY(dilateBrick(src, b, WHITE) == dilateBrick(src, b, src.rect(), WHITE));
@@ -395,10 +381,10 @@ void TestMorphology::openCloseMatchBruteForce()
                         QPoint(area.right() - b.minX(), area.bottom() - b.minY()));
         const BinaryImage eroded = refMorph(src, b, mid, surroundings, false);
         const BinaryImage opened = refMorph(eroded, b, area.translated(-mid.topLeft()), surroundings, true);
-        QCOMPARE(difference(openBrick(src, brick, area, surroundings), opened), QString());
+        QCOMPARE(firstDifference(openBrick(src, brick, area, surroundings), opened), QString());
         const BinaryImage dilated = refMorph(src, b, mid, surroundings, true);
         const BinaryImage closed = refMorph(dilated, b, area.translated(-mid.topLeft()), surroundings, false);
-        QCOMPARE(difference(closeBrick(src, brick, area, surroundings), closed), QString());
+        QCOMPARE(firstDifference(closeBrick(src, brick, area, surroundings), closed), QString());
     }
 }
 
@@ -539,7 +525,7 @@ void TestMorphology::hitMissMatchesBruteForce()
                 reftest::setPixel(expected, x, y, any && ok);
             }
         }
-        QCOMPARE(difference(out, expected), QString());
+        QCOMPARE(firstDifference(out, expected), QString());
     }
 }
 
