@@ -1,5 +1,6 @@
 #pragma once
-// Helpers of the settings-store tests: a fresh save folder per case and the ini as a map.
+// Helpers of the settings-store tests: a fresh save folder per case, the ini as a map and the
+// work-mode twins called by mode number.
 
 #include "paxdata.h"
 #include "paxlib.h"
@@ -13,11 +14,23 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <array>
+
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+// Calls the twin of member NAME that serves work mode MODE (0 common, 1 BW .. 4 TM) on the
+// store D with the remaining arguments, and gives its result.
+#define PAXTEST_TWIN(D, MODE, NAME, ...) \
+    ((D)->*std::array<decltype(&PaxData::NAME), 5>{&PaxData::NAME, &PaxData::NAME##ForBW, &PaxData::NAME##ForCS, \
+                                                    &PaxData::NAME##ForZJ, &PaxData::NAME##ForTM} \
+               .at(MODE))(__VA_ARGS__)
+
 namespace paxtest {
+
+// Section names of the work modes, by mode number.
+inline const QStringList kSections = {"common", "BW", "CS", "ZJ", "TM"};
 
 inline QString documents()
 {

@@ -16,8 +16,6 @@ using namespace paxtest;
 Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
-const QStringList kSections = {"common", "BW", "CS", "ZJ", "TM"};
-
 QList<int> notifications(const QSignalSpy& spy)
 {
     QList<int> out;
@@ -27,129 +25,27 @@ QList<int> notifications(const QSignalSpy& spy)
 }
 
 // The twin of each mode, called by mode number.
-void setRectifyOf(PaxData* d, int mode, bool on)
-{
-    switch (mode) {
-    case 0: d->setRectify(on); break;
-    case 1: d->setRectifyForBW(on); break;
-    case 2: d->setRectifyForCS(on); break;
-    case 3: d->setRectifyForZJ(on); break;
-    case 4: d->setRectifyForTM(on); break;
-    }
-}
-bool getRectifyOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: return d->getRectify();
-    case 1: return d->getRectifyForBW();
-    case 2: return d->getRectifyForCS();
-    case 3: return d->getRectifyForZJ();
-    default: return d->getRectifyForTM();
-    }
-}
-void setAutoTrimOf(PaxData* d, int mode, bool on)
-{
-    switch (mode) {
-    case 0: d->setAutoTrim(on); break;
-    case 1: d->setAutoTrimForBW(on); break;
-    case 2: d->setAutoTrimForCS(on); break;
-    case 3: d->setAutoTrimForZJ(on); break;
-    case 4: d->setAutoTrimForTM(on); break;
-    }
-}
-void setManuTrimOf(PaxData* d, int mode, bool on)
-{
-    switch (mode) {
-    case 0: d->setManuTrim(on); break;
-    case 1: d->setManuTrimForBW(on); break;
-    case 2: d->setManuTrimForCS(on); break;
-    case 3: d->setManuTrimForZJ(on); break;
-    case 4: d->setManuTrimForTM(on); break;
-    }
-}
-bool getAutoTrimOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: return d->getAutoTrim();
-    case 1: return d->getAutoTrimForBW();
-    case 2: return d->getAutoTrimForCS();
-    case 3: return d->getAutoTrimForZJ();
-    default: return d->getAutoTrimForTM();
-    }
-}
-bool getManuTrimOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: return d->getManuTrim();
-    case 1: return d->getManuTrimForBW();
-    case 2: return d->getManuTrimForCS();
-    case 3: return d->getManuTrimForZJ();
-    default: return d->getManuTrimForTM();
-    }
-}
-void setPressRatioOf(PaxData* d, int mode, int v)
-{
-    switch (mode) {
-    case 0: d->setCurrentPicPressRatio(v); break;
-    case 1: d->setCurrentPicPressRatioForBW(v); break;
-    case 2: d->setCurrentPicPressRatioForCS(v); break;
-    case 3: d->setCurrentPicPressRatioForZJ(v); break;
-    case 4: d->setCurrentPicPressRatioForTM(v); break;
-    }
-}
-int getPressRatioOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: return d->getCurrentPicPressRatio();
-    case 1: return d->getCurrentPicPressRatioForBW();
-    case 2: return d->getCurrentPicPressRatioForCS();
-    case 3: return d->getCurrentPicPressRatioForZJ();
-    default: return d->getCurrentPicPressRatioForTM();
-    }
-}
-void setColorModeOf(PaxData* d, int mode, _PaxColorModeE v)
-{
-    switch (mode) {
-    case 0: d->setCurrentColorMode(v); break;
-    case 1: d->setCurrentColorModeForBW(v); break;
-    case 2: d->setCurrentColorModeForCS(v); break;
-    case 3: d->setCurrentColorModeForZJ(v); break;
-    case 4: d->setCurrentColorModeForTM(v); break;
-    }
-}
-_PaxColorModeE getColorModeOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: return d->getCurrentColorMode();
-    case 1: return d->getCurrentColorModeForBW();
-    case 2: return d->getCurrentColorModeForCS();
-    case 3: return d->getCurrentColorModeForZJ();
-    default: return d->getCurrentColorModeForTM();
-    }
-}
+void setRectifyOf(PaxData* d, int mode, bool on) { PAXTEST_TWIN(d, mode, setRectify, on); }
+bool getRectifyOf(PaxData* d, int mode) { return PAXTEST_TWIN(d, mode, getRectify); }
+void setAutoTrimOf(PaxData* d, int mode, bool on) { PAXTEST_TWIN(d, mode, setAutoTrim, on); }
+void setManuTrimOf(PaxData* d, int mode, bool on) { PAXTEST_TWIN(d, mode, setManuTrim, on); }
+bool getAutoTrimOf(PaxData* d, int mode) { return PAXTEST_TWIN(d, mode, getAutoTrim); }
+bool getManuTrimOf(PaxData* d, int mode) { return PAXTEST_TWIN(d, mode, getManuTrim); }
+void setPressRatioOf(PaxData* d, int mode, int v) { PAXTEST_TWIN(d, mode, setCurrentPicPressRatio, v); }
+int getPressRatioOf(PaxData* d, int mode) { return PAXTEST_TWIN(d, mode, getCurrentPicPressRatio); }
+void setColorModeOf(PaxData* d, int mode, _PaxColorModeE v) { PAXTEST_TWIN(d, mode, setCurrentColorMode, v); }
+_PaxColorModeE getColorModeOf(PaxData* d, int mode) { return PAXTEST_TWIN(d, mode, getCurrentColorMode); }
 void setTextLogoInfoOf(PaxData* d, int mode, const QString& t, unsigned char a, int x, int y, int s, int w,
                        const QString& c)
 {
-    switch (mode) {
-    case 0: d->setTextLogoInfo(t, a, x, y, s, w, c); break;
-    case 1: d->setTextLogoInfoForBW(t, a, x, y, s, w, c); break;
-    case 2: d->setTextLogoInfoForCS(t, a, x, y, s, w, c); break;
-    case 3: d->setTextLogoInfoForZJ(t, a, x, y, s, w, c); break;
-    case 4: d->setTextLogoInfoForTM(t, a, x, y, s, w, c); break;
-    }
+    PAXTEST_TWIN(d, mode, setTextLogoInfo, t, a, x, y, s, w, c);
 }
 QString getLogoTextOf(PaxData* d, int mode)
 {
     QString t, c;
     unsigned char a = 0;
     int x = 0, y = 0, s = 0, w = 0;
-    switch (mode) {
-    case 0: d->getTextLogoInfo(t, a, x, y, s, w, c); break;
-    case 1: d->getTextLogoInfoForBW(t, a, x, y, s, w, c); break;
-    case 2: d->getTextLogoInfoForCS(t, a, x, y, s, w, c); break;
-    case 3: d->getTextLogoInfoForZJ(t, a, x, y, s, w, c); break;
-    case 4: d->getTextLogoInfoForTM(t, a, x, y, s, w, c); break;
-    }
+    PAXTEST_TWIN(d, mode, getTextLogoInfo, t, a, x, y, s, w, c);
     return QStringLiteral("%1|%2|%3|%4|%5|%6|%7").arg(t).arg(a).arg(x).arg(y).arg(s).arg(w).arg(c);
 }
 
@@ -754,14 +650,7 @@ private slots:
         QCOMPARE(notifications(spy), QList<int>{8});
         for (int mode = 0; mode < 5; ++mode) {
             int step = 0;
-            bool on = false;
-            switch (mode) {
-            case 0: on = d->getIntelligentGrab(step); break;
-            case 1: on = d->getIntelligentGrabForBW(step); break;
-            case 2: on = d->getIntelligentGrabForCS(step); break;
-            case 3: on = d->getIntelligentGrabForZJ(step); break;
-            case 4: on = d->getIntelligentGrabForTM(step); break;
-            }
+            const bool on = PAXTEST_TWIN(d, mode, getIntelligentGrab, step);
             QCOMPARE(step, 1);
             QCOMPARE(on, mode == 2);
         }

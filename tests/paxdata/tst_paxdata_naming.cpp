@@ -11,7 +11,6 @@ namespace {
 const QDateTime kNow(QDate(2024, 3, 5), QTime(9, 15, 2));
 const QString kDay = QStringLiteral("2024_03_05");
 const QString kStamp = QStringLiteral("2024_03_05_091502");
-const QStringList kSections = {"common", "BW", "CS", "ZJ", "TM"};
 
 PaxData* store()
 {
@@ -20,68 +19,18 @@ PaxData* store()
     return d;
 }
 
-void grabOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: d->grab(); break;
-    case 1: d->grabForBW(); break;
-    case 2: d->grabForCS(); break;
-    case 3: d->grabForZJ(); break;
-    case 4: d->grabForTM(); break;
-    }
-}
+void grabOf(PaxData* d, int mode) { PAXTEST_TWIN(d, mode, grab); }
 void setNameModeOf(PaxData* d, int mode, int nameMode)
 {
-    const auto v = _PaxPicNameModeE(nameMode);
-    switch (mode) {
-    case 0: d->setCurrentPicNameMode(v); break;
-    case 1: d->setCurrentPicNameModeForBW(v); break;
-    case 2: d->setCurrentPicNameModeForCS(v); break;
-    case 3: d->setCurrentPicNameModeForZJ(v); break;
-    case 4: d->setCurrentPicNameModeForTM(v); break;
-    }
+    PAXTEST_TWIN(d, mode, setCurrentPicNameMode, _PaxPicNameModeE(nameMode));
 }
-void setIndexOf(PaxData* d, int mode, int index)
-{
-    switch (mode) {
-    case 0: d->setNextPicIndex(index); break;
-    case 1: d->setNextPicIndexForBW(index); break;
-    case 2: d->setNextPicIndexForCS(index); break;
-    case 3: d->setNextPicIndexForZJ(index); break;
-    case 4: d->setNextPicIndexForTM(index); break;
-    }
-}
-int indexOf(PaxData* d, int mode)
-{
-    switch (mode) {
-    case 0: return d->getNextPicIndex();
-    case 1: return d->getNextPicIndexForBW();
-    case 2: return d->getNextPicIndexForCS();
-    case 3: return d->getNextPicIndexForZJ();
-    default: return d->getNextPicIndexForTM();
-    }
-}
+void setIndexOf(PaxData* d, int mode, int index) { PAXTEST_TWIN(d, mode, setNextPicIndex, index); }
+int indexOf(PaxData* d, int mode) { return PAXTEST_TWIN(d, mode, getNextPicIndex); }
 void setFormatOf(PaxData* d, int mode, int format)
 {
-    const auto v = _PaxPicSaveFormatE(format);
-    switch (mode) {
-    case 0: d->setCurrentPicSaveFormat(v); break;
-    case 1: d->setCurrentPicSaveFormatForBW(v); break;
-    case 2: d->setCurrentPicSaveFormatForCS(v); break;
-    case 3: d->setCurrentPicSaveFormatForZJ(v); break;
-    case 4: d->setCurrentPicSaveFormatForTM(v); break;
-    }
+    PAXTEST_TWIN(d, mode, setCurrentPicSaveFormat, _PaxPicSaveFormatE(format));
 }
-void setPathOf(PaxData* d, int mode, const QString& path)
-{
-    switch (mode) {
-    case 0: d->setCurrentPicSavePath(path); break;
-    case 1: d->setCurrentPicSavePathForBW(path); break;
-    case 2: d->setCurrentPicSavePathForCS(path); break;
-    case 3: d->setCurrentPicSavePathForZJ(path); break;
-    case 4: d->setCurrentPicSavePathForTM(path); break;
-    }
-}
+void setPathOf(PaxData* d, int mode, const QString& path) { PAXTEST_TWIN(d, mode, setCurrentPicSavePath, path); }
 void touch(const QString& path)
 {
     QDir().mkpath(QFileInfo(path).path());
