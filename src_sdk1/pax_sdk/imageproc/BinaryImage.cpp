@@ -1,5 +1,6 @@
 #include "BinaryImage.h"
 
+#include "Grayscale.h"
 #include "PackedBits.h"
 
 #include <QColor>
@@ -23,8 +24,6 @@ inline int popCount(uint32_t w) { return __builtin_popcount(w); }
 
 using detail::lastWordMask;
 using detail::WordSpan;
-
-inline int grayOf(QRgb c) { return (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) >> 5; }
 
 // True when every word of the row equals pattern, the last one compared under its mask.
 bool isLineMonotone(const uint32_t* line, int lastWordIdx, uint32_t lastWordMask, uint32_t pattern)
@@ -94,7 +93,7 @@ inline uint32_t readMonoBits(const uchar* row, int rowBits, int x)
 bool monoNeedsInversion(const QImage& image)
 {
     const QVector<QRgb> table = image.colorTable();
-    return !(table.size() >= 2 && grayOf(table[0]) > grayOf(table[1]));
+    return !(table.size() >= 2 && grayLevel(table[0]) > grayLevel(table[1]));
 }
 
 } // namespace
@@ -557,7 +556,7 @@ BinaryImage BinaryImage::fromIndexed8(const QImage& image, const QRect& rect, in
     assert(table.size() <= 256);
     bool blackOf[256];
     for (int i = 0; i < 256; ++i) {
-        const int gray = i < table.size() ? grayOf(table[i]) : 0;
+        const int gray = i < table.size() ? grayLevel(table[i]) : 0;
         blackOf[i] = gray < threshold;
     }
     return packRows<uchar>(image, rect, [&](uchar index) { return blackOf[index]; });

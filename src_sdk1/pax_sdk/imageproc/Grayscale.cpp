@@ -25,8 +25,6 @@ const unsigned char bitCounts[256] = {
 
 namespace {
 
-inline int grayOf(QRgb c) { return (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) >> 5; }
-
 QImage newGrayImage(const QSize& size)
 {
     QImage dst(size, QImage::Format_Indexed8);
@@ -41,8 +39,8 @@ QImage newGrayImage(const QSize& size)
 void monoLevels(const QImage& image, int& level0, int& level1)
 {
     if (image.colorCount() >= 2) {
-        level0 = grayOf(image.color(0));
-        level1 = grayOf(image.color(1));
+        level0 = grayLevel(image.color(0));
+        level1 = grayLevel(image.color(1));
     } else {
         level0 = 0;
         level1 = 255;
@@ -70,7 +68,7 @@ void forEachGray(const QImage& image, Fn fn)
         for (int y = 0; y < h; ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             for (int x = 0; x < w; ++x) {
-                fn(x, y, grayOf(line[x]));
+                fn(x, y, grayLevel(line[x]));
             }
         }
         return;
@@ -78,7 +76,7 @@ void forEachGray(const QImage& image, Fn fn)
         int levels[256];
         const QVector<QRgb> table = image.colorTable();
         for (int i = 0; i < 256; ++i) {
-            levels[i] = i < table.size() ? grayOf(table[i]) : 0;
+            levels[i] = i < table.size() ? grayLevel(table[i]) : 0;
         }
         for (int y = 0; y < h; ++y) {
             const uchar* line = image.constScanLine(y);
@@ -92,7 +90,7 @@ void forEachGray(const QImage& image, Fn fn)
     case QImage::Format_MonoLSB:
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
-                fn(x, y, grayOf(image.pixel(x, y)));
+                fn(x, y, grayLevel(image.pixel(x, y)));
             }
         }
         return;
@@ -101,7 +99,7 @@ void forEachGray(const QImage& image, Fn fn)
         for (int y = 0; y < h; ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
             for (int x = 0; x < w; ++x) {
-                fn(x, y, grayOf(line[x]));
+                fn(x, y, grayLevel(line[x]));
             }
         }
         return;
@@ -145,7 +143,7 @@ QImage toGrayscale(const QImage& src)
     if (src.format() == QImage::Format_Mono || src.format() == QImage::Format_MonoLSB) {
         uchar bit0 = 0x00;
         uchar bit1 = 0xff;
-        if (src.colorCount() >= 2 && grayOf(src.color(0)) > grayOf(src.color(1))) {
+        if (src.colorCount() >= 2 && grayLevel(src.color(0)) > grayLevel(src.color(1))) {
             std::swap(bit0, bit1);
         }
         const bool msbFirst = src.format() == QImage::Format_Mono;

@@ -36,6 +36,9 @@ namespace detail {
 extern const unsigned char bitCounts[256];
 } // namespace detail
 
+// Grey level of a colour: (11 R + 16 G + 5 B) >> 5.
+inline int grayLevel(QRgb c) { return (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) >> 5; }
+
 // Entry i is the opaque colour with red = green = blue = i.
 QVector<QRgb> createGrayscalePalette();
 

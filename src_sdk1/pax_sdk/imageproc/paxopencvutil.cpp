@@ -1,5 +1,6 @@
 #include "paxopencvutil.h"
 
+#include "Grayscale.h"
 #include "paxintool.h"
 
 #include <QPainter>
@@ -23,8 +24,6 @@ extern "C" {
 }
 
 namespace {
-
-inline int grayOf(QRgb c) { return (qRed(c) * 11 + qGreen(c) * 16 + qBlue(c) * 5) >> 5; }
 
 // The image in a 32-bit layout whose words are what QImage::pixel() returns (alpha aside).
 QImage asPixelWords(const QImage& image)
@@ -254,7 +253,7 @@ cv::Mat ImageToIplImage(const QImage& image, int mode)
             const QRgb* line = reinterpret_cast<const QRgb*>(words.constScanLine(y));
             uchar* o = out.ptr<uchar>(y);
             for (int x = 0; x < w; ++x) {
-                o[x] = uchar(grayOf(line[x]));
+                o[x] = uchar(imageproc::grayLevel(line[x]));
             }
         }
         return out;
