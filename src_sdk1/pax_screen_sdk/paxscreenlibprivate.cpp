@@ -21,6 +21,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <type_traits>
+
 extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
@@ -49,6 +51,27 @@ const SettingRow kSettings[] = {
     PAX_SCREEN_SETTINGS(PAX_SCREEN_SETTING_ROW)
 #undef PAX_SCREEN_SETTING_ROW
 };
+
+// A setting's value as the accessor's type, and back.
+template <typename T>
+T fromSetting(const QVariant& value)
+{
+    if constexpr (std::is_same_v<T, QString>)
+        return value.toString();
+    else if constexpr (std::is_same_v<T, bool>)
+        return value.toBool();
+    else
+        return T(value.toInt());
+}
+
+template <typename T>
+QVariant toSetting(const T& value)
+{
+    if constexpr (std::is_enum_v<T>)
+        return int(value);
+    else
+        return value;
+}
 
 bool framerateInRange(int framerate)
 {
@@ -292,6 +315,41 @@ bool PaxScreenLibPrivate::_set(Setting id, const QVariant& value)
     return true;
 }
 
+// ---- accessors of the settings ----------------------------------------------
+
+// Getters of a setting: X receives (type, getter, setting Id).
+#define PAX_SCREEN_SETTING_GETTERS(X)                                              \
+    X(QString, getCurMicrophoneName, CurMicrophoneName)                            \
+    X(bool, getIsRecordAudio, RecordAudio)                                         \
+    X(int, getMicVolumn, MicVolumn)                                                \
+    X(_PaxBitrateValueE, getBitrateValue, BitrateValue)                            \
+    X(_PaxBitrateTypeE, getBitrateType, BitrateType)                               \
+    X(_PaxQuantizationParameterE, getQuantizationParameter, QuantizationParameter) \
+    X(_PaxProfileE, getProfile, Profile)                                           \
+    X(_PaxPresetModeE, getPreset, PresetMode)                                      \
+    X(_PaxRecordQualityE, getRecordQuality, RecordQuality)                         \
+    X(int, getFramerate, Framerate)                                                \
+    X(QString, getPushStreamUrl, PushStreamUrl)
+
+// Setters with no rule of their own (see _set): X receives (parameter type, setter, setting Id).
+#define PAX_SCREEN_PLAIN_SETTERS(X)                                                \
+    X(int, setMicVolumn, MicVolumn)                                                \
+    X(_PaxBitrateValueE, setBitrateValue, BitrateValue)                            \
+    X(_PaxQuantizationParameterE, setQuantizationParameter, QuantizationParameter) \
+    X(_PaxProfileE, setProfile, Profile)                                           \
+    X(_PaxPresetModeE, setPreset, PresetMode)                                      \
+    X(QString, setPushStreamUrl, PushStreamUrl)
+
+#define PAX_SCREEN_DEFINE_GETTER(Type, getter, Id) \
+    Type PaxScreenLibPrivate::getter() { return fromSetting<Type>(_value(Setting##Id)); }
+PAX_SCREEN_SETTING_GETTERS(PAX_SCREEN_DEFINE_GETTER)
+#undef PAX_SCREEN_DEFINE_GETTER
+
+#define PAX_SCREEN_DEFINE_SETTER(Type, setter, Id) \
+    bool PaxScreenLibPrivate::setter(Type value) { return _set(Setting##Id, toSetting(value)); }
+PAX_SCREEN_PLAIN_SETTERS(PAX_SCREEN_DEFINE_SETTER)
+#undef PAX_SCREEN_DEFINE_SETTER
+
 // ---- recording state -------------------------------------------------------
 
 bool PaxScreenLibPrivate::_isRecording()
@@ -315,44 +373,24 @@ QList<_ScreenMicrophoneS> PaxScreenLibPrivate::getMicrophoneList()
     return m_microphoneList;
 }
 
-QString PaxScreenLibPrivate::getCurMicrophoneName()
+void PaxScreenLibPrivate::_setAudioInfo(Setting id, const QVariant& value)
 {
-    return _value(SettingCurMicrophoneName).toString();
+    if (_refuseWhileRecording()) {
+        if (m_facade)
+            emit m_facade->sigAudioInfoChange();
+        return;
+    }
+    _commit(id, value);
 }
 
 void PaxScreenLibPrivate::setCurMicrophoneName(QString name)
 {
-    if (_refuseWhileRecording()) {
-        if (m_facade)
-            emit m_facade->sigAudioInfoChange();
-        return;
-    }
-    _commit(SettingCurMicrophoneName, name);
-}
-
-bool PaxScreenLibPrivate::getIsRecordAudio()
-{
-    return _value(SettingRecordAudio).toBool();
+    _setAudioInfo(SettingCurMicrophoneName, name);
 }
 
 void PaxScreenLibPrivate::setIsRecordAudio(bool record)
 {
-    if (_refuseWhileRecording()) {
-        if (m_facade)
-            emit m_facade->sigAudioInfoChange();
-        return;
-    }
-    _commit(SettingRecordAudio, record);
-}
-
-int PaxScreenLibPrivate::getMicVolumn()
-{
-    return _value(SettingMicVolumn).toInt();
-}
-
-bool PaxScreenLibPrivate::setMicVolumn(int volume)
-{
-    return _set(SettingMicVolumn, volume);
+    _setAudioInfo(SettingRecordAudio, record);
 }
 
 void PaxScreenLibPrivate::slotCheckDevice()
@@ -420,21 +458,6 @@ bool PaxScreenLibPrivate::setIsHardwareEncoder(bool hardware)
 
 // ---- rate control ----------------------------------------------------------
 
-_PaxBitrateValueE PaxScreenLibPrivate::getBitrateValue()
-{
-    return _PaxBitrateValueE(_value(SettingBitrateValue).toInt());
-}
-
-bool PaxScreenLibPrivate::setBitrateValue(_PaxBitrateValueE value)
-{
-    return _set(SettingBitrateValue, int(value));
-}
-
-_PaxBitrateTypeE PaxScreenLibPrivate::getBitrateType()
-{
-    return _PaxBitrateTypeE(_value(SettingBitrateType).toInt());
-}
-
 bool PaxScreenLibPrivate::setBitrateType(_PaxBitrateTypeE type)
 {
     if (!_set(SettingBitrateType, int(type)))
@@ -449,41 +472,6 @@ bool PaxScreenLibPrivate::setBitrateType(_PaxBitrateTypeE type)
             setBitrateValue(PaxBitrateValue8M);
     }
     return true;
-}
-
-_PaxQuantizationParameterE PaxScreenLibPrivate::getQuantizationParameter()
-{
-    return _PaxQuantizationParameterE(_value(SettingQuantizationParameter).toInt());
-}
-
-bool PaxScreenLibPrivate::setQuantizationParameter(_PaxQuantizationParameterE parameter)
-{
-    return _set(SettingQuantizationParameter, int(parameter));
-}
-
-_PaxProfileE PaxScreenLibPrivate::getProfile()
-{
-    return _PaxProfileE(_value(SettingProfile).toInt());
-}
-
-bool PaxScreenLibPrivate::setProfile(_PaxProfileE profile)
-{
-    return _set(SettingProfile, int(profile));
-}
-
-_PaxPresetModeE PaxScreenLibPrivate::getPreset()
-{
-    return _PaxPresetModeE(_value(SettingPresetMode).toInt());
-}
-
-bool PaxScreenLibPrivate::setPreset(_PaxPresetModeE mode)
-{
-    return _set(SettingPresetMode, int(mode));
-}
-
-_PaxRecordQualityE PaxScreenLibPrivate::getRecordQuality()
-{
-    return _PaxRecordQualityE(_value(SettingRecordQuality).toInt());
 }
 
 bool PaxScreenLibPrivate::setRecordQuality(_PaxRecordQualityE quality)
@@ -504,11 +492,6 @@ void PaxScreenLibPrivate::_handleRecordQuality()
     setPreset(PaxPresetUltrafast);
     setProfile(PaxProfileMain);
     setBitrateValue(quality == 0 ? PaxBitrateValue8M : quality == 1 ? PaxBitrateValue4M : PaxBitrateValue2M);
-}
-
-int PaxScreenLibPrivate::getFramerate()
-{
-    return _value(SettingFramerate).toInt();
 }
 
 bool PaxScreenLibPrivate::setFramerate(int framerate)
@@ -631,16 +614,6 @@ _PaxScreenRecordInfoS PaxScreenLibPrivate::getRecordInfo()
 }
 
 // ---- push stream -----------------------------------------------------------
-
-QString PaxScreenLibPrivate::getPushStreamUrl()
-{
-    return _value(SettingPushStreamUrl).toString();
-}
-
-bool PaxScreenLibPrivate::setPushStreamUrl(QString url)
-{
-    return _set(SettingPushStreamUrl, url);
-}
 
 bool PaxScreenLibPrivate::startPushStream()
 {

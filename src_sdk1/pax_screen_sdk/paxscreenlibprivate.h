@@ -69,6 +69,8 @@ private:
     QVariant _value(Setting id);
     // Refused while recording; else the setting is applied, held and written.
     bool _set(Setting id, const QVariant& value);
+    // The microphone choices: refused while recording with a sigAudioInfoChange.
+    void _setAudioInfo(Setting id, const QVariant& value);
     void _commit(Setting id, const QVariant& value);
     // Hands a setting to the recorder it configures (none for those held here only).
     void _apply(Setting id, const QVariant& value);
