@@ -260,14 +260,13 @@ struct _PaxUvcInfoS {
     QString getVideo##CAMERA##SavePath() { return _getRecording(INDEX, &Recording::videoSavePath); } \
     void setVideo##CAMERA##SavePath(QString path) { _setVideoSavePath(INDEX, path); } \
     QString getVideo##CAMERA##Prefix() { return _getRecording(INDEX, &Recording::videoPrefix); } \
-    void setVideo##CAMERA##Prefix(QString prefix) \
-    { _setRecordingText(INDEX, &Recording::videoPrefix, KeyVideoPrefix, prefix); } \
+    void setVideo##CAMERA##Prefix(QString prefix) { _setRecording(INDEX, KeyVideoPrefix, prefix); } \
     QString getCurMicrophoneName##CAMERA() { return _getRecording(INDEX, &Recording::microphoneName); } \
-    void setCurMicrophoneName##CAMERA(QString name) { _setMicrophoneName(INDEX, name); } \
+    void setCurMicrophoneName##CAMERA(QString name) { _setWhileStopped(INDEX, KeyMicrophoneName, name); } \
     int getCurMicrophoneVolumn##CAMERA() { return _getRecordingInt(INDEX, &Recording::microphoneVolume, 0); } \
-    void setCurMicrophoneVolumn##CAMERA(int volume) { _setMicrophoneVolume(INDEX, volume); } \
+    void setCurMicrophoneVolumn##CAMERA(int volume) { _setWhileStopped(INDEX, KeyMicrophoneVolume, volume); } \
     bool getbRecordAudio##CAMERA() { return _getRecording(INDEX, &Recording::recordAudio); } \
-    void setbRecordAudio##CAMERA(bool on) { _setRecordAudio(INDEX, on); } \
+    void setbRecordAudio##CAMERA(bool on) { _setWhileStopped(INDEX, KeyRecordAudio, on); } \
     QString getEncoder##CAMERA() { return _getRecording(INDEX, &Recording::encoder); } \
     void setEncoder##CAMERA(QString name) { _setEncoder(INDEX, name); } \
     _PaxRecordInfoS getRecordInfo##CAMERA() { return _getRecording(INDEX, &Recording::recordInfo); } \
@@ -292,7 +291,7 @@ struct _PaxUvcInfoS {
 #define PAX_DATA_RECORDING_CHOICE_GETTER(NAME, TYPE, FIELD, KEY, NONE) \
     TYPE get##NAME(_PaxCameraIndexE index) { return TYPE(_getRecordingInt(index, &Recording::FIELD, NONE)); }
 #define PAX_DATA_RECORDING_CHOICE_SETTER(NAME, TYPE, FIELD, KEY, NONE) \
-    void set##NAME(_PaxCameraIndexE index, TYPE value) { _setRecordingInt(index, &Recording::FIELD, KEY, value); }
+    void set##NAME(_PaxCameraIndexE index, TYPE value) { _setRecording(index, KEY, int(value)); }
 
 #define PAX_DATA_PROFILE_TWINS(NAME, MODE) \
     PAX_DATA_PROFILE_OPERATIONS(For##NAME, MODE) \
@@ -554,14 +553,13 @@ private:
     QString _getRecording(int camera, QString Recording::*field);
     bool _getRecording(int camera, bool Recording::*field);
     _PaxRecordInfoS _getRecording(int camera, _PaxRecordInfoS Recording::*field);
-    void _setRecordingText(int camera, QString Recording::*field, int key, const QString& value);
     int _getRecordingInt(int camera, int Recording::*field, int invalid);
-    void _setRecordingInt(int camera, int Recording::*field, int key, int value);
+    // Stores and writes one recording key of camera 0 or 1 (other indexes are ignored); the
+    // second form refuses while that camera records.
+    void _setRecording(int camera, int key, const QVariant& value);
+    void _setWhileStopped(int camera, int key, const QVariant& value);
+    void _storeRecordingKeyLocked(int camera, int key, const QVariant& value);
     void _setVideoSavePath(int camera, const QString& path);
-    bool _recordStoppedLocked(int camera);
-    void _setMicrophoneName(int camera, const QString& name);
-    void _setMicrophoneVolume(int camera, int volume);
-    void _setRecordAudio(int camera, bool on);
     void _setEncoder(int camera, const QString& name);
     void _setRecordInfo(int camera, const _PaxRecordInfoS& info);
     _PaxUvcInfoS _getUvcInfo(int control);

@@ -89,24 +89,35 @@ struct Range {
 constexpr Range range(qint64 lo, qint64 hi) { return Range{lo, hi}; }
 constexpr Range kAny{INT_MIN, INT_MAX};
 
-// Range, type, default and accessors of a row whose value is the field FIELD of REC; the
-// default is DEFAULT, or what DEFAULT_FOR returns for the row's mode or camera when not null.
+// The value of a key: a field of a profile or of a camera's recording settings, its accepted
+// range, its type in the file and its default (defaultFor, when not null, gives the default of
+// each mode or camera).
+template <class Rec>
+struct KeyField {
+    Range range;
+    KeyType type;
+    QVariant fixedDefault;
+    QVariant (*defaultFor)(int index);
+    QVariant (*get)(const Rec&);
+    void (*set)(Rec&, const QVariant&);
+
+    QVariant defaultValue(int index) const { return defaultFor ? defaultFor(index) : fixedDefault; }
+};
+
+// The KeyField of the field FIELD of REC.
 #define PAX_KEY_FIELD(REC, FIELD, DEFAULT, DEFAULT_FOR, RANGE) \
-    RANGE, keyTypeOf<decltype(REC::FIELD)>(), QVariant(DEFAULT), DEFAULT_FOR, \
-        [](const REC& r) { return toVariant(r.FIELD); }, [](REC& r, const QVariant& v) { fromVariant(v, r.FIELD); }
+    KeyField<REC> \
+    { \
+        RANGE, keyTypeOf<decltype(REC::FIELD)>(), QVariant(DEFAULT), DEFAULT_FOR, \
+            [](const REC& r) { return toVariant(r.FIELD); }, \
+            [](REC& r, const QVariant& v) { fromVariant(v, r.FIELD); } \
+    }
 
 // One per-mode key of a save group.
 struct ProfileKey {
     const char* name;
     int group;
-    Range range;
-    KeyType type;
-    QVariant fixedDefault;
-    QVariant (*defaultFor)(int mode);
-    QVariant (*get)(const Profile&);
-    void (*set)(Profile&, const QVariant&);
-
-    QVariant defaultValue(int mode) const { return defaultFor ? defaultFor(mode) : fixedDefault; }
+    KeyField<Profile> field;
 };
 
 QVariant picSavePathDefault(int mode)
@@ -163,14 +174,7 @@ struct RecordingKeyDesc {
     const char* stem;
     const char* tail;
     bool writtenAtLoad;
-    Range range;
-    KeyType type;
-    QVariant fixedDefault;
-    QVariant (*defaultFor)(int camera);
-    QVariant (*get)(const Recording&);
-    void (*set)(Recording&, const QVariant&);
-
-    QVariant defaultValue(int camera) const { return defaultFor ? defaultFor(camera) : fixedDefault; }
+    KeyField<Recording> field;
 };
 
 QVariant videoSavePathDefault(int camera)
@@ -263,13 +267,19 @@ void PaxData::_saveGroup(int mode, int group)
     const QString section = QLatin1String(pax_data::kSectionNames[mode]);
     for (const ProfileKey& k : kProfileKeys) {
         if (k.group == group)
-            _put(section, QLatin1String(k.name), k.get(m_profiles[mode]));
+            _put(section, QLatin1String(k.name), k.field.get(m_profiles[mode]));
     }
 }
 
 void PaxData::_saveRecordingKey(int camera, int key)
 {
-    _put(kCommon, recordingKeyName(camera, key), kRecordingKeys[key].get(m_recording[camera]));
+    _put(kCommon, recordingKeyName(camera, key), kRecordingKeys[key].field.get(m_recording[camera]));
+}
+
+void PaxData::_storeRecordingKeyLocked(int camera, int key, const QVariant& value)
+{
+    kRecordingKeys[key].field.set(m_recording[camera], value);
+    _saveRecordingKey(camera, key);
 }
 
 void PaxData::_load()
@@ -297,11 +307,11 @@ void PaxData::_load()
                 if (k.group != group)
                     continue;
                 QVariant value;
-                if (!read(section + QLatin1Char('/') + QLatin1String(k.name), k.type, k.range, value)) {
-                    value = k.defaultValue(mode);
+                if (!read(section + QLatin1Char('/') + QLatin1String(k.name), k.field.type, k.field.range, value)) {
+                    value = k.field.defaultValue(mode);
                     missing = true;
                 }
-                k.set(m_profiles[mode], value);
+                k.field.set(m_profiles[mode], value);
             }
             if (missing || damaged)
                 _saveGroup(mode, group);
@@ -321,11 +331,11 @@ void PaxData::_load()
         const RecordingKeyDesc& k = kRecordingKeys[key];
         for (int camera = 0; camera < 2; ++camera) {
             QVariant value;
-            const bool present = read(kCommon + QLatin1Char('/') + recordingKeyName(camera, key), k.type,
-                                      k.range, value);
+            const bool present = read(kCommon + QLatin1Char('/') + recordingKeyName(camera, key), k.field.type,
+                                      k.field.range, value);
             if (!present)
-                value = k.defaultValue(camera);
-            k.set(m_recording[camera], value);
+                value = k.field.defaultValue(camera);
+            k.field.set(m_recording[camera], value);
             if ((!present && k.writtenAtLoad) || (present && damaged))
                 _saveRecordingKey(camera, key);
         }

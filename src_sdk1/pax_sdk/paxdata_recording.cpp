@@ -24,67 +24,36 @@ _PaxRecordInfoS PaxData::_getRecording(int camera, _PaxRecordInfoS Recording::*f
     return lockedGet(this, m_recording[camera].*field);
 }
 
-void PaxData::_setRecordingText(int camera, QString Recording::*field, int key, const QString& value)
-{
-    PaxDataLocker lock(this);
-    m_recording[camera].*field = value;
-    _saveRecordingKey(camera, key);
-}
-
 int PaxData::_getRecordingInt(int camera, int Recording::*field, int invalid)
 {
     if (!validCamera(camera))
         return invalid;
-    PaxDataLocker lock(this);
-    return m_recording[camera].*field;
+    return lockedGet(this, m_recording[camera].*field);
 }
 
-void PaxData::_setRecordingInt(int camera, int Recording::*field, int key, int value)
+void PaxData::_setRecording(int camera, int key, const QVariant& value)
 {
     if (!validCamera(camera))
         return;
     PaxDataLocker lock(this);
-    m_recording[camera].*field = value;
-    _saveRecordingKey(camera, key);
+    _storeRecordingKeyLocked(camera, key, value);
+}
+
+void PaxData::_setWhileStopped(int camera, int key, const QVariant& value)
+{
+    if (!validCamera(camera))
+        return;
+    PaxDataLocker lock(this);
+    if (m_recording[camera].recordInfo.status != 0)
+        return;
+    _storeRecordingKeyLocked(camera, key, value);
 }
 
 void PaxData::_setVideoSavePath(int camera, const QString& path)
 {
     if (path.isEmpty() || !QFileInfo(path).isDir())
         return;
-    _setRecordingText(camera, &Recording::videoSavePath, KeyVideoSavePath, path);
-}
-
-bool PaxData::_recordStoppedLocked(int camera)
-{
-    return m_recording[camera].recordInfo.status == 0;
-}
-
-void PaxData::_setMicrophoneName(int camera, const QString& name)
-{
-    PaxDataLocker lock(this);
-    if (!_recordStoppedLocked(camera))
-        return;
-    m_recording[camera].microphoneName = name;
-    _saveRecordingKey(camera, KeyMicrophoneName);
-}
-
-void PaxData::_setMicrophoneVolume(int camera, int volume)
-{
-    PaxDataLocker lock(this);
-    if (!_recordStoppedLocked(camera))
-        return;
-    m_recording[camera].microphoneVolume = volume;
-    _saveRecordingKey(camera, KeyMicrophoneVolume);
-}
-
-void PaxData::_setRecordAudio(int camera, bool on)
-{
-    PaxDataLocker lock(this);
-    if (!_recordStoppedLocked(camera))
-        return;
-    m_recording[camera].recordAudio = on;
-    _saveRecordingKey(camera, KeyRecordAudio);
+    _setRecording(camera, KeyVideoSavePath, path);
 }
 
 void PaxData::_setEncoder(int camera, const QString& name)
