@@ -267,11 +267,20 @@ void tst_MacUvcClientLive::resetServerStartsNewKorvid()
     QElapsedTimer sinceReset;
     sinceReset.start();
     m_client->resetServer();
+    // The link resetServer waits for may have been taken by the ending Korvid's listening
+    // socket. The new Korvid starts only once the old one is gone (and with it such a link):
+    // wait for it, let the client see a dropped link, then for the link to the new one.
+    qint64 after = 0;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            after = korvidChild(launcherPid);
+            return after > 0 && after != before;
+        },
+        10000));
+    QTest::qWait(200);
     QVERIFY(waitLinked(10000));
-    const qint64 after = korvidChild(launcherPid);
-    QVERIFY(after > 0);
-    QVERIFY(after != before);
     QCOMPARE(m_client->openDevice(), 0);
+    QCOMPARE(korvidChild(launcherPid), after);
 
     // Past the launcher's grace time for the ended Korvid: the new one still serves.
     QTest::qWait(int(qMax<qint64>(0, 3500 - sinceReset.elapsed())));
