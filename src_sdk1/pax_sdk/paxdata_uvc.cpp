@@ -117,6 +117,8 @@ void PaxData::_removeUvc(int control)
 QVariant PaxData::_readUvcKey(int control)
 {
     _flushLocked();
+    // A batch another thread took out before this lock is written under the file lock only.
+    QMutexLocker fileLock(&m_fileMutex);
     QSettings settings(_getConfigPath(), QSettings::IniFormat);
     return settings.value(QStringLiteral("common/") + QLatin1String(kUvcKeys[control]));
 }

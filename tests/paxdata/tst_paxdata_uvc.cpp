@@ -7,7 +7,10 @@
 #include "paxuvccontrol.h"
 #include "virtualdevice.h"
 
+#include <QSemaphore>
 #include <QtTest>
+
+#include <thread>
 
 using namespace paxtest;
 
@@ -307,6 +310,34 @@ private slots:
         d->setUvcControl(true);
         d->checkUvcInit();
         QVERIFY(d->getBrightnessInfo().supported);
+    }
+
+    // A reload from the file while another thread's setter is still writing the file takes
+    // that setter's value, so memory and file agree once both are done.
+    void reloadDuringAnotherThreadsWrite()
+    {
+        PaxData* d = refreshedStore();
+        int disagreements = 0;
+        for (int round = 0; round < 400; ++round) {
+            const bool on = round % 2 == 1;
+            QSemaphore start;
+            std::thread writer([&] {
+                start.acquire();
+                d->setFocusAuto(on);
+            });
+            std::thread reader([&] {
+                start.acquire();
+                d->freshAutoFocusInfo();
+            });
+            start.release(2);
+            writer.join();
+            reader.join();
+            const bool inFile = iniSnapshot().value("common/focusAuto") == QStringLiteral("true");
+            QCOMPARE(inFile, on);
+            if (d->getFocusAutoInfo().curOn != inFile)
+                ++disagreements;
+        }
+        QCOMPARE(disagreements, 0);
     }
 };
 
