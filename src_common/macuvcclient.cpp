@@ -171,7 +171,16 @@ QString MacUvcClient::_getHostIp()
 void MacUvcClient::setCameraName(int idx, QString name)
 {
     QMutexLocker lock(&m_nameMutex);
-    (idx != 0 ? m_secondName : m_mainName) = name;
+    m_previews[idx != 0 ? 1 : 0].name = name;
+}
+
+MacUvcClient::Preview MacUvcClient::_setPreview(int idx, int width, int height, int fps)
+{
+    QMutexLocker lock(&m_nameMutex);
+    Preview& p = m_previews[idx != 0 ? 1 : 0];
+    p.size = QSize(width, height);
+    p.fps = fps;
+    return p;
 }
 
 void MacUvcClient::setFrameBlockKeyPath(const QString& path)
@@ -561,16 +570,12 @@ int MacUvcClient::switchWorkMode(int mode)
         const int r = _attachBlock() ? openDevice() : int(MUCR_CONNECT_SERVER_FAILD);
         if (r != 0) {
             MUC_LOG_ERROR_AT("switchWorkMode", "open uvc device error");
-            QString name;
-            int w, h, fps;
+            Preview main;
             {
                 QMutexLocker lock(&m_nameMutex);
-                name = m_mainName;
-                w = m_mainWidth;
-                h = m_mainHeight;
-                fps = m_mainFps;
+                main = m_previews[0];
             }
-            MacCamera::startPreviewMain(name, QSize(w, h), fps);
+            MacCamera::startPreviewMain(main.name, main.size, main.fps);
             return r;
         }
     } else {
@@ -585,28 +590,14 @@ int MacUvcClient::startPlayCamera(int idx, int width, int height, int fps, bool 
 {
     if (idx != 0) {
         // The service streams into the main camera's block: other cameras always play here.
-        QString name;
-        {
-            QMutexLocker lock(&m_nameMutex);
-            m_secondWidth = width;
-            m_secondHeight = height;
-            m_secondFps = fps;
-            name = m_secondName;
-        }
-        MacCamera::startPreviewSecond(name, QSize(width, height), fps);
+        const Preview second = _setPreview(idx, width, height, fps);
+        MacCamera::startPreviewSecond(second.name, second.size, second.fps);
         return 0;
     }
     if (!viaService) {
-        QString name;
-        {
-            QMutexLocker lock(&m_nameMutex);
-            m_mainWidth = width;
-            m_mainHeight = height;
-            m_mainFps = fps;
-            name = m_mainName;
-        }
+        const Preview main = _setPreview(idx, width, height, fps);
         if (m_workMode.load() == 0) {
-            MacCamera::startPreviewMain(name, QSize(width, height), fps);
+            MacCamera::startPreviewMain(main.name, main.size, main.fps);
             return 0;
         }
     }

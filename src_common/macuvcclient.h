@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QMutex>
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -113,6 +114,15 @@ private:
         int max = 0, min = 0, def = 0, cur = 0;
         bool mode = false;
     };
+    // The in-application preview of a camera: its capture name, the size and rate last asked.
+    struct Preview
+    {
+        QString name;
+        QSize size{-1, -1};
+        int fps = -1;
+    };
+    // Stores the size and rate of camera idx's preview and returns the preview.
+    Preview _setPreview(int idx, int width, int height, int fps);
     // The request waiting for its reply; filled by the interpreter.
     struct Pending
     {
@@ -159,10 +169,8 @@ private:
     std::atomic<bool> m_idle{true};
     std::atomic<int> m_workMode{0};
 
-    QMutex m_nameMutex;   // names and preview values
-    QString m_mainName, m_secondName;
-    int m_mainWidth = -1, m_mainHeight = -1, m_mainFps = -1;
-    int m_secondWidth = -1, m_secondHeight = -1, m_secondFps = -1;
+    QMutex m_nameMutex;   // the previews
+    Preview m_previews[2];   // main camera, then any other
 
     QMutex m_blockMutex;   // the attachment and its key path
     std::unique_ptr<MainFrameBlock> m_block;

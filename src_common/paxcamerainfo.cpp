@@ -410,15 +410,20 @@ bool PaxCameraInfo::isValidCamera(_PaxCameraIndexE idx)
     return m_devices[idx].deviceIndexInMac >= 0;
 }
 
+QList<PaxCameraInfo::_Device_Option> PaxCameraInfo::_filledOptions(_PaxCameraIndexE idx) const
+{
+    if (!_validIndex(idx))
+        return {};
+    QMutexLocker lock(&m_mutex);
+    if (!_isFilledLocked())
+        return {};
+    return m_devices[idx].optionList;
+}
+
 QStringList PaxCameraInfo::getCameraSolutionList(_PaxCameraIndexE idx)
 {
     QStringList list;
-    if (!_validIndex(idx))
-        return list;
-    QMutexLocker lock(&m_mutex);
-    if (!_isFilledLocked())
-        return list;
-    const QList<_Device_Option>& options = m_devices[idx].optionList;
+    const QList<_Device_Option> options = _filledOptions(idx);
     for (int i = 0; i < options.size(); ++i)
         list.append(QString::number(i) + QLatin1Char(':') + options.at(i).video_size);
     return list;
@@ -427,12 +432,7 @@ QStringList PaxCameraInfo::getCameraSolutionList(_PaxCameraIndexE idx)
 QList<_SolutionS> PaxCameraInfo::getCameraSolutionList1(_PaxCameraIndexE idx)
 {
     QList<_SolutionS> list;
-    if (!_validIndex(idx))
-        return list;
-    QMutexLocker lock(&m_mutex);
-    if (!_isFilledLocked())
-        return list;
-    const QList<_Device_Option>& options = m_devices[idx].optionList;
+    const QList<_Device_Option> options = _filledOptions(idx);
     for (int i = 0; i < options.size(); ++i) {
         _SolutionS s;
         s.index = i;

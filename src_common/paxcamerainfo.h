@@ -111,6 +111,8 @@ private:
     // Runs ./mytool with args in the application directory; merged output, 30 s at most.
     static QByteArray _runTool(const QStringList& args);
     bool _isFilledLocked() const;
+    // The options of camera idx while the lists are filled; empty otherwise.
+    QList<_Device_Option> _filledOptions(_PaxCameraIndexE idx) const;
     // Copies the option that `which` (show_option or real_option) selects on camera idx;
     // false when the index, the filled list or the selection is not valid.
     bool _selectedOption(_PaxCameraIndexE idx, int _CameraDeviceInfoS::*which, _Device_Option* option) const;

@@ -124,16 +124,6 @@ private:
     size_t m_length;
 };
 
-QString cleanName(QString name)
-{
-    name.replace(QLatin1Char('['), QLatin1Char('('));
-    name.replace(QLatin1Char(']'), QLatin1Char(')'));
-    name.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    name.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    name = name.trimmed();
-    return name.isEmpty() ? QStringLiteral("Video device") : name;
-}
-
 QString fourcc(quint32 f)
 {
     const char c[5] = {char(f & 0xff), char((f >> 8) & 0xff), char((f >> 16) & 0xff), char((f >> 24) & 0xff), 0};
@@ -373,6 +363,16 @@ void V4l2Stream::run()
 }
 
 } // namespace
+
+QString cleanName(QString name)
+{
+    name.replace(QLatin1Char('['), QLatin1Char('('));
+    name.replace(QLatin1Char(']'), QLatin1Char(')'));
+    name.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    name.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    name = name.trimmed();
+    return name.isEmpty() ? QStringLiteral("Video device") : name;
+}
 
 Io& systemIo()
 {

@@ -34,6 +34,10 @@ public:
 // The real kernel interface.
 Io& systemIo();
 
+// A device name for a listing that is cut at "[" and "]" and read line by line: brackets become
+// parentheses, line breaks spaces, the ends trimmed; "Video device" when nothing is left.
+QString cleanName(QString name);
+
 // One capture node: its path and the name it is opened by.
 struct NodeName {
     QString node;

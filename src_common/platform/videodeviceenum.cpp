@@ -54,17 +54,6 @@ QString readHexId(const QString& path)
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
 }
 
-// Names go into a listing cut at "[" and "]" and read line by line.
-QString cleanName(QString name)
-{
-    name.replace(QLatin1Char('['), QLatin1Char('('));
-    name.replace(QLatin1Char(']'), QLatin1Char(')'));
-    name.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    name.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    name = name.trimmed();
-    return name.isEmpty() ? QStringLiteral("Video device") : name;
-}
-
 void addFps(VideoMode& mode, quint32 numerator, quint32 denominator)
 {
     if (numerator == 0 || denominator == 0)
@@ -159,7 +148,7 @@ QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virt
         d.kind = VideoDevice::V4l2Node;
         d.node = facts.node;
         d.deviceName = facts.node + QLatin1Char(':') + facts.usbId;
-        d.description = cleanName(facts.card);
+        d.description = v4l2::cleanName(facts.card);
         list.append(d);
     }
     const char* virtualNames[] = {pax_virtual::kMainName, pax_virtual::kSecondName};
