@@ -293,6 +293,7 @@ struct _PaxUvcInfoS {
 #define PAX_DATA_RECORDING_CHOICE_SETTER(NAME, TYPE, FIELD, KEY, NONE) \
     void set##NAME(_PaxCameraIndexE index, TYPE value) { _setRecording(index, KEY, int(value)); }
 
+#define PAX_DATA_COUNT_PROFILE(NAME, MODE) +1
 #define PAX_DATA_PROFILE_TWINS(NAME, MODE) \
     PAX_DATA_PROFILE_OPERATIONS(For##NAME, MODE) \
     PAX_DATA_TWIN_ONLY_OPERATIONS(NAME, MODE)
@@ -312,6 +313,9 @@ public:
         IoctlTypeZJ = 3,
         IoctlTypeTM = 4,
     };
+
+    // Number of work-mode profiles: "common" and its twins.
+    static constexpr int ModeCount = 1 PAX_MODE_PROFILES(PAX_DATA_COUNT_PROFILE);
 
     // Per-mode values, one complete copy per work mode.
     struct Profile {
@@ -588,7 +592,7 @@ private:
     _PaxCameraIndexE m_cameraIndex = PaxCameraIndexMain;
     QString m_curCameraStatus;
     QString m_otherCameraStatus;
-    Profile m_profiles[5];
+    Profile m_profiles[ModeCount];
     double m_initAngle = 0.0;
     bool m_capture = false;
     std::unique_ptr<QRect> m_autoTrimRect;

@@ -13,7 +13,8 @@
 #include <cmath>
 
 namespace pax_data {
-const char* const kSectionNames[5] = {"common", "BW", "CS", "ZJ", "TM"};
+#define PAX_DATA_SECTION_NAME(NAME, MODE) #NAME,
+const char* const kSectionNames[PaxData::ModeCount] = {"common", PAX_MODE_PROFILES(PAX_DATA_SECTION_NAME)};
 }
 
 namespace {
@@ -299,7 +300,7 @@ void PaxData::_load()
         return !raw.isNull() && convert(raw, type, range.lo, range.hi, out);
     };
 
-    for (int mode = 0; mode < 5; ++mode) {
+    for (int mode = 0; mode < ModeCount; ++mode) {
         const QString section = QLatin1String(pax_data::kSectionNames[mode]);
         for (int group = 0; group < GroupCount; ++group) {
             bool missing = false;

@@ -102,7 +102,7 @@ QString PaxData::getNextPicName(PaxData::_IoctlTypeE& type)
     QString result;
     PaxDataLocker lock(this);
     int highest = -1;
-    for (int mode = 0; mode < 5; ++mode) {
+    for (int mode = 0; mode < ModeCount; ++mode) {
         if (m_profiles[mode].grab)
             highest = mode;
     }
@@ -114,7 +114,7 @@ QString PaxData::getNextPicName(PaxData::_IoctlTypeE& type)
         result = m_tmpPicName;
         m_tmpPicName.clear();
     } else {
-        for (int mode = 0; mode < 5; ++mode) {
+        for (int mode = 0; mode < ModeCount; ++mode) {
             Profile& p = m_profiles[mode];
             if (!p.grab)
                 continue;

@@ -55,7 +55,7 @@ void lockedSet(PaxData* data, T& member, T value)
 }
 
 // Section names of the five profiles, indexed by _PaxWorkModeE.
-extern const char* const kSectionNames[5];
-inline bool validMode(int mode) { return mode >= 0 && mode < 5; }
+extern const char* const kSectionNames[PaxData::ModeCount];
+inline bool validMode(int mode) { return mode >= 0 && mode < PaxData::ModeCount; }
 inline bool validCamera(int camera) { return camera == 0 || camera == 1; }
 } // namespace pax_data
