@@ -60,6 +60,7 @@ class TestOpenCvTasks : public QObject
 private slots:
     void motionScript_data();
     void motionScript();
+    void failedBuffersAreMadeAgain_data();
     void failedBuffersAreMadeAgain();
     void outlineAreaDecidesGrab_data();
     void outlineAreaDecidesGrab();
@@ -129,8 +130,16 @@ void TestOpenCvTasks::motionScript()
     QCOMPARE(finderCalls, grabs.size());
 }
 
+void TestOpenCvTasks::failedBuffersAreMadeAgain_data()
+{
+    QTest::addColumn<bool>("standardError");
+    QTest::newRow("cv::Exception") << false;
+    QTest::newRow("std::bad_alloc") << true;
+}
+
 void TestOpenCvTasks::failedBuffersAreMadeAgain()
 {
+    QFETCH(bool, standardError);
     // A first frame whose buffers can't be made is not counted: the next one makes them.
     const QImage d = desk();
     const QImage s = deskWithSheet();
@@ -138,7 +147,7 @@ void TestOpenCvTasks::failedBuffersAreMadeAgain()
     PaxMotionDetector detector([&now] { return now; }, finderOf(true, QRect(0, 0, 320, 180)));
     bool grabbed = true;
     {
-        const reftest::FailingMatAllocator failing;
+        const reftest::FailingMatAllocator failing(standardError);
         grabbed = detector.step(d);
     }
     QVERIFY(!grabbed);

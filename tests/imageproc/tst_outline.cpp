@@ -110,6 +110,7 @@ private slots:
     void myImageScaled();
     void blackOrWhiteImage();
     void imageToIplImage();
+    void failedMatricesAreNoException_data();
     void failedMatricesAreNoException();
     void ffmpegInitOnce();
 };
@@ -370,8 +371,16 @@ void TestOutline::imageToIplImage()
              (11 * 10 + 16 * 20 + 5 * 30) >> 5);
 }
 
+void TestOutline::failedMatricesAreNoException_data()
+{
+    QTest::addColumn<bool>("standardError");
+    QTest::newRow("cv::Exception") << false;
+    QTest::newRow("std::bad_alloc") << true;
+}
+
 void TestOutline::failedMatricesAreNoException()
 {
+    QFETCH(bool, standardError);
     const reftest::Sheet s = reftest::sheetOnDesk(QSize(640, 360), QSizeF(320, 200), 5.0);
     QPoint corners[4] = {QPoint(1, 2), QPoint(3, 4), QPoint(5, 6), QPoint(7, 8)};
     float angle = 12.0f;
@@ -379,7 +388,7 @@ void TestOutline::failedMatricesAreNoException()
     cv::Mat bgr;
     bool found = true;
     {
-        const reftest::FailingMatAllocator failing;
+        const reftest::FailingMatAllocator failing(standardError);
         gray = ImageToIplImage(s.image, 0);
         bgr = ImageToIplImage(s.image, 1);
         found = FindLunKuo(&s.image, corners, angle);

@@ -7,6 +7,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <exception>
 #include <mutex>
 
 namespace {
@@ -134,7 +135,7 @@ bool PaxMotionDetector::step(const QImage& frame)
             m_previous = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
             m_difference = cv::Mat::zeros(kSize_H, kSize_W, CV_32FC1);
             m_mask = cv::Mat::zeros(kSize_H, kSize_W, CV_8UC1);
-        } catch (const cv::Exception& e) {
+        } catch (const std::exception& e) {
             // Not counted: the next frame makes them again.
             qCritical() << "motion step failed:" << e.what();
             return false;
@@ -183,7 +184,7 @@ bool PaxMotionDetector::step(const QImage& frame)
             }
             m_motionState = -1;
         }
-    } catch (const cv::Exception& e) {
+    } catch (const std::exception& e) {
         qCritical() << "motion step failed:" << e.what();
     }
     ++m_frameCount;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cmath>
+#include <exception>
 #include <mutex>
 #include <vector>
 
@@ -220,7 +221,7 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
         }
         angle = toLegacyBoxAngle(box.angle);
         return true;
-    } catch (const cv::Exception& e) {
+    } catch (const std::exception& e) {
         PAX_LOG_ERROR("outline search failed: %s", e.what());
         return false;
     }
@@ -257,7 +258,7 @@ cv::Mat ImageToIplImage(const QImage& image, int mode)
             }
         }
         return out;
-    } catch (const cv::Exception& e) {
+    } catch (const std::exception& e) {
         PAX_LOG_ERROR("image conversion failed: %s", e.what());
         return cv::Mat();
     }

@@ -15,7 +15,7 @@
 bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle);
 
 // A new 8-bit image of the QImage's size: mode 1 gives three channels (blue, green, red), every other
-// mode one grey channel ((11 R + 16 G + 5 B) >> 5).
+// mode one grey channel ((11 R + 16 G + 5 B) >> 5). Empty for a null image or when it can't be made.
 cv::Mat ImageToIplImage(const QImage& image, int mode);
 
 // Bounding rectangle of four corners: right and bottom are the largest x and y minus 1.
