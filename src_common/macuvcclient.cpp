@@ -709,5 +709,11 @@ void MacUvcClient::resetServer()
         m_reader.clear();
         _connectCommand("resetServer");
     });
-    _waitFor([this] { return m_linkState.load() == 1; }, kResetWaitMs);
+    // Checked at the end of each poll step, not the moment it connects: the ending service's
+    // listening socket may still take the connection and drop it just after.
+    for (int step = 0; step < kResetWaitMs / kPollStepMs; ++step) {
+        _waitFor([] { return false; }, kPollStepMs);
+        if (m_linkState.load() == 1)
+            break;
+    }
 }

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 class FakeServer : public QObject
 {
@@ -75,6 +76,14 @@ public:
                 _dropClient();
             },
             Qt::BlockingQueuedConnection);
+    }
+
+    // The next connection is taken but never served, and closed `ms` later: a connection that
+    // reached the listening socket of a service that is ending.
+    void abandonNextConnection(int ms)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_abandonMs = ms;
     }
 
     void dropClient()
@@ -166,6 +175,18 @@ private slots:
     void _accept()
     {
         while (QTcpSocket* s = m_server->nextPendingConnection()) {
+            int abandonMs = -1;
+            {
+                QMutexLocker lock(&m_mutex);
+                std::swap(abandonMs, m_abandonMs);
+            }
+            if (abandonMs >= 0) {
+                QTimer::singleShot(abandonMs, s, [s] {
+                    s->abort();
+                    s->deleteLater();
+                });
+                continue;
+            }
             _dropClient();
             m_client = s;
             m_reader.clear();
@@ -267,4 +288,5 @@ private:
     bool m_hasClient = false;
     int m_outstanding = 0;
     int m_maxOutstanding = 0;
+    int m_abandonMs = -1;   // the next connection is abandoned after this many ms
 };

@@ -117,6 +117,7 @@ private slots:
 
     void logDirSentOnceWhenLauncherComesUp();
     void resetServer();
+    void resetServerWaitsPastLinkToEndingService();
 
     void timeoutAfterTenSeconds();
 
@@ -769,6 +770,33 @@ void tst_MacUvcClient::resetServer()
     QTRY_COMPARE(m_korvid->connections(), 2);
     PaxUvcControl::_CameraInfo info;
     QCOMPARE(c->getBrightnessInfo(0, &info), 0);
+}
+
+void tst_MacUvcClient::resetServerWaitsPastLinkToEndingService()
+{
+    m_father = std::make_unique<FakeServer>();
+    QVERIFY(FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000));
+    FakeServer* korvid = m_korvid.get();
+    // The ending service's listening socket still takes the first reconnection and then goes.
+    m_father->setScript([korvid](const QString& r) {
+        if (r == QLatin1String("[02]")) {
+            korvid->abandonNextConnection(50);
+            korvid->dropClient();
+        }
+        return Pieces{};
+    });
+    MacUvcClient* c = makeClient();
+    QTRY_VERIFY(m_father->hasClient());
+    QTest::qWait(50);
+    QElapsedTimer t;
+    t.start();
+    c->resetServer();
+    QVERIFY(t.elapsed() < 6000);
+    QVERIFY(linked(c));
+    // The link resetServer returned on is the new service's: a request at once is answered.
+    PaxUvcControl::_CameraInfo info;
+    QCOMPARE(c->getBrightnessInfo(0, &info), 0);
+    QCOMPARE(m_korvid->connections(), 2);
 }
 
 // ---- the one real time-out -------------------------------------------------------------------
