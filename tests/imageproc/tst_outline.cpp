@@ -1,3 +1,4 @@
+#include "Binarize.h"
 #include "failingmats.h"
 #include "paxopencvutil.h"
 #include "sheetimage.h"
@@ -212,17 +213,22 @@ void TestOutline::matchesPlainRule()
                            jitter(qBlue(c) > 128 ? 119 : 85));
         }
     }
-    QPoint fast[4];
-    float fastAngle = 0.0f;
     QPoint plain[4];
     float plainAngle = 0.0f;
     const bool plainFound = plainOutline(s.image, plain, plainAngle);
-    QCOMPARE(FindLunKuo(&s.image, fast, fastAngle), plainFound);
     QVERIFY(plainFound);
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(fast[i], plain[i]);
+    for (bool vector : {true, false}) {
+        QPoint fast[4];
+        float fastAngle = 0.0f;
+        imageproc::detail::setVectorPathsEnabled(vector);
+        const bool found = FindLunKuo(&s.image, fast, fastAngle);
+        imageproc::detail::setVectorPathsEnabled(true);
+        QCOMPARE(found, plainFound);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(fast[i], plain[i]);
+        }
+        QCOMPARE(fastAngle, plainAngle);
     }
-    QCOMPARE(fastAngle, plainAngle);
 }
 
 void TestOutline::uniformFrameFindsNothing_data()

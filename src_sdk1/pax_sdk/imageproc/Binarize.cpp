@@ -485,15 +485,6 @@ void requireWindow(QSize window, const char* name)
     }
 }
 
-bool useVectorPath()
-{
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-    return detail::vectorPathsEnabled() && cpuHasAvx2();
-#else
-    return false;
-#endif
-}
-
 std::atomic<bool> g_vectorPaths{true};
 
 } // namespace
@@ -501,6 +492,15 @@ std::atomic<bool> g_vectorPaths{true};
 namespace detail {
 void setVectorPathsEnabled(bool enabled) { g_vectorPaths = enabled; }
 bool vectorPathsEnabled() { return g_vectorPaths; }
+
+bool useVectorPaths()
+{
+#ifdef IMAGEPROC_HAVE_AVX2_PATH
+    return vectorPathsEnabled() && cpuHasAvx2();
+#else
+    return false;
+#endif
+}
 } // namespace detail
 
 BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowerBound, unsigned char upperBound)
@@ -512,7 +512,7 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     const GrayView gray(src);
     const int w = gray.width;
     const int h = gray.height;
-    const bool vector = useVectorPath();
+    const bool vector = detail::useVectorPaths();
 
     int minGray = 255;
 #ifdef IMAGEPROC_HAVE_AVX2_PATH

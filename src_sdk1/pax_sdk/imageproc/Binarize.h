@@ -20,10 +20,13 @@ BinaryImage binarizeOtsu(const QImage& src);
 BinaryImage binarizeMokji(const QImage& src, unsigned int maxEdgeWidth = 3, unsigned int minEdgeMagnitude = 20);
 
 namespace detail {
-// The vector (AVX2) code paths are used when the processor has them; tests and benchmarks can switch
-// them off to run the plain paths. Results are the same either way.
+// The vector (AVX2) code paths of the binarisation and the outline search are used when the processor
+// has them; tests and benchmarks can switch them off to run the plain paths. Results are the same
+// either way.
 void setVectorPathsEnabled(bool enabled);
 bool vectorPathsEnabled();
+// Enabled, and the processor has them.
+bool useVectorPaths();
 } // namespace detail
 
 } // namespace imageproc

@@ -1,5 +1,6 @@
 #include "paxopencvutil.h"
 
+#include "Binarize.h"
 #include "Grayscale.h"
 #include "paxintool.h"
 
@@ -105,12 +106,6 @@ __attribute__((target("avx2"))) void stretchGrayRowAvx2(const QRgb* line, uchar*
     }
     stretchGrayRow(line + x, out + x, w - x);
 }
-
-bool cpuHasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 // OpenCV 4.5.1 and later give a minimum-area rectangle's angle in (0, 90]; the rectification of the
@@ -146,10 +141,11 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
         }
 
         cv::Mat gray(h, w, CV_8UC1);
+        [[maybe_unused]] const bool vector = imageproc::detail::useVectorPaths();
         for (int y = 0; y < h; ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(small.constScanLine(y));
 #ifdef PAX_HAVE_AVX2_STRETCH
-            if (cpuHasAvx2()) {
+            if (vector) {
                 stretchGrayRowAvx2(line, gray.ptr<uchar>(y), w);
                 continue;
             }
