@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -272,8 +274,10 @@ MainFrameBlock::TakeResult MainFrameBlock::_take(Sink&& sink)
     }
     auto* count = static_cast<std::uint32_t*>(m_base);
     const std::uint32_t n = *count;
+    // A frame's size is a signed 32-bit count, whatever the size of the segment.
+    const std::size_t area = std::min<std::size_t>(m_size - 4, std::size_t(INT32_MAX));
     TakeResult result = TakeResult::Empty;
-    if (n > m_size - 4) {
+    if (n > area) {
         PAX_LOG_ERROR("frame count %u of the shared block exceeds its frame area: discarded", n);
         *count = 0;
     } else if (n > 0) {

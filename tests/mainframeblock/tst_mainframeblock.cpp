@@ -298,6 +298,39 @@ private slots:
         QCOMPARE(b->semaphore().value(), 1);
     }
 
+    void countBeyondSignedSizeInHugeSegmentIsDiscarded()
+    {
+        // The reader takes a segment of any size: a count inside a segment above 2 GiB can still
+        // be more than a frame's 32-bit signed size holds.
+        constexpr std::size_t hugeSize = std::size_t(0x80000000u) + 4096;
+        MainFrameSemaphore sem;
+        QVERIFY(sem.create(MainFrameBlock::semaphoreKey(m_dir.path())));
+        const int shmId = ::shmget(MainFrameBlock::blockKey(m_dir.path()), hugeSize, IPC_CREAT | IPC_EXCL | 0666);
+        if (shmId < 0)
+            sem.remove();
+        QVERIFY2(shmId >= 0, std::strerror(errno));
+        MainFrameBlock* b = makeBlock();
+        const bool opened = b->open(m_dir.path());
+        if (!opened) {
+            ::shmctl(shmId, IPC_RMID, nullptr);
+            sem.remove();
+        }
+        QVERIFY2(opened, qPrintable(b->errorText()));
+        QCOMPARE(b->segmentSize(), hugeSize);
+        auto* count = static_cast<std::uint32_t*>(b->address());
+        *count = 0x80000001u;
+        QByteArray out("keep");
+        QCOMPARE(b->take(out), MainFrameBlock::TakeResult::Empty);
+        QCOMPARE(*count, 0u);
+        *count = 0x80000001u;
+        unsigned char* data = nullptr;
+        std::int32_t size = 0;
+        QCOMPARE(b->take(&data, &size), MainFrameBlock::TakeResult::Empty);
+        QVERIFY(!data);
+        QCOMPARE(size, 0);
+        QCOMPARE(*count, 0u);
+    }
+
     void staleSegmentOfAnotherSizeIsReplaced_data()
     {
         QTest::addColumn<qint64>("staleSize");
