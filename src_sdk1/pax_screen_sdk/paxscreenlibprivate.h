@@ -84,7 +84,7 @@ private:
 
     PaxScreenQtLib* m_facade = nullptr;
     QMutex m_mutex;
-    QVariant m_values[SettingCount];
+    QVariant m_values[SettingCount];   // one per settings row, under m_mutex
     PaxRecordScreen* m_recorder = nullptr;
     PaxAudioRecord* m_audioRecorder = nullptr;
     QList<_ScreenMicrophoneS> m_microphoneList;
