@@ -84,18 +84,18 @@ void MacCamera::releaseInstance()
 // X receives the name suffix of the twin and its camera index.
 #define PAX_MAC_CAMERA_TWINS(X) X(Main, 0) X(Second, 1)
 
-#define PAX_MAC_CAMERA_DEFINE(Suffix, index)                                                                  \
-    bool MacCamera::startPreview##Suffix(const QString& name, QSize size, int fps)                            \
-    {                                                                                                         \
-        return camera(index).start(name, size, fps);                                                    \
-    }                                                                                                         \
-    void MacCamera::stopPreview##Suffix()                                                                     \
-    {                                                                                                         \
-        camera(index).stop();                                                                              \
-    }                                                                                                         \
-    QImage* MacCamera::getFrame##Suffix()                                                                     \
-    {                                                                                                         \
-        return camera(index).slot.take();                                                                  \
+#define PAX_MAC_CAMERA_DEFINE(Suffix, index) \
+    bool MacCamera::startPreview##Suffix(const QString& name, QSize size, int fps) \
+    { \
+        return camera(index).start(name, size, fps); \
+    } \
+    void MacCamera::stopPreview##Suffix() \
+    { \
+        camera(index).stop(); \
+    } \
+    QImage* MacCamera::getFrame##Suffix() \
+    { \
+        return camera(index).slot.take(); \
     }
 PAX_MAC_CAMERA_TWINS(PAX_MAC_CAMERA_DEFINE)
 #undef PAX_MAC_CAMERA_DEFINE
