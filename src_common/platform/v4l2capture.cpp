@@ -71,36 +71,6 @@ public:
     int poll(pollfd* fds, nfds_t count, int timeoutMs) override { return ::poll(fds, count, timeoutMs); }
 };
 
-// A descriptor opened through an Io.
-class DeviceFd {
-public:
-    DeviceFd() = default;
-    DeviceFd(Io* io, int fd) : m_io(io), m_fd(fd) {}
-    ~DeviceFd() { reset(); }
-    DeviceFd(DeviceFd&& o) noexcept : m_io(o.m_io), m_fd(std::exchange(o.m_fd, -1)) {}
-    DeviceFd& operator=(DeviceFd&& o) noexcept
-    {
-        if (this != &o) {
-            reset();
-            m_io = o.m_io;
-            m_fd = std::exchange(o.m_fd, -1);
-        }
-        return *this;
-    }
-    void reset()
-    {
-        if (m_fd >= 0)
-            m_io->close(m_fd);
-        m_fd = -1;
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    Io* m_io = nullptr;
-    int m_fd = -1;
-};
-
 // One mmap'ed driver buffer.
 class Mapping {
 public:

@@ -14,6 +14,7 @@
 #include <linux/videodev2.h>
 #include <poll.h>
 #include <sys/types.h>
+#include <utility>
 
 namespace pax_platform::v4l2 {
 
@@ -33,6 +34,36 @@ public:
 
 // The real kernel interface.
 Io& systemIo();
+
+// A descriptor opened through an Io, closed through it.
+class DeviceFd {
+public:
+    DeviceFd() = default;
+    DeviceFd(Io* io, int fd) : m_io(io), m_fd(fd) {}
+    ~DeviceFd() { reset(); }
+    DeviceFd(DeviceFd&& o) noexcept : m_io(o.m_io), m_fd(std::exchange(o.m_fd, -1)) {}
+    DeviceFd& operator=(DeviceFd&& o) noexcept
+    {
+        if (this != &o) {
+            reset();
+            m_io = o.m_io;
+            m_fd = std::exchange(o.m_fd, -1);
+        }
+        return *this;
+    }
+    void reset()
+    {
+        if (m_fd >= 0)
+            m_io->close(m_fd);
+        m_fd = -1;
+    }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+private:
+    Io* m_io = nullptr;
+    int m_fd = -1;
+};
 
 // A device name for a listing that is cut at "[" and "]" and read line by line: brackets become
 // parentheses, line breaks spaces, the ends trimmed; "Video device" when nothing is left.

@@ -14,25 +14,6 @@ namespace pax_platform {
 
 namespace {
 
-// A node opened through the device interface, closed on scope exit.
-class NodeFd {
-public:
-    NodeFd(v4l2::Io& io, const QString& node) : m_io(io), m_fd(io.open(QFile::encodeName(node))) {}
-    ~NodeFd()
-    {
-        if (m_fd >= 0)
-            m_io.close(m_fd);
-    }
-    NodeFd(const NodeFd&) = delete;
-    NodeFd& operator=(const NodeFd&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    v4l2::Io& m_io;
-    int m_fd;
-};
-
 int xioctl(v4l2::Io& io, int fd, unsigned long request, void* arg)
 {
     int r;
@@ -85,7 +66,7 @@ void queryIntervals(v4l2::Io& io, int fd, quint32 pixelFormat, VideoMode& mode)
 QList<VideoMode> nodeModes(v4l2::Io& io, const QString& node)
 {
     QList<VideoMode> modes;
-    NodeFd fd(io, node);
+    const v4l2::DeviceFd fd(&io, io.open(QFile::encodeName(node)));
     if (!fd.valid())
         return modes;
     v4l2_fmtdesc desc{};
