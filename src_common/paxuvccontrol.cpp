@@ -252,23 +252,25 @@ int PaxUvcControl::getFuncType()
 
 bool PaxUvcControl::isCameraValid(int idx)
 {
-    if (idx == 0)
-        return bool(m_mainHandle);
-    if (idx == 1)
-        return bool(m_secondHandle);
-    return false;
+    return _camera(idx) != nullptr;
+}
+
+pax_uvc::DeviceHandle* PaxUvcControl::_camera(int idx) const
+{
+    return idx == 0 ? m_mainHandle.get() : idx == 1 ? m_secondHandle.get() : nullptr;
 }
 
 pax_uvc::DeviceHandle* PaxUvcControl::_handle(int idx)
 {
-    pax_uvc::DeviceHandle* h = nullptr;
-    if (idx == 0)
-        h = m_mainHandle.get();
-    else if (idx == 1)
-        h = m_secondHandle.get();
+    pax_uvc::DeviceHandle* h = _camera(idx);
     if (!h)
         qDebug("cameraType error: %d", idx);
     return h;
+}
+
+PaxUvcControl::_VideoFrame** PaxUvcControl::_slot(int idx)
+{
+    return idx == 0 ? &m_mainFrame : idx == 1 ? &m_secondFrame : nullptr;
 }
 
 int PaxUvcControl::_getInfo(int idx, Control control, const char* function, const int* requests, int count,
@@ -367,7 +369,7 @@ int PaxUvcControl::getBacklight(int idx)
 
 int PaxUvcControl::getCameraOption(int idx, QList<_Camera_Option>& list)
 {
-    pax_uvc::DeviceHandle* h = idx == 0 ? m_mainHandle.get() : idx == 1 ? m_secondHandle.get() : nullptr;
+    pax_uvc::DeviceHandle* h = _camera(idx);
     if (!h)
         return -1;
     const QList<pax_uvc::FormatDescriptor> formats = h->formats();
@@ -388,7 +390,7 @@ int PaxUvcControl::getCameraOption(int idx, QList<_Camera_Option>& list)
 
 int PaxUvcControl::startReceiveVideoFrame(int idx, int width, int height, int fps, int format)
 {
-    pax_uvc::DeviceHandle* h = idx == 0 ? m_mainHandle.get() : idx == 1 ? m_secondHandle.get() : nullptr;
+    pax_uvc::DeviceHandle* h = _camera(idx);
     if (!h)
         return -1;
     const pax_uvc::FrameFormat frameFormat = format == 2 ? pax_uvc::FrameFormat::Compressed
@@ -415,7 +417,7 @@ int PaxUvcControl::startReceiveVideoFrame(int idx, int width, int height, int fp
 
 int PaxUvcControl::stopReceiveVideoFrame(int idx)
 {
-    pax_uvc::DeviceHandle* h = idx == 0 ? m_mainHandle.get() : idx == 1 ? m_secondHandle.get() : nullptr;
+    pax_uvc::DeviceHandle* h = _camera(idx);
     if (!h)
         return -1;
     h->stopStreaming();
@@ -425,7 +427,7 @@ int PaxUvcControl::stopReceiveVideoFrame(int idx)
 void PaxUvcControl::sendVideoFrame(int idx, _VideoFrame* frame)
 {
     QMutexLocker lock(&m_frameMutex);
-    _VideoFrame** slot = idx == 0 ? &m_mainFrame : idx == 1 ? &m_secondFrame : nullptr;
+    _VideoFrame** slot = _slot(idx);
     if (!slot) {
         // Not a camera of this object: the frame has no place to go.
         lock.unlock();
@@ -439,7 +441,7 @@ void PaxUvcControl::sendVideoFrame(int idx, _VideoFrame* frame)
 PaxUvcControl::_VideoFrame* PaxUvcControl::getVideoFrame(int idx)
 {
     QMutexLocker lock(&m_frameMutex);
-    _VideoFrame** slot = idx == 0 ? &m_mainFrame : idx == 1 ? &m_secondFrame : nullptr;
+    _VideoFrame** slot = _slot(idx);
     if (!slot)
         return nullptr;
     _VideoFrame* frame = *slot;

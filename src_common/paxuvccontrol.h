@@ -105,7 +105,12 @@ public:
 private:
     PaxUvcControl();
 
+    // The open handle of camera idx, or null.
+    pax_uvc::DeviceHandle* _camera(int idx) const;
+    // The same, logging a camera that is not there.
     pax_uvc::DeviceHandle* _handle(int idx);
+    // The frame slot of camera idx (guarded by m_frameMutex), or null.
+    _VideoFrame** _slot(int idx);
     void _closeCameras();
     void _releaseDeviceList();
     int _getInfo(int idx, pax_uvc::Control control, const char* function, const int* requests, int count,
