@@ -115,20 +115,26 @@ QList<_SolutionS> PaxCameraInfo1::getCameraSolutionList(int i, _PaxOpenModeE mod
     return _solutions(c, mode == PaxOpenModeNone ? c.openMode : mode);
 }
 
+bool PaxCameraInfo1::_setOpenMode(int i, _PaxOpenModeE mode)
+{
+    if (!_validCamera(i) || m_cameraList.at(i).openMode == mode)
+        return false;
+    m_cameraList[i].openMode = mode;
+    return true;
+}
+
 bool PaxCameraInfo1::switchCurCameraOpenMode(_PaxOpenModeE mode)
 {
-    if (!_validCamera(m_curCamera) || m_cameraList.at(m_curCamera).openMode == mode)
+    if (!_setOpenMode(m_curCamera, mode))
         return false;
-    m_cameraList[m_curCamera].openMode = mode;
     switchCurCameraSolution(-1);
     return true;
 }
 
 bool PaxCameraInfo1::switchCameraOpenMode(int i, _PaxOpenModeE mode)
 {
-    if (!_validCamera(i) || m_cameraList.at(i).openMode == mode)
+    if (!_setOpenMode(i, mode))
         return false;
-    m_cameraList[i].openMode = mode;
     switchCameraSolution(i, -1);
     return true;
 }

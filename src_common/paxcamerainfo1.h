@@ -85,6 +85,8 @@ private:
     static QList<_SolutionS> _solutions(const _CameraDeviceInfoS& camera, int mode);
     // First option of the camera's open mode; -1 when there is none.
     static int _firstOptionOfMode(const _CameraDeviceInfoS& camera);
+    // Sets the open mode of camera i; true when it changed.
+    bool _setOpenMode(int i, _PaxOpenModeE mode);
     // Selects solution n of camera i (n < 0: the first of its open mode); true when the caller
     // reports a change.
     bool _switchSolution(int i, int n);
