@@ -162,6 +162,17 @@ void PaxAudioRecord::setMicVolumn(int volume)
 
 void PaxAudioRecord::run()
 {
+    if (m_runStartHook)
+        m_runStartHook();
+    // Every exit tells the partner, which waits for it before it closes the output.
+    struct FinishGuard {
+        PaxRecordScreen* partner;
+        ~FinishGuard()
+        {
+            if (partner)
+                partner->audioFinish();
+        }
+    } finish{m_partner};
     if (m_status.load() != 1)
         return;
     // The microphone opens once the output is ready: a source opened earlier would hand over
@@ -169,16 +180,11 @@ void PaxAudioRecord::run()
     if (m_partner) {
         m_partner->waitForVideoReady();
         // The video side gave up or was stopped meanwhile: nothing to record.
-        if (m_partner->isVideoFinish() || !m_partner->getAudioBindInfo().audioFrame) {
-            m_partner->audioFinish();
+        if (m_partner->isVideoFinish() || !m_partner->getAudioBindInfo().audioFrame)
             return;
-        }
     }
-    if (_doReady() < 0) {
-        if (m_partner)
-            m_partner->audioFinish();
+    if (_doReady() < 0)
         return;
-    }
     _playDirect();
     _releaseReady();
 }
@@ -330,14 +336,12 @@ void PaxAudioRecord::_playDirect()
     }
     if (audioIndex < 0) {
         PAXSCREEN_ERROR("couldn't find a audio stream");
-        m_partner->audioFinish();
         return;
     }
     const AVCodecParameters* par = m_input->streams[audioIndex]->codecpar;
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     if (!codec) {
         PAXSCREEN_ERROR("avcodec_find_decoder failed, codec_id[%d]", int(par->codec_id));
-        m_partner->audioFinish();
         return;
     }
     decoder.reset(avcodec_alloc_context3(codec));
@@ -345,28 +349,23 @@ void PaxAudioRecord::_playDirect()
     if (ret < 0) {
         PAXSCREEN_ERROR("avcodec_parameters_to_context failed, retval[%d] errorStr[%s]", ret,
                         paxav::errorText(ret, err));
-        m_partner->audioFinish();
         return;
     }
     if (avcodec_open2(decoder.get(), codec, nullptr) < 0) {
         PAXSCREEN_ERROR("avcodec_open2 failed");
-        m_partner->audioFinish();
         return;
     }
     decoded.reset(av_frame_alloc());
     filtered.reset(av_frame_alloc());
     packet.reset(av_packet_alloc());
     output.reset(av_packet_alloc());
-    if (!decoded || !filtered || !packet || !output) {
-        m_partner->audioFinish();
+    if (!decoded || !filtered || !packet || !output)
         return;
-    }
 
     m_partner->waitForVideoReady();
     bind = m_partner->getAudioBindInfo();
     if (!bind.audioFrame || !bind.audioEncoder || !bind.audioStream) {
         PAXSCREEN_ERROR("video init failed");
-        m_partner->audioFinish();
         return;
     }
     encoder = bind.audioEncoder;
@@ -377,10 +376,8 @@ void PaxAudioRecord::_playDirect()
     PAXSCREEN_DEBUG("audio output frame, channels[%d] sample_rate[%d] sample_fmt[%d]", encoder->ch_layout.nb_channels,
                     encoder->sample_rate, int(encoder->sample_fmt));
     fifo.reset(av_audio_fifo_alloc(encoder->sample_fmt, encoder->ch_layout.nb_channels, 4 * frameSize));
-    if (!fifo) {
-        m_partner->audioFinish();
+    if (!fifo)
         return;
-    }
 
     while (m_status.load() == 1) {
         if (m_partner->isVideoFinish())
@@ -440,7 +437,6 @@ void PaxAudioRecord::_playDirect()
         }
     }
 
-    m_partner->audioFinish();
     if (converted) {
         av_freep(&converted[0]);
         av_freep(&converted);

@@ -24,6 +24,11 @@ public:
     void myStart(QString name);
     void myStopWait();
     void setMicVolumn(int volume);
+    // 0 stop, 1 run.
+    int getStatus() const { return m_status.load(); }
+    // Test hook: called first thing in the microphone thread, before it reads its status.
+    // Set only while no run is going.
+    void setRunStartHookForTest(std::function<void()> hook) { m_runStartHook = std::move(hook); }
 
     // The gain text of the volume filter for a volume in percent ("1.00" for 100).
     static QString gainText(int volume);
@@ -46,4 +51,5 @@ private:
     QString m_deviceName;
     int m_deviceIndex = -1;
     int m_volume = 100;
+    std::function<void()> m_runStartHook;
 };

@@ -414,8 +414,25 @@ void PaxRecordScreen::_waitForAudioFinish()
 
 // ---- the recorder thread ---------------------------------------------------
 
+void PaxRecordScreen::_endHandOver()
+{
+    {
+        QMutexLocker bind(&m_bindMutex);
+        if (m_bind)
+            m_bind->videoFinished = true;
+    }
+    if (m_audioOn) {
+        _waitForAudioFinish();
+        QMutexLocker bind(&m_bindMutex);
+        delete m_bind;
+        m_bind = nullptr;
+    }
+}
+
 void PaxRecordScreen::run()
 {
+    if (m_runStartHook)
+        m_runStartHook();
     const int status = m_status.load();
     if (status != 1 && status != 2) {
         // Stopped before the thread got going: nothing was recorded, and that is announced.
@@ -423,6 +440,7 @@ void PaxRecordScreen::run()
             QMutexLocker lock(&m_dataMutex);
             m_recordInfo.fileName.clear();
         }
+        _endHandOver();
         _callbackRecordInfo(0, 0);
         return;
     }
@@ -966,17 +984,7 @@ void PaxRecordScreen::_playDirect()
     }
 
     // End steps, after the loop and after every setup failure.
-    {
-        QMutexLocker bind(&m_bindMutex);
-        if (m_bind)
-            m_bind->videoFinished = true;
-    }
-    if (m_audioOn) {
-        _waitForAudioFinish();
-        QMutexLocker bind(&m_bindMutex);
-        delete m_bind;
-        m_bind = nullptr;
-    }
+    _endHandOver();
     bool complete = false;
     if (run.videoWritten && run.headerWritten) {
         const int ret = av_write_trailer(run.output.get());

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -83,6 +84,10 @@ public:
     void audioFinish();
     bool isVideoFinish();
 
+    // Test hook: called first thing in the recorder thread, before it reads its status.
+    // Set only while no run is going.
+    void setRunStartHookForTest(std::function<void()> hook) { m_runStartHook = std::move(hook); }
+
     // The encoder names tried, in order.
     static QStringList encoderCandidates();
     // Capture rectangle of a logical rectangle: scaled from the logical screen size to the
@@ -109,6 +114,9 @@ private:
     int _writeVideoPacket(Run& run, AVPacket* packet);
     int _ioctlVideoFrame(Run& run);
     void _waitForAudioFinish();
+    // Every exit of the recorder thread: marks video finished, which releases the microphone
+    // side however far it got, and with audio waits for it and drops the bind record.
+    void _endHandOver();
     static QSize _screenSize();
     void _probeEncoders();
 
@@ -132,4 +140,5 @@ private:
     bool m_singleThread = false;
     int m_captureScreenIndex = 1;
     int m_framerate = 60;
+    std::function<void()> m_runStartHook;
 };

@@ -25,7 +25,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 Q_DECLARE_METATYPE(QList<int>)
 
@@ -57,6 +59,32 @@ bool waitForState(QSignalSpy& spy, int state, int timeoutMs)
             return true;
     }
     return false;
+}
+
+// Blocks (at most 5 s) until `status` reads 0: a thread start hook that lets a stop land
+// between the start of a thread and its first status check.
+void waitForStop(const std::function<int()>& status)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (status() != 0 && timer.elapsed() < 5000)
+        QThread::msleep(1);
+}
+
+// Runs `stop` on a thread of its own and waits at most 5 s for it; when it hangs, `release`
+// unblocks it so the test run itself still ends. True when the stop ended by itself.
+bool endsWithin5s(const std::function<void()>& stop, const std::function<void()>& release)
+{
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+        stop();
+        done = true;
+    });
+    const bool ended = QTest::qWaitFor([&] { return done.load(); }, 5000);
+    if (!ended)
+        release();
+    stopper.join();
+    return ended;
 }
 
 } // namespace
@@ -728,6 +756,80 @@ private slots:
         lib->stopRecordScreen();
         QVERIFY(waitForState(info, 0, 5000));
         QCOMPARE(lib->getRecordInfo().state, 0);
+    }
+
+    // ---- stops at any moment ------------------------------------------------------------
+
+    void stopBeforeRecorderThreadChecks_data()
+    {
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("myStopPushStream") << "myStopPushStream";
+        QTest::newRow("myQuitWait") << "myQuitWait";
+        QTest::newRow("myStopRecordWait") << "myStopRecordWait";
+    }
+
+    // A stop between the start of the recorder thread and its first status check, during a
+    // recording with audio: the microphone side is released, and the full stop that follows
+    // ends.
+    void stopBeforeRecorderThreadChecks()
+    {
+        QFETCH(QString, stop);
+        g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"),
+                      QStringLiteral("sine=frequency=440:sample_rate=44100")}};
+        QCOMPARE(pax_platform::listAudioSources().size(), 1);
+        PaxRecordScreen recorder;
+        PaxAudioRecord microphone(&recorder);
+        recorder.setRunStartHookForTest([&] { waitForStop([&] { return recorder.getStatus(); }); });
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("early.mp4"));
+        recorder.myStartRecord(file, true);
+        microphone.myStart(0);
+        if (stop == QLatin1String("myStopPushStream"))
+            recorder.myStopPushStream();
+        else if (stop == QLatin1String("myQuitWait"))
+            recorder.myQuitWait();
+        else
+            recorder.myStopRecordWait();
+        QVERIFY(!recorder.isBusy());
+        const bool ended = endsWithin5s(
+            [&] {
+                recorder.myStopRecordWait();
+                microphone.myStopWait();
+            },
+            [&] {
+                // A new run without audio drops the bind record the microphone waits on.
+                recorder.setRunStartHookForTest({});
+                recorder.myStartRecord(dir.filePath(QStringLiteral("release.mp4")), false);
+                recorder.myStopRecordWait();
+            });
+        QVERIFY(ended);
+        QVERIFY(!microphone.isRunning());
+        QCOMPARE(recorder.getRecordInfo().state, 0);
+        QCOMPARE(recorder.getRecordInfo().fileName, QString());
+        QVERIFY(!QFile::exists(file));
+    }
+
+    // A microphone run stopped before its thread checks its status still tells the recorder,
+    // which then ends instead of waiting for it when stopped.
+    void microphoneStoppedBeforeItsThreadChecks()
+    {
+        g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"),
+                      QStringLiteral("sine=frequency=440:sample_rate=44100")}};
+        QCOMPARE(pax_platform::listAudioSources().size(), 1);
+        PaxRecordScreen recorder;
+        recorder.setFramerate(10);
+        PaxAudioRecord microphone(&recorder);
+        microphone.setRunStartHookForTest([&] { waitForStop([&] { return microphone.getStatus(); }); });
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("mute.mp4"));
+        recorder.myStartRecord(file, true);
+        microphone.myStart(0);
+        microphone.myStopWait();
+        QVERIFY(!microphone.isRunning());
+        const bool ended = endsWithin5s([&] { recorder.myStopRecordWait(); }, [&] { recorder.audioFinish(); });
+        QVERIFY(ended);
+        QVERIFY(!recorder.isBusy());
+        QVERIFY(!QFile::exists(file));
     }
 };
 
