@@ -223,22 +223,21 @@ void Korvid::_searchOrOpen(bool search)
         _tcpWrite(reply);
         return;
     }
-    QString reply = UvcLinkText::searchReply(mainIds, secondIds);
-    _releaseUvc();
-    QThread::sleep(2);
-    _startMonitor();
-    _tcpWrite(reply);
-    _finish(11);
+    _releaseAndEnd(UvcLinkText::searchReply(mainIds, secondIds), 11);
 }
 
 void Korvid::_close()
 {
+    _releaseAndEnd(UvcLinkText::closeReply(), 12);
+}
+
+void Korvid::_releaseAndEnd(QString reply, int code)
+{
     _releaseUvc();
     QThread::sleep(2);
     _startMonitor();
-    QString reply = UvcLinkText::closeReply();
     _tcpWrite(reply);
-    _finish(12);
+    _finish(code);
 }
 
 void Korvid::_startPlay(const UvcLinkMessage& msg)

@@ -44,6 +44,8 @@ private:
 
     void _searchOrOpen(bool search);
     void _close();
+    // Gives the cameras up, waits 2 s for them to settle, sends the reply and ends with code.
+    void _releaseAndEnd(QString reply, int code);
     void _startPlay(const UvcLinkMessage& msg);
     void _stopPlay(const UvcLinkMessage& msg);
     void _getControl(const UvcLinkMessage& msg);
