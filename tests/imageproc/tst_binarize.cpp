@@ -60,6 +60,8 @@ private slots:
     void toGrayscale_data();
     void toGrayscale();
     void histogram();
+    void greyLevelsOfPixel_data();
+    void greyLevelsOfPixel();
     void histogramMaskSizeThrows();
     void stretchGrayRange();
     void framedImageAndDarkest();
@@ -438,6 +440,44 @@ void TestBinarize::histogram()
     }
     const GrayscaleHistogram empty{QImage()};
     QCOMPARE(empty[0], 0);
+}
+
+void TestBinarize::greyLevelsOfPixel_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("argb32 premultiplied") << int(QImage::Format_ARGB32_Premultiplied);
+    QTest::newRow("rgba8888") << int(QImage::Format_RGBA8888);
+    QTest::newRow("rgba8888 premultiplied") << int(QImage::Format_RGBA8888_Premultiplied);
+    QTest::newRow("argb4444 premultiplied") << int(QImage::Format_ARGB4444_Premultiplied);
+    QTest::newRow("rgba64") << int(QImage::Format_RGBA64);
+    QTest::newRow("rgb888") << int(QImage::Format_RGB888);
+}
+
+void TestBinarize::greyLevelsOfPixel()
+{
+    // Translucent colours: the grey level is that of the colour pixel() returns.
+    QFETCH(int, format);
+    QImage argb(4, 2, QImage::Format_ARGB32);
+    const QRgb colours[8] = {qRgba(200, 200, 200, 128), qRgba(90, 180, 30, 64),  qRgba(255, 255, 255, 1),
+                             qRgba(10, 20, 30, 255),    qRgba(240, 10, 120, 200), qRgba(0, 0, 0, 0),
+                             qRgba(128, 128, 128, 17),  qRgba(77, 66, 55, 250)};
+    for (int i = 0; i < 8; ++i) {
+        argb.setPixel(i % 4, i / 4, colours[i]);
+    }
+    const QImage src = argb.convertToFormat(QImage::Format(format));
+    const QImage gray = imageproc::toGrayscale(src);
+    const GrayscaleHistogram hist(src);
+    int expected[256] = {};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const int level = imageproc::grayLevel(src.pixel(x, y));
+            QCOMPARE(int(gray.constScanLine(y)[x]), level);
+            ++expected[level];
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        QCOMPARE(hist[i], expected[i]);
+    }
 }
 
 void TestBinarize::histogramMaskSizeThrows()

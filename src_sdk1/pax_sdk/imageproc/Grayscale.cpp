@@ -95,7 +95,10 @@ void forEachGray(const QImage& image, Fn fn)
         }
         return;
     default: {
-        const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // pixel() premultiplies only for premultiplied formats.
+        const bool premultiplied = image.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
+        const QImage argb =
+            image.convertToFormat(premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
         for (int y = 0; y < h; ++y) {
             const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
             for (int x = 0; x < w; ++x) {
