@@ -111,6 +111,8 @@ private slots:
     void myImageScaled();
     void blackOrWhiteImage();
     void imageToIplImage();
+    void imageToIplImageReadsPixel_data();
+    void imageToIplImageReadsPixel();
     void failedMatricesAreNoException_data();
     void failedMatricesAreNoException();
     void ffmpegInitOnce();
@@ -375,6 +377,40 @@ void TestOutline::imageToIplImage()
     QCOMPARE(int(gray.at<uchar>(1, 2)), 255);
     QCOMPARE(int(ImageToIplImage(img.convertToFormat(QImage::Format_RGB888), 2).at<uchar>(0, 1)),
              (11 * 10 + 16 * 20 + 5 * 30) >> 5);
+}
+
+void TestOutline::imageToIplImageReadsPixel_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("argb32 premultiplied") << int(QImage::Format_ARGB32_Premultiplied);
+    QTest::newRow("rgba8888") << int(QImage::Format_RGBA8888);
+    QTest::newRow("rgba8888 premultiplied") << int(QImage::Format_RGBA8888_Premultiplied);
+    QTest::newRow("rgba64") << int(QImage::Format_RGBA64);
+    QTest::newRow("rgb888") << int(QImage::Format_RGB888);
+}
+
+void TestOutline::imageToIplImageReadsPixel()
+{
+    // Translucent colours: both modes take the colour that pixel() returns.
+    QFETCH(int, format);
+    QImage argb(3, 2, QImage::Format_ARGB32);
+    const QRgb colours[6] = {qRgba(200, 200, 200, 128), qRgba(90, 180, 30, 64), qRgba(255, 255, 255, 1),
+                             qRgba(10, 20, 30, 255),    qRgba(240, 10, 120, 200), qRgba(128, 128, 128, 17)};
+    for (int i = 0; i < 6; ++i) {
+        argb.setPixel(i % 3, i / 3, colours[i]);
+    }
+    const QImage src = argb.convertToFormat(QImage::Format(format));
+    const cv::Mat bgr = ImageToIplImage(src, 1);
+    const cv::Mat gray = ImageToIplImage(src, 0);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            const QRgb c = src.pixel(x, y);
+            QCOMPARE(int(bgr.at<cv::Vec3b>(y, x)[0]), qBlue(c));
+            QCOMPARE(int(bgr.at<cv::Vec3b>(y, x)[1]), qGreen(c));
+            QCOMPARE(int(bgr.at<cv::Vec3b>(y, x)[2]), qRed(c));
+            QCOMPARE(int(gray.at<uchar>(y, x)), (11 * qRed(c) + 16 * qGreen(c) + 5 * qBlue(c)) >> 5);
+        }
+    }
 }
 
 void TestOutline::failedMatricesAreNoException_data()

@@ -36,7 +36,10 @@ QImage asPixelWords(const QImage& image)
     case QImage::Format_ARGB32_Premultiplied:
         return image;
     default:
-        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // pixel() premultiplies only for premultiplied formats.
+        return image.convertToFormat(image.pixelFormat().premultiplied() == QPixelFormat::Premultiplied
+                                         ? QImage::Format_ARGB32_Premultiplied
+                                         : QImage::Format_ARGB32);
     }
 }
 
