@@ -320,6 +320,7 @@ void TestOutline::myImageScaled_data()
     QTest::newRow("ignore aspect") << QSize(200, 100) << QSize(50, 80) << false << QRect(0, 0, 50, 80);
     QTest::newRow("keep, wide source") << QSize(200, 100) << QSize(100, 100) << true << QRect(0, 25, 100, 50);
     QTest::newRow("keep, tall source") << QSize(100, 200) << QSize(101, 100) << true << QRect(25, 0, 50, 100);
+    QTest::newRow("keep, null source") << QSize() << QSize(12, 9) << true << QRect();
 }
 
 void TestOutline::myImageScaled()

@@ -320,10 +320,13 @@ QImage myImageScaled(const QImage& source, int width, int height, bool keepAspec
         return source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     }
     QImage canvas(width, height, QImage::Format_RGB32);
-    if (canvas.isNull() || source.isNull()) {
+    if (canvas.isNull()) {
         return canvas;
     }
     canvas.fill(0);
+    if (source.isNull()) {
+        return canvas;
+    }
     QPainter painter(&canvas);
     if (double(width) / double(height) > double(source.width()) / double(source.height())) {
         const int scaledWidth = int(int64_t(height) * source.width() / source.height());
