@@ -45,6 +45,12 @@ struct FrameShape {
     }
 };
 
+// The channel mask of a layout as logged; 0 for a layout given by count or custom order only.
+int layoutMask(const AVChannelLayout& layout)
+{
+    return layout.order == AV_CHANNEL_ORDER_NATIVE ? int(layout.u.mask) : 0;
+}
+
 // The volume graph abuffer -> volume -> abuffersink for frames of one shape.
 struct VolumeGraph {
     paxav::FilterGraph graph;
@@ -286,7 +292,7 @@ void PaxAudioRecord::_playDirect()
                 return false;
             }
             converter.shape.take(frame);
-            PAXSCREEN_DEBUG("audio input frame, channels[%d] sample_rate[%d] sample_fmt[%d]",
+            PAXSCREEN_DEBUG("audio resampler input, channels[%d] sample_rate[%d] sample_fmt[%d]",
                             frame->ch_layout.nb_channels, frame->sample_rate, frame->format);
         }
         const int outSamples = int(swr_get_out_samples(converter.swr.get(), frame->nb_samples));
@@ -371,10 +377,10 @@ void PaxAudioRecord::_playDirect()
     encoder = bind.audioEncoder;
     encodeFrame = bind.audioFrame;
     frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
-    PAXSCREEN_DEBUG("audio input stream, channels[%d] sample_rate[%d] sample_fmt[%d]", decoder->ch_layout.nb_channels,
-                    decoder->sample_rate, int(decoder->sample_fmt));
-    PAXSCREEN_DEBUG("audio output frame, channels[%d] sample_rate[%d] sample_fmt[%d]", encoder->ch_layout.nb_channels,
-                    encoder->sample_rate, int(encoder->sample_fmt));
+    PAXSCREEN_DEBUG("audio input frame, channel_layout[%d] sample_rate[%d] sample_fmt[%d]\n",
+                    layoutMask(decoder->ch_layout), decoder->sample_rate, int(decoder->sample_fmt));
+    PAXSCREEN_DEBUG("audio output frame, channel_layout[%d] sample_rate[%d] sample_fmt[%d]\n",
+                    layoutMask(encoder->ch_layout), encoder->sample_rate, int(encoder->sample_fmt));
     fifo.reset(av_audio_fifo_alloc(encoder->sample_fmt, encoder->ch_layout.nb_channels, 4 * frameSize));
     if (!fifo)
         return;

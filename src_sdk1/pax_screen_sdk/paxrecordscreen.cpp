@@ -335,6 +335,14 @@ QRect PaxRecordScreen::captureRect(const QRect& logical, const QSize& screen, co
     return QRect(x, y, w, h);
 }
 
+QByteArray PaxRecordScreen::cropSourceArgs(const QSize& capture, int pixelFormat)
+{
+    // Frames are timed by the wall clock, not by the graph: its time base is fixed.
+    return QStringLiteral("video_size=%1x%2:pix_fmt=%3:time_base=%4/%5:pixel_aspect=%6/%7")
+        .arg(capture.width()).arg(capture.height()).arg(pixelFormat).arg(1).arg(10).arg(0).arg(1)
+        .toLatin1();
+}
+
 _PaxScreenRecordInfoS PaxRecordScreen::getRecordInfo()
 {
     QMutexLocker lock(&m_dataMutex);
@@ -807,9 +815,7 @@ void PaxRecordScreen::_playDirect()
             PAXSCREEN_ERROR("avfilter_graph_alloc failed");
             return false;
         }
-        const QByteArray args = QStringLiteral("video_size=%1x%2:pix_fmt=%3:time_base=%4/%5:pixel_aspect=%6/%7")
-                                    .arg(capture.width()).arg(capture.height()).arg(int(run.decoder->pix_fmt))
-                                    .arg(1).arg(run.framerate).arg(0).arg(1).toLatin1();
+        const QByteArray args = cropSourceArgs(capture, int(run.decoder->pix_fmt));
         ret = avfilter_graph_create_filter(&run.source, avfilter_get_by_name("buffer"), "in", args.constData(),
                                            nullptr, run.graph.get());
         if (ret < 0) {

@@ -4,6 +4,7 @@
 
 #include "paxscreentypes.h"
 
+#include <QByteArray>
 #include <QMutex>
 #include <QRect>
 #include <QSize>
@@ -93,6 +94,8 @@ public:
     // Capture rectangle of a logical rectangle: scaled from the logical screen size to the
     // capture size, kept inside the capture, width and height rounded down to even.
     static QRect captureRect(const QRect& logical, const QSize& screen, const QSize& capture);
+    // Arguments of the crop graph's buffer source for frames of `capture` size and pixel format.
+    static QByteArray cropSourceArgs(const QSize& capture, int pixelFormat);
     // The logical rectangle setRect keeps, or an invalid QRect when refused.
     static QRect normalizedRect(const QRect& rect, const QSize& screen);
 

@@ -389,6 +389,25 @@ private slots:
         QVERIFY(QRect(QPoint(0, 0), capture).contains(r));
     }
 
+    void cropSourceArgs_data()
+    {
+        QTest::addColumn<QSize>("capture");
+        QTest::addColumn<int>("pixelFormat");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("full hd bgr0") << QSize(1920, 1080) << 121
+                                      << QByteArray("video_size=1920x1080:pix_fmt=121:time_base=1/10:pixel_aspect=0/1");
+        QTest::newRow("scaled uyvy") << QSize(2880, 1800) << 15
+                                     << QByteArray("video_size=2880x1800:pix_fmt=15:time_base=1/10:pixel_aspect=0/1");
+    }
+
+    void cropSourceArgs()
+    {
+        QFETCH(QSize, capture);
+        QFETCH(int, pixelFormat);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(PaxRecordScreen::cropSourceArgs(capture, pixelFormat), expected);
+    }
+
     void facadeSetRect_data()
     {
         QTest::addColumn<QRect>("rect");
@@ -535,6 +554,50 @@ private slots:
         QFETCH(int, volume);
         QFETCH(QString, text);
         QCOMPARE(PaxAudioRecord::gainText(volume), text);
+    }
+
+    // The microphone thread logs the decoder's and the AAC encoder's format once per run.
+    void audioFormatLogLines_data()
+    {
+        QTest::addColumn<QString>("graph");
+        QTest::addColumn<QString>("inputLine");
+        const QString mono = QStringLiteral("sine=frequency=440:sample_rate=44100,arealtime");
+        const QString stereo = QStringLiteral("sine=frequency=440:sample_rate=48000,aformat=channel_layouts=stereo,arealtime");
+        QTest::newRow("mono 44100 Hz")
+            << mono << QStringLiteral("audio input frame, channel_layout[4] sample_rate[44100] sample_fmt[1]\n");
+        QTest::newRow("stereo 48000 Hz")
+            << stereo << QStringLiteral("audio input frame, channel_layout[3] sample_rate[48000] sample_fmt[1]\n");
+    }
+
+    void audioFormatLogLines()
+    {
+        QFETCH(QString, graph);
+        QFETCH(QString, inputLine);
+        g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"), graph}};
+        PaxScreenQtLib* lib = freshFacade();
+        QSignalSpy listed(lib, &PaxScreenQtLib::sigAudioInfoChange);
+        QVERIFY(listed.wait(2000));
+        QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Test Microphone"));
+        QVERIFY(lib->setFramerate(10));
+        QVERIFY(lib->setRect(QRect(0, 0, 160, 120)));
+        QTemporaryDir dir;
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        takeLog();
+        QVERIFY(lib->startRecordScreen(dir.filePath(QStringLiteral("formats.mp4"))));
+        const QString outputLine = QStringLiteral("audio output frame, channel_layout[4] sample_rate[44100] sample_fmt[8]\n");
+        const bool logged = QTest::qWaitFor([&] { return countLog(outputLine) > 0; }, 5000);
+        lib->stopRecordScreen();
+        QVERIFY(waitForState(info, 0, 5000));
+        QVERIFY(logged);
+        const QStringList log = takeLog();
+        auto linesEndingWith = [&](const QString& text) {
+            int n = 0;
+            for (const QString& line : log)
+                n += line.startsWith(QLatin1String("paxscreen[debug][")) && line.endsWith(QStringLiteral("] ") + text);
+            return n;
+        };
+        QCOMPARE(linesEndingWith(inputLine), 1);
+        QCOMPARE(linesEndingWith(outputLine), 1);
     }
 
     // ---- log ----------------------------------------------------------------------
