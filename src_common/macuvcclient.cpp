@@ -139,19 +139,19 @@ MacUvcClient::~MacUvcClient()
     m_block.reset();
 }
 
+// Every attempt is logged; a socket that is already connecting or connected is left as it is.
 void MacUvcClient::_connectCommand(const char* function)
 {
-    if (m_socket->state() != QAbstractSocket::UnconnectedState)
-        return;
-    m_socket->connectToHost(m_host, m_port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        m_socket->connectToHost(m_host, m_port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     MUC_LOG_DEBUG_AT(function, "start connect korvid ...");
 }
 
 void MacUvcClient::_connectFather(const char* function)
 {
-    if (m_fatherSocket->state() != QAbstractSocket::UnconnectedState)
-        return;
-    m_fatherSocket->connectToHost(m_fatherHost, m_fatherPort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    if (m_fatherSocket->state() == QAbstractSocket::UnconnectedState)
+        m_fatherSocket->connectToHost(m_fatherHost, m_fatherPort, QIODevice::ReadWrite,
+                                      QAbstractSocket::AnyIPProtocol);
     MUC_LOG_DEBUG_AT(function, "start connect korvidFather ...");
 }
 

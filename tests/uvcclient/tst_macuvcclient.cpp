@@ -73,6 +73,60 @@ private:
     QThread* m_thread;
 };
 
+// Collects the messages logged through Qt while alive.
+class MessageCapture
+{
+public:
+    MessageCapture()
+    {
+        QMutexLocker lock(&mutex());
+        lines().clear();
+        previous() = qInstallMessageHandler(&MessageCapture::handler);
+    }
+    ~MessageCapture() { qInstallMessageHandler(previous()); }
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+
+    // Number of tagged lines of `function` whose text is `text`.
+    int count(const QString& function, const QString& text) const
+    {
+        QMutexLocker lock(&mutex());
+        int n = 0;
+        for (const QString& l : lines())
+            n += (l.contains(QLatin1String("][") + function + QLatin1String("][")) &&
+                  l.endsWith(QLatin1String("] ") + text))
+                     ? 1
+                     : 0;
+        return n;
+    }
+
+private:
+    static QMutex& mutex()
+    {
+        static QMutex m;
+        return m;
+    }
+    static QStringList& lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static QtMessageHandler& previous()
+    {
+        static QtMessageHandler p = nullptr;
+        return p;
+    }
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+    {
+        {
+            QMutexLocker lock(&mutex());
+            lines().append(msg);
+        }
+        if (previous())
+            previous()(type, context, msg);
+    }
+};
+
 } // namespace
 
 class tst_MacUvcClient : public QObject
@@ -118,6 +172,8 @@ private slots:
     void logDirSentOnceWhenLauncherComesUp();
     void resetServer();
     void resetServerWaitsPastLinkToEndingService();
+    void resetServerLogsReconnect_data();
+    void resetServerLogsReconnect();
 
     void timeoutAfterTenSeconds();
 
@@ -797,6 +853,39 @@ void tst_MacUvcClient::resetServerWaitsPastLinkToEndingService()
     PaxUvcControl::_CameraInfo info;
     QCOMPARE(c->getBrightnessInfo(0, &info), 0);
     QCOMPARE(m_korvid->connections(), 2);
+}
+
+void tst_MacUvcClient::resetServerLogsReconnect_data()
+{
+    QTest::addColumn<bool>("launcher");
+    // The launcher restarts the service: the link drops and is made anew.
+    QTest::newRow("link dropped") << true;
+    // No launcher: nothing is sent, the link stays up, and the reconnection is still logged.
+    QTest::newRow("link stays up") << false;
+}
+
+void tst_MacUvcClient::resetServerLogsReconnect()
+{
+    QFETCH(bool, launcher);
+    if (launcher) {
+        m_father = std::make_unique<FakeServer>();
+        QVERIFY(FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000));
+        FakeServer* korvid = m_korvid.get();
+        m_father->setScript([korvid](const QString& r) {
+            if (r == QLatin1String("[02]"))
+                korvid->dropClient();
+            return Pieces{};
+        });
+    }
+    MacUvcClient* c = makeClient();
+    QVERIFY(linked(c));
+    if (launcher)
+        QTRY_VERIFY(m_father->hasClient());
+    QTest::qWait(50);
+    MessageCapture log;
+    c->resetServer();
+    QCOMPARE(log.count(QStringLiteral("resetServer"), QStringLiteral("start connect korvid ...")), 1);
+    QVERIFY(linked(c));
 }
 
 // ---- the one real time-out -------------------------------------------------------------------
