@@ -70,7 +70,7 @@ enum _PaxColorModeE : int {
     PaxColorModeBlackWhite = 2,
 };
 
-// Every value other than 1 names by date and time.
+// Picture naming: 0 date and time in a day folder, 1 running number; other values give no name.
 enum _PaxPicNameModeE : int {
     PaxPicNameModeTime = 0,
     PaxPicNameModeIndex = 1,
