@@ -300,6 +300,7 @@ bool PaxRecordScreen::setRect(QRect rect)
         return false;
     }
     m_rect = normalized;
+    _showRectWhileIdle();
     return true;
 }
 
@@ -308,6 +309,14 @@ void PaxRecordScreen::removeRect()
     QMutexLocker lock(&m_dataMutex);
     m_screenSize = _screenSize();
     m_rect = QRect(QPoint(0, 0), m_screenSize);
+    _showRectWhileIdle();
+}
+
+void PaxRecordScreen::_showRectWhileIdle()
+{
+    // The record info shows the area set; a run going on keeps reporting its capture area.
+    if (!isRunning())
+        m_recordInfo.rect = m_rect;
 }
 
 QRect PaxRecordScreen::getRect()

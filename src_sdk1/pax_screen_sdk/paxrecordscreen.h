@@ -121,6 +121,8 @@ private:
     // side however far it got, and with audio waits for it and drops the bind record.
     void _endHandOver();
     static QSize _screenSize();
+    // Under the data lock: the record info takes the area set while no run is going.
+    void _showRectWhileIdle();
     void _probeEncoders();
 
     std::atomic<int> m_status{0};

@@ -430,8 +430,11 @@ private slots:
         QCOMPARE(lib->setRect(rect), accepted);
         QCOMPARE(lib->getRecordWidth(), width);
         QCOMPARE(lib->getRecordHeight(), height);
+        // The record info shows the area set while idle.
+        QCOMPARE(lib->getRecordInfo().rect.size(), QSize(width, height));
         QVERIFY(lib->removeRect());
         QCOMPARE(lib->getRecordWidth(), QGuiApplication::primaryScreen()->geometry().width());
+        QCOMPARE(lib->getRecordInfo().rect, QGuiApplication::primaryScreen()->geometry());
     }
 
     // ---- microphones ------------------------------------------------------------
