@@ -24,7 +24,8 @@ void readStandardInput(QSocketNotifier* notifier)
     if (n > 0) {
         buf[n] = '\0';
         KORVID_LOG("receive father process message:%s", buf);
-        setLogDir(QString::fromUtf8(buf, int(n)).trimmed());
+        // The bytes as one zero-terminated text: a zero byte ends it.
+        setLogDir(QString::fromUtf8(buf).trimmed());
         return;
     }
     if (n == 0 || (errno != EINTR && errno != EAGAIN))

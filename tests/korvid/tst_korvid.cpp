@@ -236,6 +236,9 @@ private slots:
                                   << QStringLiteral("start korvid ...");
         QTest::newRow("standard input, trimmed") << QStringList{} << QStringLiteral("  %2/ \n")
                                                  << QStringLiteral("%2") << QStringLiteral("vq3 connect");
+        QTest::newRow("standard input up to a zero byte")
+            << QStringList{} << (QStringLiteral("%2/") + QChar(0) + QStringLiteral("%1/\n")) << QStringLiteral("%2")
+            << QStringLiteral("vq3 connect");
         QTest::newRow("argument wins over standard input")
             << QStringList{QStringLiteral("%1/")} << QStringLiteral("%2/\n") << QStringLiteral("%1")
             << QStringLiteral("receive father process message:%2/");
