@@ -19,6 +19,18 @@ namespace {
 const char* const kToolProgram = "./mytool";
 constexpr int kToolTimeoutMs = 30000;
 
+// The camera-id step logs its errors under the search's name, each at its fixed line number.
+const char* const kSearchFunction = "_searchCameraDeviceInfoInMac";
+constexpr int kLineKorvidReset = 1276;
+constexpr int kLineSearchFailed = 1285;
+constexpr int kLineNoValidDevice = 1290;
+constexpr int kLineUvcNotInit = 1302;
+
+void searchError(int line, const char* text)
+{
+    pax_log_line(true, __FILE__, kSearchFunction, line, "%s", text);
+}
+
 // A video device carries a camera id when its device name is the id itself or ends
 // with ":" and the id (the enumerator's "/dev/videoN:vvvvpppp").
 bool deviceHasId(const QString& deviceName, const QString& id)
@@ -238,7 +250,7 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
         MacUvcClient* client = MacUvcClient::getInstance();
         int r = client->searchDevice(mainId, secondId);
         if (r == MUCR_TIMEOUT) {
-            PAX_LOG_ERROR("korvid reset");
+            searchError(kLineKorvidReset, "korvid reset");
             client->resetServer();
             QThread::sleep(3);
             mainId.clear();
@@ -246,13 +258,13 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
             r = client->searchDevice(mainId, secondId);
         }
         if (r != 0) {
-            PAX_LOG_ERROR("MacUvcClient searchDevice failed");
+            searchError(kLineSearchFailed, "MacUvcClient searchDevice failed");
             mainId.clear();
             secondId.clear();
             return -1;
         }
         if (mainId.isEmpty()) {
-            PAX_LOG_ERROR("MacUvcClient searchDevice success, but not find valid device");
+            searchError(kLineNoValidDevice, "MacUvcClient searchDevice success, but not find valid device");
             secondId.clear();
             return -1;
         }
@@ -261,7 +273,7 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
     PaxUvcControl* uvc = PaxUvcControl::getInstance();
     uvc->freshDevice(false);
     if (!uvc->isSuccessInit()) {
-        PAX_LOG_ERROR("uvc control is not success init");
+        searchError(kLineUvcNotInit, "uvc control is not success init");
         return -1;
     }
     mainId = uvc->getMainVid() + uvc->getMainPid();

@@ -4,6 +4,11 @@
 
 PaxCameraInfo1* PaxCameraInfo1::s_instance = nullptr;
 
+namespace {
+// The search's error line carries its fixed line number.
+constexpr int kLineNotFindCamera = 46;
+}
+
 PaxCameraInfo1* PaxCameraInfo1::getInstance()
 {
     if (!s_instance)
@@ -20,7 +25,7 @@ void PaxCameraInfo1::releaseInstance()
 void PaxCameraInfo1::searchCameraDeviceInfo()
 {
     m_cameraList.clear();
-    PAX_LOG_ERROR("not find camera");
+    pax_log_line(true, __FILE__, "searchCameraDeviceInfo", kLineNotFindCamera, "not find camera");
     m_curCamera = -1;
 }
 

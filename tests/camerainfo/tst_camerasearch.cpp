@@ -1,6 +1,7 @@
 // Device search against the virtual cameras: camera ids from the UVC layer, the video
 // device list, mytool's listing and mode probe, the choice of mode and the microphones.
 
+#include "errorlines.h"
 #include "maccamera.h"
 #include "paxcamerainfo.h"
 #include "paxmacos.h"
@@ -113,12 +114,15 @@ private slots:
         QTest::addColumn<QString>("secondName");
         QTest::addColumn<int>("secondIndex");
         QTest::addColumn<QStringList>("mics");
+        QTest::addColumn<QStringList>("errors");
 
         QTest::newRow("two virtual cameras") << QByteArray("2") << 0 << "Virtual Document Camera" << 0
-                                             << "Virtual Second Camera" << 1 << QStringList{"Virtual Microphone"};
+                                             << "Virtual Second Camera" << 1 << QStringList{"Virtual Microphone"}
+                                             << QStringList{};
         QTest::newRow("one virtual camera") << QByteArray("1") << 0 << "Virtual Document Camera" << 0 << "" << -1
-                                            << QStringList{"Virtual Microphone"};
-        QTest::newRow("no camera") << QByteArray() << -1 << "" << -1 << "" << -1 << QStringList{};
+                                            << QStringList{"Virtual Microphone"} << QStringList{};
+        QTest::newRow("no camera") << QByteArray() << -1 << "" << -1 << "" << -1 << QStringList{}
+                                   << QStringList{"1302:uvc control is not success init"};
     }
 
     void inProcess()
@@ -129,7 +133,9 @@ private slots:
         QFETCH(int, secondIndex);
         qputenv("ORVANE_VIRTUAL_CAMERA", setting);
 
+        ErrorLines errors;
         QCOMPARE(model()->searchCameraDeviceInfo(), result);
+        QTEST(errors.of(QStringLiteral("_searchCameraDeviceInfoInMac")), "errors");
         const Info main = model()->getCameraInfo(PaxCameraIndexMain);
         QTEST(main.deviceNameInMac, "mainName");
         QTEST(main.deviceIndexInMac, "mainIndex");

@@ -1,6 +1,7 @@
 // Device search on the service path against a scripted service on loopback: the answers to
 // the search command, a time-out with one restart and retry, and an unreachable service.
 
+#include "errorlines.h"
 #include "macuvcclient.h"
 #include "paxcamerainfo.h"
 #include "paxmacos.h"
@@ -104,20 +105,31 @@ private slots:
         QTest::addColumn<QString>("secondName");
         QTest::addColumn<int>("searches");
         QTest::addColumn<int>("resets");
+        QTest::addColumn<QStringList>("errors");
 
+        const QString reset = QStringLiteral("1276:korvid reset");
+        const QString failed = QStringLiteral("1285:MacUvcClient searchDevice failed");
+        const QString none = QStringLiteral("1290:MacUvcClient searchDevice success, but not find valid device");
         const QString main = QStringLiteral("Virtual Document Camera");
         const QString second = QStringLiteral("Virtual Second Camera");
-        QTest::newRow("both cameras") << true << QStringList{"[01]00000001,00000002"} << 0 << main << second << 1 << 0;
-        QTest::newRow("main camera only") << true << QStringList{"[01]00000001,"} << 0 << main << "" << 1 << 0;
-        QTest::newRow("ids swapped") << true << QStringList{"[01]00000002,00000001"} << 0 << second << main << 1 << 0;
-        QTest::newRow("no camera at the service") << true << QStringList{"[01],"} << -1 << "" << "" << 1 << 0;
+        QTest::newRow("both cameras") << true << QStringList{"[01]00000001,00000002"} << 0 << main << second << 1 << 0
+                                      << QStringList{};
+        QTest::newRow("main camera only") << true << QStringList{"[01]00000001,"} << 0 << main << "" << 1 << 0
+                                          << QStringList{};
+        QTest::newRow("ids swapped") << true << QStringList{"[01]00000002,00000001"} << 0 << second << main << 1 << 0
+                                     << QStringList{};
+        QTest::newRow("no camera at the service") << true << QStringList{"[01],"} << -1 << "" << "" << 1 << 0
+                                                  << QStringList{none};
         QTest::newRow("main camera not a video device") << true << QStringList{"[01]12345678,00000002"} << -2 << ""
-                                                        << second << 1 << 0;
-        QTest::newRow("id only a part of a device's id") << true << QStringList{"[01]0000001,"} << -2 << "" << "" << 1 << 0;
+                                                        << second << 1 << 0 << QStringList{};
+        QTest::newRow("id only a part of a device's id") << true << QStringList{"[01]0000001,"} << -2 << "" << "" << 1 << 0
+                                                         << QStringList{};
         QTest::newRow("time-out, restart, answer")
-            << true << QStringList{"", "[01]00000001,00000002"} << 0 << main << second << 2 << 1;
-        QTest::newRow("time-out twice") << true << QStringList{"", ""} << -1 << "" << "" << 2 << 1;
-        QTest::newRow("service not reachable") << false << QStringList{} << -1 << "" << "" << 0 << 0;
+            << true << QStringList{"", "[01]00000001,00000002"} << 0 << main << second << 2 << 1 << QStringList{reset};
+        QTest::newRow("time-out twice") << true << QStringList{"", ""} << -1 << "" << "" << 2 << 1
+                                        << QStringList{reset, failed};
+        QTest::newRow("service not reachable") << false << QStringList{} << -1 << "" << "" << 0 << 0
+                                               << QStringList{failed};
     }
 
     void search()
@@ -130,9 +142,11 @@ private slots:
         MacUvcClient::getInstance()->setWaitLimit(1000);
 
         PaxCameraInfo* model = PaxCameraInfo::getInstance();
+        ErrorLines errors;
         QElapsedTimer t;
         t.start();
         QTEST(model->searchCameraDeviceInfo(), "result");
+        QTEST(errors.of(QStringLiteral("_searchCameraDeviceInfoInMac")), "errors");
         QVERIFY(t.elapsed() < 30000);
         QTEST(model->getCameraDeviceNameInMac(PaxCameraIndexMain), "mainName");
         QTEST(model->getCameraDeviceNameInMac(PaxCameraIndexSecond), "secondName");

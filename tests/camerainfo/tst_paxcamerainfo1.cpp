@@ -1,5 +1,6 @@
 // Older camera model: option ordering, current camera and option, open modes.
 
+#include "errorlines.h"
 #include "paxcamerainfo1.h"
 
 #include <QSignalSpy>
@@ -113,6 +114,23 @@ private slots:
         QCOMPARE(model()->getCurCameraIndex(), -1);
         QVERIFY(model()->getMicrophoneList().isEmpty());
         QCOMPARE(cur.count(), 0);
+    }
+
+    void searchErrorLine_data()
+    {
+        QTest::addColumn<bool>("withCameras");
+        QTest::newRow("empty model") << false;
+        QTest::newRow("model with cameras") << true;
+    }
+
+    void searchErrorLine()
+    {
+        QFETCH(bool, withCameras);
+        if (withCameras)
+            setCameras(twoCameras(), 1);
+        ErrorLines errors;
+        model()->searchCameraDeviceInfo();
+        QCOMPARE(errors.of(QStringLiteral("searchCameraDeviceInfo")), QStringList{"46:not find camera"});
     }
 
     void emptyModelAnswers()
