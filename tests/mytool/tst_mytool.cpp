@@ -1,6 +1,7 @@
 // mytool as the camera model runs it: the listing and the mode probe, read back with the
 // model's own parsers.
 
+#include "listing.h"
 #include "paxcamerainfo.h"
 
 #include <QProcess>
@@ -48,6 +49,14 @@ QStringList videoNames(const QString& output)
             names << m.captured(1) + QLatin1Char(':') + m.captured(2);
     }
     return names;
+}
+
+QStringList describeMics(const QList<PaxCameraInfo::_MicrophoneS>& mics)
+{
+    QStringList out;
+    for (const PaxCameraInfo::_MicrophoneS& m : mics)
+        out << QStringLiteral("%1:%2").arg(m.index).arg(m.name);
+    return out;
 }
 
 } // namespace
@@ -129,6 +138,55 @@ private slots:
         QTEST(modes, "modes");
         if (!modes.isEmpty())
             QVERIFY(r.output.contains(QLatin1String("1920x1080@[30.000000 30.000000]fps")));
+    }
+
+    // Names come back from the printed listing exactly as the enumerators gave them.
+    void namesReadBack_data()
+    {
+        QTest::addColumn<QString>("camera");
+        QTest::addColumn<QString>("microphone");
+        QTest::newRow("plain names") << "USB Document Camera" << "USB Audio";
+        QTest::newRow("accented names") << QString::fromUtf8("Cam\xc3\xa9ra de documents")
+                                        << QString::fromUtf8("Audio interne St\xc3\xa9r\xc3\xa9o analogique");
+        QTest::newRow("umlaut and sign") << QString::fromUtf8("Dokumentenkamera f\xc3\xbcr B\xc3\xbcro\xc2\xae")
+                                         << QString::fromUtf8("Eingebautes Ger\xc3\xa4t");
+    }
+
+    void namesReadBack()
+    {
+        QFETCH(QString, camera);
+        QFETCH(QString, microphone);
+        const QByteArray printed =
+            mytool::listing({QStringLiteral("Other Camera"), camera, QStringLiteral("Capture screen 0")},
+                            {QStringLiteral("Monitor"), microphone});
+        const PaxCameraInfo::_DeviceListingS listing =
+            PaxCameraInfo::_parseDeviceListing(PaxCameraInfo::_toolText(printed), camera, QString());
+        QCOMPARE(listing.mainIndex, 1);
+        QCOMPARE(listing.screenIndex, 2);
+        QCOMPARE(describeMics(listing.microphones), (QStringList{"0:Monitor", "1:" + microphone}));
+    }
+
+    void modeLineShape_data()
+    {
+        QTest::addColumn<double>("minFps");
+        QTest::addColumn<double>("maxFps");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("fps");
+        QTest::newRow("one rate") << 30.0 << 30.0 << QByteArray("[mytool]   1920x1080@[30.000000 30.000000]fps\n") << 30;
+        QTest::newRow("rate range") << 7.5 << 15.0 << QByteArray("[mytool]   1920x1080@[7.500000 15.000000]fps\n") << 15;
+    }
+
+    void modeLineShape()
+    {
+        QFETCH(double, minFps);
+        QFETCH(double, maxFps);
+        const QByteArray line = mytool::modeLine(1920, 1080, minFps, maxFps);
+        QTEST(line, "line");
+        QList<PaxCameraInfo::_Device_Option> list;
+        PaxCameraInfo::_parseDeviceOptions(PaxCameraInfo::_toolText(line), list);
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list.at(0).video_size, QStringLiteral("1920x1080"));
+        QTEST(list.at(0).fps, "fps");
     }
 
     void badArguments_data()

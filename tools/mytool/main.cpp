@@ -8,6 +8,7 @@
 // "AVFoundation audio devices:" and the microphones. Modes: "WxH@[min max]fps" per size.
 
 #include "audioinput.h"
+#include "listing.h"
 #include "videodeviceenum.h"
 
 #include <QCoreApplication>
@@ -17,24 +18,25 @@
 
 namespace {
 
-const char* const kPrefix = "[mytool] ";
+void put(const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
 
 void say(const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fprintf(stdout, "%s%s\n", kPrefix, bytes.constData());
+    put(mytool::line(text));
 }
 
 int listDevices()
 {
-    say(QStringLiteral("AVFoundation video devices:"));
-    const QList<pax_platform::VideoDevice> video = pax_platform::availableVideoDevices();
-    for (int i = 0; i < video.size(); ++i)
-        say(QStringLiteral("[%1] %2").arg(i).arg(video.at(i).description));
-    say(QStringLiteral("AVFoundation audio devices:"));
-    const QList<pax_platform::AudioSourceInfo> audio = pax_platform::listAudioSources();
-    for (int i = 0; i < audio.size(); ++i)
-        say(QStringLiteral("[%1] %2").arg(i).arg(audio.at(i).name));
+    QStringList video;
+    for (const pax_platform::VideoDevice& d : pax_platform::availableVideoDevices())
+        video << d.description;
+    QStringList audio;
+    for (const pax_platform::AudioSourceInfo& a : pax_platform::listAudioSources())
+        audio << a.name;
+    put(mytool::listing(video, audio));
     return 0;
 }
 
@@ -53,13 +55,8 @@ int probeModes(const QString& input)
         return 1;
     }
     say(QStringLiteral("Supported modes:"));
-    for (const pax_platform::VideoMode& m : modes) {
-        say(QStringLiteral("  %1x%2@[%3 %4]fps")
-                .arg(m.width)
-                .arg(m.height)
-                .arg(m.minFps, 0, 'f', 6)
-                .arg(m.maxFps, 0, 'f', 6));
-    }
+    for (const pax_platform::VideoMode& m : modes)
+        put(mytool::modeLine(m.width, m.height, m.minFps, m.maxFps));
     return 0;
 }
 
