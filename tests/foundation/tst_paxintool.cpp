@@ -56,6 +56,8 @@ private slots:
         const QString expected = QStringLiteral("[%1][%2][lineForm][%3] camera index[1], name[Doc Cam]")
                                      .arg(tag, QString::fromUtf8(__FILE__)).arg(line);
         QCOMPARE(g_messages.first(), expected);
+        QVERIFY2(g_messages.first().startsWith(QStringLiteral("[%1][../../../tests/foundation/tst_paxintool.cpp][").arg(tag)),
+                 qPrintable(g_messages.first()));
     }
 
     void longTextIsCutNotOverflowed()
