@@ -34,7 +34,7 @@ QString timeStamp()
     return QLatin1Char('[') + QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) + QLatin1Char(']');
 }
 
-void appendLine(const QString& path, const QString& msg, bool echoBare)
+void appendLine(const QString& path, const QString& msg, bool echoBare, bool echoFirst)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -43,15 +43,21 @@ void appendLine(const QString& path, const QString& msg, bool echoBare)
         return;
     }
     const QString line = timeStamp() + QLatin1Char(' ') + msg;
+    const QByteArray echo = (echoBare ? msg : line).toLocal8Bit();
+    const auto writeEcho = [&echo] {
+        std::fwrite(echo.constData(), 1, size_t(echo.size()), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    };
+    if (echoFirst)
+        writeEcho();
     {
         QTextStream out(&file);
         out << line << '\n';
         out.flush();
     }
-    const QByteArray echo = (echoBare ? msg : line).toLocal8Bit();
-    std::fwrite(echo.constData(), 1, size_t(echo.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (!echoFirst)
+        writeEcho();
 }
 
 bool enterHandler()

@@ -28,9 +28,10 @@ bool pax_strContainList(QString& text, QStringList& list, QString& match, bool u
 namespace pax_log {
 // "[hh:mm:ss]" of now.
 QString timeStamp();
-// Appends "<stamp> <msg>\n" to path; echoes the line (or only msg when echoBare) to stdout.
+// Appends "<stamp> <msg>\n" to path; echoes the line (or only msg when echoBare) to stdout,
+// after the file write, or before it when echoFirst.
 // Prints "cannot open log file[path]" instead when the file can't be opened.
-void appendLine(const QString& path, const QString& msg, bool echoBare);
+void appendLine(const QString& path, const QString& msg, bool echoBare, bool echoFirst = false);
 // True while this thread is inside a log handler: a message logged from there must not recurse.
 bool enterHandler();
 void leaveHandler();

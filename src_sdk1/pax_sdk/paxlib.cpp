@@ -63,7 +63,8 @@ void sdkLogHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
         name = g_logName;
     }
     const QString dir = paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), QStringLiteral("log"));
-    pax_log::appendLine(dir + name, msg, true);
+    // The bare message goes to standard output first, then the stamped line to the file.
+    pax_log::appendLine(dir + name, msg, true, true);
     pax_log::leaveHandler();
 }
 } // namespace

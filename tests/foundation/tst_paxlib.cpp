@@ -12,6 +12,10 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 QString documents()
 {
@@ -114,6 +118,41 @@ private slots:
         const QByteArray out = capture.take();
         qInstallMessageHandler(nullptr);
         QCOMPARE(out, "cannot open log file[" + QFile::encodeName(dir + QStringLiteral("blocked.log")) + "]\n");
+    }
+
+    // Standard output is pointed at the log file itself, so the file shows which write came first:
+    // the bare message on standard output, then the stamped line in the file.
+    void sdkLogEchoBeforeFile_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one line") << "echo order";
+        QTest::newRow("several lines") << "first\nsecond";
+    }
+    void sdkLogEchoBeforeFile()
+    {
+        QFETCH(QString, message);
+        const QString path = paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), QStringLiteral("log"))
+                             + QStringLiteral("order.log");
+        QFile::remove(path);
+        paxSetLogDir(QStringLiteral("order.log"));
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        std::fflush(stdout);
+        const int saved = ::dup(STDOUT_FILENO);
+        ::dup2(fd, STDOUT_FILENO);
+        ::close(fd);
+        qInfo("%s", qPrintable(message));
+        std::fflush(stdout);
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        qInstallMessageHandler(nullptr);
+        QFile log(path);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString contents = QString::fromLocal8Bit(log.readAll());
+        const QString escaped = QRegularExpression::escape(message);
+        const QRegularExpression expected(QStringLiteral("^") + escaped + QStringLiteral("\\n\\[\\d\\d:\\d\\d:\\d\\d\\] ")
+                                          + escaped + QStringLiteral("\\n$"));
+        QVERIFY2(expected.match(contents).hasMatch(), qPrintable(contents));
     }
 
     // The abort path logs through the SDK handler, which needs the base folder itself.
