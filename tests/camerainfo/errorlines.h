@@ -1,64 +1,29 @@
 #pragma once
-// Records the device layer's "[ERROR][file][function][line] text" messages while alive,
-// as "function:line:text", and hands every message on to the handler it replaced.
+// Reads the device layer's "[ERROR][file][function][line] text" messages logged while alive
+// (every message still goes on to the handler it replaced).
 
-#include <QMutex>
+#include "logcapture.h"
+
 #include <QRegularExpression>
 #include <QStringList>
-#include <QtGlobal>
 
 class ErrorLines
 {
 public:
-    ErrorLines()
-    {
-        QMutexLocker lock(&mutex());
-        lines().clear();
-        previous() = qInstallMessageHandler(&ErrorLines::handle);
-    }
-    ~ErrorLines() { qInstallMessageHandler(previous()); }
-
-    // The recorded lines of one function, as "line:text".
+    // The logged lines of one function, as "line:text".
     QStringList of(const QString& function) const
     {
-        QMutexLocker lock(&mutex());
+        static const QRegularExpression form(QStringLiteral("^\\[ERROR\\]\\[[^\\]]*\\]\\[([^\\]]*)\\]\\[(-?\\d+)\\] (.*)$"),
+                                             QRegularExpression::DotMatchesEverythingOption);
         QStringList out;
-        const QString head = function + QLatin1Char(':');
-        for (const QString& l : lines())
-            if (l.startsWith(head))
-                out << l.mid(head.size());
+        for (const QString& msg : m_log.messages()) {
+            const QRegularExpressionMatch m = form.match(msg);
+            if (m.hasMatch() && m.captured(1) == function)
+                out << m.captured(2) + QLatin1Char(':') + m.captured(3);
+        }
         return out;
     }
 
 private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& msg)
-    {
-        static const QRegularExpression form(QStringLiteral("^\\[ERROR\\]\\[[^\\]]*\\]\\[([^\\]]*)\\]\\[(-?\\d+)\\] (.*)$"),
-                                             QRegularExpression::DotMatchesEverythingOption);
-        const QRegularExpressionMatch m = form.match(msg);
-        QtMessageHandler next;
-        {
-            QMutexLocker lock(&mutex());
-            if (m.hasMatch())
-                lines() << m.captured(1) + QLatin1Char(':') + m.captured(2) + QLatin1Char(':') + m.captured(3);
-            next = previous();
-        }
-        if (next)
-            next(type, context, msg);
-    }
-    static QMutex& mutex()
-    {
-        static QMutex m;
-        return m;
-    }
-    static QStringList& lines()
-    {
-        static QStringList l;
-        return l;
-    }
-    static QtMessageHandler& previous()
-    {
-        static QtMessageHandler h = nullptr;
-        return h;
-    }
+    LogCapture m_log;
 };

@@ -41,6 +41,11 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+bool logHas(const QStringList& log, const QString& text)
+{
+    return !log.filter(text).isEmpty();
+}
+
 // A wait for a record info of that state.
 bool waitForState(QSignalSpy& spy, int state, int timeoutMs)
 {
@@ -112,7 +117,7 @@ private slots:
     {
         m_base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
         QVERIFY(!m_base.isEmpty());
-        qInstallMessageHandler(captureHandler);
+        qInstallMessageHandler(&LogCapture::handler);
         pax_platform::setAudioSourceLister([] { return g_sources; });
         pax_platform::setScreenInputFactory([] {
             const QSize size = QGuiApplication::primaryScreen()->geometry().size();
@@ -125,7 +130,7 @@ private slots:
     {
         PaxScreenQtLib::releaseInstance();
         g_sources.clear();
-        takeLog();
+        LogCapture::take();
     }
 
     void cleanupTestCase()
@@ -585,14 +590,14 @@ private slots:
         QVERIFY(lib->setRect(QRect(0, 0, 160, 120)));
         QTemporaryDir dir;
         QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
-        takeLog();
+        LogCapture::take();
         QVERIFY(lib->startRecordScreen(dir.filePath(QStringLiteral("formats.mp4"))));
         const QString outputLine = QStringLiteral("audio output frame, channel_layout[4] sample_rate[44100] sample_fmt[8]\n");
-        const bool logged = QTest::qWaitFor([&] { return countLog(outputLine) > 0; }, 5000);
+        const bool logged = QTest::qWaitFor([&] { return LogCapture::countContaining(outputLine) > 0; }, 5000);
         lib->stopRecordScreen();
         QVERIFY(waitForState(info, 0, 5000));
         QVERIFY(logged);
-        const QStringList log = takeLog();
+        const QStringList log = LogCapture::take();
         auto linesEndingWith = [&](const QString& text) {
             int n = 0;
             for (const QString& line : log)
@@ -620,13 +625,13 @@ private slots:
         QFETCH(bool, error);
         QFETCH(int, length);
         QFETCH(int, expectedLength);
-        takeLog();
+        LogCapture::take();
         const QByteArray text(length, 'x');
         if (error)
             PAXSCREEN_ERROR("%s", text.constData());
         else
             PAXSCREEN_DEBUG("%s", text.constData());
-        const QStringList log = takeLog();
+        const QStringList log = LogCapture::take();
         QCOMPARE(log.size(), 1);
         const QRegularExpression form(QStringLiteral("^paxscreen\\[(debug|error)\\]\\[tst_screensdk_facade\\.cpp\\]\\[(\\d+)\\] (x*)$"));
         const QRegularExpressionMatch m = form.match(log.first());
@@ -644,7 +649,7 @@ private slots:
         QVERIFY(!QFile::exists(path));   // the probe leaves nothing behind
         PAXSCREEN_DEBUG("hello %d", 7);
         qDebug("plain message");
-        qInstallMessageHandler(captureHandler);
+        qInstallMessageHandler(&LogCapture::handler);
         const QString text = QString::fromUtf8(readFile(path));
         QVERIFY2(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\[debug\\]\\[tst_screensdk_facade\\.cpp\\]\\[\\d+\\] hello 7\n$"))
                      .match(text).hasMatch(),
@@ -678,7 +683,7 @@ private slots:
         if (call == QLatin1String("grab")) {
             const QSize s = QGuiApplication::primaryScreen()->geometry().size();
             QVERIFY(!lib->grabScreen(file, QRect(0, 0, s.width() + 1, s.height())));
-            QVERIFY(logHas(takeLog(), QStringLiteral("of grab is invalid")));
+            QVERIFY(logHas(LogCapture::take(), QStringLiteral("of grab is invalid")));
         } else if (call == QLatin1String("record")) {
             // The path is fine, the start fails later: the screen can't be opened.
             pax_platform::setScreenInputFactory(
@@ -690,11 +695,11 @@ private slots:
             initTestCase();
             QVERIFY(started);
             QVERIFY(ended);
-            QVERIFY(logHas(takeLog(), QStringLiteral("avformat_open_input failed")));
+            QVERIFY(logHas(LogCapture::take(), QStringLiteral("avformat_open_input failed")));
             QCOMPARE(lib->getRecordInfo().fileName, QString());
         } else {
             QVERIFY(PaxScreenQtLib::setLogFile(file));
-            qInstallMessageHandler(captureHandler);
+            qInstallMessageHandler(&LogCapture::handler);
         }
         QCOMPARE(readFile(file), QByteArray("precious"));
     }
@@ -716,11 +721,11 @@ private slots:
         QTemporaryDir dir;
         QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
         QVERIFY(!lib->startRecordScreen(dir.filePath(name)));
-        QVERIFY(logHas(takeLog(), message));
+        QVERIFY(logHas(LogCapture::take(), message));
         QVERIFY(!info.wait(300));
         QCOMPARE(lib->getRecordInfo().state, 0);
         QVERIFY(!lib->startPushStream());
-        QVERIFY(logHas(takeLog(), QStringLiteral("push stream url[] is empty")));
+        QVERIFY(logHas(LogCapture::take(), QStringLiteral("push stream url[] is empty")));
     }
 
     // ---- setters while recording or paused --------------------------------------------
@@ -786,9 +791,9 @@ private slots:
         const QStringList before = snapshot();
         const QByteArray config = readFile(configPath());
         audioChange.clear();
-        takeLog();
+        LogCapture::take();
         QCOMPARE(calls[which](), false);
-        QVERIFY(logHas(takeLog(), QStringLiteral("Parameter modification is not allowed during recording")));
+        QVERIFY(logHas(LogCapture::take(), QStringLiteral("Parameter modification is not allowed during recording")));
         QCOMPARE(snapshot(), before);
         QCOMPARE(readFile(configPath()), config);
         if (setter == QLatin1String("setCurMicrophoneName") || setter == QLatin1String("setIsRecordAudio"))

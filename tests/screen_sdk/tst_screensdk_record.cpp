@@ -143,7 +143,7 @@ private slots:
         QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1920, 1080));
         m_base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
         QVERIFY(!m_base.isEmpty());
-        qInstallMessageHandler(captureHandler);
+        qInstallMessageHandler(&LogCapture::handler);
 
     }
 
@@ -153,7 +153,7 @@ private slots:
         pax_platform::setScreenInputFactory({});
         pax_platform::setAudioSourceLister({});
         g_useLister = false;
-        clearLog();
+        LogCapture::clear();
     }
 
     void cleanupTestCase()
@@ -412,7 +412,7 @@ private slots:
         if (!accepted) {
             QCOMPARE(grabbed.count(), 0);
             QVERIFY(!QFile::exists(out));
-            QCOMPARE(countLog(QStringLiteral("of grab is invalid")), 1);
+            QCOMPARE(LogCapture::countContaining(QStringLiteral("of grab is invalid")), 1);
             return;
         }
         QCOMPARE(grabbed.count(), 1);
@@ -444,7 +444,7 @@ private slots:
             lib->setCurMicrophoneName(QStringLiteral("No Such Microphone"));
         const QString out = file(QStringLiteral("end-%1.mp4").arg(how));
         QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
-        clearLog();
+        LogCapture::clear();
         QElapsedTimer timer;
         timer.start();
         QVERIFY(lib->startRecordScreen(out));
@@ -457,7 +457,7 @@ private slots:
             stopping.start();
             lib->stopRecordScreen();
             QVERIFY2(stopping.elapsed() < 500, qPrintable(QString::number(stopping.elapsed())));
-            QVERIFY(countLog(QStringLiteral("avformat_open_input failed")) < 10);
+            QVERIFY(LogCapture::countContaining(QStringLiteral("avformat_open_input failed")) < 10);
         } else if (how == QLatin1String("paused")) {
             QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
                                 15000));
@@ -471,7 +471,7 @@ private slots:
         const PaxScreenRecordInfoS last = infoAt(info, info.count() - 1);
         if (how == QLatin1String("nomic")) {
             // About a second of retries, then the recording ends by itself.
-            QCOMPARE(countLog(QStringLiteral("avformat_open_input failed")), 10);
+            QCOMPARE(LogCapture::countContaining(QStringLiteral("avformat_open_input failed")), 10);
             QVERIFY2(elapsed >= 900 && elapsed < 6000, qPrintable(QString::number(elapsed)));
         }
         if (how == QLatin1String("paused")) {

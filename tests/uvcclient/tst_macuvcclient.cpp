@@ -1,6 +1,7 @@
 // MacUvcClient against a scripted fake Korvid on 127.0.0.1:11080 and a fake launcher on 11081.
 
 #include "fakeservers.h"
+#include "logcapture.h"
 #include "macuvcclient.h"
 #include "mainframeblock.h"
 
@@ -73,57 +74,17 @@ private:
     QThread* m_thread;
 };
 
-// Collects the messages logged through Qt while alive.
-class MessageCapture
+// The Qt messages logged while alive, counted by function tag and text.
+class MessageCapture : public LogCapture
 {
 public:
-    MessageCapture()
-    {
-        QMutexLocker lock(&mutex());
-        lines().clear();
-        previous() = qInstallMessageHandler(&MessageCapture::handler);
-    }
-    ~MessageCapture() { qInstallMessageHandler(previous()); }
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
-
     // Number of tagged lines of `function` whose text is `text`.
     int count(const QString& function, const QString& text) const
     {
-        QMutexLocker lock(&mutex());
-        int n = 0;
-        for (const QString& l : lines())
-            n += (l.contains(QLatin1String("][") + function + QLatin1String("][")) &&
-                  l.endsWith(QLatin1String("] ") + text))
-                     ? 1
-                     : 0;
-        return n;
-    }
-
-private:
-    static QMutex& mutex()
-    {
-        static QMutex m;
-        return m;
-    }
-    static QStringList& lines()
-    {
-        static QStringList l;
-        return l;
-    }
-    static QtMessageHandler& previous()
-    {
-        static QtMessageHandler p = nullptr;
-        return p;
-    }
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
-    {
-        {
-            QMutexLocker lock(&mutex());
-            lines().append(msg);
-        }
-        if (previous())
-            previous()(type, context, msg);
+        return LogCapture::count([&](const QString& l) {
+            return l.contains(QLatin1String("][") + function + QLatin1String("][")) &&
+                   l.endsWith(QLatin1String("] ") + text);
+        });
     }
 };
 
