@@ -40,6 +40,27 @@ inline QString saveRoot() { return documents() + QStringLiteral("vq3/"); }
 inline QString sdkDir() { return saveRoot() + QStringLiteral("pax_sdk/"); }
 inline QString iniPath() { return sdkDir() + QStringLiteral("config/sdk_config.ini"); }
 
+// A save-folder input of one kind under Documents: "missing" (nothing there), "file" (a plain
+// file), "folder" (an existing folder; text after "folder" is appended, as in "folder/"),
+// anything else the empty text.
+inline QString pathOfKind(const QString& kind, const QString& name)
+{
+    if (kind == QLatin1String("missing"))
+        return documents() + name + QStringLiteral("_missing/here");
+    if (kind == QLatin1String("file")) {
+        const QString path = documents() + name + QStringLiteral("_file");
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        return path;
+    }
+    if (kind.startsWith(QLatin1String("folder"))) {
+        const QString path = documents() + name + QStringLiteral("_folder");
+        QDir().mkpath(path);
+        return path + kind.mid(6);
+    }
+    return QString();
+}
+
 // Destroys the store and removes every file it made, so the next getInstance() is a first start.
 inline void freshStart()
 {

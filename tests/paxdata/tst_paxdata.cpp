@@ -740,17 +740,7 @@ private slots:
         QFETCH(bool, taken);
         PaxData* d = PaxData::getInstance();
         const QString old = d->getCurrentPicSavePathForCS();
-        QString path;
-        if (kind == "missing") {
-            path = documents() + "nowhere/here";
-        } else if (kind == "file") {
-            path = documents() + "plain.txt";
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        } else if (kind.startsWith("folder")) {
-            QDir().mkpath(documents() + "pictures");
-            path = documents() + "pictures" + kind.mid(6);
-        }
+        const QString path = pathOfKind(kind, QStringLiteral("pictures"));
         QSignalSpy spy(d, &PaxData::sigDataChange);
         d->setCurrentPicSavePathForCS(path);
         QCOMPARE(spy.count(), 0);

@@ -326,13 +326,7 @@ private slots:
         QFETCH(bool, taken);
         PaxData* d = PaxData::getInstance();
         const QString old = d->getVideoMainSavePath();
-        QString path = documents() + "videos_" + kind;
-        if (kind == "file") {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        } else if (kind == "folder") {
-            QDir().mkpath(path);
-        }
+        const QString path = pathOfKind(kind, QStringLiteral("videos"));
         d->setVideoMainSavePath(path);
         QCOMPARE(d->getVideoMainSavePath(), taken ? path : old);
         QCOMPARE(iniSnapshot().value("common/videoMainSavePath"), taken ? path : old);

@@ -140,6 +140,9 @@ private slots:
 
 private:
     MacUvcClient* makeClient(int waitLimit = kShortWait, bool waitForLink = true);
+    // A fake launcher on the father port whose reset ("[02]") drops the service's client, as a
+    // restart does; with abandonFirst the ending service still takes the next connection, then drops it.
+    bool startRestartingLauncher(bool abandonFirst = false);
     // A client living on a thread of its own, linked; null when the link did not come up.
     MacUvcClient* makeThreadedClient();
     bool makeBlock();
@@ -181,6 +184,23 @@ void tst_MacUvcClient::cleanup()
         m_writer->removeObjects();
     m_writer.reset();
     m_blockDir.reset();
+}
+
+bool tst_MacUvcClient::startRestartingLauncher(bool abandonFirst)
+{
+    m_father = std::make_unique<FakeServer>();
+    if (!FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000))
+        return false;
+    FakeServer* korvid = m_korvid.get();
+    m_father->setScript([korvid, abandonFirst](const QString& r) {
+        if (r == QLatin1String("[02]")) {
+            if (abandonFirst)
+                korvid->abandonNextConnection(50);
+            korvid->dropClient();
+        }
+        return Pieces{};
+    });
+    return true;
 }
 
 MacUvcClient* tst_MacUvcClient::makeClient(int waitLimit, bool waitForLink)
@@ -766,15 +786,8 @@ void tst_MacUvcClient::logDirSentOnceWhenLauncherComesUp()
 
 void tst_MacUvcClient::resetServer()
 {
-    m_father = std::make_unique<FakeServer>();
-    QVERIFY(FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000));
-    FakeServer* korvid = m_korvid.get();
     // The launcher restarts the service: the command link drops, then comes back.
-    m_father->setScript([korvid](const QString& r) {
-        if (r == QLatin1String("[02]"))
-            korvid->dropClient();
-        return Pieces{};
-    });
+    QVERIFY(startRestartingLauncher());
     MacUvcClient* c = makeClient();
     QTRY_VERIFY(m_father->hasClient());
     QTest::qWait(50);
@@ -791,17 +804,8 @@ void tst_MacUvcClient::resetServer()
 
 void tst_MacUvcClient::resetServerWaitsPastLinkToEndingService()
 {
-    m_father = std::make_unique<FakeServer>();
-    QVERIFY(FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000));
-    FakeServer* korvid = m_korvid.get();
     // The ending service's listening socket still takes the first reconnection and then goes.
-    m_father->setScript([korvid](const QString& r) {
-        if (r == QLatin1String("[02]")) {
-            korvid->abandonNextConnection(50);
-            korvid->dropClient();
-        }
-        return Pieces{};
-    });
+    QVERIFY(startRestartingLauncher(true));
     MacUvcClient* c = makeClient();
     QTRY_VERIFY(m_father->hasClient());
     QTest::qWait(50);
@@ -828,16 +832,8 @@ void tst_MacUvcClient::resetServerLogsReconnect_data()
 void tst_MacUvcClient::resetServerLogsReconnect()
 {
     QFETCH(bool, launcher);
-    if (launcher) {
-        m_father = std::make_unique<FakeServer>();
-        QVERIFY(FakeServer::waitUntil([this] { return m_father->listen(FatherPort); }, 10000));
-        FakeServer* korvid = m_korvid.get();
-        m_father->setScript([korvid](const QString& r) {
-            if (r == QLatin1String("[02]"))
-                korvid->dropClient();
-            return Pieces{};
-        });
-    }
+    if (launcher)
+        QVERIFY(startRestartingLauncher());
     MacUvcClient* c = makeClient();
     QVERIFY(linked(c));
     if (launcher)
