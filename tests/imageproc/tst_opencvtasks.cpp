@@ -64,6 +64,8 @@ private slots:
     void failedBuffersAreMadeAgain();
     void outlineAreaDecidesGrab_data();
     void outlineAreaDecidesGrab();
+    void realOutlineDecidesGrab_data();
+    void realOutlineDecidesGrab();
     void motionTaskGrabsOnceInItsThread();
     void outlineTaskReportsEveryFrame();
     void framesDroppedWhileStopped();
@@ -204,6 +206,42 @@ void TestOpenCvTasks::outlineAreaDecidesGrab()
     QCOMPARE(detector.motionState(), -1); // idle again whatever the outline
     now = 5000;
     QVERIFY(!detector.step(d));
+}
+
+void TestOpenCvTasks::realOutlineDecidesGrab_data()
+{
+    QTest::addColumn<QRgb>("deskColour");
+    QTest::addColumn<QRgb>("pageColour");
+    QTest::addColumn<bool>("grab");
+    // A light sheet laid on a dark desk is a document; a dark page on a light desk outlines only the
+    // frame's border, which is not one.
+    QTest::newRow("light sheet, dark desk") << qRgb(40, 42, 38) << qRgb(235, 232, 228) << true;
+    QTest::newRow("dark page, light desk") << qRgb(235, 232, 228) << qRgb(40, 42, 38) << false;
+}
+
+void TestOpenCvTasks::realOutlineDecidesGrab()
+{
+    QFETCH(QRgb, deskColour);
+    QFETCH(QRgb, pageColour);
+    QFETCH(bool, grab);
+    const QSize frame(1920, 1080);
+    QImage empty(frame, QImage::Format_RGB32);
+    empty.fill(deskColour);
+    const QImage page = reftest::sheetOnDesk(frame, QSizeF(900, 640), 6.0, QPointF(960, 540), deskColour, pageColour).image;
+    qint64 now = 0;
+    PaxMotionDetector detector([&now] { return now; });
+    // Buffers, first motion (ignored), motion (armed), still from 400 ms, outline search at 1000 ms.
+    const QList<QPair<const QImage*, qint64>> script = {{&empty, 0}, {&page, 100}, {&empty, 200}, {&page, 300}, {&page, 400}};
+    for (const auto& shot : script) {
+        now = shot.second;
+        QVERIFY(!detector.step(*shot.first));
+    }
+    now = 1000;
+    if (grab) {
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^curr_area: \\d+ , 2073600$"));
+    }
+    QCOMPARE(detector.step(page), grab);
+    QCOMPARE(detector.motionState(), -1);
 }
 
 void TestOpenCvTasks::motionTaskGrabsOnceInItsThread()

@@ -3,6 +3,7 @@
 #include "paxopencvutil.h"
 #include "sheetimage.h"
 
+#include <QPainter>
 #include <QtTest>
 
 #include <opencv2/imgproc.hpp>
@@ -104,11 +105,18 @@ private slots:
     void uniformFrameFindsNothing_data();
     void uniformFrameFindsNothing();
     void nullFrameFindsNothing();
+    void frameBorderIsNoDocument_data();
+    void frameBorderIsNoDocument();
+    void clipCornersToFrame_data();
+    void clipCornersToFrame();
+    void clippedOutlineOfSheetPastTheEdge_data();
+    void clippedOutlineOfSheetPastTheEdge();
     void transferPointsToRect_data();
     void transferPointsToRect();
     void mergeImage();
     void myImageScaled_data();
     void myImageScaled();
+    void blackOrWhiteImage_data();
     void blackOrWhiteImage();
     void imageToIplImage();
     void imageToIplImageReadsPixel_data();
@@ -266,6 +274,127 @@ void TestOutline::nullFrameFindsNothing()
     QCOMPARE(angle, 1.0f);
 }
 
+void TestOutline::frameBorderIsNoDocument_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<int>("inset");    // page edge to frame edge
+    QTest::addColumn<QRgb>("desk");
+    QTest::addColumn<QRgb>("page");
+    QTest::addColumn<bool>("document");
+    const QRgb light = qRgb(235, 232, 228);
+    const QRgb dark = qRgb(40, 42, 38);
+    // A dark page on a light desk: the light desk's outline is the frame's border.
+    QTest::newRow("dark page, landscape") << QSize(1920, 1080) << 300 << light << dark << false;
+    QTest::newRow("dark page, 4K") << QSize(3840, 2160) << 600 << light << dark << false;
+    QTest::newRow("dark page, portrait") << QSize(1080, 1920) << 300 << light << dark << false;
+    QTest::newRow("dark page, odd size") << QSize(1001, 777) << 150 << light << dark << false;
+    // A light page close to the frame's edges is still a document.
+    QTest::newRow("light page 12 px in") << QSize(1920, 1080) << 12 << dark << light << true;
+    QTest::newRow("light page 12 px in, 4K") << QSize(3840, 2160) << 12 << dark << light << true;
+}
+
+void TestOutline::frameBorderIsNoDocument()
+{
+    QFETCH(QSize, frame);
+    QFETCH(int, inset);
+    QFETCH(QRgb, desk);
+    QFETCH(QRgb, page);
+    QFETCH(bool, document);
+    QImage img(frame, QImage::Format_RGB32);
+    img.fill(desk);
+    {
+        QPainter p(&img);
+        p.fillRect(QRect(QPoint(inset, inset), QPoint(frame.width() - 1 - inset, frame.height() - 1 - inset)),
+                   QColor(page));
+    }
+    QPoint corners[4] = {QPoint(1, 2), QPoint(3, 4), QPoint(5, 6), QPoint(7, 8)};
+    float angle = 42.0f;
+    QCOMPARE(FindLunKuo(&img, corners, angle), document);
+    if (!document) {
+        QCOMPARE(corners[0], QPoint(1, 2));
+        QCOMPARE(corners[1], QPoint(3, 4));
+        QCOMPARE(corners[2], QPoint(5, 6));
+        QCOMPARE(corners[3], QPoint(7, 8));
+        QCOMPARE(angle, 42.0f);
+        return;
+    }
+    const QRect found = ::transferPointsToRect(corners);
+    const QRect sheet(QPoint(inset, inset), QPoint(frame.width() - 1 - inset, frame.height() - 1 - inset));
+    const int tolerance = 2 * frame.width() / 1024 + 2;
+    QVERIFY2(std::abs(found.left() - sheet.left()) <= tolerance && std::abs(found.top() - sheet.top()) <= tolerance &&
+                 std::abs(found.right() - sheet.right()) <= tolerance &&
+                 std::abs(found.bottom() - sheet.bottom()) <= tolerance,
+             qPrintable(QString("found %1,%2 %3x%4")
+                            .arg(found.left())
+                            .arg(found.top())
+                            .arg(found.width())
+                            .arg(found.height())));
+}
+
+void TestOutline::clipCornersToFrame_data()
+{
+    QTest::addColumn<QList<QPoint>>("points");
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QList<QPoint>>("clipped");
+    QTest::newRow("past the right edge") << QList<QPoint>{{900, 100}, {2051, 300}, {1700, 1000}, {600, 800}}
+                                         << QSize(1920, 1080)
+                                         << QList<QPoint>{{900, 100}, {1920, 300}, {1700, 1000}, {600, 800}};
+    QTest::newRow("past every edge") << QList<QPoint>{{-40, -3}, {2000, -1}, {1925, 1100}, {-1, 1081}}
+                                     << QSize(1920, 1080)
+                                     << QList<QPoint>{{0, 0}, {1920, 0}, {1920, 1080}, {0, 1080}};
+    QTest::newRow("inside") << QList<QPoint>{{10, 20}, {110, 20}, {110, 70}, {10, 70}} << QSize(200, 100)
+                            << QList<QPoint>{{10, 20}, {110, 20}, {110, 70}, {10, 70}};
+    QTest::newRow("on the far edges") << QList<QPoint>{{0, 0}, {200, 0}, {200, 100}, {0, 100}} << QSize(200, 100)
+                                      << QList<QPoint>{{0, 0}, {200, 0}, {200, 100}, {0, 100}};
+}
+
+void TestOutline::clipCornersToFrame()
+{
+    QFETCH(QList<QPoint>, points);
+    QFETCH(QSize, frame);
+    QFETCH(QList<QPoint>, clipped);
+    QPoint corners[4] = {points[0], points[1], points[2], points[3]};
+    ::clipCornersToFrame(corners, frame);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(corners[i], clipped[i]);
+    }
+    // The crop rectangle lies inside the frame.
+    const QRect crop = ::transferPointsToRect(corners);
+    QVERIFY(QRect(QPoint(0, 0), frame).contains(crop));
+}
+
+void TestOutline::clippedOutlineOfSheetPastTheEdge_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QPointF>("centre");
+    QTest::addColumn<qreal>("tilt");
+    QTest::newRow("right edge") << QSize(1920, 1080) << QPointF(1750, 540) << 8.0;
+    QTest::newRow("bottom edge") << QSize(1920, 1080) << QPointF(960, 1000) << 10.0;
+    QTest::newRow("left edge") << QSize(1920, 1080) << QPointF(150, 500) << -9.0;
+    QTest::newRow("portrait top") << QSize(1080, 1920) << QPointF(540, 150) << 20.0;
+}
+
+void TestOutline::clippedOutlineOfSheetPastTheEdge()
+{
+    // A tilted sheet reaching past the frame: its box has corners outside the frame, and cropping to the
+    // clipped corners takes exactly the part of the box inside the frame.
+    QFETCH(QSize, frame);
+    QFETCH(QPointF, centre);
+    QFETCH(qreal, tilt);
+    const reftest::Sheet s = reftest::sheetOnDesk(frame, QSizeF(800, 560), tilt, centre);
+    QPoint corners[4];
+    float angle = 0.0f;
+    QVERIFY(FindLunKuo(&s.image, corners, angle));
+    const QRect whole(QPoint(0, 0), frame);
+    const QRect raw = ::transferPointsToRect(corners);
+    QVERIFY2(!whole.contains(raw), "the outline should reach past the frame");
+    ::clipCornersToFrame(corners, frame);
+    const QRect crop = ::transferPointsToRect(corners);
+    QVERIFY(whole.contains(crop));
+    QCOMPARE(crop, raw.intersected(whole));
+    QCOMPARE(s.image.copy(crop).size(), crop.size());
+}
+
 void TestOutline::transferPointsToRect_data()
 {
     QTest::addColumn<QList<QPoint>>("points");
@@ -341,21 +470,51 @@ void TestOutline::myImageScaled()
     }
 }
 
+void TestOutline::blackOrWhiteImage_data()
+{
+    // Pixel levels and counts; Otsu's level is the first level of the best split, and levels at or above
+    // it are white.
+    QTest::addColumn<QList<int>>("levels");
+    QTest::addColumn<QList<int>>("counts");
+    QTest::addColumn<QList<int>>("expected"); // per level
+    QTest::newRow("level at the threshold is white") << QList<int>{10, 60, 200} << QList<int>{20, 20, 40}
+                                                     << QList<int>{0, 255, 255};
+    QTest::newRow("middle level at the threshold") << QList<int>{20, 100, 220} << QList<int>{45, 10, 45}
+                                                   << QList<int>{0, 255, 255};
+    QTest::newRow("two levels, the lower is the threshold") << QList<int>{10, 200} << QList<int>{40, 40}
+                                                            << QList<int>{255, 255};
+    QTest::newRow("dark class of two levels") << QList<int>{5, 30, 240} << QList<int>{40, 40, 80}
+                                              << QList<int>{0, 255, 255};
+    QTest::newRow("uniform black") << QList<int>{0} << QList<int>{80} << QList<int>{255};
+    QTest::newRow("uniform grey") << QList<int>{128} << QList<int>{80} << QList<int>{255};
+}
+
 void TestOutline::blackOrWhiteImage()
 {
-    QImage img(20, 4, QImage::Format_Grayscale8);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            img.scanLine(y)[x] = uchar(x < 5 ? 10 : (x < 10 ? 60 : 200));
+    QFETCH(QList<int>, levels);
+    QFETCH(QList<int>, counts);
+    QFETCH(QList<int>, expected);
+    // The levels in order, twenty pixels a row.
+    int total = 0;
+    for (int c : counts) {
+        total += c;
+    }
+    QVERIFY(total % 20 == 0);
+    QList<int> levelOf;
+    for (int i = 0; i < levels.size(); ++i) {
+        for (int n = 0; n < counts[i]; ++n) {
+            levelOf.append(i);
         }
     }
-    const QImage out = ::blackOrWhiteImage(img);
+    QImage src(20, total / 20, QImage::Format_Grayscale8);
+    for (int p = 0; p < total; ++p) {
+        src.scanLine(p / 20)[p % 20] = uchar(levels[levelOf[p]]);
+    }
+    const QImage out = ::blackOrWhiteImage(src);
     QCOMPARE(out.format(), QImage::Format_Grayscale8);
-    QCOMPARE(out.size(), img.size());
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            QCOMPARE(int(out.constScanLine(y)[x]), x < 10 ? 0 : 255);
-        }
+    QCOMPARE(out.size(), src.size());
+    for (int p = 0; p < total; ++p) {
+        QCOMPARE(int(out.constScanLine(p / 20)[p % 20]), expected[levelOf[p]]);
     }
 }
 

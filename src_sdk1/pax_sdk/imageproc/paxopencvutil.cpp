@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <cmath>
 #include <exception>
@@ -111,6 +112,32 @@ __attribute__((target("avx2"))) void stretchGrayRowAvx2(const QRgb* line, uchar*
 }
 #endif
 
+// True when the box is the frame's own border: every corner within 2 px of a corner of the frame, all
+// four frame corners taken. The frame corners are counted both as the last pixel (W - 1, H - 1) and as
+// that pixel of the working copy scaled back (a border traced at w - 1 lands on (w - 1) * W / w). A
+// light desk around a dark page gives such an outline; it is not a document.
+bool isFrameBorder(const QPoint (&corners)[4], int W, int H, int w, int h)
+{
+    const int slack = 2;
+    const int right = std::min(W - 1, int(int64_t(w - 1) * W / w));
+    const int bottom = std::min(H - 1, int(int64_t(h - 1) * H / h));
+    bool left = false, rightSeen = false, top = false, bottomSeen = false;
+    for (const QPoint& p : corners) {
+        const bool nearLeft = std::abs(p.x()) <= slack;
+        const bool nearRight = p.x() >= right - slack && p.x() <= W - 1 + slack;
+        const bool nearTop = std::abs(p.y()) <= slack;
+        const bool nearBottom = p.y() >= bottom - slack && p.y() <= H - 1 + slack;
+        if (!(nearLeft || nearRight) || !(nearTop || nearBottom)) {
+            return false;
+        }
+        left |= nearLeft;
+        rightSeen |= nearRight;
+        top |= nearTop;
+        bottomSeen |= nearBottom;
+    }
+    return left && rightSeen && top && bottomSeen;
+}
+
 // OpenCV 4.5.1 and later give a minimum-area rectangle's angle in (0, 90]; the rectification of the
 // frame processing works with the range [-90, 0). Both describe the same rectangle modulo 90 degrees.
 float toLegacyBoxAngle(float angle)
@@ -198,6 +225,10 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
             found[i] = QPoint(int(int64_t(rx) * W / w), int(int64_t(ry) * H / h));
         }
 
+        if (isFrameBorder(found, W, H, w, h)) {
+            return false;
+        }
+
         // Top-left (smallest x * y) first, cyclic order kept.
         QPoint topLeft = found[0];
         int64_t best = int64_t(found[0].x()) * found[0].y();
@@ -280,6 +311,14 @@ void cornerExtremes(const QPoint (&corners)[4], int& minX, int& minY, int& maxX,
 }
 
 } // namespace
+
+void clipCornersToFrame(QPoint (&corners)[4], const QSize& frame)
+{
+    for (QPoint& p : corners) {
+        p.setX(std::min(std::max(p.x(), 0), std::max(frame.width(), 0)));
+        p.setY(std::min(std::max(p.y(), 0), std::max(frame.height(), 0)));
+    }
+}
 
 QRect transferPointsToRect(QPoint (&corners)[4])
 {
@@ -385,12 +424,12 @@ QImage blackOrWhiteImage(QImage& image)
             threshold = t;
         }
     }
-    // Otsu's level is the last level of the dark class: only levels above it are white.
+    // Levels at or above Otsu's level are white.
     for (int y = 0; y < h; ++y) {
         const uchar* line = gray.constScanLine(y);
         uchar* o = out.scanLine(y);
         for (int x = 0; x < w; ++x) {
-            o[x] = line[x] > threshold ? 255 : 0;
+            o[x] = line[x] >= threshold ? 255 : 0;
         }
     }
     return out;

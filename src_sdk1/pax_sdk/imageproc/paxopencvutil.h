@@ -10,13 +10,19 @@
 
 // Finds the smallest rotated rectangle around the largest bright region of the frame. On success the
 // corners are in frame pixels, the one with the smallest x * y first, then in the rectangle's cyclic
-// order; the angle is in [-90, 0) degrees (an axis-aligned rectangle gives -90). On failure the outputs
-// are left as they were.
+// order; the angle is in [-90, 0) degrees (an axis-aligned rectangle gives -90). An outline that is the
+// frame's own border (every corner within 2 px of a frame corner) is no document and counts as not
+// found. On failure the outputs are left as they were.
 bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle);
 
 // A new 8-bit image of the QImage's size: mode 1 gives three channels (blue, green, red), every other
 // mode one grey channel ((11 R + 16 G + 5 B) >> 5). Empty for a null image or when it can't be made.
 cv::Mat ImageToIplImage(const QImage& image, int mode);
+
+// Moves each corner into the frame (x to 0..width, y to 0..height). An outline of a sheet that reaches
+// past the frame's edge has corners outside it; clip them before cropping the frame to the outline:
+// transferPointsToRect of clipped corners lies inside the frame.
+void clipCornersToFrame(QPoint (&corners)[4], const QSize& frame);
 
 // Bounding rectangle of four corners: right and bottom are the largest x and y minus 1.
 QRect transferPointsToRect(QPoint (&corners)[4]);
@@ -28,7 +34,8 @@ void mergeImage(QImage* a, QImage* b);
 // A new image of exactly width x height; with keepAspect the source is centred on black.
 QImage myImageScaled(const QImage& source, int width, int height, bool keepAspect);
 
-// Otsu binarisation of an 8-bit grey image into a Format_Grayscale8 image of 0 and 255.
+// Otsu binarisation of an 8-bit grey image into a Format_Grayscale8 image of 0 and 255: levels at or
+// above Otsu's level are white.
 QImage blackOrWhiteImage(QImage& image);
 
 // Once per process: quiet FFmpeg log, network and device registration.
