@@ -1,5 +1,6 @@
-// Cost of the settings store's per-frame getters, alone and while another thread runs
-// setters that write the settings file; the peer is a bare mutex-guarded copy.
+// Cost of the settings store's per-frame getters, alone and while other threads run setters
+// that write the settings file, and the longest single wait of a getter meanwhile; the peer is
+// a bare mutex-guarded copy.
 
 #include "paxdata.h"
 #include "paxlib.h"
@@ -7,13 +8,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMutex>
+#include <QSaveFile>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -82,6 +89,95 @@ void BM_PerFrameGettersWhileSettersWrite(benchmark::State& state)
     state.counters["file_writes"] = double(writes.load());
 }
 BENCHMARK(BM_PerFrameGettersWhileSettersWrite)->UseRealTime();
+
+// Longest single getter call while two threads run setters that write the settings file. The
+// argument pads the file with that many MiB, which every write carries. The peer below does
+// the same with a bare mutex-guarded copy whose writers write a file outside the lock.
+template <class Read>
+void measureLongestWait(benchmark::State& state, Read read, std::function<void(int, int)> write)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<long> writes{0};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 2; ++t) {
+        writers.emplace_back([&, t] {
+            int n = 0;
+            while (!stop.load()) {
+                write(t, ++n);
+                writes.fetch_add(1);
+            }
+        });
+    }
+    // Both writers have written once before the measurement starts.
+    while (writes.load() < 2)
+        std::this_thread::yield();
+    std::chrono::nanoseconds longest{0};
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        read();
+        longest = std::max(longest, std::chrono::steady_clock::now() - start);
+    }
+    stop = true;
+    for (std::thread& w : writers)
+        w.join();
+    state.counters["longest_wait_ms"] = std::chrono::duration<double, std::milli>(longest).count();
+    state.counters["file_writes"] = double(writes.load());
+}
+
+void padSettingsFile(int mebibytes)
+{
+    PaxData::releaseInstance();
+    const QString path = paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), QStringLiteral("config"))
+        + QStringLiteral("sdk_config.ini");
+    QSettings settings(path, QSettings::IniFormat);
+    settings.remove(QStringLiteral("padding"));
+    if (mebibytes > 0)
+        settings.setValue(QStringLiteral("padding/text"), QString(mebibytes * 1024 * 1024, QLatin1Char('x')));
+    settings.sync();
+}
+
+void BM_LongestGetterWaitTwoWriters(benchmark::State& state)
+{
+    padSettingsFile(int(state.range(0)));
+    PaxData* d = PaxData::getInstance();
+    measureLongestWait(
+        state, [d] { readPerFrame(d); },
+        [d](int thread, int n) {
+            if (thread == 0)
+                d->setRectifyForBW(n % 2);
+            else
+                d->setCurrentPicPressRatioForCS(10 + n % 90);
+        });
+    padSettingsFile(0);
+}
+BENCHMARK(BM_LongestGetterWaitTwoWriters)->Arg(0)->Arg(10)->Iterations(200000)->UseRealTime();
+
+void BM_PeerLongestGetterWaitTwoWriters(benchmark::State& state)
+{
+    static Peer peer;
+    QTemporaryDir dir;
+    const QByteArray padding(int(state.range(0)) * 1024 * 1024, 'x');
+    measureLongestWait(
+        state,
+        [] {
+            for (int i = 0; i < 9; ++i) {
+                QMutexLocker lock(&peer.mutex);
+                benchmark::DoNotOptimize(peer.flags[i % 5]);
+            }
+        },
+        [&](int thread, int n) {
+            {
+                QMutexLocker lock(&peer.mutex);
+                peer.flags[thread] = n % 2;
+            }
+            QSaveFile file(dir.filePath(QStringLiteral("peer%1.ini").arg(thread)));
+            file.open(QIODevice::WriteOnly);
+            file.write(padding);
+            file.write(QByteArray::number(n));
+            file.commit();
+        });
+}
+BENCHMARK(BM_PeerLongestGetterWaitTwoWriters)->Arg(0)->Arg(10)->Iterations(200000)->UseRealTime();
 
 void BM_SetterWritingTheFile(benchmark::State& state)
 {

@@ -41,6 +41,8 @@ PaxData::~PaxData() = default;
 void PaxData::setClock(std::function<QDateTime()> clock)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_clock = std::move(clock);
 }
 
@@ -49,13 +51,18 @@ QDateTime PaxData::_now()
     return m_clock ? m_clock() : QDateTime::currentDateTime();
 }
 
-void PaxData::_lock()
+bool PaxData::_lock()
 {
-    // A direct-connected receiver of a signal emitted under the lock would deadlock here.
-    Q_ASSERT_X(m_lockOwner.load() != QThread::currentThreadId(), "PaxData",
-               "store re-entered while locked: connect sigDataChange receivers queued");
+    // A receiver connected directly to a signal emitted under the lock (PaxNotifyNextPicName)
+    // would wait for itself here: refuse it, in every build.
+    if (m_lockOwner.load() == QThread::currentThreadId()) {
+        PAX_LOG_ERROR("%s", "settings store re-entered while locked: call refused; connect sigDataChange "
+                            "receivers queued");
+        return false;
+    }
     m_mutex.lock();
     m_lockOwner.store(QThread::currentThreadId());
+    return true;
 }
 
 void PaxData::_unlock()
@@ -65,25 +72,32 @@ void PaxData::_unlock()
         m_mutex.unlock();
         return;
     }
-    // The file lock is taken before the store's lock is given up, so batches reach the file
-    // in the order of their changes while readers no longer wait for the disk.
-    const QVector<PendingWrite> batch = std::move(m_pending);
+    // The batch joins the write queue in lock order; the disk is written after the store's lock
+    // is given up, so readers never wait for it.
+    {
+        QMutexLocker queueLock(&m_queueMutex);
+        for (const PendingWrite& w : m_pending)
+            _putInto(m_writeQueue, w.key, w.value);
+    }
     m_pending.clear();
-    m_fileMutex.lock();
     m_lockOwner.store(nullptr);
     m_mutex.unlock();
-    _writeBatch(batch);
-    m_fileMutex.unlock();
+    _writeQueued();
 }
 
-void PaxData::_flushLocked()
+// Whoever holds the file lock writes everything queued so far. A setter that finds its batch
+// already taken by another thread waits on the file lock until that write is on disk, so every
+// setter returns with its values in the file.
+void PaxData::_writeQueued()
 {
-    if (m_pending.isEmpty())
-        return;
-    const QVector<PendingWrite> batch = std::move(m_pending);
-    m_pending.clear();
     QMutexLocker fileLock(&m_fileMutex);
-    _writeBatch(batch);
+    QVector<PendingWrite> batch;
+    {
+        QMutexLocker queueLock(&m_queueMutex);
+        batch.swap(m_writeQueue);
+    }
+    if (!batch.isEmpty())
+        _writeBatch(batch);
 }
 
 using pax_data::lockedGet;
@@ -94,6 +108,8 @@ _PaxWorkModeE PaxData::getCurrentWorkMode() { return lockedGet(this, m_workMode)
 void PaxData::setCurrentWorkMode(_PaxWorkModeE mode)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_workMode = mode;
     m_intelligentGrabStep = 0;
     lock.unlock();
@@ -111,6 +127,8 @@ _PaxCameraIndexE PaxData::getOtherCameraIndex()
 QString PaxData::getCameraStatus(_PaxCameraIndexE index)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     return index == m_cameraIndex ? m_curCameraStatus : m_otherCameraStatus;
 }
 
@@ -121,6 +139,8 @@ QString PaxData::getOtherCameraStatus() { return lockedGet(this, m_otherCameraSt
 void PaxData::_setCameraStatus(QString& member, const QString& status)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     if (member == status)
         return;
     member = status;
@@ -147,16 +167,16 @@ void PaxData::setCameraWid(_PaxCameraIndexE index, unsigned long long wid)
 {
     if (!pax_data::validCamera(index))
         return;
-    lockedSet(this, m_cameraWid[index], wid);
-    emit sigDataChange(PaxNotifyCameraWid);
+    if (lockedSet(this, m_cameraWid[index], wid))
+        emit sigDataChange(PaxNotifyCameraWid);
 }
 
 int PaxData::getFramePerSecond() { return lockedGet(this, m_framePerSecond); }
 
 void PaxData::setFramePerSecond(int fps)
 {
-    lockedSet(this, m_framePerSecond, fps);
-    emit sigDataChange(PaxNotifyFramePerSecond);
+    if (lockedSet(this, m_framePerSecond, fps))
+        emit sigDataChange(PaxNotifyFramePerSecond);
 }
 
 bool PaxData::getbInitComplete() { return lockedGet(this, m_initComplete); }

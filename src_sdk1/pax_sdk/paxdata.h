@@ -506,12 +506,13 @@ private:
     PAX_DATA_PROFILE_SAVES(, PaxWorkModeCommon)
     PAX_MODE_PROFILES(PAX_DATA_PROFILE_SAVE_TWINS)
 
-    // The lock; unlocking writes the keys queued meanwhile, in lock order, before it returns.
-    void _lock();
+    // The lock; false (logged) when the calling thread already holds it. Unlocking queues the
+    // keys changed meanwhile and writes the queue, after the lock is given up, before it returns.
+    bool _lock();
     void _unlock();
-    // Writes the queued keys now, lock held.
-    void _flushLocked();
+    void _writeQueued();
     void _writeBatch(const QVector<PendingWrite>& batch);
+    static void _putInto(QVector<PendingWrite>& list, const QString& key, const QVariant& value);
 
     void _setCameraStatus(QString& member, const QString& status);
     QString _getConfigPath();
@@ -575,6 +576,7 @@ private:
     void _saveUvc(int control);
     void _removeUvc(int control);
     QVariant _readUvcKey(int control);
+    void _readUvcKeys();
     void _freshCameraRelativeUvc(PaxDataLocker& lock);
     void _takeInfo(PaxDataLocker& lock, int control, int result, int max, int min, int def, bool defaultOn);
     void _closeServiceDevice();
@@ -584,8 +586,10 @@ private:
 
     QMutex m_mutex;
     std::atomic<Qt::HANDLE> m_lockOwner{nullptr};
-    QMutex m_fileMutex; // taken only while m_mutex is held, so writes keep the lock order
-    QVector<PendingWrite> m_pending;
+    QVector<PendingWrite> m_pending;    // keys changed under the current hold of m_mutex
+    QMutex m_queueMutex;                // guards m_writeQueue; never held while waiting for another lock
+    QVector<PendingWrite> m_writeQueue; // batches handed over in lock order, not yet written
+    QMutex m_fileMutex;                 // held while the file is written or read; never with m_mutex
     std::function<QDateTime()> m_clock;
 
     _PaxWorkModeE m_workMode = PaxWorkModeCommon;
@@ -609,6 +613,8 @@ private:
     int m_framePerSecond = -1;
     bool m_initComplete = false;
     _PaxUvcInfoS m_uvc[UvcControlCount];
+    QVariant m_uvcStored[UvcControlCount]; // the control keys as the file holds them
+    quint64 m_uvcStoredWrites[UvcControlCount] = {}; // writes of each key by the store
     bool m_uvcControl = false;
     int m_refreshStreamWaitMs = 2000;
     std::atomic<bool> m_closeDeferred{false};

@@ -6,7 +6,10 @@
 #include "paxintool.h"
 #include "paxlib.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 
 #include <climits>
@@ -236,16 +239,20 @@ QString PaxData::_getConfigPath()
         + QStringLiteral("sdk_config.ini");
 }
 
-void PaxData::_put(const QString& section, const QString& key, const QVariant& value)
+void PaxData::_putInto(QVector<PendingWrite>& list, const QString& key, const QVariant& value)
 {
-    const QString path = section + QLatin1Char('/') + key;
-    for (PendingWrite& w : m_pending) {
-        if (w.key == path) {
+    for (PendingWrite& w : list) {
+        if (w.key == key) {
             w.value = value;
             return;
         }
     }
-    m_pending.append(PendingWrite{path, value});
+    list.append(PendingWrite{key, value});
+}
+
+void PaxData::_put(const QString& section, const QString& key, const QVariant& value)
+{
+    _putInto(m_pending, section + QLatin1Char('/') + key, value);
 }
 
 void PaxData::_writeBatch(const QVector<PendingWrite>& batch)
@@ -283,16 +290,56 @@ void PaxData::_storeRecordingKeyLocked(int camera, int key, const QVariant& valu
     _saveRecordingKey(camera, key);
 }
 
+namespace {
+// A file that begins with a UTF-8 byte-order mark is otherwise sound, but QSettings reports it as
+// malformed: the mark is dropped from the file before it is read.
+void dropByteOrderMark(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.peek(3) != QByteArray("\xEF\xBB\xBF"))
+        return;
+    const QByteArray body = file.readAll().mid(3);
+    file.close();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(body) != body.size() || !out.commit())
+        PAX_LOG_ERROR("cannot drop the byte-order mark of %s", qPrintable(path));
+}
+
+// The first free name of PATH.damaged, PATH.damaged.1, PATH.damaged.2, ...: a file set aside
+// earlier is never replaced.
+QString setAsideName(const QString& path)
+{
+    const QString base = path + QStringLiteral(".damaged");
+    QString name = base;
+    for (int n = 1; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = base + QLatin1Char('.') + QString::number(n);
+    return name;
+}
+
+// A stored save folder must be an absolute path that is not a plain file; anything else is
+// taken as missing, as the setters refuse it.
+bool usableFolder(const QVariant& value)
+{
+    const QString path = value.toString();
+    if (path.isEmpty() || QDir::isRelativePath(path))
+        return false;
+    const QFileInfo info(path);
+    return !info.exists() || info.isDir();
+}
+} // namespace
+
 void PaxData::_load()
 {
     const QString path = _getConfigPath();
+    dropByteOrderMark(path);
     QSettings settings(path, QSettings::IniFormat);
-    // A file that does not parse is set aside and written anew from what could be read.
+    // A file that does not parse is set aside; the new one gets every value that could be read.
     (void)settings.allKeys(); // the parse status is known only after a full read
     const bool damaged = settings.status() == QSettings::FormatError;
+    const QString setAside = damaged ? setAsideName(path) : QString();
     if (damaged) {
-        PAX_LOG_ERROR("settings file %s is damaged: kept as %s.damaged, defaults fill it", qPrintable(path),
-                      qPrintable(path));
+        PAX_LOG_ERROR("settings file %s is damaged: kept as %s, the values still readable are kept",
+                      qPrintable(path), qPrintable(setAside));
     }
 
     auto read = [&settings](const QString& key, KeyType type, Range range, QVariant& out) {
@@ -308,7 +355,8 @@ void PaxData::_load()
                 if (k.group != group)
                     continue;
                 QVariant value;
-                if (!read(section + QLatin1Char('/') + QLatin1String(k.name), k.field.type, k.field.range, value)) {
+                if (!read(section + QLatin1Char('/') + QLatin1String(k.name), k.field.type, k.field.range, value)
+                    || (group == GroupPicSavePath && !usableFolder(value))) {
                     value = k.field.defaultValue(mode);
                     missing = true;
                 }
@@ -333,7 +381,8 @@ void PaxData::_load()
         for (int camera = 0; camera < 2; ++camera) {
             QVariant value;
             const bool present = read(kCommon + QLatin1Char('/') + recordingKeyName(camera, key), k.field.type,
-                                      k.field.range, value);
+                                      k.field.range, value)
+                && (key != KeyVideoSavePath || usableFolder(value));
             if (!present)
                 value = k.field.defaultValue(camera);
             k.field.set(m_recording[camera], value);
@@ -342,8 +391,13 @@ void PaxData::_load()
         }
     }
     if (damaged) {
-        QFile::remove(path + QStringLiteral(".damaged"));
-        QFile::rename(path, path + QStringLiteral(".damaged"));
+        // The image controls the user set are not loaded here, but they must survive the rewrite.
+        for (int control = 0; control < UvcControlCount; ++control) {
+            const QVariant stored = settings.value(kCommon + QLatin1Char('/') + QLatin1String(pax_data::kUvcKeys[control]));
+            if (!stored.isNull() && stored.type() != QVariant::StringList)
+                _put(kCommon, QLatin1String(pax_data::kUvcKeys[control]), stored.toString());
+        }
+        QFile::rename(path, setAside);
     }
     // The stored rate type goes through its coupling, then each camera's record quality.
     for (int camera = 0; camera < 2; ++camera)

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <climits>
+
 namespace {
 constexpr int kRecentNames = 32;
 
@@ -37,18 +39,24 @@ bool isBelow(const QString& path, const QString& root)
 void PaxData::_grab(int mode)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].grab = true;
 }
 
 void PaxData::capture()
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_capture = true;
 }
 
 bool PaxData::isCapture()
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     const bool pending = m_capture;
     m_capture = false;
     return pending;
@@ -77,6 +85,8 @@ QString PaxData::_getTodayDir(QString folder)
 QString PaxData::_getPicSaveTodayPath(int mode)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     return _getTodayDir(m_profiles[mode].picSavePath);
 }
 
@@ -101,6 +111,8 @@ QString PaxData::getNextPicName(PaxData::_IoctlTypeE& type)
 {
     QString result;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     int highest = -1;
     for (int mode = 0; mode < ModeCount; ++mode) {
         if (m_profiles[mode].grab)
@@ -124,11 +136,10 @@ QString PaxData::getNextPicName(PaxData::_IoctlTypeE& type)
                                      + _now().toString(QStringLiteral("yyyy_MM_dd_HHmmss")) + QLatin1Char('.') + ext);
             } else if (p.picNameMode == PaxPicNameModeIndex) {
                 const int n = p.nextPicIndex;
-                p.nextPicIndex = n + 1;
+                p.nextPicIndex = n == INT_MAX ? 0 : n + 1; // wraps to 0, never into negative names
                 const QString base = mode == PaxWorkModeCommon ? p.picSavePath : _getTodayDir(p.picSavePath);
                 result = _uniquePath(base + QLatin1Char('/') + QString::number(n) + QLatin1Char('.') + ext);
-                _saveGroup(mode, GroupNextPicIndex);
-                _flushLocked();
+                _saveGroup(mode, GroupNextPicIndex); // on disk when the lock is given up, before returning
                 emit sigDataChange(PaxNotifyNextPicName); // under the lock: receivers are queued
             }
         }
@@ -143,6 +154,8 @@ QString PaxData::getNextVideoName(_PaxCameraIndexE index)
     if (!pax_data::validCamera(index))
         return QString();
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     const Recording& r = m_recording[index];
     const QDateTime now = _now();
     const QString folder = withSlash(r.videoSavePath) + now.toString(QStringLiteral("yyyy_MM_dd"));
@@ -157,6 +170,8 @@ void PaxData::deleteVoidDir()
     static const QRegularExpression dayName(QStringLiteral("^\\d{4}_\\d{2}_\\d{2}$"));
     const QString root = paxlib::YL_createOrGetFatherSaveDir(QString());
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     for (int mode = PaxWorkModeBW; mode <= PaxWorkModeTM; ++mode) {
         const QString folder = m_profiles[mode].picSavePath;
         const QFileInfo info(folder);

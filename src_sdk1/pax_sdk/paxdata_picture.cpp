@@ -4,6 +4,7 @@
 
 #include "paxdata_p.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 void PaxData::_setPicPressRatio(int mode, int ratio)
@@ -11,6 +12,8 @@ void PaxData::_setPicPressRatio(int mode, int ratio)
     if (ratio < 10 || ratio > 100)
         return;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].picPressRatio = ratio;
     _saveGroup(mode, GroupPicPressRatio);
 }
@@ -23,9 +26,11 @@ QString PaxData::_getPicSavePath(int mode)
 // Only an existing folder is taken, stored exactly as given.
 void PaxData::_setPicSavePath(int mode, const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isDir())
+    if (path.isEmpty() || QDir::isRelativePath(path) || !QFileInfo(path).isDir())
         return;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].picSavePath = path;
     _saveGroup(mode, GroupPicSavePath);
 }
@@ -33,6 +38,8 @@ void PaxData::_setPicSavePath(int mode, const QString& path)
 void PaxData::_setPicLogoInfo(int mode, const QString& file, unsigned char alpha, int x, int y)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Profile& p = m_profiles[mode];
     p.logoFile = file;
     p.logoAlpha = alpha;
@@ -46,6 +53,8 @@ void PaxData::_setPicLogoInfo(int mode, const QString& file, unsigned char alpha
 void PaxData::_getPicLogoInfo(int mode, QString& file, unsigned char& alpha, int& x, int& y)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     const Profile& p = m_profiles[mode];
     file = p.logoFile;
     alpha = p.logoAlpha;
@@ -57,6 +66,8 @@ void PaxData::_setTextLogoInfo(int mode, const QString& text, unsigned char alph
                                const QString& color)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Profile& p = m_profiles[mode];
     p.logoText = text;
     p.textLogoAlpha = alpha;
@@ -74,6 +85,8 @@ void PaxData::_getTextLogoInfo(int mode, QString& text, unsigned char& alpha, in
                                int& weight, QString& color)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     const Profile& p = m_profiles[mode];
     text = p.logoText;
     alpha = p.textLogoAlpha;

@@ -4,6 +4,7 @@
 
 #include "paxdata_p.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 using pax_data::lockedGet;
@@ -36,6 +37,8 @@ void PaxData::_setRecording(int camera, int key, const QVariant& value)
     if (!validCamera(camera))
         return;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _storeRecordingKeyLocked(camera, key, value);
 }
 
@@ -44,6 +47,8 @@ void PaxData::_setWhileStopped(int camera, int key, const QVariant& value)
     if (!validCamera(camera))
         return;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     if (m_recording[camera].recordInfo.status != 0)
         return;
     _storeRecordingKeyLocked(camera, key, value);
@@ -51,7 +56,7 @@ void PaxData::_setWhileStopped(int camera, int key, const QVariant& value)
 
 void PaxData::_setVideoSavePath(int camera, const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isDir())
+    if (path.isEmpty() || QDir::isRelativePath(path) || !QFileInfo(path).isDir())
         return;
     _setRecording(camera, KeyVideoSavePath, path);
 }
@@ -59,6 +64,8 @@ void PaxData::_setVideoSavePath(int camera, const QString& path)
 void PaxData::_setEncoder(int camera, const QString& name)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Recording& r = m_recording[camera];
     if (name == r.encoder || !m_encoderList.contains(name, Qt::CaseSensitive))
         return;
@@ -69,6 +76,8 @@ void PaxData::_setEncoder(int camera, const QString& name)
 void PaxData::_setRecordInfo(int camera, const _PaxRecordInfoS& info)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_recording[camera].recordInfo = info;
     lock.unlock();
     emit sigDataChange(camera == 0 ? PaxNotifyRecordInfoMain : PaxNotifyRecordInfoSecond);
@@ -84,6 +93,8 @@ QStringList PaxData::getEncoderList()
 void PaxData::setEncoderList(QStringList list)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_encoderList = list;
     if (m_encoderList.isEmpty())
         return;
@@ -98,6 +109,8 @@ void PaxData::setBitrateType(_PaxCameraIndexE index, _PaxOBitrateTypeE type)
     if (!validCamera(index))
         return;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _applyBitrateTypeLocked(index, type);
 }
 
@@ -106,6 +119,8 @@ void PaxData::setRecordQuality(_PaxCameraIndexE index, _PaxORecordQualityE quali
     if (!validCamera(index))
         return;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_recording[index].recordQuality = quality;
     _saveRecordingKey(index, KeyRecordQuality);
     _applyRecordQualityLocked(index);
@@ -157,5 +172,7 @@ void PaxData::_applyRecordQualityLocked(int camera)
 void PaxData::_handleRecordQuality(int camera)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _applyRecordQualityLocked(camera);
 }

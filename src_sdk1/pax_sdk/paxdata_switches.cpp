@@ -9,6 +9,8 @@ bool PaxData::_getFlag(int mode, bool Profile::*field)
     if (!pax_data::validMode(mode))
         return false;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     return m_profiles[mode].*field;
 }
 
@@ -17,12 +19,16 @@ int PaxData::_getInt(int mode, int Profile::*field)
     if (!pax_data::validMode(mode))
         return 0;
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     return m_profiles[mode].*field;
 }
 
 void PaxData::_setProfileInt(int mode, int Profile::*field, int value, int group, int notify)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].*field = value;
     _saveGroup(mode, group);
     lock.unlock();
@@ -33,6 +39,8 @@ void PaxData::_setProfileInt(int mode, int Profile::*field, int value, int group
 void PaxData::_setProfileFlag(int mode, bool Profile::*field, bool on, int group, int notify)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].*field = on;
     _saveGroup(mode, group);
     lock.unlock();
@@ -43,6 +51,8 @@ void PaxData::_setProfileFlag(int mode, bool Profile::*field, bool on, int group
 void PaxData::_setAutoTrim(int mode, bool on)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Profile& p = m_profiles[mode];
     p.autoTrim = on;
     _saveGroup(mode, GroupAutoTrim);
@@ -60,6 +70,8 @@ void PaxData::_setAutoTrim(int mode, bool on)
 void PaxData::_setManuTrim(int mode, bool on)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Profile& p = m_profiles[mode];
     p.manuTrim = on;
     _saveGroup(mode, GroupManuTrim);
@@ -79,6 +91,8 @@ void PaxData::_setManuTrim(int mode, bool on)
 void PaxData::_setManuTrimRect(int mode, const QRect& rect)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Profile& p = m_profiles[mode];
     if (!p.manuTrim)
         return;
@@ -90,6 +104,8 @@ void PaxData::_setManuTrimRect(int mode, const QRect& rect)
 bool PaxData::_getManuTrimRect(int mode, QRect& rect)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     const Profile& p = m_profiles[mode];
     if (!p.manuTrim || !p.manuTrimRect)
         return false;
@@ -100,6 +116,8 @@ bool PaxData::_getManuTrimRect(int mode, QRect& rect)
 void PaxData::_removeMenuTrimRect(int mode)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     Profile& p = m_profiles[mode];
     if (!p.manuTrim || !p.manuTrimRect)
         return;
@@ -122,6 +140,8 @@ void PaxData::setPhotoAutoTrim(bool on)
 void PaxData::setAutoTrimRect(QRect rect)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     if (!m_profiles[PaxWorkModeCommon].autoTrim)
         return;
     m_autoTrimRect = std::make_unique<QRect>(rect);
@@ -132,6 +152,8 @@ void PaxData::setAutoTrimRect(QRect rect)
 bool PaxData::getAutoTrimRect(QRect& rect)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     if (!m_profiles[PaxWorkModeCommon].autoTrim || !m_autoTrimRect)
         return false;
     rect = *m_autoTrimRect;
@@ -141,6 +163,8 @@ bool PaxData::getAutoTrimRect(QRect& rect)
 bool PaxData::_getTimeGrab(int mode, int& seconds)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     seconds = int(m_profiles[mode].timeGrabSeconds);
     return m_profiles[mode].timeGrab;
 }
@@ -148,6 +172,8 @@ bool PaxData::_getTimeGrab(int mode, int& seconds)
 void PaxData::_setTimeGrab(int mode, bool on, unsigned int seconds)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].timeGrab = on;
     m_profiles[mode].timeGrabSeconds = seconds;
     lock.unlock();
@@ -157,6 +183,8 @@ void PaxData::_setTimeGrab(int mode, bool on, unsigned int seconds)
 bool PaxData::_getIntelligentGrab(int mode, int& step)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     step = m_intelligentGrabStep;
     return m_profiles[mode].intelligentGrab;
 }
@@ -164,6 +192,8 @@ bool PaxData::_getIntelligentGrab(int mode, int& step)
 void PaxData::_setIntelligentGrab(int mode, bool on, int step, bool quiet)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_profiles[mode].intelligentGrab = on;
     m_intelligentGrabStep = step;
     _saveGroup(mode, GroupIntelligentGrab);
@@ -175,6 +205,8 @@ void PaxData::_setIntelligentGrab(int mode, bool on, int step, bool quiet)
 bool PaxData::getScanQrcode(QString& text)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     text = m_scanQrcodeText;
     return m_scanQrcode;
 }
@@ -182,6 +214,8 @@ bool PaxData::getScanQrcode(QString& text)
 void PaxData::setScanQrcode(bool on, QString text, bool takeText)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_scanQrcode = on;
     if (takeText)
         m_scanQrcodeText = text;

@@ -15,9 +15,16 @@
 #include <QThread>
 #include <QTimer>
 
-namespace {
+#include <algorithm>
+#include <iterator>
+
+namespace pax_data {
 #define PAX_DATA_UVC_KEY(NAME, KIND, KEY, CALL) KEY,
 const char* const kUvcKeys[PaxData::UvcControlCount] = {PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_KEY)};
+} // namespace pax_data
+
+namespace {
+using pax_data::kUvcKeys;
 #define PAX_DATA_UVC_IS_AUTO(NAME, KIND, KEY, CALL) PAX_DATA_UVC_IS_AUTO_##KIND,
 #define PAX_DATA_UVC_IS_AUTO_VALUE false
 #define PAX_DATA_UVC_IS_AUTO_AUTO true
@@ -92,46 +99,83 @@ void PaxData::_initUvcRecords()
 void PaxData::setRefreshStreamWaitMs(int ms)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_refreshStreamWaitMs = ms;
 }
 
 _PaxUvcInfoS PaxData::_getUvcInfo(int control)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return {};
     return m_uvc[control];
 }
 
 void PaxData::_saveUvc(int control)
 {
     const _PaxUvcInfoS& r = m_uvc[control];
-    _put(QStringLiteral("common"), QLatin1String(kUvcKeys[control]),
-         isAutoControl(control) ? QVariant(r.curOn) : QVariant(r.cur));
+    m_uvcStored[control] = isAutoControl(control) ? QVariant(r.curOn) : QVariant(r.cur);
+    ++m_uvcStoredWrites[control];
+    _put(QStringLiteral("common"), QLatin1String(kUvcKeys[control]), m_uvcStored[control]);
 }
 
 void PaxData::_removeUvc(int control)
 {
+    m_uvcStored[control] = QVariant();
+    ++m_uvcStoredWrites[control];
     _put(QStringLiteral("common"), QLatin1String(kUvcKeys[control]), QVariant());
 }
 
-// The control's key as the file holds it now; invalid when absent.
+// Reads the nine control keys as the file holds them now (edits by hand included), without the
+// store's lock, so that the reloads done under it never wait for the disk. A key the store wrote
+// while the file was being read keeps the value written.
+void PaxData::_readUvcKeys()
+{
+    quint64 writesBefore[UvcControlCount];
+    {
+        PaxDataLocker lock(this);
+        if (!lock.held())
+            return;
+        std::copy(std::begin(m_uvcStoredWrites), std::end(m_uvcStoredWrites), std::begin(writesBefore));
+    }
+    _writeQueued(); // every write made before is on disk now
+    QVariant stored[UvcControlCount];
+    {
+        QMutexLocker fileLock(&m_fileMutex);
+        QSettings settings(_getConfigPath(), QSettings::IniFormat);
+        for (int control = 0; control < UvcControlCount; ++control)
+            stored[control] = settings.value(QStringLiteral("common/") + QLatin1String(kUvcKeys[control]));
+    }
+    PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
+    for (int control = 0; control < UvcControlCount; ++control) {
+        if (m_uvcStoredWrites[control] == writesBefore[control])
+            m_uvcStored[control] = stored[control];
+    }
+}
+
+// The control's key as last read from the file or written by the store; invalid when absent.
 QVariant PaxData::_readUvcKey(int control)
 {
-    _flushLocked();
-    // A batch another thread took out before this lock is written under the file lock only.
-    QMutexLocker fileLock(&m_fileMutex);
-    QSettings settings(_getConfigPath(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("common/") + QLatin1String(kUvcKeys[control]));
+    return m_uvcStored[control];
 }
 
 void PaxData::_setUvcValue(int control, int op, int value)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _setUvcValueLocked(lock, control, op, value);
 }
 
 void PaxData::_setUvcAuto(int control, int op, bool on)
 {
+    _readUvcKeys(); // a manual exposure reloads the stored exposure value
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _setUvcAutoLocked(lock, control, op, on);
 }
 
@@ -341,25 +385,41 @@ void PaxData::setFocus()
 
 void PaxData::freshAutoFocusInfo()
 {
+    _readUvcKeys();
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _setUvcAutoLocked(lock, UvcFocusAuto, UvcOpReload, false);
 }
 
 void PaxData::freshCameraRelative()
 {
+    _readUvcKeys();
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     _freshCameraRelativeUvc(lock);
 }
 
 void PaxData::setUvcControl(bool on)
 {
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     m_uvcControl = on;
 }
 
 void PaxData::checkUvcInit()
 {
+    {
+        PaxDataLocker lock(this);
+        if (!lock.held() || !m_uvcControl || m_uvc[UvcBrightness].supported)
+            return;
+    }
+    _readUvcKeys();
     PaxDataLocker lock(this);
+    if (!lock.held())
+        return;
     if (m_uvcControl && !m_uvc[UvcBrightness].supported)
         _freshCameraRelativeUvc(lock);
 }

@@ -3,10 +3,14 @@
 #include "paxlib.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QThread>
 
 #include <atomic>
+#include <thread>
+#include <vector>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -354,6 +358,188 @@ private slots:
         }
         QVERIFY(!d->getRectify());
         QCOMPARE(file.value("BW/colorMode"), QStringLiteral("1"));
+    }
+
+    // A file QSettings cannot parse keeps what could still be read, the image controls the user
+    // set included; a byte-order mark alone is no damage.
+    void readableValuesSurviveAFile_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<bool>("setAside");
+        const QByteArray body("[common]\npicPressRatio=40\nbrightness=150\nexposureAuto=false\nfocusAuto=true\n"
+                              "[BW]\nbRectify=true\nlogoX=77\n");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") + body << QByteArray() << false;
+        QTest::newRow("byte-order mark, CRLF lines")
+            << QByteArray("\xEF\xBB\xBF") + QByteArray(body).replace("\n", "\r\n") << QByteArray() << false;
+        QTest::newRow("cut in a section header") << body << QByteArray("[T") << true;
+        QTest::newRow("byte-order mark and cut") << QByteArray("\xEF\xBB\xBF") + body << QByteArray("[Z") << true;
+    }
+    void readableValuesSurviveAFile()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, tail);
+        QFETCH(bool, setAside);
+        writeRawIni(head + tail);
+        if (setAside)
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("is damaged"));
+        PaxData* d = PaxData::getInstance();
+        QCOMPARE(QFileInfo::exists(iniPath() + ".damaged"), setAside);
+        QCOMPARE(d->getCurrentPicPressRatio(), 40);
+        QVERIFY(d->getRectifyForBW());
+        QString file;
+        unsigned char alpha = 0;
+        int x = 0, y = 0;
+        d->getPicLogoInfoForBW(file, alpha, x, y);
+        QCOMPARE(x, 77);
+        const QMap<QString, QString> ini = iniSnapshot();
+        QCOMPARE(ini.value("common/picPressRatio"), QStringLiteral("40"));
+        QCOMPARE(ini.value("BW/bRectify"), QStringLiteral("true"));
+        QCOMPARE(ini.value("common/brightness"), QStringLiteral("150"));
+        QCOMPARE(ini.value("common/exposureAuto"), QStringLiteral("false"));
+        QCOMPARE(ini.value("common/focusAuto"), QStringLiteral("true"));
+        // Everything else is filled in as on a first start.
+        QMap<QString, QString> expected = expectedFirstStart();
+        for (const char* key : {"common/brightness", "common/exposureAuto", "common/focusAuto"})
+            expected[key] = ini.value(key);
+        QCOMPARE(ini.keys(), expected.keys());
+        QVERIFY(!rawIni().startsWith("\xEF\xBB\xBF"));
+    }
+
+    void everyDamagedFileIsKeptAside()
+    {
+        const QStringList names = {".damaged", ".damaged.1", ".damaged.2"};
+        QList<QByteArray> contents;
+        for (int round = 0; round < names.size(); ++round) {
+            PaxData::releaseInstance();
+            contents << QByteArray("[common]\npicPressRatio=") + QByteArray::number(20 + round) + "\n[B";
+            writeRawIni(contents.last());
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("is damaged"));
+            QCOMPARE(PaxData::getInstance()->getCurrentPicPressRatio(), 20 + round);
+        }
+        for (int round = 0; round < names.size(); ++round) {
+            QFile kept(iniPath() + names.at(round));
+            QVERIFY2(kept.open(QIODevice::ReadOnly), qPrintable(kept.fileName()));
+            QCOMPARE(kept.readAll(), contents.at(round));
+        }
+        QVERIFY(!QFileInfo::exists(iniPath() + ".damaged.3"));
+    }
+
+    // A stored save folder that is empty, relative or a plain file is taken as missing: the
+    // default folder is used and written back.
+    void unusableSaveFolderTakesTheDefault_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("kept");
+        const QStringList keys = {"common/picSavePath", "TM/picSavePath", "common/videoMainSavePath",
+                                  "common/videoSecondSavePath"};
+        for (const QString& key : keys) {
+            QTest::addRow("%s empty", qPrintable(key)) << key << "empty" << false;
+            QTest::addRow("%s relative", qPrintable(key)) << key << "relative" << false;
+            QTest::addRow("%s dot", qPrintable(key)) << key << "dot" << false;
+            QTest::addRow("%s plain file", qPrintable(key)) << key << "file" << false;
+            QTest::addRow("%s folder", qPrintable(key)) << key << "folder/" << true;
+            QTest::addRow("%s absent folder", qPrintable(key)) << key << "missing" << true;
+        }
+    }
+    void unusableSaveFolderTakesTheDefault()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, kind);
+        QFETCH(bool, kept);
+        PaxData::getInstance();
+        PaxData::releaseInstance();
+        const QString defaultPath = expectedFirstStart().value(key);
+        QString stored = pathOfKind(kind, "stored");
+        if (kind == "relative")
+            stored = "pictures/here";
+        else if (kind == "dot")
+            stored = ".";
+        editIni({{key, stored}});
+        PaxData* d = PaxData::getInstance();
+        QString inMemory;
+        if (key == "common/videoMainSavePath")
+            inMemory = d->getVideoMainSavePath();
+        else if (key == "common/videoSecondSavePath")
+            inMemory = d->getVideoSecondSavePath();
+        else
+            inMemory = key.startsWith("TM/") ? d->getCurrentPicSavePathForTM() : d->getCurrentPicSavePath();
+        QCOMPARE(inMemory, kept ? stored : defaultPath);
+        QCOMPARE(iniSnapshot().value(key), kept ? stored : defaultPath);
+    }
+
+    void relativeSaveFolderIsRefusedBySetters()
+    {
+        PaxData* d = PaxData::getInstance();
+        const QString before = d->getCurrentPicSavePathForCS();
+        const QString videoBefore = d->getVideoMainSavePath();
+        // "." is a folder relative to the working directory.
+        d->setCurrentPicSavePathForCS(".");
+        d->setVideoMainSavePath(".");
+        QCOMPARE(d->getCurrentPicSavePathForCS(), before);
+        QCOMPARE(d->getVideoMainSavePath(), videoBefore);
+        QCOMPARE(iniSnapshot().value("CS/picSavePath"), before);
+    }
+
+    // While one settings write is held up at the disk and a second writer waits for it, the
+    // getters still answer: they never wait for the file.
+    void gettersDoNotWaitForTheDisk()
+    {
+        PaxData* d = PaxData::getInstance();
+        // QSettings takes this lock file for every write; holding it stops writes at the disk.
+        QLockFile diskGate(iniPath() + ".lock");
+        QVERIFY(diskGate.tryLock(0));
+        std::atomic<int> writersDone{0};
+        std::thread first([&] {
+            d->setCurrentPicPressRatioForZJ(55);
+            ++writersDone;
+        });
+        QThread::msleep(200);
+        std::thread second([&] {
+            d->setRectifyForCS(true);
+            ++writersDone;
+        });
+        QThread::msleep(200);
+        std::atomic<bool> answered{false};
+        std::thread reader([&] {
+            d->getRectify();
+            d->getCurrentColorMode();
+            d->getCurrentPicPressRatioForTM();
+            answered = true;
+        });
+        QElapsedTimer waited;
+        waited.start();
+        while (!answered && waited.elapsed() < 3000)
+            QThread::msleep(5);
+        const bool gettersAnswered = answered;
+        const int writtenWhileHeld = writersDone;
+        diskGate.unlock();
+        reader.join();
+        first.join();
+        second.join();
+        QVERIFY2(gettersAnswered, "a getter waited for a settings write held up at the disk");
+        QCOMPARE(writtenWhileHeld, 0);
+        // Both writes reached the file once the disk let them through.
+        const QMap<QString, QString> ini = iniSnapshot();
+        QCOMPARE(ini.value("ZJ/picPressRatio"), QStringLiteral("55"));
+        QCOMPARE(ini.value("CS/bRectify"), QStringLiteral("true"));
+    }
+
+    // Writers racing on the same key leave the file with the value the store holds last.
+    void racingWritersLeaveTheLastValueInTheFile()
+    {
+        PaxData* d = PaxData::getInstance();
+        std::vector<std::thread> writers;
+        for (int t = 0; t < 4; ++t) {
+            writers.emplace_back([d, t] {
+                for (int i = 0; i < 25; ++i)
+                    d->setCurrentPicPressRatioForBW(10 + t * 25 + i);
+            });
+        }
+        for (std::thread& w : writers)
+            w.join();
+        QCOMPARE(iniSnapshot().value("BW/picPressRatio").toInt(), d->getCurrentPicPressRatioForBW());
     }
 
     void unwritableConfigFolderKeepsValuesInMemory()

@@ -1,9 +1,17 @@
 #include "paxdata.h"
+#include "logcapture.h"
 #include "paxdatafixture.h"
 #include "paxlib.h"
 
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <thread>
 
 using namespace paxtest;
 
@@ -282,6 +290,83 @@ private slots:
         d->capture();
         QVERIFY(d->isCapture());
         QVERIFY(!d->isCapture());
+    }
+
+    // A running number read from the file names one picture and moves on without ever turning
+    // into a negative name; a number beyond the integer range is taken as missing.
+    void storedIndexNearTheLimit_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("next");
+        for (int mode : {0, 3}) {
+            QTest::addRow("largest, mode %d", mode) << mode << "2147483647" << "2147483647" << 0;
+            QTest::addRow("one below largest, mode %d", mode) << mode << "2147483646" << "2147483646" << 2147483647;
+            QTest::addRow("one past largest, mode %d", mode) << mode << "2147483648" << "0" << 1;
+            QTest::addRow("far past largest, mode %d", mode) << mode << "99999999999999" << "0" << 1;
+            QTest::addRow("below smallest, mode %d", mode) << mode << "-2147483649" << "0" << 1;
+            QTest::addRow("negative, mode %d", mode) << mode << "-2" << "-2" << -1;
+        }
+    }
+    void storedIndexNearTheLimit()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, stored);
+        QFETCH(QString, name);
+        QFETCH(int, next);
+        store();
+        PaxData::releaseInstance();
+        editIni({{kSections.at(mode) + "/nextPicIndex", stored}, {kSections.at(mode) + "/picNameMode", 1}});
+        PaxData* d = store();
+        grabOf(d, mode);
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        const QString path = d->getNextPicName(type);
+        QCOMPARE(QFileInfo(path).completeBaseName(), name);
+        QCOMPARE(indexOf(d, mode), next);
+        QCOMPARE(iniSnapshot().value(kSections.at(mode) + "/nextPicIndex"), QString::number(next));
+    }
+
+    // A receiver connected directly to the notification emitted under the store's lock calls
+    // back into the store: the calls are logged and refused, nothing waits for itself.
+    void directReceiverOfNextPicNameIsRefused()
+    {
+        PaxData* d = store();
+        d->setCurrentPicNameModeForBW(PaxPicNameModeIndex);
+        d->setNextPicIndexForBW(7);
+        int seen = -1;
+        connect(
+            d, &PaxData::sigDataChange, d,
+            [d, &seen](_PaxDataChangeNotifyE what) {
+                if (what != PaxNotifyNextPicName)
+                    return;
+                seen = d->getNextPicIndexForBW();
+                d->setNextPicIndexForBW(100);
+                d->grabForCS();
+            },
+            Qt::DirectConnection);
+        LogCapture log(LogCapture::KeepOnly);
+        grabOf(d, 1);
+        std::promise<QString> named;
+        std::future<QString> result = named.get_future();
+        std::thread worker([d, &named] {
+            PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+            named.set_value(d->getNextPicName(type));
+        });
+        if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // The worker cannot be joined: end the run (the log capture would swallow qFatal).
+            std::fputs("FAIL: getNextPicName waits for itself when a receiver calls back into the store\n", stderr);
+            std::abort();
+        }
+        worker.join();
+        QCOMPARE(LogCapture::countContaining("re-entered while locked: call refused"), 3);
+        QCOMPARE(QFileInfo(result.get()).fileName(), QStringLiteral("7.jpg"));
+        QCOMPARE(seen, 0); // refused: the value-initialised answer
+        QCOMPARE(d->getNextPicIndexForBW(), 8);
+        QCOMPARE(iniSnapshot().value("BW/nextPicIndex"), QStringLiteral("8"));
+        PaxData::_IoctlTypeE type = PaxData::IoctlTypeCommon;
+        QVERIFY(d->getNextPicName(type).isEmpty()); // the grab asked for inside was refused too
+        disconnect(d, &PaxData::sigDataChange, d, nullptr);
     }
 
     void nameModeAndIndexArePersisted()
