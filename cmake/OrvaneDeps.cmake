@@ -4,6 +4,7 @@ pkg_check_modules(USB REQUIRED IMPORTED_TARGET libusb-1.0)
 pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
     libavformat libavcodec libavutil libavdevice libavfilter libswscale libswresample)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 find_package(OpenCV 4 REQUIRED COMPONENTS core imgproc ximgproc)
 find_library(YUV_LIBRARY yuv REQUIRED)
 find_path(YUV_INCLUDE_DIR libyuv.h REQUIRED)

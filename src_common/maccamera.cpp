@@ -2,6 +2,7 @@
 
 #include "capturebackend.h"
 
+#include <chrono>
 #include <memory>
 
 MacCameraFrameSlot::~MacCameraFrameSlot()
@@ -12,12 +13,29 @@ MacCameraFrameSlot::~MacCameraFrameSlot()
 void MacCameraFrameSlot::put(QImage* frame)
 {
     QImage* old;
+    const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
     {
         QMutexLocker lock(&m_lock);
         old = m_frame;
         m_frame = frame;
+        m_arrivalNs = now;
     }
+    m_arrived.wakeAll();
     delete old;
+}
+
+QImage* MacCameraFrameSlot::waitTake(int timeoutMs, qint64* arrivalNs)
+{
+    QMutexLocker lock(&m_lock);
+    if (!m_frame && timeoutMs > 0)
+        m_arrived.wait(&m_lock, static_cast<unsigned long>(timeoutMs));
+    QImage* frame = m_frame;
+    m_frame = nullptr;
+    if (arrivalNs)
+        *arrivalNs = m_arrivalNs;
+    return frame;
 }
 
 QImage* MacCameraFrameSlot::take()
@@ -96,6 +114,10 @@ void MacCamera::releaseInstance()
     QImage* MacCamera::getFrame##Suffix() \
     { \
         return camera(index).slot.take(); \
+    } \
+    QImage* MacCamera::waitFrame##Suffix(int timeoutMs, qint64* arrivalNs) \
+    { \
+        return camera(index).slot.waitTake(timeoutMs, arrivalNs); \
     }
 PAX_MAC_CAMERA_TWINS(PAX_MAC_CAMERA_DEFINE)
 #undef PAX_MAC_CAMERA_DEFINE

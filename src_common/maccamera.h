@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMutex>
 #include <QObject>
+#include <QWaitCondition>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -21,10 +22,15 @@ public:
     void put(QImage* frame);
     // The newest frame, now owned by the caller, or null; the slot is empty afterwards.
     QImage* take();
+    // Like take(), but waits up to timeoutMs for a frame when the slot is empty. arrivalNs (when
+    // given) receives the steady-clock time in ns at which the frame was put.
+    QImage* waitTake(int timeoutMs, qint64* arrivalNs = nullptr);
 
 private:
     QMutex m_lock;
+    QWaitCondition m_arrived;
     QImage* m_frame = nullptr;
+    qint64 m_arrivalNs = 0;
 };
 
 class MacCamera : public QObject {
@@ -45,6 +51,9 @@ public:
     // The newest frame (Format_ARGB32) or null; the caller deletes it.
     static QImage* getFrameMain();
     static QImage* getFrameSecond();
+    // The newest frame, waiting up to timeoutMs for one; arrivalNs as MacCameraFrameSlot::waitTake.
+    static QImage* waitFrameMain(int timeoutMs, qint64* arrivalNs = nullptr);
+    static QImage* waitFrameSecond(int timeoutMs, qint64* arrivalNs = nullptr);
     // Always empty: discovery lists the devices elsewhere.
     static QStringList listAvailableCameras();
 
