@@ -1,0 +1,267 @@
+// The wireless camera link and stream decoding against the fake camera on loopback.
+#include "fakecameraprocess.h"
+#include "logcapture.h"
+#include "wirelessdevice.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+const QString CameraA = "127.0.0.2";
+const QString Reply = "WIFINAME:ClassroomSID:0042DEVNAME:Desk CameraPRODUCT:X1";
+
+bool logged(const QString& text)
+{
+    for (const QString& line : LogCapture::messages()) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+class TestWirelessDevice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void discoveryReply_data();
+    void discoveryReply();
+    void mode_data();
+    void mode();
+    void link_data();
+    void link();
+    void accessPointWithUnknownChannel();
+    void stationWithEmptyNames();
+    void noListener();
+    void decoding_data();
+    void decoding();
+    void runWithoutChosenSize();
+    void stalledCameraEndsLoop();
+};
+
+void TestWirelessDevice::discoveryReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("wifiName");
+    QTest::addColumn<QString>("sid");
+    QTest::addColumn<QString>("deviceName");
+    QTest::newRow("all fields") << Reply << "Classroom" << "0042" << "Desk Camera";
+    QTest::newRow("markers alone") << "WIFINAME:SID:DEVNAME:PRODUCT:" << "" << "" << "";
+    QTest::newRow("no product") << "WIFINAME:aSID:bDEVNAME:c" << "a" << "b" << "";
+    QTest::newRow("name holding SID") << "WIFINAME:MySIDnetSID:7DEVNAME:dPRODUCT:" << "My" << "7" << "d";
+    QTest::newRow("junk") << "\x01\x02garbage" << "" << "" << "";
+}
+
+void TestWirelessDevice::discoveryReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, wifiName);
+    QFETCH(QString, sid);
+    QFETCH(QString, deviceName);
+    WirelessDeviceInfo info;
+    WirelessProtocol::parseDiscoveryReply(reply, info);
+    QCOMPARE(info.wifiName, wifiName);
+    QCOMPARE(info.sid, sid);
+    QCOMPARE(info.deviceName, deviceName);
+}
+
+void TestWirelessDevice::mode_data()
+{
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("own access point") << "192.168.100.1" << 0;
+    QTest::newRow("longer address") << "192.168.100.10" << 1;
+    QTest::newRow("loopback") << "127.0.0.2" << 1;
+}
+
+void TestWirelessDevice::mode()
+{
+    QFETCH(QString, ip);
+    QFETCH(int, mode);
+    QCOMPARE(WirelessProtocol::modeForAddress(ip), mode);
+}
+
+void TestWirelessDevice::link_data()
+{
+    QTest::addColumn<QStringList>("cameraOptions");
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QByteArray>("sent");    // what the camera received after the two requests
+    const QStringList twoSizes{"0:1920x1080", "1:1280x720"};
+    QTest::newRow("trailing comma") << QStringList{"--sizes", "1920*1080,1280*720,", "--channel", "44"} << twoSizes
+                                    << "1920x1080" << 1 << QByteArray("CMD_SET_BACK_FRAME 1920*1080");
+    QTest::newRow("split replies") << QStringList{"--sizes", "1920*1080,1280*720,", "--channel", "44", "--split"}
+                                   << twoSizes << "1920x1080" << 1 << QByteArray("CMD_SET_BACK_FRAME 1920*1080");
+    QTest::newRow("list and channel in one read")
+        << QStringList{"--sizes", "640*480", "--channel", "44", "--combined"} << QStringList{"0:640x480"}
+        << "640x480" << 1 << QByteArray("CMD_SET_BACK_FRAME 640*480");
+    QTest::newRow("empty items") << QStringList{"--sizes", " ,1280*720,,640x480 ", "--channel", "165"}
+                                 << QStringList{"0:1280x720", "1:640x480"} << "1280x720" << 6
+                                 << QByteArray("CMD_SET_BACK_FRAME 1280*720");
+    QTest::newRow("unknown channel") << QStringList{"--sizes", "1280*720", "--channel", "36"}
+                                     << QStringList{"0:1280x720"} << "1280x720" << 7
+                                     << QByteArray("CMD_SET_BACK_FRAME 1280*720");
+    QTest::newRow("zero size not chosen") << QStringList{"--sizes", "0*0,1280*720", "--channel", "40"}
+                                          << QStringList{"0:0x0", "1:1280x720"} << "-1x-1" << 0 << QByteArray();
+    QTest::newRow("no number") << QStringList{"--sizes", "wide*tall", "--channel", "x"} << QStringList{"0:widextall"}
+                               << "-1x-1" << 7 << QByteArray();
+}
+
+void TestWirelessDevice::link()
+{
+    QFETCH(QStringList, cameraOptions);
+    QFETCH(QStringList, list);
+    QFETCH(QString, current);
+    QFETCH(int, channel);
+    QFETCH(QByteArray, sent);
+    LogCapture capture;
+    FakeCameraProcess camera(CameraA, cameraOptions);
+    QVERIFY(camera.waitReady());
+    WirelessDevice device(Reply, CameraA, 18889);
+    QCOMPARE(device.getCameraCurSolution(), QString("-1x-1"));
+    QTRY_COMPARE_WITH_TIMEOUT(device.getCameraSolutionList(), list, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(logged("channel:"), 5000);
+    QCOMPARE(device.getDeviceInfo().channel, channel);
+    QCOMPARE(device.getCameraCurSolution(), current);
+    const QByteArray requests = "CMD_GET_BACK_FRAME_LIST";
+    QTRY_VERIFY(camera.bytes().contains("CMD_GETWIFICHANNEL"));
+    QVERIFY(camera.bytes().startsWith(requests));
+    if (sent.isEmpty())
+        QVERIFY(!camera.bytes().contains("CMD_SET_BACK_FRAME"));
+    else
+        QTRY_VERIFY(camera.bytes().contains(sent));
+    QCOMPARE(device.getDeviceInfo().ip, CameraA);
+    QCOMPARE(device.getDeviceInfo().tcpPort, quint16(8888));
+    QCOMPARE(device.getDeviceInfo().udpPort, quint16(18889));
+}
+
+void TestWirelessDevice::accessPointWithUnknownChannel()
+{
+    LogCapture capture;
+    FakeCameraProcess camera(CameraA, {"--channel", "36"});
+    QVERIFY(camera.waitReady());
+    WirelessDevice device(Reply, CameraA, 18889);
+    QTRY_VERIFY_WITH_TIMEOUT(logged("channel:7"), 5000);
+    QCOMPARE(device._getChannelStr(WirelessDevice::CH_NONE), QString());
+    QCOMPARE(device._getChannelStr(WirelessDevice::CH_153), QString("153"));
+    device.setAp("Room 12", WirelessDevice::_ChannelE(device.getDeviceInfo().channel));
+    const QByteArray expected = "CMD_SETWIFI WIFINAME:PASSWD:58203741CMD_SETWIFICHANNEL WIFINAME:Room 12WIFICHANNEL:";
+    QTRY_VERIFY(camera.bytes().endsWith(expected));
+}
+
+void TestWirelessDevice::stationWithEmptyNames()
+{
+    FakeCameraProcess camera(CameraA);
+    QVERIFY(camera.waitReady());
+    WirelessDevice device(Reply, CameraA, 18889);
+    QTRY_VERIFY_WITH_TIMEOUT(camera.bytes().contains("CMD_GETWIFICHANNEL"), 5000);
+    QTRY_VERIFY(camera.bytes().contains("CMD_SET_BACK_FRAME"));
+    device.setStation("", "");
+    QTRY_VERIFY(camera.bytes().endsWith("CMD_APPEARSSIDSSID:PASSWD:"));
+    QCOMPARE(camera.bytes().count("CMD_APPEARSSID"), 1);
+}
+
+void TestWirelessDevice::noListener()
+{
+    LogCapture capture;
+    QElapsedTimer clock;
+    clock.start();
+    WirelessDevice device(Reply, "127.0.0.9", 18889);
+    // The constructor does not wait for the link.
+    QVERIFY(!logged("tcp connect failed"));
+    QTRY_VERIFY_WITH_TIMEOUT(logged("tcp connect failed"), 5000);
+    QVERIFY(clock.elapsed() < 4500);
+    QVERIFY(device.getCameraSolutionList().isEmpty());
+    device.setStation("a", "b");    // written into no link: nothing happens
+    device.myPlay();                // no size chosen: the thread ends at once
+    QVERIFY(device.wait(2000));
+}
+
+void TestWirelessDevice::decoding_data()
+{
+    QTest::addColumn<QStringList>("cameraOptions");
+    QTest::addColumn<int>("showMode");
+    QTest::newRow("main view") << QStringList{"--sizes", "1280*720"} << 0;
+    QTest::newRow("tile") << QStringList{"--sizes", "1280*720"} << 1;
+    QTest::newRow("stream at another size") << QStringList{"--sizes", "1280*720", "--stream-size", "640x360"} << 0;
+}
+
+void TestWirelessDevice::decoding()
+{
+    QFETCH(QStringList, cameraOptions);
+    QFETCH(int, showMode);
+    FakeCameraProcess camera(CameraA, cameraOptions);
+    QVERIFY(camera.waitReady());
+    WirelessDevice device(Reply, CameraA, 18889);
+    QTRY_COMPARE_WITH_TIMEOUT(device.getCameraCurSolution(), QString("1280x720"), 5000);
+    device.changeShowMode(WirelessDevice::_ShowModeE(showMode));
+    QCOMPARE(int(device.showMode()), showMode);
+    QSignalSpy mainFrames(&device, &WirelessDevice::sigGetOneFrame);
+    QSignalSpy tileFrames(&device, &WirelessDevice::sigGetOneFrameInside);
+    QSignalSpy& frames = showMode == 0 ? mainFrames : tileFrames;
+    device.myPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 5, 20000);
+    const QImage image = frames.last().at(0).value<QImage>();
+    QCOMPARE(image.size(), QSize(1280, 720));
+    QCOMPARE(image.format(), QImage::Format_RGB32);
+    QCOMPARE((showMode == 0 ? tileFrames : mainFrames).count(), 0);
+    // Colour bars: the left and right edges differ.
+    QVERIFY(qAbs(qGray(image.pixel(20, 20)) - qGray(image.pixel(1260, 20))) > 60);
+
+    QElapsedTimer clock;
+    clock.start();
+    device.myStop();
+    QVERIFY(clock.elapsed() < 2000);
+    QVERIFY(device.isFinished());
+    QCoreApplication::processEvents();
+    const int after = frames.count();
+    QTest::qWait(300);
+    QCOMPARE(frames.count(), after);
+
+    // Started again, the stream is opened anew.
+    device.myPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= after + 3, 20000);
+}
+
+void TestWirelessDevice::runWithoutChosenSize()
+{
+    LogCapture capture;
+    FakeCameraProcess camera(CameraA, {"--no-list"});
+    QVERIFY(camera.waitReady());
+    WirelessDevice device(Reply, CameraA, 18889);
+    QTRY_VERIFY_WITH_TIMEOUT(camera.bytes().contains("CMD_GETWIFICHANNEL"), 5000);
+    QSignalSpy frames(&device, &WirelessDevice::sigGetOneFrame);
+    device.myPlay();
+    QVERIFY(device.wait(2000));
+    QVERIFY(logged("no frame size chosen, width[-1] height[-1]"));
+    QTest::qWait(200);
+    QCOMPARE(frames.count(), 0);
+}
+
+void TestWirelessDevice::stalledCameraEndsLoop()
+{
+    FakeCameraProcess camera(CameraA, {"--sizes", "640*480"});
+    QVERIFY(camera.waitReady());
+    WirelessDevice device(Reply, CameraA, 18889);
+    QTRY_COMPARE_WITH_TIMEOUT(device.getCameraCurSolution(), QString("640x480"), 5000);
+    QSignalSpy frames(&device, &WirelessDevice::sigGetOneFrame);
+    device.myPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 3, 20000);
+    camera.pause();
+    // Three seconds without data end the loop by themselves.
+    QElapsedTimer stalled;
+    stalled.start();
+    QVERIFY(device.wait(10000));
+    QVERIFY2(stalled.elapsed() < 5000, qPrintable(QString::number(stalled.elapsed())));
+    device.myStop();
+    camera.resume();
+    const int before = frames.count();
+    device.myPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= before + 3, 20000);
+    device.myStop();
+}
+
+QTEST_GUILESS_MAIN(TestWirelessDevice)
+#include "tst_wirelessdevice.moc"
