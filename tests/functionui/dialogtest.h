@@ -1,0 +1,48 @@
+#pragma once
+// Helpers of the dialog tests: screenshots kept as artefacts beside the build's test output,
+// and closing whatever modal window a dialog under test opens.
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+
+#include <functional>
+
+namespace dialogtest {
+
+// Writes the widget's picture to <build>/test-artefacts/functionui/<name>.png.
+inline QString saveScreenshot(QWidget* widget, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR", QDir::currentPath()) +
+                           QStringLiteral("/../test-artefacts/functionui");
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    widget->grab().save(path);
+    return path;
+}
+
+// Runs `act` on the next modal widget of class `className` (checked every 20 ms, up to `ms`).
+inline void onNextModal(const char* className, std::function<void(QWidget*)> act, int ms = 5000)
+{
+    auto* timer = new QTimer;
+    auto* waited = new int(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, act, ms, className] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && !modal->inherits(className))
+            modal = nullptr;
+        *waited += 20;
+        if (modal || *waited > ms) {
+            timer->stop();
+            timer->deleteLater();
+            delete waited;
+            if (modal)
+                act(modal);
+        }
+    });
+    timer->start(20);
+}
+
+} // namespace dialogtest
