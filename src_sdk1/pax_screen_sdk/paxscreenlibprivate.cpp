@@ -142,7 +142,7 @@ PaxScreenLibPrivate::PaxScreenLibPrivate(PaxScreenQtLib* facade, QObject* parent
         if (!g_ffmpegInitialised) {
             g_ffmpegInitialised = true;
             PAXSCREEN_DEBUG("init ffmpeg..............");
-            av_log_set_level(AV_LOG_QUIET);
+            paxscreen_log::routeFfmpeg();
             avformat_network_init();
             avdevice_register_all();
             PAXSCREEN_DEBUG("init ffmpeg..............end");

@@ -1,25 +1,16 @@
 #include "paxscreenlog.h"
 
-#include <QDebug>
-#include <QFile>
 #include <QMutex>
-#include <QTime>
 
 #include <cstdarg>
-#include <cstdio>
 
 void paxscreen_log_line(bool error, const char* file, int line, const char* format, ...)
 {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    pax_log::vline(pax_log::Component::ScreenSdk, pax_log::LineForm::ScreenSdk, error, file, nullptr, line, format,
+                   args);
     va_end(args);
-    QMessageLogger logger(file, line, nullptr);
-    if (error)
-        logger.critical("paxscreen[error][%s][%d] %s", file, line, text);
-    else
-        logger.debug("paxscreen[debug][%s][%d] %s", file, line, text);
 }
 
 namespace paxscreen_log {
@@ -41,28 +32,16 @@ void install(const QString& path)
         QMutexLocker lock(&g_mutex);
         g_logFile = path;
     }
-    qInstallMessageHandler(messageHandler);
+    pax_log::Destination destination;
+    destination.path = logFile;
+    destination.filedPrefix = QStringLiteral("paxscreen");
+    destination.echo = pax_log::Echo::None;
+    pax_log::registerDestination(pax_log::Component::ScreenSdk, destination);
 }
 
-void messageHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
+void routeFfmpeg()
 {
-    static const QString prefix = QStringLiteral("paxscreen");
-    if (!msg.startsWith(prefix)) {
-        std::fprintf(stdout, "%s\n", msg.toLocal8Bit().constData());
-        std::fflush(stdout);
-        return;
-    }
-    const QString line = QLatin1Char('[') + QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))
-                       + QStringLiteral("] ") + msg.mid(prefix.size()) + QLatin1Char('\n');
-    // One writer at a time: the recorder and microphone threads log too.
-    QMutexLocker lock(&g_mutex);
-    QFile file(g_logFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        std::fprintf(stdout, "cannot open log file[%s]\n", g_logFile.toLocal8Bit().constData());
-        std::fflush(stdout);
-        return;
-    }
-    file.write(line.toUtf8());
+    pax_log::setFfmpegLevel(pax_log::Component::ScreenSdk, kFfmpegLevel, pax_log::LineForm::ScreenSdk);
 }
 
 } // namespace paxscreen_log

@@ -1,6 +1,6 @@
 #include "paxlib.h"
 
-#include "paxintool.h"
+#include "paxlog.h"
 #include "paxplatform.h"
 
 #include <QCoreApplication>
@@ -51,21 +51,14 @@ QString baseDir()
     return g_baseDir;
 }
 
-void sdkLogHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
+QString sdkLogPath()
 {
-    if (!pax_log::enterHandler()) {
-        std::fprintf(stderr, "%s\n", msg.toLocal8Bit().constData());
-        return;
-    }
     QString name;
     {
         QMutexLocker lock(&g_logNameMutex);
         name = g_logName;
     }
-    const QString dir = paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), QStringLiteral("log"));
-    // The bare message goes to standard output first, then the stamped line to the file.
-    pax_log::appendLine(dir + name, msg, true, true);
-    pax_log::leaveHandler();
+    return paxlib::YL_createOrGetSonSaveDir(QStringLiteral("pax_sdk"), QStringLiteral("log")) + name;
 }
 } // namespace
 
@@ -138,5 +131,10 @@ void paxSetLogDir(QString name)
         QMutexLocker lock(&g_logNameMutex);
         g_logName = name;
     }
-    qInstallMessageHandler(sdkLogHandler);
+    // The bare message goes to standard output first, then the stamped line to the file.
+    pax_log::Destination destination;
+    destination.path = sdkLogPath;
+    destination.echo = pax_log::Echo::BareBeforeFile;
+    destination.catchAll = true;
+    pax_log::registerDestination(pax_log::Component::CameraSdk, destination);
 }

@@ -17,5 +17,7 @@ bool YL_isCpuArm();
 bool YL_isCpuArmBrand(const QString& brand);
 } // namespace paxlib
 
-// Sets the SDK log file name (in base/pax_sdk/log/) and installs the SDK log handler.
+// Sets the SDK log file name (in base/pax_sdk/log/) and registers the camera SDK's log
+// destination: every message of the camera SDK, and of components without a destination of their
+// own, is echoed bare to standard output and appended as "[hh:mm:ss] text" to that file. Any thread.
 void paxSetLogDir(QString name);

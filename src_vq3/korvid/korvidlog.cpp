@@ -1,47 +1,46 @@
 #include "korvidlog.h"
 
-#include "paxintool.h"
+#include "paxlog.h"
 
-#include <QMessageLogger>
+#include <QMutex>
 
 #include <cstdarg>
 
 namespace {
+QMutex gs_mutex;
 QString gs_logdir;
-bool gs_handlerInstalled = false;
 } // namespace
 
 void korvid_log_line(const char* file, int line, const char* format, ...)
 {
     va_list ap;
     va_start(ap, format);
-    const QString text = QString::vasprintf(format, ap);
+    pax_log::vline(pax_log::Component::Korvid, pax_log::LineForm::Korvid, false, file, nullptr, line, format, ap);
     va_end(ap);
-    QMessageLogger(file, line, nullptr).critical("[%s][%d] %s", file, line, text.toLocal8Bit().constData());
 }
 
 void setLogDir(QString dir)
 {
-    if (!gs_logdir.isEmpty())
-        return;
-    gs_logdir = dir;
-    if (!gs_handlerInstalled) {
-        gs_handlerInstalled = true;
-        qInstallMessageHandler(_customMessageHandler);
+    {
+        QMutexLocker lock(&gs_mutex);
+        if (!gs_logdir.isEmpty())
+            return;
+        gs_logdir = dir;
     }
+    // Every message of the service goes to korvid.log (and bare to standard output after it);
+    // while the folder is empty, messages are dropped.
+    pax_log::Destination destination;
+    destination.path = [] {
+        const QString dir = logDir();
+        return dir.isEmpty() ? QString() : dir + QStringLiteral("korvid.log");
+    };
+    destination.echo = pax_log::Echo::BareAfterFile;
+    destination.catchAll = true;
+    pax_log::registerDestination(pax_log::Component::Korvid, destination);
 }
 
 QString logDir()
 {
+    QMutexLocker lock(&gs_mutex);
     return gs_logdir;
-}
-
-void _customMessageHandler(QtMsgType, const QMessageLogContext&, const QString& msg)
-{
-    if (gs_logdir.isEmpty())
-        return;
-    if (!pax_log::enterHandler())
-        return;
-    pax_log::appendLine(gs_logdir + QStringLiteral("korvid.log"), QStringLiteral("%1").arg(msg), true);
-    pax_log::leaveHandler();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The service's own log: lines "[file][line] text" at the critical level, and the message
-// handler that appends them to <log folder>korvid.log.
+// The service's own log: lines "[file][line] text" at the critical level, appended with every
+// other message of the process to <log folder>korvid.log through the process's one handler.
 
 #include <QString>
 #include <QtGlobal>
@@ -13,9 +13,9 @@ void korvid_log_line(const char* file, int line, const char* format, ...)
 
 #define KORVID_LOG(...) korvid_log_line(__FILE__, __LINE__, __VA_ARGS__)
 
-// The first call sets the log folder (which must end with '/') and installs the handler;
-// later calls change nothing. An empty folder installs the handler and leaves it unset.
+// The first call with a non-empty folder sets the log folder (which must end with '/') and
+// registers the service's log destination; later calls change nothing. An empty folder registers
+// the destination and leaves the folder unset (messages are dropped until it is set).
 void setLogDir(QString dir);
 QString logDir();
 
-void _customMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg);

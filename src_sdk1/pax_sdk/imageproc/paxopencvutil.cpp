@@ -2,7 +2,7 @@
 
 #include "Binarize.h"
 #include "Grayscale.h"
-#include "paxintool.h"
+#include "paxlog.h"
 
 #include <QPainter>
 
