@@ -6,10 +6,22 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export BUILD_DIR=${BUILD_DIR:-$root/build-release}
 "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Release -DORVANE_SANITIZE=OFF -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=OFF
 bin="$BUILD_DIR/bin"
+pids=""
+trap 'kill $pids 2>/dev/null' EXIT INT TERM
 if [ -x "$bin/korvid-launcher" ]; then
     "$bin/korvid-launcher" &
     launcher=$!
-    trap 'kill $launcher 2>/dev/null' EXIT INT TERM
+    pids="$pids $launcher"
+fi
+# ORVANE_FAKE_WIRELESS=1: two fake wireless cameras on 127.0.0.2 and 127.0.0.3, and discovery sent
+# only to them, so the wireless mode can be tried without hardware.
+if [ "${ORVANE_FAKE_WIRELESS:-}" = "1" ] && [ -x "$bin/fake-wireless-camera" ]; then
+    export ORVANE_WIRELESS_TARGETS=127.0.0.2,127.0.0.3
+    export ORVANE_WIRELESS_RTSP_PORT=${ORVANE_WIRELESS_RTSP_PORT:-8554}
+    for address in 127.0.0.2 127.0.0.3; do
+        "$bin/fake-wireless-camera" --address "$address" --wifiname "Fake $address" &
+        pids="$pids $!"
+    done
 fi
 if [ -x "$bin/Orvane" ]; then
     "$bin/Orvane" "$@"
