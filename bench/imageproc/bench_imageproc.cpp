@@ -153,11 +153,23 @@ void silenceDebug(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 } // namespace
 
+// CPU cycles per pixel of one call, from the benchmark's CPU time and the processor's clock.
+void cyclesPerPixel(benchmark::State& state, int64_t pixels)
+{
+    // Inverted rate: seconds per iteration / (pixels / cycles per second).
+    state.counters["cyc_per_px"] =
+        benchmark::Counter(double(pixels) / benchmark::CPUInfo::Get().cycles_per_second,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The frame path's call: Wolf with the given number of band threads (1: the calling thread only).
 static void BM_WolfOurs(benchmark::State& state)
 {
     cv::setNumThreads(1);
     const QImage& img = pagePicture(int(state.range(0)), int(state.range(1)));
     const QSize window(int(state.range(2)), int(state.range(2)));
+    const int threads = int(state.range(3));
+    imageproc::detail::setBandThreads(threads);
     {
         // Same result as the plain rule.
         const imageproc::BinaryImage fast = imageproc::binarizeWolf(img, window, 50, 254);
@@ -170,7 +182,9 @@ static void BM_WolfOurs(benchmark::State& state)
     for (auto _ : state) {
         benchmark::DoNotOptimize(imageproc::binarizeWolf(img, window, 50, 254));
     }
+    imageproc::detail::setBandThreads(1);
     state.SetItemsProcessed(state.iterations() * img.width() * img.height());
+    cyclesPerPixel(state, int64_t(img.width()) * img.height());
 }
 
 static void BM_WolfNiBlackPacked(benchmark::State& state)
@@ -184,17 +198,129 @@ static void BM_WolfNiBlackPacked(benchmark::State& state)
         benchmark::DoNotOptimize(niBlackWolf(src, window));
     }
     state.SetItemsProcessed(state.iterations() * img.width() * img.height());
+    cyclesPerPixel(state, int64_t(img.width()) * img.height());
 }
 
 static void wolfArgs(benchmark::internal::Benchmark* b)
 {
-    for (auto size : {std::make_pair(1920, 1080), std::make_pair(2592, 1944)}) {
+    for (auto size : {std::make_pair(1920, 1080), std::make_pair(2592, 1944), std::make_pair(3840, 2160)}) {
         for (int window : {15, 51, 101, 201}) {
-            b->Args({size.first, size.second, window});
+            b->Args({size.first, size.second, window, 1});
         }
     }
-    b->ArgNames({"w", "h", "window"})->Unit(benchmark::kMillisecond);
+    b->ArgNames({"w", "h", "window", "threads"})->Unit(benchmark::kMillisecond);
 }
+
+// The frame path's window at the two frame sizes, on four band threads (wall time).
+static void wolfThreadArgs(benchmark::internal::Benchmark* b)
+{
+    for (auto size : {std::make_pair(1920, 1080), std::make_pair(3840, 2160)}) {
+        b->Args({size.first, size.second, 51, 4});
+    }
+    b->ArgNames({"w", "h", "window", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+static void BM_WolfOursThreads(benchmark::State& state) { BM_WolfOurs(state); }
+
+static void BM_SauvolaOurs(benchmark::State& state)
+{
+    const QImage& img = pagePicture(int(state.range(0)), int(state.range(1)));
+    const QSize window(51, 51);
+    imageproc::detail::setBandThreads(1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(imageproc::binarizeSauvola(img, window));
+    }
+    state.SetItemsProcessed(state.iterations() * img.width() * img.height());
+    cyclesPerPixel(state, int64_t(img.width()) * img.height());
+}
+
+static void BM_SauvolaNiBlackPacked(benchmark::State& state)
+{
+    cv::setNumThreads(1);
+    const QImage& img = pagePicture(int(state.range(0)), int(state.range(1)));
+    const cv::Mat src(img.height(), img.width(), CV_8UC1, const_cast<uchar*>(img.constBits()), size_t(img.bytesPerLine()));
+    for (auto _ : state) {
+        cv::Mat dst;
+        cv::ximgproc::niBlackThreshold(src, dst, 255.0, cv::THRESH_BINARY, 51, 0.34, cv::ximgproc::BINARIZATION_SAUVOLA,
+                                       128.0);
+        const QImage view(dst.data, dst.cols, dst.rows, int(dst.step), QImage::Format_Grayscale8);
+        benchmark::DoNotOptimize(imageproc::BinaryImage(view, imageproc::BinaryThreshold(128)));
+    }
+    state.SetItemsProcessed(state.iterations() * img.width() * img.height());
+}
+
+static void frameSizes(benchmark::internal::Benchmark* b)
+{
+    b->Args({1920, 1080})->Args({3840, 2160})->ArgNames({"w", "h"})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_SauvolaOurs)->Apply(frameSizes);
+BENCHMARK(BM_SauvolaNiBlackPacked)->Apply(frameSizes);
+BENCHMARK(BM_WolfOursThreads)->Apply(wolfThreadArgs);
+
+// ---- the rest of the black-and-white frame path: grey conversion and the picture shown ----
+
+namespace {
+const QImage& colourFrame(int w, int h)
+{
+    static std::map<std::pair<int, int>, QImage> cache;
+    auto& img = cache[{w, h}];
+    if (img.isNull()) {
+        img = pagePicture(w, h).convertToFormat(QImage::Format_RGB32);
+    }
+    return img;
+}
+} // namespace
+
+static void BM_GrayscaleOurs(benchmark::State& state)
+{
+    const QImage& frame = colourFrame(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(imageproc::toGrayscale(frame));
+    }
+    state.SetItemsProcessed(state.iterations() * frame.width() * frame.height());
+}
+
+static void BM_GrayscaleOpenCv(benchmark::State& state)
+{
+    cv::setNumThreads(1);
+    const QImage& frame = colourFrame(int(state.range(0)), int(state.range(1)));
+    const cv::Mat bgra(frame.height(), frame.width(), CV_8UC4, const_cast<uchar*>(frame.constBits()),
+                       size_t(frame.bytesPerLine()));
+    for (auto _ : state) {
+        cv::Mat gray;
+        cv::cvtColor(bgra, gray, cv::COLOR_BGRA2GRAY);
+        benchmark::DoNotOptimize(gray.data);
+    }
+    state.SetItemsProcessed(state.iterations() * frame.width() * frame.height());
+}
+
+static void BM_ToQImage(benchmark::State& state)
+{
+    const QImage& img = pagePicture(int(state.range(0)), int(state.range(1)));
+    imageproc::detail::setBandThreads(1);
+    const imageproc::BinaryImage bw = imageproc::binarizeWolf(img, QSize(51, 51), 50, 254);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bw.toQImage());
+    }
+    state.SetItemsProcessed(state.iterations() * img.width() * img.height());
+}
+
+// The same picture from OpenCV's 0/255 bytes into a Format_Mono QImage, as a caller of the peer would.
+static void BM_ToQImageOpenCvBytes(benchmark::State& state)
+{
+    const QImage& img = pagePicture(int(state.range(0)), int(state.range(1)));
+    const QImage bytes = imageproc::binarizeWolf(img, QSize(51, 51), 50, 254).toQImage().convertToFormat(QImage::Format_Grayscale8);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bytes.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither));
+    }
+    state.SetItemsProcessed(state.iterations() * img.width() * img.height());
+}
+
+BENCHMARK(BM_GrayscaleOurs)->Apply(frameSizes);
+BENCHMARK(BM_GrayscaleOpenCv)->Apply(frameSizes);
+BENCHMARK(BM_ToQImage)->Apply(frameSizes);
+BENCHMARK(BM_ToQImageOpenCvBytes)->Apply(frameSizes);
 
 BENCHMARK(BM_WolfOurs)->Apply(wolfArgs);
 BENCHMARK(BM_WolfNiBlackPacked)->Apply(wolfArgs);

@@ -43,6 +43,8 @@ private slots:
     void wolfMatchesReference();
     void sauvolaMatchesReference_data();
     void sauvolaMatchesReference();
+    void randomImagesMatchReference_data();
+    void randomImagesMatchReference();
     void invalidWindowThrows_data();
     void invalidWindowThrows();
     void nullImageGivesNull();
@@ -138,6 +140,79 @@ void TestBinarize::sauvolaMatchesReference()
         const QImage img = noise ? reftest::randomGray(rng, w, h) : documentLike(rng, w, h);
         const BinaryImage fast = binarizeSauvola(img, window);
         QCOMPARE(firstDifference(fast, reftest::sauvola(img, window)), QString());
+    }
+}
+
+namespace {
+
+// Random pictures of a few kinds; the low-contrast ones give tiny deviations, where the thresholds of
+// neighbouring pixels lie closest together.
+QImage randomPicture(QRandomGenerator& rng, const QString& kind, int w, int h)
+{
+    if (kind == "document") {
+        return documentLike(rng, w, h);
+    }
+    QImage img(w, h, QImage::Format_Grayscale8);
+    for (int y = 0; y < h; ++y) {
+        uchar* line = img.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            if (kind == "noise") {
+                line[x] = uchar(rng.bounded(256));
+            } else if (kind == "four levels") {
+                line[x] = uchar(100 + rng.bounded(4));
+            } else if (kind == "sparse dots") {
+                line[x] = rng.bounded(997) == 0 ? 129 : 128;
+            } else { // "blocks": flat patches of random levels, ties everywhere
+                line[x] = uchar(((x / 37) * 71 + (y / 23) * 113) % 256);
+            }
+        }
+    }
+    return img;
+}
+
+} // namespace
+
+void TestBinarize::randomImagesMatchReference_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("seed");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<int>("threads");
+    const QSize bands(1030, 640); // large enough to be cut into row bands
+    QTest::newRow("noise, one thread") << "noise" << 1 << QSize(203, 117) << QSize(51, 51) << 1;
+    QTest::newRow("noise, bands") << "noise" << 2 << bands << QSize(51, 51) << 4;
+    QTest::newRow("document, bands") << "document" << 3 << bands << QSize(51, 51) << 4;
+    QTest::newRow("document, two bands") << "document" << 4 << QSize(1024, 700) << QSize(31, 17) << 2;
+    QTest::newRow("four levels") << "four levels" << 5 << QSize(333, 129) << QSize(51, 51) << 1;
+    QTest::newRow("four levels, bands") << "four levels" << 6 << bands << QSize(15, 15) << 4;
+    QTest::newRow("sparse dots") << "sparse dots" << 7 << QSize(400, 200) << QSize(51, 51) << 1;
+    QTest::newRow("blocks, bands") << "blocks" << 8 << bands << QSize(51, 51) << 4;
+    QTest::newRow("noise, big window") << "noise" << 9 << QSize(260, 250) << QSize(201, 201) << 1;
+}
+
+void TestBinarize::randomImagesMatchReference()
+{
+    // Every code path (vector or plain, one band or several) gives the plain rule's pixels.
+    QFETCH(QString, kind);
+    QFETCH(int, seed);
+    QFETCH(QSize, size);
+    QFETCH(QSize, window);
+    QFETCH(int, threads);
+    QRandomGenerator rng(static_cast<quint32>(seed));
+    const QImage img = randomPicture(rng, kind, size.width(), size.height());
+    const BinaryImage wolfRef = reftest::wolf(img, window, 50, 254);
+    const BinaryImage sauvolaRef = reftest::sauvola(img, window);
+    const int before = detail::bandThreads();
+    for (bool vector : {true, false}) {
+        detail::setVectorPathsEnabled(vector);
+        detail::setBandThreads(threads);
+        const BinaryImage wolf = binarizeWolf(img, window, 50, 254);
+        const BinaryImage sauvola = binarizeSauvola(img, window);
+        detail::setBandThreads(before);
+        detail::setVectorPathsEnabled(true);
+        QCOMPARE(firstDifference(wolf, wolfRef), QString());
+        QCOMPARE(firstDifference(sauvola, sauvolaRef), QString());
     }
 }
 

@@ -27,6 +27,11 @@ void setVectorPathsEnabled(bool enabled);
 bool vectorPathsEnabled();
 // Enabled, and the processor has them.
 bool useVectorPaths();
+// Large pictures are binarised in row bands on a small fixed pool of threads (at most 4, by default as
+// many as the processor has up to that); 1 keeps every binarisation in the calling thread. The result
+// does not depend on it.
+void setBandThreads(int threads);
+int bandThreads();
 } // namespace detail
 
 } // namespace imageproc
