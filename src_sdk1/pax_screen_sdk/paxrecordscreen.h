@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QStringList>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,7 @@ struct _AudioBindInfoS {
     bool audioFinished = false;
     bool videoFinished = false;
     int64_t audioPacketCounter = 0;
+    int writeError = 0;   // the first failed write of either side; nothing is written after it
 };
 
 class PaxRecordScreen : public QThread {
@@ -47,7 +49,7 @@ public:
     void myPause();
     void myResume();
     void myQuitWait();
-    // 0 stop, 1 run, 2 pause: the recorder's own status, current at once.
+    // The recorder's own status (_PaxRecordStatusE), current at once.
     int getStatus() const { return m_status.load(); }
     // True while the recorder thread has not finished its run.
     bool isBusy() const;
@@ -114,8 +116,6 @@ private:
     void _start(const QString& fileName, const QString& pushUrl, bool withAudio);
     void _playDirect();
     void _callbackRecordInfo(int state, int seconds);
-    int _writeVideoPacket(Run& run, AVPacket* packet);
-    int _ioctlVideoFrame(Run& run);
     void _waitForAudioFinish();
     // Every exit of the recorder thread: marks video finished, which releases the microphone
     // side however far it got, and with audio waits for it and drops the bind record.
@@ -125,13 +125,15 @@ private:
     void _showRectWhileIdle();
     void _probeEncoders();
 
-    std::atomic<int> m_status{0};
+    std::atomic<int> m_status{PaxRecordStop};
     QMutex m_dataMutex;
     QMutex m_controlMutex;
     _PaxScreenRecordInfoS m_recordInfo;
     QRect m_rect;
     QSize m_screenSize;
     QMutex m_bindMutex;
+    // Woken whenever the bind record's flags change (video ready or finished, audio finished).
+    QWaitCondition m_bindChanged;
     _AudioBindInfoS* m_bind = nullptr;
     std::atomic<int64_t> m_videoOrigin{0};
     bool m_audioOn = false;

@@ -60,13 +60,24 @@ enum _PaxRecordQualityE : int {
     PaxRecordQualityCustom = 3,
 };
 
+// The status of a recorder thread (the microphone recorder knows only stop and run), and the
+// state of a recording as reported: the same numbers.
+enum _PaxRecordStatusE : int {
+    PaxRecordStop = 0,
+    PaxRecordRun = 1,
+    PaxRecordPause = 2,
+};
+
 // A screen recording as reported: state 0 idle, 1 recording, 2 paused.
 typedef struct _PaxScreenRecordInfoS {
-    int state = 0;
+    int state = PaxRecordStop;
     QString fileName;        // the MP4 file; empty while pushing a stream
     int recordSeconds = 0;   // whole seconds recorded, pauses excluded
     QRect rect;              // the recorded area, in capture pixels while recording
     QString pushStreamUrl;   // empty while recording to a file
+    // The FFmpeg error of the write that ended the recording (a full disk, say), 0 when none. The
+    // file keeps what was written before it.
+    int writeError = 0;
 } PaxScreenRecordInfoS;
 
 // One microphone: its index among the listed sources, its name and a field left empty.

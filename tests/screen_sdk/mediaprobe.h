@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,59 @@ inline QList<QJsonObject> packetsOf(const QJsonObject& info, int streamIndex)
             out.append(o);
     }
     return out;
+}
+
+} // namespace mediaprobe
+
+namespace mediaprobe {
+
+// The types of the top-level boxes of an MP4 file, in file order ("ftyp", "moov", "mdat"...).
+inline QStringList topLevelBoxes(const QString& file)
+{
+    QFile f(file);
+    QStringList boxes;
+    if (!f.open(QIODevice::ReadOnly))
+        return boxes;
+    qint64 pos = 0;
+    const qint64 size = f.size();
+    while (pos + 8 <= size && f.seek(pos)) {
+        const QByteArray head = f.read(16);
+        if (head.size() < 8)
+            break;
+        quint64 length = (quint64(quint8(head[0])) << 24) | (quint64(quint8(head[1])) << 16)
+                         | (quint64(quint8(head[2])) << 8) | quint64(quint8(head[3]));
+        boxes << QString::fromLatin1(head.mid(4, 4));
+        if (length == 1 && head.size() >= 16) {
+            length = 0;
+            for (int i = 8; i < 16; ++i)
+                length = (length << 8) | quint8(head[i]);
+        } else if (length == 0) {
+            break;   // the box runs to the end of the file
+        }
+        if (length < 8)
+            break;
+        pos += qint64(length);
+    }
+    return boxes;
+}
+
+// Seconds of video from the first to the last packet's end, read packet by packet (a file
+// that lost its end still shows what it holds).
+inline double videoSpan(const QJsonObject& info, int* packetCount = nullptr)
+{
+    const QJsonObject video = stream(info, QStringLiteral("video"));
+    const QList<QJsonObject> packets = packetsOf(info, video.value(QStringLiteral("index")).toInt());
+    if (packetCount)
+        *packetCount = packets.size();
+    if (packets.isEmpty())
+        return 0;
+    double first = 1e18, last = -1e18;
+    for (const QJsonObject& p : packets) {
+        const double t = number(p, "pts_time");
+        first = qMin(first, t);
+        last = qMax(last, t + number(p, "duration_time"));
+    }
+    return last - first;
 }
 
 } // namespace mediaprobe

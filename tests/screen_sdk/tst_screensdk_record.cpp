@@ -18,12 +18,18 @@
 #include <QMutex>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -488,6 +494,160 @@ private slots:
         QVERIFY(lib->setFramerate(20));
     }
 
+    // Frames the source captured while paused never reach the file: the frame count stays the
+    // recorded duration times the frame rate across a 5 s pause.
+    void pauseDropsCapturedFrames_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("audio");
+        QTest::newRow("X screen with microphone") << "x11" << true;
+        QTest::newRow("test pattern") << "testsrc2=s=640x480:r={fps}" << false;
+    }
+
+    void pauseDropsCapturedFrames()
+    {
+        QFETCH(QString, source);
+        QFETCH(bool, audio);
+        if (source != QLatin1String("x11"))
+            useLavfiScreen(source);
+        PaxScreenQtLib* lib = freshFacade();
+        lib->setIsRecordAudio(audio);
+        const int fps = 15;
+        QVERIFY(lib->setFramerate(fps));
+        QVERIFY(lib->setRect(QRect(0, 0, 640, 480)));
+        const QString out = file(QStringLiteral("pause5-%1.mp4").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
+        QVERIFY(lib->startRecordScreen(out));
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
+                            15000));
+        QTest::qWait(500);
+        lib->pause();
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 2; }, 2000));
+        QTest::qWait(5000);
+        lib->resume();
+        QTest::qWait(1500);
+        lib->stopRecordScreen();
+        QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 0; }, 5000));
+
+        const QJsonObject probe = mediaprobe::probe(out, true);
+        QVERIFY2(!probe.isEmpty(), "ffprobe failed");
+        int frames = 0;
+        const double span = mediaprobe::videoSpan(probe, &frames);
+        // The pause is not in the file...
+        QVERIFY2(span > 2.3 && span < 3.6, qPrintable(QString::number(span)));
+        // ...and neither are the frames captured during it.
+        const double expected = span * fps;
+        QVERIFY2(qAbs(frames - expected) <= 0.1 * expected,
+                 qPrintable(QStringLiteral("%1 frames for %2 s").arg(frames).arg(span)));
+        const QList<QJsonObject> vPackets =
+            mediaprobe::packetsOf(probe, mediaprobe::stream(probe, QStringLiteral("video")).value("index").toInt());
+        QVERIFY(strictlyIncreasing(vPackets, "dts_time", 1e9));
+    }
+
+    // A recording survives a killed process: what was written up to a second before the kill
+    // plays. A clean stop gives a normal MP4 (one index, no fragments) with its whole duration.
+    void survivesKill_data()
+    {
+        QTest::addColumn<bool>("kill");
+        QTest::addColumn<bool>("audio");
+        QTest::newRow("killed, video only") << true << false;
+        QTest::newRow("killed, with microphone") << true << true;
+        QTest::newRow("stopped, with microphone") << false << true;
+    }
+
+    void survivesKill()
+    {
+        QFETCH(bool, kill);
+        QFETCH(bool, audio);
+        const QString out = file(QStringLiteral("child-%1.mp4").arg(QTest::currentDataTag()).replace(' ', '-'));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--record-child"), out, audio ? QStringLiteral("1") : QStringLiteral("0"),
+                     QStringLiteral("0"), kill ? QStringLiteral("0") : QStringLiteral("4000")});
+        QVERIFY(child.waitForStarted(10000));
+        // Four seconds after the recording started.
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray lines;
+        while (!lines.contains("info 1 0") && timer.elapsed() < 20000) {
+            child.waitForReadyRead(100);
+            lines += child.readAllStandardOutput();
+        }
+        QVERIFY2(lines.contains("info 1 0"), lines.constData());
+        if (kill) {
+            QTest::qWait(4000);
+            child.kill();   // SIGKILL
+            QVERIFY(child.waitForFinished(10000));
+        } else {
+            QVERIFY(child.waitForFinished(30000));
+            QCOMPARE(child.exitCode(), 0);
+        }
+
+        const QJsonObject probe = mediaprobe::probe(out, true);
+        QVERIFY2(!probe.isEmpty(), "ffprobe can't read the file");
+        int frames = 0;
+        const double span = mediaprobe::videoSpan(probe, &frames);
+        const QStringList boxes = mediaprobe::topLevelBoxes(out);
+        if (kill) {
+            QVERIFY2(span >= 2.0, qPrintable(QStringLiteral("%1 s of video").arg(span)));
+            QVERIFY(boxes.contains(QStringLiteral("moof")));
+            return;
+        }
+        // Stopped 4 s in: a normal file, its duration in the index.
+        QVERIFY2(!boxes.contains(QStringLiteral("moof")), qPrintable(boxes.join(',')));
+        QVERIFY(boxes.contains(QStringLiteral("moov")));
+        QVERIFY2(span > 3.5 && span < 4.6, qPrintable(QString::number(span)));
+        const double indexed = mediaprobe::number(probe.value("format").toObject(), "duration");
+        QVERIFY2(qAbs(indexed - span) < 0.2, qPrintable(QStringLiteral("%1 vs %2").arg(indexed).arg(span)));
+        QVERIFY(!mediaprobe::stream(probe, QStringLiteral("audio")).isEmpty());
+        QVERIFY(!QFile::exists(QFileInfo(out).absolutePath() + QStringLiteral("/.") + QFileInfo(out).completeBaseName()
+                               + QStringLiteral(".part.mp4")));
+    }
+
+    // A full disk (here: the process may not write more than 2.5 MB) ends the recording at the
+    // first failed write, keeps what was written playable and reports the failure once.
+    void fullDiskEndsOnce_data()
+    {
+        QTest::addColumn<bool>("audio");
+        QTest::newRow("video only") << false;
+        QTest::newRow("with microphone") << true;
+    }
+
+    void fullDiskEndsOnce()
+    {
+        QFETCH(bool, audio);
+        const QString out = file(QStringLiteral("full-%1.mp4").arg(audio));
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--record-child"), out, audio ? QStringLiteral("1") : QStringLiteral("0"),
+                     QString::number(2500 * 1024), QStringLiteral("0")});
+        QVERIFY(child.waitForFinished(40000));
+        const QString log = QString::fromLocal8Bit(child.readAllStandardError());
+        const QStringList infos = QString::fromLocal8Bit(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(child.exitCode(), 0);   // ended by itself
+        QVERIFY(!infos.isEmpty());
+        const QStringList last = infos.last().split(' ');
+        QCOMPARE(last.value(0), QStringLiteral("info"));
+        QCOMPARE(last.value(1), QStringLiteral("0"));
+        QVERIFY2(last.value(3).toInt() < 0, qPrintable(infos.last()));
+        QCOMPARE(last.mid(4).join(' '), out);
+        QCOMPARE(log.count(QStringLiteral("av_interleaved_write_frame failed")), 1);
+        QCOMPARE(log.count(QStringLiteral("ended by a failed write")), 1);
+        QVERIFY(!log.contains(QStringLiteral("removed")));
+
+        QVERIFY(QFile::exists(out));
+        const QJsonObject probe = mediaprobe::probe(out, true);
+        QVERIFY2(!probe.isEmpty(), "ffprobe can't read the file");
+        const double span = mediaprobe::videoSpan(probe);
+        QVERIFY2(span >= 1.0, qPrintable(QString::number(span)));
+        // Seconds were not announced past the end of what was written.
+        int maxSeconds = 0;
+        for (const QString& line : infos)
+            maxSeconds = qMax(maxSeconds, line.section(' ', 2, 2).toInt());
+        QVERIFY2(maxSeconds <= span + 1.5, qPrintable(QStringLiteral("%1 s announced, %2 s kept").arg(maxSeconds).arg(span)));
+    }
+
     // The logical rectangle is kept: a second recording captures the same area.
     void captureScaledOncePerRun()
     {
@@ -566,5 +726,65 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstScreenSdkRecord)
+// The recorder in a process of its own: records a 1280x720 test pattern at 15 frames per
+// second into the file, printing "info <state> <seconds> <writeError> <file>" for each record
+// info. Arguments: file, audio (0/1), the most bytes the process may write (0: no limit), and
+// the milliseconds after which it stops (0: never). Exits 0 when the recording has ended.
+int recordChild(QApplication& app, const QStringList& args)
+{
+    const QString out = args.value(0);
+    const bool audio = args.value(1) == QLatin1String("1");
+    const qint64 limit = args.value(2).toLongLong();
+    const int stopAfter = args.value(3).toInt();
+    pax_platform::setScreenInputFactory(
+        [] { return pax_platform::createLavfiScreenInput(QStringLiteral("testsrc2=s=1280x720:r={fps}")); });
+    const QString base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+    const QString save = base + QStringLiteral("child%1/").arg(QCoreApplication::applicationPid());
+    QDir().mkpath(save);
+    PaxScreenQtLib::setSavePath(save);
+    PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
+    QSignalSpy listed(lib, &PaxScreenQtLib::sigAudioInfoChange);
+    listed.wait(3000);
+    lib->setCurMicrophoneName(QStringLiteral("Virtual Microphone"));
+    lib->setIsRecordAudio(audio);
+    lib->setRecordQuality(PaxRecordQualityCustom);
+    lib->setBitrateType(PaxBitrateTypeCBR);
+    lib->setBitrateValue(PaxBitrateValue8M);
+    lib->setFramerate(15);
+    lib->removeRect();
+    bool started = false;
+    QObject::connect(lib, &PaxScreenQtLib::sigRecordInfo, &app, [&](const PaxScreenRecordInfoS& info) {
+        std::printf("info %d %d %d %s\n", info.state, info.recordSeconds, info.writeError,
+                    info.fileName.toLocal8Bit().constData());
+        std::fflush(stdout);
+        if (info.state == 1)
+            started = true;
+        if (info.state == 0 && started)
+            app.exit(0);
+    });
+    if (limit > 0) {
+        std::signal(SIGXFSZ, SIG_IGN);   // a write past the limit fails instead of ending the process
+        const rlimit rl{rlim_t(limit), rlim_t(limit)};
+        if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
+            return 4;
+    }
+    if (!lib->startRecordScreen(out))
+        return 2;
+    if (stopAfter > 0)
+        QTimer::singleShot(stopAfter, lib, [lib] { lib->stopRecordScreen(); });
+    QTimer::singleShot(30000, &app, [&app] { app.exit(3); });
+    const int code = app.exec();
+    PaxScreenQtLib::releaseInstance();
+    return code;
+}
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc >= 2 && qstrcmp(argv[1], "--record-child") == 0)
+        return recordChild(app, app.arguments().mid(2));
+    TstScreenSdkRecord test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_screensdk_record.moc"
