@@ -137,23 +137,29 @@ void Korvid::slotTcpNewConnection()
 
 void Korvid::slotFunctionReadyRead()
 {
-    if (!m_client || m_finishing)
+    if (!m_client || m_finishing || m_reading)
         return;
     QTcpSocket* client = m_client;
-    const QList<QByteArray> payloads = m_reader.feed(client->readAll());
-    for (const QByteArray& payload : payloads) {
-        // A command may end the service or a new client may have replaced this one.
-        if (m_finishing || m_client != client)
-            return;
-        if (UvcLinkFrame::isLogged(payload)) {
-            const QByteArray shown = UvcLinkFrame::logPart(payload);
-            if (payload.size() < UvcLinkFrame::LongPayload)
-                KORVID_LOG("vq3 to korvid command:%s, len:%d", shown.constData(), int(payload.size()));
-            else
-                KORVID_LOG("vq3 to korvid command head:%s, len:%d", shown.constData(), int(payload.size()));
+    m_reading = true;
+    // Writing a reply waits for its bytes to go out, and that wait reads whatever else arrived
+    // into the socket's buffer without signalling readyRead again: read until it is empty.
+    while (m_client == client && !m_finishing && client->bytesAvailable() > 0) {
+        const QList<QByteArray> payloads = m_reader.feed(client->readAll());
+        for (const QByteArray& payload : payloads) {
+            // A command may end the service or a new client may have replaced this one.
+            if (m_finishing || m_client != client)
+                break;
+            if (UvcLinkFrame::isLogged(payload)) {
+                const QByteArray shown = UvcLinkFrame::logPart(payload);
+                if (payload.size() < UvcLinkFrame::LongPayload)
+                    KORVID_LOG("vq3 to korvid command:%s, len:%d", shown.constData(), int(payload.size()));
+                else
+                    KORVID_LOG("vq3 to korvid command head:%s, len:%d", shown.constData(), int(payload.size()));
+            }
+            _ioctlCommand(UvcLinkFrame::payloadText(payload));
         }
-        _ioctlCommand(UvcLinkFrame::payloadText(payload));
     }
+    m_reading = false;
 }
 
 void Korvid::slotFunctionDisconnected()

@@ -59,4 +59,5 @@ private:
     QTcpSocket* m_client = nullptr;
     UvcLinkReader m_reader;   // receive buffer of the current client
     bool m_finishing = false;
+    bool m_reading = false;   // slotFunctionReadyRead runs (a reply's wait may re-enter it)
 };

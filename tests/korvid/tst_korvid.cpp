@@ -135,6 +135,42 @@ private slots:
         QVERIFY(korvid.running());
     }
 
+    // Row: how many requests go out in one write. Each complete request gets exactly one reply,
+    // in order, without the client sending another byte.
+    void backToBackRequestsAllAnswered_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("two") << 2;
+        QTest::newRow("more than one read") << 3000;
+        QTest::newRow("far more than the socket buffers") << 20000;
+    }
+
+    void backToBackRequestsAllAnswered()
+    {
+        QFETCH(int, count);
+        ChildProcess korvid;
+        // Two lines per reply go to its output, which nobody reads while the replies come.
+        korvid.process().setStandardOutputFile(QProcess::nullDevice());
+        QVERIFY(korvid.start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QByteArray burst;
+        for (int i = 0; i < count; ++i)
+            burst += rawFrame("[05]" + QByteArray::number(i));
+        client.socket().write(burst);
+        int answered = 0;
+        QString reply;
+        for (; answered < count; ++answered) {
+            reply = client.next(10000);
+            if (reply != QStringLiteral("[05]%1,0").arg(answered))
+                break;
+        }
+        QVERIFY2(answered == count, qPrintable(QStringLiteral("%1 of %2 answered in order, then: %3")
+                                                   .arg(answered).arg(count).arg(reply.left(40))));
+        QVERIFY(client.next(300).isNull());
+        QVERIFY(korvid.running());
+    }
+
     // Row: the request that ends the service, its reply, the exit code, the least time taken.
     void endingCommands_data()
     {
