@@ -51,9 +51,19 @@ MainFrameSemaphore& MainFrameSemaphore::operator=(MainFrameSemaphore&& other) no
     return *this;
 }
 
-bool MainFrameSemaphore::create(key_t key)
+bool MainFrameSemaphore::create(key_t key, bool* made)
 {
-    m_id = ::semget(key, 1, IPC_CREAT | 0666);
+    if (made)
+        *made = false;
+    m_id = ::semget(key, 1, IPC_CREAT | IPC_EXCL | 0666);
+    if (m_id >= 0) {
+        if (made)
+            *made = true;
+        return true;
+    }
+    if (errno != EEXIST)
+        return false;
+    m_id = ::semget(key, 1, 0666);
     return m_id >= 0;
 }
 
@@ -178,9 +188,12 @@ bool MainFrameBlock::_prepare(const QString& keyPath, bool creating, key_t* shmK
     const key_t semKey = semaphoreKey(keyPath);
     if (semKey == -1)
         return _fail("sem_key ftok failed");
-    if (!(creating ? m_sem.create(semKey) : m_sem.open(semKey)))
+    bool made = false;
+    if (!(creating ? m_sem.create(semKey, &made) : m_sem.open(semKey)))
         return _fail("semget failed");
-    if (!m_sem.setFree())
+    // Readers never touch the value. The writer frees a set it made, and one whose value no
+    // lock can have (left so by an older reader that reset it while the lock was held).
+    if (creating && (made || m_sem.value() > 1) && !m_sem.setFree())
         return _fail("semctl(SETVAL) failed");
     return true;
 }

@@ -32,8 +32,9 @@ public:
     MainFrameSemaphore(const MainFrameSemaphore&) = delete;
     MainFrameSemaphore& operator=(const MainFrameSemaphore&) = delete;
 
-    // create: semget(key, 1, IPC_CREAT | 0666); open: semget(key, 0, 0666). Neither sets the value.
-    bool create(key_t key);
+    // create: semget(key, 1, IPC_CREAT | IPC_EXCL | 0666), or the existing set of the key when
+    // there is one (*made tells which); open: semget(key, 0, 0666). Neither sets the value.
+    bool create(key_t key, bool* made = nullptr);
     bool open(key_t key);
     bool setFree();   // SETVAL 1
     bool take();      // -1, SEM_UNDO
@@ -66,11 +67,14 @@ public:
     static key_t blockKey(const QString& keyPath);      // ftok(path, 'S'), -1 on failure
     static key_t semaphoreKey(const QString& keyPath);  // ftok(path, 'M'), -1 on failure
 
-    // Writer side: creates or opens both objects, sets the lock free, attaches and marks the
-    // block empty. A segment of the key with another size is removed and made anew.
+    // Writer side: creates or opens both objects, attaches and marks the block empty. A segment
+    // of the key with another size is removed and made anew. Only a semaphore set this call
+    // made is set free (a new set starts at 0); an existing set keeps the value its holders left,
+    // unless that is above 1 (no lock any more), which is set back to 1.
     // On failure returns false with errorText() naming the failed call ("shmget failed", ...).
     bool create(const QString& keyPath = mainFrameKeyPath());
-    // Reader side: opens both existing objects (never creates), sets the lock free, attaches.
+    // Reader side: opens both existing objects (never creates) and attaches. The lock value is
+    // left alone: setting it here would free a lock the writer holds at that moment.
     bool open(const QString& keyPath = mainFrameKeyPath());
 
     // Writes one frame under the lock, replacing an unread one. A frame above the frame area
@@ -97,7 +101,7 @@ private:
     bool _fail(const char* call);
     bool _attach(int shmId);
     // Start of create() and open(): detaches, makes both keys, creates or opens the semaphore
-    // and sets it free. *shmKey receives the block's key.
+    // (initialising it only as create() says). *shmKey receives the block's key.
     bool _prepare(const QString& keyPath, bool creating, key_t* shmKey);
     template <typename Sink> TakeResult _take(Sink&& sink);
 

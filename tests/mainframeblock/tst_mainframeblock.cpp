@@ -304,7 +304,10 @@ private slots:
         // be more than a frame's 32-bit signed size holds.
         constexpr std::size_t hugeSize = std::size_t(0x80000000u) + 4096;
         MainFrameSemaphore sem;
-        QVERIFY(sem.create(MainFrameBlock::semaphoreKey(m_dir.path())));
+        bool made = false;
+        QVERIFY(sem.create(MainFrameBlock::semaphoreKey(m_dir.path()), &made));
+        QVERIFY(made);
+        QVERIFY(sem.setFree());   // as the writer does with a set it made
         const int shmId = ::shmget(MainFrameBlock::blockKey(m_dir.path()), hugeSize, IPC_CREAT | IPC_EXCL | 0666);
         if (shmId < 0)
             sem.remove();
@@ -358,7 +361,9 @@ private slots:
         QCOMPARE(reader.segmentId(), b->segmentId());
     }
 
-    void recreateResetsCountAndLock()
+    // A second create() empties the block; the lock keeps what its holder left, since only a
+    // set that create() made is initialised.
+    void recreateResetsCountKeepsLock()
     {
         MainFrameBlock* b = makeBlock();
         QVERIFY(b->create(m_dir.path()));
@@ -368,9 +373,67 @@ private slots:
         MainFrameBlock again;
         QVERIFY(again.create(m_dir.path()));
         QCOMPARE(again.segmentId(), b->segmentId());
+        QCOMPARE(again.semaphore().value(), 0);
+        QVERIFY(b->semaphore().give());
         QCOMPARE(again.semaphore().value(), 1);
         QByteArray out;
         QCOMPARE(again.take(out), MainFrameBlock::TakeResult::Empty);
+    }
+
+    // Row: whether the second attachment is the reader's open() or another create().
+    void attachWhileLockHeldKeepsLock_data()
+    {
+        QTest::addColumn<bool>("creating");
+        QTest::newRow("reader attaches") << false;
+        QTest::newRow("writer attaches again") << true;
+    }
+
+    void attachWhileLockHeldKeepsLock()
+    {
+        QFETCH(bool, creating);
+        MainFrameBlock* writer = makeBlock();
+        QVERIFY(writer->create(m_dir.path()));
+        QVERIFY(writer->semaphore().take());
+        MainFrameBlock other;
+        QVERIFY(creating ? other.create(m_dir.path()) : other.open(m_dir.path()));
+        // Still held: the attachment did not free it behind the holder's back.
+        QCOMPARE(other.semaphore().value(), 0);
+        QVERIFY(writer->semaphore().give());
+        // One free lock, not two: a take leaves nothing for a second taker.
+        QCOMPARE(other.semaphore().value(), 1);
+        QVERIFY(other.semaphore().take());
+        QCOMPARE(writer->semaphore().value(), 0);
+        QVERIFY(other.semaphore().give());
+    }
+
+    // Row: the value an older attach left in an existing set, and what create() makes of it.
+    void createRepairsOnlyBrokenLock_data()
+    {
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("free") << 1 << 1;
+        QTest::newRow("held") << 0 << 0;
+        QTest::newRow("two: no lock any more") << 2 << 1;
+        QTest::newRow("many") << 7 << 1;
+    }
+
+    void createRepairsOnlyBrokenLock()
+    {
+        QFETCH(int, left);
+        QFETCH(int, expected);
+        MainFrameBlock* first = makeBlock();
+        QVERIFY(first->create(m_dir.path()));
+        QCOMPARE(::semctl(first->semaphore().id(), 0, SETVAL, left), 0);
+        MainFrameBlock again;
+        QVERIFY(again.create(m_dir.path()));
+        QCOMPARE(again.semaphore().id(), first->semaphore().id());
+        QCOMPARE(again.semaphore().value(), expected);
+        // The reader never changes it.
+        MainFrameBlock reader;
+        QVERIFY(reader.open(m_dir.path()));
+        QCOMPARE(reader.semaphore().value(), expected);
+        if (expected == 0)
+            QCOMPARE(::semctl(first->semaphore().id(), 0, SETVAL, 1), 0);
     }
 
     void framesCrossProcesses()
