@@ -386,26 +386,32 @@ int MacUvcClient::_request(const char* op, const QString& command, bool waitForL
         if (!waitForLink || !_waitFor([this] { return m_linkState.load() == 1; }, waitLimit()))
             return _fail(op, MUCR_CONNECT_SERVER_FAILD);
     }
-    bool idle = true;
-    if (!m_idle.compare_exchange_strong(idle, false))
-        return _fail(op, MUCR_OCCUPATION);
-    // isRelease sets the closed flag before it looks at the idle flag: one of the two sees the other.
-    if (m_closed.load()) {
-        m_idle.store(true);
-        return _fail(op, MUCR_CLOSED);
-    }
+    // Claiming the idle flag and registering as the waiting request are one step under the
+    // reply lock: a message interpreted in between would set the flag idle again with no
+    // request registered, and a second request could then take this one's reply.
     Pending pending;
+    int refused = 0;
     {
         std::lock_guard<std::mutex> lock(m_replyMutex);
-        if (preset == Preset::Search) {
+        bool idle = true;
+        if (!m_idle.compare_exchange_strong(idle, false)) {
+            refused = MUCR_OCCUPATION;
+        } else if (m_closed.load()) {
+            // isRelease sets the closed flag before it looks at the idle flag: one of the two sees the other.
+            m_idle.store(true);
+            refused = MUCR_CLOSED;
+        } else if (preset == Preset::Search) {
             m_reply.mainIds.clear();
             m_reply.secondIds.clear();
         } else if (preset == Preset::Indexed) {
             m_reply.index = -1;
             m_reply.result = MUCR_CONNECT_SERVER_FAILD;
         }
-        m_pending = &pending;
+        if (refused == 0)
+            m_pending = &pending;
     }
+    if (refused != 0)
+        return _fail(op, refused);
     _inOwnThread([this, text = command]() mutable { _tcpWrite(text); });
 
     if (!_waitFor([&pending] { return pending.done; }, waitLimit())) {

@@ -111,6 +111,7 @@ private slots:
     void lateReplyEndsNextWait();
     void occupiedWhileWaiting();
     void concurrentRequestsSendOneAtATime();
+    void noticeNeverFreesClaimedRequest();
     void requestsFromForeignThreads();
 
     void closedAfterIsRelease();
@@ -518,6 +519,54 @@ void tst_MacUvcClient::concurrentRequestsSendOneAtATime()
     QCOMPARE(m_korvid->received().size(), ok.load());
     QVERIFY(ok.load() > 0);
     QCOMPARE(ok.load() + busy.load(), 240);
+}
+
+// Device-change notices arrive right behind every reply, so they often come while the next
+// request is being claimed. A notice ends a waiting request but must never free the client
+// between a request's claim and its registration: a second request would then take over the
+// first one's reply, and the first would wait out its whole limit.
+void tst_MacUvcClient::noticeNeverFreesClaimedRequest()
+{
+    m_korvid->setScript([](const QString& request) {
+        QList<FakeServer::Piece> pieces = FakeServer::korvidLike(request);
+        if (!pieces.isEmpty()) {
+            for (int i = 0; i < 4; ++i)
+                pieces.first().bytes += UvcLinkFrame::encode(QString::fromLatin1(UvcNotifyDeviceChange));
+        }
+        return pieces;
+    });
+    MacUvcClient* c = makeThreadedClient();
+    QVERIFY(c);
+    c->setWaitLimit(1500);
+
+    constexpr int kPerThread = 150;
+    std::atomic<int> answered{0}, timedOut{0}, other{0};
+    std::vector<std::unique_ptr<Runner>> runners;
+    for (int k = 0; k < 4; ++k) {
+        runners.push_back(std::make_unique<Runner>([&] {
+            QElapsedTimer t;
+            t.start();
+            int mine = 0;
+            while (mine < kPerThread && timedOut.load() == 0 && t.elapsed() < 20000) {
+                PaxUvcControl::_CameraInfo info{};
+                const int r = c->getGainInfo(0, &info);
+                if (r == 0 || r == MUCR_CAMERA_INDEX_FAILD) {   // a reply, or ended by a notice
+                    ++answered;
+                    ++mine;
+                } else if (r == MUCR_TIMEOUT) {
+                    ++timedOut;
+                } else if (r != MUCR_OCCUPATION) {
+                    ++other;
+                }
+            }
+            return 0;
+        }));
+    }
+    for (auto& r : runners)
+        r->join();
+    QCOMPARE(timedOut.load(), 0);
+    QCOMPARE(other.load(), 0);
+    QCOMPARE(answered.load(), 4 * kPerThread);
 }
 
 void tst_MacUvcClient::requestsFromForeignThreads()
