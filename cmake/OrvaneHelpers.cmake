@@ -38,6 +38,12 @@ function(orvane_add_test)
         ENVIRONMENT "QT_QPA_PLATFORM=${platform};ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ORVANE_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${T_ENV}")
     if(T_RESOURCE_LOCK)
         set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+        # A test holding a fixed port runs in a network namespace of its own where the system
+        # allows one (tests/run-test.sh); the lock keeps such tests apart where it does not.
+        list(FILTER T_RESOURCE_LOCK INCLUDE REGEX "^port[0-9]+$")
+        if(T_RESOURCE_LOCK)
+            set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT "ORVANE_TEST_PRIVATE_NET=1")
+        endif()
     endif()
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
