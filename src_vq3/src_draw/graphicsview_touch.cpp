@@ -92,6 +92,7 @@ bool GraphicsView::_touchDraw(QTouchEvent* event)
             sendToScene(m_scene, QEvent::GraphicsSceneMouseRelease, scenePos);
         return true;
     }
+    event->accept();
     switch (event->type()) {
     case QEvent::TouchBegin:
         sendToScene(m_scene, QEvent::GraphicsSceneMousePress, scenePos);
@@ -111,10 +112,12 @@ bool GraphicsView::_touchPinch(QTouchEvent* event)
     const QLineF L(_touchPoint0.scenePos(), _touchPoint1.scenePos());
     const QList<QTouchEvent::TouchPoint> points = event->touchPoints();
     const int n = points.size();
+    event->accept();
     if (n >= 3)
         return true;
     if (n <= 1) {
         _lastLine = QLineF();
+        event->ignore();
         return QGraphicsView::viewportEvent(event);
     }
     _touchPoint0 = points.first();
