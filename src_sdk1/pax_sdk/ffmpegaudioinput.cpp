@@ -71,8 +71,9 @@ void FfmpegAudioInput::slotRecordStatusChange(_MFCC_Record_StatusE status)
 
 void FfmpegAudioInput::slotFinished()
 {
-    if (m_stop.load() != 0 || isRunning())
+    if (!m_endedByItself.exchange(false) || m_stop.load() != 0)
         return;
+    wait();   // finished() comes just before the thread is fully done
     PAX_LOG_ERROR("thread invalid exit");
     m_stop.store(1);
     emit sigInvalidExit();
@@ -95,6 +96,7 @@ void FfmpegAudioInput::_myStart()
         return;
     if (isRunning())
         wait();   // ended by itself; its finished notice is still on the way
+    m_endedByItself.store(false);
     m_stop.store(0);
     start();
 }
@@ -110,11 +112,11 @@ void FfmpegAudioInput::run()
     _closeAllOpen();
     if (_openAll() != 0) {
         PAX_LOG_ERROR("_openAll failed");
-        _closeAllOpen();
-        return;
+    } else {
+        _readLoop();
     }
-    _readLoop();
     _closeAllOpen();
+    m_endedByItself.store(m_stop.load() == 0);
 }
 
 void FfmpegAudioInput::_closeAllOpen()

@@ -55,6 +55,7 @@ private:
     int _audioVolumeFilterHandle(AVFrame* frame);
 
     std::atomic<int> m_stop{1};
+    std::atomic<bool> m_endedByItself{false};   // set by run() when it ends without being asked
     std::atomic<int> m_recordStatus{MFCC_Record_Stopped};
     bool m_bAudio = false;
     QString m_microphoneName;

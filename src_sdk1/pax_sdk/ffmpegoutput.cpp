@@ -494,12 +494,15 @@ int FfmpegOutput::_openAll()
         d->audioBuffer.assign(kAudioBufferBytes, 0);
     }
 
-    // Fragmented while recording: a killed process leaves a playable file up to the last
-    // key frame; the clean stop rewrites it as a plain MP4.
+    // Fragmented while recording (a fragment at each key frame and at least every second):
+    // a killed process leaves a playable file up to its last fragment; the clean stop
+    // rewrites it as a plain MP4.
     AVDictionary* muxOptions = nullptr;
     d->fragmented = isMp4Family(out->oformat);
-    if (d->fragmented)
+    if (d->fragmented) {
         av_dict_set(&muxOptions, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+        av_dict_set(&muxOptions, "frag_duration", "1000000", 0);
+    }
     ret = avformat_write_header(out, &muxOptions);
     av_dict_free(&muxOptions);
     if (ret < 0) {

@@ -1,0 +1,30 @@
+// Records the virtual camera with the virtual microphone into the file named by the first
+// argument until the process is killed; prints "recording" once the recorder runs.
+
+#include "recorderfixture.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    using namespace recorder;
+    prepareServiceClient();
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    QObject::connect(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain, [](_MFCC_Record_StatusE s) {
+        if (s == MFCC_Record_Recording) {
+            std::printf("recording\n");
+            std::fflush(stdout);
+        }
+    });
+    control->setCameraInfo(PaxCameraIndexMain, cameraInfo(QStringLiteral("1280x720"), 30));
+    control->setCameraRecordInfo(PaxCameraIndexMain,
+                                 recordInfo(QString::fromLocal8Bit(argv[1]), true,
+                                            microphoneIndex(QStringLiteral("Virtual Microphone"))));
+    control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Recording);
+    return app.exec();
+}
