@@ -146,17 +146,17 @@ void PaxAudioRecord::myStart(QString name)
 void PaxAudioRecord::_start(const std::function<void()>& store)
 {
     QMutexLocker control(&m_controlMutex);
-    m_status = 0;
+    m_status = PaxRecordStop;
     wait();
     store();
-    m_status = 1;
+    m_status = PaxRecordRun;
     start();
 }
 
 void PaxAudioRecord::myStopWait()
 {
     QMutexLocker control(&m_controlMutex);
-    m_status = 0;
+    m_status = PaxRecordStop;
     wait();
 }
 
@@ -179,7 +179,7 @@ void PaxAudioRecord::run()
                 partner->audioFinish();
         }
     } finish{m_partner};
-    if (m_status.load() != 1)
+    if (m_status.load() != PaxRecordRun)
         return;
     // The microphone opens once the output is ready: a source opened earlier would hand over
     // the sound buffered while waiting, ahead of the video.
@@ -197,8 +197,7 @@ void PaxAudioRecord::run()
 
 void PaxAudioRecord::_releaseReady()
 {
-    if (m_input)
-        avformat_close_input(&m_input);
+    m_input.reset();
 }
 
 int PaxAudioRecord::_doReady()
@@ -215,7 +214,7 @@ int PaxAudioRecord::_doReady()
             break;
         PAXSCREEN_ERROR("avformat_open_input failed, retval[%d] deviceName[%s]", ret, deviceName.constData());
         // A stop, of this side or of the video side, ends the retries early.
-        if (m_status.load() != 1 || (m_partner && m_partner->isVideoFinish()))
+        if (m_status.load() != PaxRecordRun || (m_partner && m_partner->isVideoFinish()))
             return -1;
         QThread::msleep(100);
     }
@@ -227,152 +226,97 @@ int PaxAudioRecord::_doReady()
         avformat_close_input(&ctx);
         return -1;
     }
-    m_input = ctx;
+    m_input.reset(ctx);
     return 0;
 }
 
-void PaxAudioRecord::_playDirect()
-{
-    char err[1024];
+// One microphone run: the decoder and the conversion into the screen recorder's AAC encoder,
+// in named steps. Each step logs its own failure and returns false; what the run made is
+// released with it.
+struct PaxAudioRecord::Run {
+    explicit Run(PaxAudioRecord& owner_) : owner(owner_) {}
+    ~Run() { freeConverted(); }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    // The microphone stream of the opened input, its decoder, frames and packets.
+    bool openDecoder();
+    // Waits for the video side, then takes its AAC encoder and frame and makes the sample FIFO.
+    bool takeHandOver();
+    // Reads, decodes, applies the volume, converts and encodes until a stop or the video's end.
+    void loop();
+    // Every frame the decoder has, through the volume graph into the encoder.
+    void decodeFrames();
+    // Converts one frame (the layout it really has) into the FIFO, then encodes every full frame.
+    bool feed(AVFrame* frame);
+    bool prepareConverter(const AVFrame* frame);
+    bool reserveConverted(int samples);
+    void freeConverted();
+    void encodeAndWrite(AVFrame* frame);
+
+    PaxAudioRecord& owner;
+    char err[1024] = {0};
+    double gain = 1.0;
+    int audioIndex = -1;
     paxav::CodecContext decoder;
     paxav::Frame decoded;
     paxav::Frame filtered;
     paxav::Packet packet;
     paxav::Packet output;
+    _AudioBindInfoS bind;
+    AVCodecContext* encoder = nullptr;   // the screen recorder's
+    AVFrame* encodeFrame = nullptr;      // the screen recorder's
+    int frameSize = 1024;
     paxav::AudioFifo fifo;
     VolumeGraph volumeGraph;
+    bool volumeBroken = false;
     Converter converter;
     uint8_t** converted = nullptr;
     int convertedCapacity = 0;
-    int audioIndex = -1;
-    int volume = 100;
-    _AudioBindInfoS bind;
-    AVCodecContext* encoder = nullptr;
-    AVFrame* encodeFrame = nullptr;
-    int frameSize = 1024;
-    bool volumeBroken = false;
+};
 
-    auto encodeAndWrite = [&](AVFrame* frame) {
-        int ret = avcodec_send_frame(encoder, frame);
-        if (ret < 0) {
-            PAXSCREEN_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
-            return;
-        }
-        while (avcodec_receive_packet(encoder, output.get()) >= 0) {
-            output->stream_index = bind.audioStream->index;
-            m_partner->writeAudioPacket(output.get());
-            av_packet_unref(output.get());
-        }
-    };
-
-    // Converts one frame (the layout it really has) into the FIFO, then encodes every full frame.
-    auto feed = [&](AVFrame* frame) -> bool {
-        if (!converter.matches(frame)) {
-            converter.swr.reset();
-            converter.shape.clear();
-            SwrContext* swr = nullptr;
-            AVChannelLayout inLayout{};
-            if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0)
-                av_channel_layout_default(&inLayout, qMax(1, frame->ch_layout.nb_channels));
-            else
-                av_channel_layout_copy(&inLayout, &frame->ch_layout);
-            const int ret = swr_alloc_set_opts2(&swr, &encoder->ch_layout, encoder->sample_fmt, encoder->sample_rate,
-                                                &inLayout, AVSampleFormat(frame->format), frame->sample_rate, 0,
-                                                nullptr);
-            av_channel_layout_uninit(&inLayout);
-            if (ret < 0 || !swr) {
-                PAXSCREEN_ERROR("swr_alloc failed");
-                swr_free(&swr);
-                return false;
-            }
-            converter.swr.reset(swr);
-            if (swr_init(swr) < 0) {
-                PAXSCREEN_ERROR("swr_init failed");
-                converter.swr.reset();
-                return false;
-            }
-            converter.shape.take(frame);
-            PAXSCREEN_DEBUG("audio resampler input, channels[%d] sample_rate[%d] sample_fmt[%d]",
-                            frame->ch_layout.nb_channels, frame->sample_rate, frame->format);
-        }
-        const int outSamples = int(swr_get_out_samples(converter.swr.get(), frame->nb_samples));
-        if (outSamples > convertedCapacity) {
-            if (converted) {
-                av_freep(&converted[0]);
-                av_freep(&converted);
-            }
-            convertedCapacity = 0;
-            if (av_samples_alloc_array_and_samples(&converted, nullptr, encoder->ch_layout.nb_channels, outSamples,
-                                                   encoder->sample_fmt, 0) < 0)
-                return false;
-            convertedCapacity = outSamples;
-        }
-        const int got = swr_convert(converter.swr.get(), converted, convertedCapacity,
-                                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
-        if (got < 0)
-            return false;
-        if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(converted), got) < got)
-            return false;
-        while (av_audio_fifo_size(fifo.get()) >= frameSize) {
-            if (av_frame_make_writable(encodeFrame) < 0)
-                return false;
-            encodeFrame->nb_samples = frameSize;
-            av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(encodeFrame->data), frameSize);
-            encodeAndWrite(encodeFrame);
-        }
-        return true;
-    };
-
-    if (!m_partner) {
-        PAXSCREEN_ERROR("not set video");
-        return;
-    }
-    {
-        QMutexLocker lock(&m_dataMutex);
-        volume = m_volume;
-    }
-    PAXSCREEN_DEBUG("microphone volumn[%d]", volume);
-    const double gain = volume / 100.0;
-
-    for (unsigned i = 0; i < m_input->nb_streams; ++i) {
-        if (m_input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+bool PaxAudioRecord::Run::openDecoder()
+{
+    AVFormatContext* input = owner.m_input.get();
+    for (unsigned i = 0; i < input->nb_streams && audioIndex < 0; ++i) {
+        if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
             audioIndex = int(i);
-            break;
-        }
     }
     if (audioIndex < 0) {
         PAXSCREEN_ERROR("couldn't find a audio stream");
-        return;
+        return false;
     }
-    const AVCodecParameters* par = m_input->streams[audioIndex]->codecpar;
+    const AVCodecParameters* par = input->streams[audioIndex]->codecpar;
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     if (!codec) {
         PAXSCREEN_ERROR("avcodec_find_decoder failed, codec_id[%d]", int(par->codec_id));
-        return;
+        return false;
     }
     decoder.reset(avcodec_alloc_context3(codec));
-    int ret = decoder ? avcodec_parameters_to_context(decoder.get(), par) : AVERROR(ENOMEM);
+    const int ret = decoder ? avcodec_parameters_to_context(decoder.get(), par) : AVERROR(ENOMEM);
     if (ret < 0) {
         PAXSCREEN_ERROR("avcodec_parameters_to_context failed, retval[%d] errorStr[%s]", ret,
                         paxav::errorText(ret, err));
-        return;
+        return false;
     }
     if (avcodec_open2(decoder.get(), codec, nullptr) < 0) {
         PAXSCREEN_ERROR("avcodec_open2 failed");
-        return;
+        return false;
     }
     decoded.reset(av_frame_alloc());
     filtered.reset(av_frame_alloc());
     packet.reset(av_packet_alloc());
     output.reset(av_packet_alloc());
-    if (!decoded || !filtered || !packet || !output)
-        return;
+    return decoded && filtered && packet && output;
+}
 
-    m_partner->waitForVideoReady();
-    bind = m_partner->getAudioBindInfo();
+bool PaxAudioRecord::Run::takeHandOver()
+{
+    owner.m_partner->waitForVideoReady();
+    bind = owner.m_partner->getAudioBindInfo();
     if (!bind.audioFrame || !bind.audioEncoder || !bind.audioStream) {
         PAXSCREEN_ERROR("video init failed");
-        return;
+        return false;
     }
     encoder = bind.audioEncoder;
     encodeFrame = bind.audioFrame;
@@ -382,13 +326,15 @@ void PaxAudioRecord::_playDirect()
     PAXSCREEN_DEBUG("audio output frame, channel_layout[%d] sample_rate[%d] sample_fmt[%d]\n",
                     layoutMask(encoder->ch_layout), encoder->sample_rate, int(encoder->sample_fmt));
     fifo.reset(av_audio_fifo_alloc(encoder->sample_fmt, encoder->ch_layout.nb_channels, 4 * frameSize));
-    if (!fifo)
-        return;
+    return bool(fifo);
+}
 
-    while (m_status.load() == 1) {
-        if (m_partner->isVideoFinish())
+void PaxAudioRecord::Run::loop()
+{
+    while (owner.m_status.load() == PaxRecordRun) {
+        if (owner.m_partner->isVideoFinish())
             break;
-        ret = av_read_frame(m_input, packet.get());
+        int ret = av_read_frame(owner.m_input.get(), packet.get());
         if (ret == AVERROR(EAGAIN)) {
             QThread::msleep(5);
             continue;
@@ -408,43 +354,149 @@ void PaxAudioRecord::_playDirect()
             PAXSCREEN_ERROR("avcodec_send_packet failed");
             continue;
         }
-        while (avcodec_receive_frame(decoder.get(), decoded.get()) >= 0) {
-            // The volume graph follows the layout of the decoded frames.
-            AVFrame* toConvert = decoded.get();
-            bool gotFiltered = false;
-            if (!volumeBroken && !volumeGraph.matches(decoded.get())) {
-                if (initVolumeFilter(volumeGraph, decoded.get(), gain) < 0) {
-                    PAXSCREEN_ERROR("_initVolumnFilter failed");
-                    volumeBroken = true;
-                }
-            }
-            if (!volumeBroken) {
-                if (av_buffersrc_add_frame_flags(volumeGraph.source, decoded.get(), AV_BUFFERSRC_FLAG_KEEP_REF) >= 0) {
-                    if (av_buffersink_get_frame(volumeGraph.sink, filtered.get()) >= 0) {
-                        toConvert = filtered.get();
-                        gotFiltered = true;
-                    }
-                } else {
-                    PAXSCREEN_ERROR("_audioVolumeFilterHandle failed");
-                }
-            }
-            if (!feed(toConvert)) {
-                PAXSCREEN_ERROR("audio conversion failed");
-            }
-            // Frames the graph still holds come out with the next calls.
-            if (gotFiltered) {
-                av_frame_unref(filtered.get());
-                while (av_buffersink_get_frame(volumeGraph.sink, filtered.get()) >= 0) {
-                    feed(filtered.get());
-                    av_frame_unref(filtered.get());
-                }
-            }
-            av_frame_unref(decoded.get());
-        }
+        decodeFrames();
     }
+}
 
+void PaxAudioRecord::Run::decodeFrames()
+{
+    while (avcodec_receive_frame(decoder.get(), decoded.get()) >= 0) {
+        // The volume graph follows the layout of the decoded frames.
+        AVFrame* toConvert = decoded.get();
+        bool gotFiltered = false;
+        if (!volumeBroken && !volumeGraph.matches(decoded.get())) {
+            if (initVolumeFilter(volumeGraph, decoded.get(), gain) < 0) {
+                PAXSCREEN_ERROR("_initVolumnFilter failed");
+                volumeBroken = true;
+            }
+        }
+        if (!volumeBroken) {
+            if (av_buffersrc_add_frame_flags(volumeGraph.source, decoded.get(), AV_BUFFERSRC_FLAG_KEEP_REF) >= 0) {
+                if (av_buffersink_get_frame(volumeGraph.sink, filtered.get()) >= 0) {
+                    toConvert = filtered.get();
+                    gotFiltered = true;
+                }
+            } else {
+                PAXSCREEN_ERROR("_audioVolumeFilterHandle failed");
+            }
+        }
+        if (!feed(toConvert))
+            PAXSCREEN_ERROR("audio conversion failed");
+        // Frames the graph still holds come out with the next calls.
+        if (gotFiltered) {
+            av_frame_unref(filtered.get());
+            while (av_buffersink_get_frame(volumeGraph.sink, filtered.get()) >= 0) {
+                feed(filtered.get());
+                av_frame_unref(filtered.get());
+            }
+        }
+        av_frame_unref(decoded.get());
+    }
+}
+
+bool PaxAudioRecord::Run::prepareConverter(const AVFrame* frame)
+{
+    if (converter.matches(frame))
+        return true;
+    converter.swr.reset();
+    converter.shape.clear();
+    SwrContext* swr = nullptr;
+    AVChannelLayout inLayout{};
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0)
+        av_channel_layout_default(&inLayout, qMax(1, frame->ch_layout.nb_channels));
+    else
+        av_channel_layout_copy(&inLayout, &frame->ch_layout);
+    const int ret = swr_alloc_set_opts2(&swr, &encoder->ch_layout, encoder->sample_fmt, encoder->sample_rate, &inLayout,
+                                        AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&inLayout);
+    if (ret < 0 || !swr) {
+        PAXSCREEN_ERROR("swr_alloc failed");
+        swr_free(&swr);
+        return false;
+    }
+    converter.swr.reset(swr);
+    if (swr_init(swr) < 0) {
+        PAXSCREEN_ERROR("swr_init failed");
+        converter.swr.reset();
+        return false;
+    }
+    converter.shape.take(frame);
+    PAXSCREEN_DEBUG("audio resampler input, channels[%d] sample_rate[%d] sample_fmt[%d]", frame->ch_layout.nb_channels,
+                    frame->sample_rate, frame->format);
+    return true;
+}
+
+bool PaxAudioRecord::Run::reserveConverted(int samples)
+{
+    if (samples <= convertedCapacity)
+        return true;
+    freeConverted();
+    if (av_samples_alloc_array_and_samples(&converted, nullptr, encoder->ch_layout.nb_channels, samples,
+                                           encoder->sample_fmt, 0) < 0)
+        return false;
+    convertedCapacity = samples;
+    return true;
+}
+
+void PaxAudioRecord::Run::freeConverted()
+{
     if (converted) {
         av_freep(&converted[0]);
         av_freep(&converted);
     }
+    convertedCapacity = 0;
+}
+
+bool PaxAudioRecord::Run::feed(AVFrame* frame)
+{
+    if (!prepareConverter(frame))
+        return false;
+    if (!reserveConverted(int(swr_get_out_samples(converter.swr.get(), frame->nb_samples))))
+        return false;
+    const int got = swr_convert(converter.swr.get(), converted, convertedCapacity,
+                                const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+    if (got < 0)
+        return false;
+    if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(converted), got) < got)
+        return false;
+    while (av_audio_fifo_size(fifo.get()) >= frameSize) {
+        if (av_frame_make_writable(encodeFrame) < 0)
+            return false;
+        encodeFrame->nb_samples = frameSize;
+        av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(encodeFrame->data), frameSize);
+        encodeAndWrite(encodeFrame);
+    }
+    return true;
+}
+
+void PaxAudioRecord::Run::encodeAndWrite(AVFrame* frame)
+{
+    const int ret = avcodec_send_frame(encoder, frame);
+    if (ret < 0) {
+        PAXSCREEN_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
+        return;
+    }
+    while (avcodec_receive_packet(encoder, output.get()) >= 0) {
+        output->stream_index = bind.audioStream->index;
+        owner.m_partner->writeAudioPacket(output.get());
+        av_packet_unref(output.get());
+    }
+}
+
+void PaxAudioRecord::_playDirect()
+{
+    if (!m_partner) {
+        PAXSCREEN_ERROR("not set video");
+        return;
+    }
+    Run run(*this);
+    int volume = 100;
+    {
+        QMutexLocker lock(&m_dataMutex);
+        volume = m_volume;
+    }
+    PAXSCREEN_DEBUG("microphone volumn[%d]", volume);
+    run.gain = volume / 100.0;
+    if (run.openDecoder() && run.takeHandOver())
+        run.loop();
 }

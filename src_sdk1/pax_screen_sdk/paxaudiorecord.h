@@ -3,6 +3,9 @@
 // converts to the AAC encoder's format in frames of its frame size, encodes with the screen
 // recorder's AAC encoder and hands every packet to the screen recorder.
 
+#include "paxavptr.h"
+#include "paxscreentypes.h"
+
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -10,7 +13,6 @@
 #include <atomic>
 #include <functional>
 
-struct AVFormatContext;
 class PaxRecordScreen;
 
 class PaxAudioRecord : public QThread {
@@ -24,7 +26,7 @@ public:
     void myStart(QString name);
     void myStopWait();
     void setMicVolumn(int volume);
-    // 0 stop, 1 run.
+    // PaxRecordStop or PaxRecordRun.
     int getStatus() const { return m_status.load(); }
     // Test hook: called first thing in the microphone thread, before it reads its status.
     // Set only while no run is going.
@@ -37,6 +39,7 @@ protected:
     void run() override;
 
 private:
+    struct Run;
     // Stops a run still going, stores what `store` sets under the control lock, starts again.
     void _start(const std::function<void()>& store);
     int _doReady();
@@ -46,8 +49,8 @@ private:
     PaxRecordScreen* m_partner = nullptr;
     QMutex m_dataMutex;
     QMutex m_controlMutex;
-    std::atomic<int> m_status{0};
-    AVFormatContext* m_input = nullptr;
+    std::atomic<int> m_status{PaxRecordStop};
+    paxav::InputContext m_input;   // the opened microphone, between _doReady and _releaseReady
     QString m_deviceName;
     int m_deviceIndex = -1;
     int m_volume = 100;

@@ -354,7 +354,7 @@ PAX_SCREEN_PLAIN_SETTERS(PAX_SCREEN_DEFINE_SETTER)
 
 bool PaxScreenLibPrivate::_isRecording()
 {
-    return m_recorder->isBusy() || m_recorder->getRecordInfo().state != 0;
+    return m_recorder->isBusy() || m_recorder->getRecordInfo().state != PaxRecordStop;
 }
 
 bool PaxScreenLibPrivate::_refuseWhileRecording()
@@ -597,11 +597,11 @@ bool PaxScreenLibPrivate::pauseOrResume()
     if (!m_recorder->isBusy())
         return false;
     const int status = m_recorder->getStatus();
-    if (status == 2) {
+    if (status == PaxRecordPause) {
         m_recorder->myResume();
         return false;
     }
-    if (status == 1) {
+    if (status == PaxRecordRun) {
         m_recorder->myPause();
         return true;
     }
