@@ -105,6 +105,8 @@ private slots:
     void uniformFrameFindsNothing_data();
     void uniformFrameFindsNothing();
     void nullFrameFindsNothing();
+    void reduceToGrayPicksQtPixels_data();
+    void reduceToGrayPicksQtPixels();
     void frameBorderIsNoDocument_data();
     void frameBorderIsNoDocument();
     void clipCornersToFrame_data();
@@ -272,6 +274,70 @@ void TestOutline::nullFrameFindsNothing()
     QVERIFY(!FindLunKuo(&none, corners, angle));
     QVERIFY(!FindLunKuo(nullptr, corners, angle));
     QCOMPARE(angle, 1.0f);
+}
+
+void TestOutline::reduceToGrayPicksQtPixels_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QSize>("target");
+    QTest::addColumn<bool>("keepAspect");
+    QTest::addColumn<bool>("stretch");
+    const int rgb32 = int(QImage::Format_RGB32);
+    const int argb32 = int(QImage::Format_ARGB32);
+    QTest::newRow("outline, landscape") << QSize(1920, 1080) << rgb32 << QSize(1024, 768) << true << true;
+    QTest::newRow("outline, portrait") << QSize(1080, 1920) << rgb32 << QSize(768, 1024) << true << true;
+    QTest::newRow("outline, odd size") << QSize(999, 601) << argb32 << QSize(1024, 768) << true << true;
+    QTest::newRow("outline, enlarged") << QSize(300, 200) << rgb32 << QSize(1024, 768) << true << true;
+    QTest::newRow("outline, rgb888") << QSize(641, 357) << int(QImage::Format_RGB888) << QSize(1024, 768) << true << true;
+    QTest::newRow("motion, 4K") << QSize(3840, 2160) << rgb32 << QSize(640, 480) << false << false;
+    QTest::newRow("motion, odd size") << QSize(1001, 777) << argb32 << QSize(640, 480) << false << false;
+    QTest::newRow("motion, enlarged") << QSize(320, 200) << rgb32 << QSize(640, 480) << false << false;
+    QTest::newRow("motion, premultiplied") << QSize(800, 600) << int(QImage::Format_ARGB32_Premultiplied)
+                                           << QSize(640, 480) << false << false;
+}
+
+void TestOutline::reduceToGrayPicksQtPixels()
+{
+    // The reduction reads the frame in place yet gives exactly the pixels of Qt's fast scaling.
+    QFETCH(QSize, frame);
+    QFETCH(int, format);
+    QFETCH(QSize, target);
+    QFETCH(bool, keepAspect);
+    QFETCH(bool, stretch);
+    QRandomGenerator rng(static_cast<quint32>(frame.width() * 31 + frame.height()));
+    QImage src(frame, QImage::Format_ARGB32);
+    for (int y = 0; y < frame.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(src.scanLine(y));
+        for (int x = 0; x < frame.width(); ++x) {
+            line[x] = 0xff000000u | (rng.generate() & 0xffffff);
+        }
+    }
+    src = src.convertToFormat(QImage::Format(format));
+    const Qt::AspectRatioMode mode = keepAspect ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
+    const QImage small = src.scaled(target, mode, Qt::FastTransformation);
+    auto level = [stretch](QRgb c) {
+        auto s = [stretch](int v) { return stretch ? std::min(255, std::max(0, (v - 102) * 8 + 127)) : v; };
+        return (11 * s(qRed(c)) + 16 * s(qGreen(c)) + 5 * s(qBlue(c))) >> 5;
+    };
+    for (bool vector : {true, false}) {
+        imageproc::detail::setVectorPathsEnabled(vector);
+        cv::Mat out;
+        const bool made = reduceToGray(src, target, mode, stretch, out);
+        imageproc::detail::setVectorPathsEnabled(true);
+        QVERIFY(made);
+        QCOMPARE(out.cols, small.width());
+        QCOMPARE(out.rows, small.height());
+        for (int y = 0; y < small.height(); ++y) {
+            for (int x = 0; x < small.width(); ++x) {
+                if (int(out.at<uchar>(y, x)) != level(small.pixel(x, y))) {
+                    QFAIL(qPrintable(QString("pixel %1,%2 (vector %3)").arg(x).arg(y).arg(vector)));
+                }
+            }
+        }
+    }
+    cv::Mat none;
+    QVERIFY(!reduceToGray(QImage(), target, mode, stretch, none));
 }
 
 void TestOutline::frameBorderIsNoDocument_data()

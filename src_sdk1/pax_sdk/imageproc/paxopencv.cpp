@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -144,15 +145,18 @@ bool PaxMotionDetector::step(const QImage& frame)
         return false;
     }
     try {
-        const QImage reduced = frame.scaled(kSize_W, kSize_H, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        m_mask = ImageToIplImage(reduced, 0);
-        m_mask.convertTo(m_current, CV_32F, 1.0, 0.0);
+        // Every buffer is made on the first use and kept: a step allocates no picture.
+        if (!reduceToGray(frame, QSize(kSize_W, kSize_H), Qt::IgnoreAspectRatio, false, m_gray)) {
+            ++m_frameCount;
+            return false;
+        }
+        m_gray.convertTo(m_current, CV_32F, 1.0, 0.0);
         cv::absdiff(m_current, m_previous, m_difference);
-        cv::threshold(m_difference, m_diffMask, 80.0, 255.0, cv::THRESH_BINARY);
-        m_diffMask.convertTo(m_mask, CV_8U);
-        cv::erode(m_mask, m_mask, cv::Mat());
-        cv::dilate(m_mask, m_mask, cv::Mat());
-        m_current.copyTo(m_previous);
+        // Differences above 80 become 255, the rest 0 (a binary threshold at 80).
+        cv::compare(m_difference, 80.0, m_mask, cv::CMP_GT);
+        cv::erode(m_mask, m_eroded, cv::Mat());
+        cv::dilate(m_eroded, m_mask, cv::Mat());
+        std::swap(m_current, m_previous);
         const int changed = cv::countNonZero(m_mask);
 
         if (changed > 0) {

@@ -109,8 +109,9 @@ private:
     cv::Mat m_current;
     cv::Mat m_previous;
     cv::Mat m_difference;
-    cv::Mat m_diffMask;
+    cv::Mat m_gray;
     cv::Mat m_mask;
+    cv::Mat m_eroded;
 };
 
 // Watches for a document that has been laid down and lies still.

@@ -61,20 +61,91 @@ struct StretchTables
     }
 };
 
-// One row of stretched grey values.
-void stretchGrayRow(const QRgb* line, uchar* out, int w)
+// The grey level of a pixel word without and with the contrast stretch.
+inline uchar plainGray(QRgb c) { return uchar(imageproc::grayLevel(c)); }
+
+inline uchar stretchedGray(QRgb c)
 {
     static const StretchTables tables;
-    for (int x = 0; x < w; ++x) {
-        const QRgb c = line[x];
-        out[x] = uchar((tables.r[qRed(c)] + tables.g[qGreen(c)] + tables.b[qBlue(c)]) >> 5);
-    }
+    return uchar((tables.r[qRed(c)] + tables.g[qGreen(c)] + tables.b[qBlue(c)]) >> 5);
 }
 
+// Which source column and row each pixel of a nearest-pixel reduction takes: exactly the pixels
+// QImage::scaled(target, mode, Qt::FastTransformation) picks for frames of one size and format. The
+// tables are read once per frame size from a probe picture whose pixels hold their own coordinates,
+// scaled by Qt itself.
+struct ReductionMap
+{
+    QSize frame;
+    QImage::Format format = QImage::Format_Invalid;
+    QSize target;
+    Qt::AspectRatioMode mode = Qt::IgnoreAspectRatio;
+    bool usable = false;
+    QSize size; // of the reduced picture
+    std::vector<int> cols;
+    std::vector<int> rows;
+
+    bool matches(const QImage& f, QSize t, Qt::AspectRatioMode m) const
+    {
+        return frame == f.size() && format == f.format() && target == t && mode == m;
+    }
+
+    void build(const QImage& f, QSize t, Qt::AspectRatioMode m)
+    {
+        frame = f.size();
+        format = f.format();
+        target = t;
+        mode = m;
+        usable = false;
+        cols.clear();
+        rows.clear();
+        // Coordinates up to 4095 fit 12 bits each of the 24 colour bits.
+        const int W = f.width();
+        const int H = f.height();
+        if (W > 4096 || H > 4096) {
+            return;
+        }
+        QImage probe(W, H, f.format());
+        if (probe.isNull()) {
+            return;
+        }
+        for (int y = 0; y < H; ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(probe.scanLine(y));
+            for (int x = 0; x < W; ++x) {
+                line[x] = 0xff000000u | (uint32_t(x) << 12) | uint32_t(y);
+            }
+        }
+        const QImage reduced = probe.scaled(t, m, Qt::FastTransformation);
+        if (reduced.isNull() || reduced.format() != f.format()) {
+            return;
+        }
+        size = reduced.size();
+        cols.resize(size_t(size.width()));
+        rows.resize(size_t(size.height()));
+        for (int x = 0; x < size.width(); ++x) {
+            cols[size_t(x)] = int((reduced.pixel(x, 0) & 0xffffff) >> 12);
+        }
+        for (int y = 0; y < size.height(); ++y) {
+            rows[size_t(y)] = int(reduced.pixel(0, y) & 0xfff);
+        }
+        // A reduction that does not take whole source columns and rows (none known) keeps Qt's scaling.
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb v = reduced.pixel(x, y) & 0xffffff;
+                if (int(v >> 12) != cols[size_t(x)] || int(v & 0xfff) != rows[size_t(y)]) {
+                    return;
+                }
+            }
+        }
+        usable = true;
+    }
+};
+
 #if defined(__x86_64__) && defined(__GNUC__)
-#define PAX_HAVE_AVX2_STRETCH 1
-// The same, eight pixels at a time: c' = clamp(8 c - 689, 0, 255), grey = (11 R' + 16 G' + 5 B') >> 5.
-__attribute__((target("avx2"))) void stretchGrayRowAvx2(const QRgb* line, uchar* out, int w)
+#define PAX_HAVE_AVX2_REDUCTION 1
+// One reduced row: the source pixels the column table names, 8 at a time, with or without the
+// stretch c' = clamp(8 c - 689, 0, 255), grey = (11 R' + 16 G' + 5 B') >> 5.
+__attribute__((target("avx2"))) void reduceRowAvx2(const QRgb* src, const int* cols, uchar* out, int w, bool stretch)
 {
     const __m256i byteMask = _mm256_set1_epi32(0xff);
     const __m256i offset = _mm256_set1_epi32(689);
@@ -84,31 +155,30 @@ __attribute__((target("avx2"))) void stretchGrayRowAvx2(const QRgb* line, uchar*
     const __m256i k5 = _mm256_set1_epi32(5);
     int x = 0;
     for (; x + 8 <= w; x += 8) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x));
-        const __m256i b = _mm256_min_epi32(
-            _mm256_max_epi32(_mm256_sub_epi32(_mm256_slli_epi32(_mm256_and_si256(v, byteMask), 3), offset), zero), top);
-        const __m256i g = _mm256_min_epi32(
-            _mm256_max_epi32(
-                _mm256_sub_epi32(_mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(v, 8), byteMask), 3), offset),
-                zero),
-            top);
-        const __m256i r = _mm256_min_epi32(
-            _mm256_max_epi32(
-                _mm256_sub_epi32(_mm256_slli_epi32(_mm256_and_si256(_mm256_srli_epi32(v, 16), byteMask), 3), offset),
-                zero),
-            top);
+        // Plain loads: faster than a gather instruction on the processors measured.
+        const int* c = cols + x;
+        const __m256i v = _mm256_setr_epi32(int(src[c[0]]), int(src[c[1]]), int(src[c[2]]), int(src[c[3]]),
+                                            int(src[c[4]]), int(src[c[5]]), int(src[c[6]]), int(src[c[7]]));
+        __m256i b = _mm256_and_si256(v, byteMask);
+        __m256i g = _mm256_and_si256(_mm256_srli_epi32(v, 8), byteMask);
+        __m256i r = _mm256_and_si256(_mm256_srli_epi32(v, 16), byteMask);
+        if (stretch) {
+            b = _mm256_min_epi32(_mm256_max_epi32(_mm256_sub_epi32(_mm256_slli_epi32(b, 3), offset), zero), top);
+            g = _mm256_min_epi32(_mm256_max_epi32(_mm256_sub_epi32(_mm256_slli_epi32(g, 3), offset), zero), top);
+            r = _mm256_min_epi32(_mm256_max_epi32(_mm256_sub_epi32(_mm256_slli_epi32(r, 3), offset), zero), top);
+        }
         const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(r, k11), _mm256_slli_epi32(g, 4)),
                                              _mm256_mullo_epi32(b, k5));
         const __m256i gray = _mm256_srli_epi32(sum, 5);
-        // 32-bit lanes to bytes.
+        // 32-bit lanes to bytes: each 128-bit half packs its four values into its first 4 bytes.
         const __m256i p16 = _mm256_packus_epi32(gray, gray);
         const __m256i p8 = _mm256_packus_epi16(p16, p16);
-        const uint32_t lo = uint32_t(_mm256_extract_epi32(p8, 0));
-        const uint32_t hi = uint32_t(_mm256_extract_epi32(p8, 4));
-        std::memcpy(out + x, &lo, 4);
-        std::memcpy(out + x + 4, &hi, 4);
+        const __m128i both = _mm_unpacklo_epi32(_mm256_castsi256_si128(p8), _mm256_extracti128_si256(p8, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), both);
     }
-    stretchGrayRow(line + x, out + x, w - x);
+    for (; x < w; ++x) {
+        out[x] = stretch ? stretchedGray(src[cols[x]]) : plainGray(src[cols[x]]);
+    }
 }
 #endif
 
@@ -154,6 +224,57 @@ float toLegacyBoxAngle(float angle)
 
 } // namespace
 
+bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, bool stretch, cv::Mat& out)
+{
+    if (frame.isNull()) {
+        return false;
+    }
+    const QImage::Format format = frame.format();
+    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32) {
+        // One map per kind of reduction (the outline's and the motion step's) and thread.
+        thread_local ReductionMap maps[2];
+        ReductionMap& map = maps[mode == Qt::IgnoreAspectRatio ? 0 : 1];
+        if (!map.matches(frame, target, mode)) {
+            map.build(frame, target, mode);
+        }
+        if (map.usable) {
+            const int w = map.size.width();
+            const int h = map.size.height();
+            out.create(h, w, CV_8UC1);
+            [[maybe_unused]] const bool vector = imageproc::detail::useVectorPaths();
+            for (int y = 0; y < h; ++y) {
+                const QRgb* src = reinterpret_cast<const QRgb*>(frame.constScanLine(map.rows[size_t(y)]));
+                uchar* o = out.ptr<uchar>(y);
+#ifdef PAX_HAVE_AVX2_REDUCTION
+                if (vector) {
+                    reduceRowAvx2(src, map.cols.data(), o, w, stretch);
+                    continue;
+                }
+#endif
+                for (int x = 0; x < w; ++x) {
+                    const QRgb c = src[map.cols[size_t(x)]];
+                    o[x] = stretch ? stretchedGray(c) : plainGray(c);
+                }
+            }
+            return true;
+        }
+    }
+    // Other formats: Qt's own reduction, then its pixels.
+    const QImage small = asPixelWords(frame.scaled(target, mode, Qt::FastTransformation));
+    if (small.isNull()) {
+        return false;
+    }
+    out.create(small.height(), small.width(), CV_8UC1);
+    for (int y = 0; y < small.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(small.constScanLine(y));
+        uchar* o = out.ptr<uchar>(y);
+        for (int x = 0; x < small.width(); ++x) {
+            o[x] = stretch ? stretchedGray(line[x]) : plainGray(line[x]);
+        }
+    }
+    return true;
+}
+
 bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
 {
     if (!frame || frame->isNull()) {
@@ -163,25 +284,14 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
         const int W = frame->width();
         const int H = frame->height();
         const QSize target = W > H ? QSize(1024, 768) : QSize(768, 1024);
-        const QImage small = asPixelWords(frame->scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation));
-        const int w = small.width();
-        const int h = small.height();
-        if (w < 1 || h < 1) {
+        // The working buffers stay with the thread between calls.
+        thread_local cv::Mat gray;
+        thread_local cv::Mat mask;
+        if (!reduceToGray(*frame, target, Qt::KeepAspectRatio, true, gray)) {
             return false;
         }
-
-        cv::Mat gray(h, w, CV_8UC1);
-        [[maybe_unused]] const bool vector = imageproc::detail::useVectorPaths();
-        for (int y = 0; y < h; ++y) {
-            const QRgb* line = reinterpret_cast<const QRgb*>(small.constScanLine(y));
-#ifdef PAX_HAVE_AVX2_STRETCH
-            if (vector) {
-                stretchGrayRowAvx2(line, gray.ptr<uchar>(y), w);
-                continue;
-            }
-#endif
-            stretchGrayRow(line, gray.ptr<uchar>(y), w);
-        }
+        const int w = gray.cols;
+        const int h = gray.rows;
 
         // A single grey level has no bright region to find: Otsu's level would fall below it and the
         // whole frame would pass for an outline.
@@ -192,7 +302,6 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
             return false;
         }
 
-        cv::Mat mask;
         cv::threshold(gray, mask, 140.0, 200.0, cv::THRESH_BINARY | cv::THRESH_OTSU);
         cv::erode(mask, mask, cv::Mat());
 
