@@ -62,6 +62,8 @@ private slots:
     void toGrayscale_data();
     void toGrayscale();
     void histogram();
+    void greyOfWordPixels_data();
+    void greyOfWordPixels();
     void greyLevelsOfPixel_data();
     void greyLevelsOfPixel();
     void histogramMaskSizeThrows();
@@ -515,6 +517,46 @@ void TestBinarize::histogram()
     }
     const GrayscaleHistogram empty{QImage()};
     QCOMPARE(empty[0], 0);
+}
+
+void TestBinarize::greyOfWordPixels_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("width");
+    const int rgb32 = int(QImage::Format_RGB32);
+    const int argb32 = int(QImage::Format_ARGB32);
+    QTest::newRow("rgb32, one column") << rgb32 << 1;
+    QTest::newRow("rgb32, 15 columns") << rgb32 << 15;
+    QTest::newRow("rgb32, 16 columns") << rgb32 << 16;
+    QTest::newRow("argb32, 17 columns") << argb32 << 17;
+    QTest::newRow("argb32, 33 columns") << argb32 << 33;
+    QTest::newRow("rgb32, 1921 columns") << rgb32 << 1921;
+}
+
+void TestBinarize::greyOfWordPixels()
+{
+    // Random colours, any alpha: the vector and the plain conversion give grayLevel(pixel()).
+    QFETCH(int, format);
+    QFETCH(int, width);
+    QRandomGenerator rng(static_cast<quint32>(width));
+    QImage src(width, 7, QImage::Format(format));
+    for (int y = 0; y < src.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(src.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            line[x] = rng.generate();
+        }
+    }
+    for (bool vector : {true, false}) {
+        detail::setVectorPathsEnabled(vector);
+        const QImage gray = imageproc::toGrayscale(src);
+        detail::setVectorPathsEnabled(true);
+        QCOMPARE(gray.size(), src.size());
+        for (int y = 0; y < src.height(); ++y) {
+            for (int x = 0; x < width; ++x) {
+                QCOMPARE(int(gray.constScanLine(y)[x]), imageproc::grayLevel(src.pixel(x, y)));
+            }
+        }
+    }
 }
 
 void TestBinarize::greyLevelsOfPixel_data()
