@@ -146,13 +146,15 @@ bool DrawItem::isTransparent() const
     if (!m_cachePix)
         return false;
     // Every pixel whose alpha is above 0 still shows: a translucent stroke counts as visible.
+    // Premultiplied, a pixel is fully transparent exactly when all its bits are 0.
     const QImage image = m_cachePix->toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < image.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(line[x]) != 0)
-                return false;
-        }
+        const quint32* line = reinterpret_cast<const quint32*>(image.constScanLine(y));
+        quint32 any = 0;
+        for (int x = 0; x < image.width(); ++x)
+            any |= line[x];
+        if (any != 0)
+            return false;
     }
     return true;
 }
