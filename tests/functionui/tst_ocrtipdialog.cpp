@@ -1,0 +1,136 @@
+// OCR progress dialog: window geometry, a real tesseract run on a rendered picture, and the
+// failure paths (picture unreadable, dialog gone before the run).
+#include "dialogtest.h"
+#include "ocrtipdialog.h"
+#include "screengeometry.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QUrl>
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TestOcrTipDialog : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    UrlCatcher m_urls;
+
+    QString renderText(const QString& name, const QString& text)
+    {
+        QImage image(900, 240, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(96);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(image.rect(), Qt::AlignCenter, text);
+        painter.end();
+        const QString path = m_dir.filePath(name);
+        image.save(path);
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
+    }
+    void init() { m_urls.urls.clear(); }
+    void cleanup() { ScreenGeometry::clearOverride(); }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    void geometry_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QRect>("window");
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << QRect(768, 522, 384, 36);
+        QTest::newRow("1440x900") << QSize(1440, 900) << QRect(576, 435, 288, 30);
+        QTest::newRow("1680x1050") << QSize(1680, 1050) << QRect(672, 507, 336, 35);
+    }
+    void geometry()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(QRect, window);
+        ScreenGeometry::setOverride(QRect(QPoint(0, 0), screen));
+        OcrTipDialog d(QString(), nullptr);   // destroyed before the run: nothing happens
+        QCOMPARE(d.geometry(), window);
+        auto* label = d.findChild<QLabel*>("m_label");
+        QCOMPARE(label->geometry(), QRect(QPoint(0, 0), window.size()));
+        QCOMPARE(label->text(), QStringLiteral("Ocring, pls waiting..."));
+        QCOMPARE(d.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
+    }
+
+    void readsTextAndRemovesPicture()
+    {
+        QVERIFY2(QFileInfo(OcrTipDialog::ocrProgram()).exists(), "tesseract link beside the programs");
+        const QString picture = renderText(QStringLiteral("with blank dir/hello.png").replace("/", "_"), "HELLO 123");
+        QDir().mkpath(m_dir.filePath("with blank"));
+        const QString spaced = m_dir.filePath("with blank/hello 123.png");
+        QVERIFY(QFile::rename(picture, spaced));
+        OcrTipDialog d(spaced, nullptr);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        dialogtest::saveScreenshot(&d, "ocr_wait");
+        QTimer::singleShot(60000, &d, &QDialog::reject);   // guard only
+        d.exec();
+        QCOMPARE(m_urls.urls.size(), 1);
+        const QString text = m_urls.urls.first().toLocalFile();
+        QVERIFY(text.endsWith(".txt"));
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString recognised = QString::fromUtf8(file.readAll()).simplified();
+        QVERIFY2(recognised.contains("HELLO 123"), qPrintable(recognised));
+        QVERIFY(!QFile::exists(spaced));
+        QCOMPARE(qEnvironmentVariable("TESSDATA_PREFIX"), OcrTipDialog::tessdataFolder());
+        file.remove();
+    }
+
+    void unreadablePictureKeptAndReported()
+    {
+        const QString picture = m_dir.filePath("not-a-picture.png");
+        QFile f(picture);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("plain text");
+        f.close();
+        QString shown;
+        dialogtest::onNextModal("QMessageBox", [&shown](QWidget* box) {
+            shown = static_cast<QMessageBox*>(box)->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        OcrTipDialog d(picture, nullptr);
+        QTimer::singleShot(10000, &d, &QDialog::reject);
+        d.exec();
+        QCOMPARE(shown, "open temp pic file error, temp pic file:" + picture);
+        QVERIFY(QFile::exists(picture));
+        QVERIFY(m_urls.urls.isEmpty());
+    }
+
+    void dialogGoneBeforeRunTouchesNothing()
+    {
+        const QString picture = renderText("gone.png", "GONE");
+        {
+            OcrTipDialog d(picture, nullptr);
+        }
+        QTest::qWait(300);
+        QVERIFY(QFile::exists(picture));
+        QVERIFY(m_urls.urls.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestOcrTipDialog)
+#include "tst_ocrtipdialog.moc"
