@@ -25,19 +25,19 @@ inline QString saveScreenshot(QWidget* widget, const QString& name)
 }
 
 // Runs `act` on the next modal widget of class `className` (checked every 20 ms, up to `ms`).
-inline void onNextModal(const char* className, std::function<void(QWidget*)> act, int ms = 5000)
+// The watch ends with `context` when one is given, so `act` may capture what lives as long.
+inline void onNextModal(const char* className, std::function<void(QWidget*)> act, int ms = 5000,
+                        QObject* context = nullptr)
 {
-    auto* timer = new QTimer;
-    auto* waited = new int(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, waited, act, ms, className] {
+    auto* timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, ms, className, waited = 0]() mutable {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && !modal->inherits(className))
             modal = nullptr;
-        *waited += 20;
-        if (modal || *waited > ms) {
+        waited += 20;
+        if (modal || waited > ms) {
             timer->stop();
             timer->deleteLater();
-            delete waited;
             if (modal)
                 act(modal);
         }

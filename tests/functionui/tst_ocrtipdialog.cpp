@@ -86,8 +86,13 @@ private slots:
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         dialogtest::saveScreenshot(&d, "ocr_wait");
-        QTimer::singleShot(60000, &d, &QDialog::reject);   // guard only
+        QString error;
+        dialogtest::onNextModal("QMessageBox", [&error](QWidget* box) {
+            error = static_cast<QMessageBox*>(box)->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        }, 60000, &d);
         d.exec();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(m_urls.urls.size(), 1);
         const QString text = m_urls.urls.first().toLocalFile();
         QVERIFY(text.endsWith(".txt"));
@@ -108,11 +113,11 @@ private slots:
         f.write("plain text");
         f.close();
         QString shown;
+        OcrTipDialog d(picture, nullptr);
         dialogtest::onNextModal("QMessageBox", [&shown](QWidget* box) {
             shown = static_cast<QMessageBox*>(box)->text();
             QTest::keyClick(box, Qt::Key_Escape);
-        });
-        OcrTipDialog d(picture, nullptr);
+        }, 5000, &d);
         QTimer::singleShot(10000, &d, &QDialog::reject);
         d.exec();
         QCOMPARE(shown, "open temp pic file error, temp pic file:" + picture);

@@ -248,7 +248,7 @@ private slots:
             dialogtest::onNextModal("QMessageBox", [&errorShown](QWidget* box) {
                 errorShown = static_cast<QMessageBox*>(box)->text() == "record error" && box->windowTitle() == "Error";
                 QTest::keyClick(box, Qt::Key_Escape);
-            });
+            }, 5000, w);
             w->setGeometry(100, 100, 640, 480);
             button(*static_cast<RecordDialog*>(w), "m_buttonGrab")->click();
         });
