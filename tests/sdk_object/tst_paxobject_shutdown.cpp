@@ -1,0 +1,45 @@
+// The camera object destroyed while frames flow at 30 per second: the pipeline stops before
+// anything the video thread uses (outline tasks, manual-trim rectangle, kept picture) is freed.
+
+#include "objectfixture.h"
+#include "paxdatafixture.h"
+
+using namespace objtest;
+
+class tst_PaxObjectShutdown : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(!paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3")).isEmpty());
+        PaxDeviceMonitor::setEventSourceFactory([] { return std::make_unique<FakeUsbSource>(); });
+    }
+
+    void shutDownWhileFramesFlow()
+    {
+        PaxData* store = PaxData::getInstance();
+        store->setRectify(true);
+        store->setAutoDoc(true);
+        store->setManuTrim(true);
+        store->setManuTrimRect(QRect(100, 100, 300, 200));
+        store->setIntelligentGrab(true, 0, false);
+        Recorder rec;
+        for (int i = 0; i < 50; ++i) {
+            rec.reset();
+            ObjectWorker worker(&rec);
+            QVERIFY(worker.startAndWait());
+            store->setCurCameraStatus("1");
+            QVERIFY2(waitFor([&] { return rec.frames() >= 2; }, 10000), qPrintable(QString::number(i)));
+            if (i % 10 == 0)
+                store->grab(); // a pending grab while the object goes
+            worker.stop();
+            store->setCurCameraStatus("0");
+        }
+    }
+
+    void cleanupTestCase() { PaxData::releaseInstance(); }
+};
+
+QTEST_MAIN(tst_PaxObjectShutdown)
+#include "tst_paxobject_shutdown.moc"
