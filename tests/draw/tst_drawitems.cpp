@@ -4,9 +4,11 @@
 #include "drawtestsupport.h"
 #include "graphicsscene.h"
 #include "graphicstextitem.h"
+#include "graphicsview.h"
 #include "sharpbase.h"
 
 #include <QGraphicsScene>
+#include <QGraphicsSceneHoverEvent>
 #include <QPainterPath>
 #include <QtTest>
 
@@ -244,6 +246,45 @@ private slots:
             QVERIFY(qAbs(got.red() - centre.red()) <= 2);
             QVERIFY(qAbs(got.green() - centre.green()) <= 2);
         }
+    }
+
+    void handleHoverSetsTheMainViewCursor_data()
+    {
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<bool>("viewRegistered");
+        QTest::newRow("selected shape, main view registered") << true << true;
+        QTest::newRow("deselected shape: the pointer does not change") << false << true;
+        QTest::newRow("selected shape, no main view yet") << true << false;
+    }
+    void handleHoverSetsTheMainViewCursor()
+    {
+        QFETCH(bool, selected);
+        QFETCH(bool, viewRegistered);
+        GraphicsView view(nullptr, nullptr, GraphicsView::MainView, GraphicsView::FitOnCreate);
+        memory()->savePtr(QStringLiteral("view"), viewRegistered ? &view : nullptr);
+        view.setCursor(Qt::CrossCursor); // another tool's cursor
+        GraphicsScene* scene = view.getScene();
+        auto* item = new DrawItem(QRectF(0, 0, 100, 60), DrawItem::DRAW_RECT);
+        scene->addItem(item);
+        item->setSelected(selected);
+        SizeHandleRect* handle = item->handles().at(2); // top right
+        QGraphicsSceneHoverEvent enter(QEvent::GraphicsSceneHoverEnter);
+        scene->sendEvent(handle, &enter);
+        QVERIFY(handle->isHovered());
+        QCOMPARE(handle->state(), selected ? SizeHandleRect::SelectionHandleActive : SizeHandleRect::SelectionHandleOff);
+        const Qt::CursorShape lit = (selected && viewRegistered) ? Qt::SizeBDiagCursor : Qt::CrossCursor;
+        QCOMPARE(view.cursor().shape(), lit);
+        QGraphicsSceneHoverEvent leave(QEvent::GraphicsSceneHoverLeave);
+        scene->sendEvent(handle, &leave);
+        QCOMPARE(handle->state(), selected ? SizeHandleRect::SelectionHandleInactive : SizeHandleRect::SelectionHandleOff);
+        // Leaving a lit handle unsets the main view's cursor, whatever set it before.
+        QCOMPARE(view.cursor().shape(), (selected && viewRegistered) ? Qt::ArrowCursor : Qt::CrossCursor);
+        // Selecting while the pointer rests on the handle lights it at once.
+        scene->sendEvent(handle, &enter);
+        item->setSelected(false);
+        item->setSelected(true);
+        QCOMPARE(handle->state(), SizeHandleRect::SelectionHandleActive);
+        memory()->savePtr(QStringLiteral("view"), nullptr);
     }
 
     void eraseClearsPixelsUntilTransparent()

@@ -10,6 +10,7 @@
 
 #include <QGraphicsPathItem>
 #include <QGraphicsSceneMouseEvent>
+#include <QTextCursor>
 #include <QtTest>
 
 using namespace drawtest;
@@ -443,6 +444,47 @@ private slots:
         QCOMPARE(scene.getDrawMode(), int(GraphicsScene::SCENE_SELECT));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), int(GraphicsScene::SCENE_SELECT));
+    }
+
+    void overlappingHandlesHighestDirectionWins()
+    {
+        GraphicsScene scene;
+        DrawItem* item = drawRect(&scene, QPointF(100, 100), QPointF(110, 110));
+        scene.slotItemMove();
+        Mouse mouse(&scene);
+        mouse.press(QPointF(105, 105));
+        QCOMPARE(scene.handleDirection(), 8);
+        QCOMPARE(scene.getDrawMode(), int(GraphicsScene::SCENE_RESIZE));
+        mouse.move(QPointF(105, 105));
+        mouse.release(QPointF(105, 105));
+        QCOMPARE(scene.getDrawMode(), int(GraphicsScene::SCENE_SELECT));
+        // The left side moved out so that the width is no less than 20 px.
+        QCOMPARE(item->pos(), QPointF(90, 100));
+        QCOMPARE(item->rect(), QRectF(0, 0, 20, 10));
+    }
+
+    void textLosingFocusStopsEditing()
+    {
+        GraphicsScene scene;
+        scene.slotText();
+        Mouse(&scene).drag(QPointF(40, 40), QPointF(40, 40));
+        auto* text = static_cast<GraphicsTextItem*>(scene.undoList().first().item->toGraphicsObject());
+        QSignalSpy lost(text, &GraphicsTextItem::lostFocus);
+        QTextCursor cursor = text->textCursor();
+        cursor.insertText(QStringLiteral("note"));
+        cursor.select(QTextCursor::Document);
+        text->setTextCursor(cursor);
+        QVERIFY(text->textCursor().hasSelection());
+        QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+        scene.sendEvent(text, &out);
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(text->textInteractionFlags(), Qt::NoTextInteraction);
+        QVERIFY(!text->textCursor().hasSelection());
+        QVERIFY(text->toPlainText().contains(QStringLiteral("note")));
+        // A click makes it editable again.
+        scene.slotItemMove();
+        Mouse(&scene).drag(text->mapToScene(text->boundingRect().center()), text->mapToScene(text->boundingRect().center()));
+        QCOMPARE(text->textInteractionFlags(), Qt::TextEditorInteraction);
     }
 
     void pressWithoutReleaseLeavesNoOrphan_data()

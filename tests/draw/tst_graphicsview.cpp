@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QGraphicsPixmapItem>
 #include <QMenu>
+#include <QMimeData>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -432,6 +433,39 @@ private slots:
         QVERIFY(view.pictureButton());
         view.removeAll();
         view.slotGrab();
+    }
+
+    void compareViewTakesDragsAndEntersClearHover_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("compare view accepts") << int(GraphicsView::CompareView) << true;
+        QTest::newRow("main view does not") << int(GraphicsView::MainView) << false;
+    }
+    void compareViewTakesDragsAndEntersClearHover()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, accepted);
+        GraphicsView view(m_media.bridge(), nullptr, GraphicsView::Mode(mode), GraphicsView::FitOnCreate);
+        view.resize(400, 300);
+        view.show();
+        QMimeData data;
+        data.setText(QStringLiteral("from elsewhere"));
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QCoreApplication::sendEvent(view.viewport(), &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+        QSignalSpy hover(&view, &GraphicsView::sigClearHoverStatus);
+        QEvent entered(QEvent::Enter);
+        QCoreApplication::sendEvent(&view, &entered);
+        QCOMPARE(hover.count(), 1);
+        if (accepted) {
+            view.disableButton(true);
+            QVERIFY(!view.pictureButton()->isEnabled());
+            QVERIFY(!view.previewButton()->isEnabled());
+            view.disableButton(false);
+            QVERIFY(view.previewButton()->isEnabled());
+        }
     }
 
     void deviceMenuPlaysTheChosenCamera()
