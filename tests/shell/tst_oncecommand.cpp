@@ -1,0 +1,120 @@
+// Background commands: the OCR job with the real tesseract beside the program, and the grab sound.
+#include "logcapture.h"
+#include "oncecommandfromthread.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TestOnceCommand : public QObject
+{
+    Q_OBJECT
+private slots:
+    void outputBase_data();
+    void outputBase();
+    void argumentsKeepBlanks();
+    void ocrReadsPicture();
+    void ocrOfMissingPictureEnds();
+    void playerThreadEndsAndFreesItself();
+};
+
+void TestOnceCommand::outputBase_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<QString>("base");
+    QTest::newRow("shot") << "/p/2024_03_05/20240305_140709.jpg" << "/p/2024_03_05/20240305_140709";
+    QTest::newRow("double suffix") << "/p/a.jpg.jpg" << "/p/a";
+    QTest::newRow("no jpg") << "/p/pic.png" << "/p/pic.png";
+    QTest::newRow("upper case kept") << "/p/pic.JPG" << "/p/pic.JPG";
+}
+
+void TestOnceCommand::outputBase()
+{
+    QFETCH(QString, picture);
+    QFETCH(QString, base);
+    QCOMPARE(OnceCommandFromThread::ocrOutputBase(picture), base);
+}
+
+void TestOnceCommand::argumentsKeepBlanks()
+{
+    const QString picture = "/tmp/my shots/page 1.jpg";
+    const QStringList arguments = OnceCommandFromThread::ocrArguments(picture);
+    QCOMPARE(arguments, (QStringList{picture, "/tmp/my shots/page 1", "-l", "chi_sim", "--oem", "1"}));
+}
+
+void TestOnceCommand::ocrReadsPicture()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("scan folder"));
+    const QString picture = dir.path() + "/scan folder/page.jpg";
+    QImage image(900, 260, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        QFont font("DejaVu Sans", 64, QFont::Bold);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(image.rect(), Qt::AlignCenter, "HELLO 123");
+    }
+    QVERIFY(image.save(picture, "jpg", 95));
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    LogCapture capture;
+    OnceCommandFromThread::tesseractOcr(picture);
+    QDesktopServices::unsetUrlHandler("file");
+    const QString text = dir.path() + "/scan folder/page.txt";
+    QVERIFY(QFile::exists(text));
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString read = QString::fromUtf8(file.readAll()).simplified().remove(' ');
+    QVERIFY2(read.contains("HELLO") && read.contains("123"), qPrintable(read));
+    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(catcher.urls.first(), QUrl("file:" + dir.path() + "/scan folder/page.txt"));
+    QCOMPARE(qgetenv("TESSDATA_PREFIX"), (QCoreApplication::applicationDirPath() + "/../tessdata").toUtf8());
+    QVERIFY(!LogCapture::messages().filter("tesseract command:").isEmpty());
+}
+
+void TestOnceCommand::ocrOfMissingPictureEnds()
+{
+    QTemporaryDir dir;
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    OnceCommandFromThread::tesseractOcr(dir.path() + "/missing.jpg");    // returns: the job ended
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls.size(), 1);
+}
+
+void TestOnceCommand::playerThreadEndsAndFreesItself()
+{
+    OnceCommandFromThread::playGrabTipAudio();    // asynchronous; no thread
+    auto* command = new OnceCommandFromThread();
+    QSignalSpy destroyed(command, &QObject::destroyed);
+    LogCapture capture;
+    command->_playGrabTipAudio();
+    QVERIFY(destroyed.wait(40000));
+    QVERIFY(!LogCapture::messages().filter("play wav command:").isEmpty());
+    QVERIFY(LogCapture::messages().filter("play wav command:").first().contains("mytool2 grabTipAudio.wav -nodisp -autoexit"));
+}
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    TestOnceCommand test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_oncecommand.moc"
