@@ -590,6 +590,30 @@ private slots:
         QCOMPARE(view->scale(), scale);
     }
 
+    void oneFingerErasesThroughTheTouchHook()
+    {
+        QScopedPointer<GraphicsView> view(liveView());
+        GraphicsScene* scene = view->getScene();
+        scene->slotRect();
+        const QPointF origin = view->mapToScene(QPoint(200, 200));
+        auto* shape = new DrawItem(QRectF(0, 0, 200, 120), DrawItem::DRAW_RECT);
+        scene->addItem(shape);
+        shape->setPos(origin);
+        scene->slotErase();
+        QCOMPARE(view->drawMode(), int(GraphicsScene::SCENE_ERASE));
+        QWidget* viewport = view->viewport();
+        QTest::touchEvent(viewport, m_touch).press(0, QPoint(220, 260), viewport);
+        QVERIFY(scene->touchErase());
+        for (int x = 230; x <= 300; x += 10)
+            QTest::touchEvent(viewport, m_touch).move(0, QPoint(x, 260), viewport);
+        QVERIFY(scene->touchMarker());
+        QTest::touchEvent(viewport, m_touch).release(0, QPoint(300, 260), viewport);
+        QVERIFY(!scene->touchMarker());
+        QVERIFY(!scene->touchErase());
+        QVERIFY(shape->paintsFromCache());
+        QVERIFY(!shape->isTransparent());
+    }
+
     void twoFingersDrawInAnnotationMode()
     {
         QScopedPointer<GraphicsView> view(liveView());
