@@ -468,6 +468,72 @@ private slots:
         }
     }
 
+    void previewHandsTheItemToTheRightCamera_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("fillMode");
+        QTest::addColumn<QString>("op");
+        QTest::newRow("main view, main camera") << int(GraphicsView::MainView) << 0 << "setRender";
+        QTest::newRow("picture-in-picture view, second camera") << int(GraphicsView::PipView) << 1 << "setRender1";
+        QTest::newRow("grab window view, main camera") << int(GraphicsView::GrabView) << 1 << "setRender";
+    }
+    void previewHandsTheItemToTheRightCamera()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, fillMode);
+        QFETCH(QString, op);
+        GraphicsView view(m_media.bridge(), nullptr, GraphicsView::Mode(mode), GraphicsView::RenderFillMode(fillMode));
+        view.resize(640, 480);
+        m_media.calls.clear();
+        view.slotPreview();
+        QCOMPARE(m_media.ops().last(), op);
+        QCOMPARE(m_media.calls.last().item, view.liveItem());
+        view.liveItem()->setPixmap(filled(320, 240));
+        view.liveItem()->setPos(33, 44);
+        view.myResize(300, 200);
+        QCOMPARE(view.size(), QSize(300, 200));
+        QCOMPARE(view.liveItem()->pos(), fillMode == 1 ? QPointF(0, 0) : QPointF(33, 44));
+        // A main or grab view is not the current one, so nothing registers it.
+        QVERIFY(MyMemory::getInstance()->getPtr(QStringLiteral("curGraphicsView")) != &view);
+    }
+
+    void sdkAndPictureAngles_data()
+    {
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<double>("init");
+        QTest::addColumn<double>("sdk");
+        QTest::addColumn<double>("picture");
+        QTest::newRow("270") << 270 << 0.0 << -90.0 << -90.0;
+        QTest::newRow("270 with init 90") << 270 << 90.0 << 0.0 << -90.0;
+        QTest::newRow("180 with init 90") << 180 << 90.0 << -90.0 << 180.0;
+        QTest::newRow("360") << 360 << 0.0 << 0.0 << 360.0;
+        QTest::newRow("90 with init 45") << 90 << 45.0 << 135.0 << 90.0;
+    }
+    void sdkAndPictureAngles()
+    {
+        QFETCH(int, rotation);
+        QFETCH(double, init);
+        QFETCH(double, sdk);
+        QFETCH(double, picture);
+        QScopedPointer<GraphicsView> view(liveView());
+        view->setInitAngle(init);
+        view->slotRotate(rotation);
+        QCOMPARE(view->_getRotate(0), sdk);
+        QCOMPARE(view->_getRotate(1), picture);
+        QCOMPARE(view->getInitAngle(), init);
+    }
+
+    void tipsDisappearAfterASecond()
+    {
+        QScopedPointer<GraphicsView> view(liveView());
+        view->zoomOut();
+        QVERIFY(view->tipLabel());
+        QCOMPARE(view->tipLabel()->objectName(), QStringLiteral("viewTip"));
+        const QSize tip = MyMemory::getInstance()->tipSize;
+        QCOMPARE(view->tipLabel()->geometry(), QRect((800 - tip.width()) / 2, (600 - tip.height()) / 2, tip.width(), tip.height()));
+        QTRY_VERIFY_WITH_TIMEOUT(!view->tipLabel(), 3000);
+    }
+
     void deviceMenuPlaysTheChosenCamera()
     {
         GraphicsView view(m_media.bridge(), nullptr, GraphicsView::MainView, GraphicsView::FitOnCreate);
@@ -571,6 +637,11 @@ private slots:
         QTest::touchEvent(viewport, m_touch).release(0, a2, viewport).release(1, b2, viewport);
         if (turns) {
             QVERIFY2(qAbs(reached + turned.angle()) < 0.01, qPrintable(QString::number(reached)));
+            // A pinch step shows zoom and angle in two tips, the angle below the zoom.
+            QVERIFY(view->tipLabel() && view->tipLabel1());
+            QVERIFY(view->tipLabel()->text().endsWith(QLatin1Char('%')));
+            QCOMPARE(view->tipLabel1()->text(), QString::number(int(view->rotation())) + QChar(0x00B0));
+            QCOMPARE(view->tipLabel1()->y(), view->tipLabel()->y() + view->tipLabel()->height());
             QVERIFY(view->scale() > 1.05);
         } else {
             QCOMPARE(reached, 0.0);
