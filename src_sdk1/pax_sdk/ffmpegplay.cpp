@@ -23,7 +23,6 @@ struct FfmpegPlay::Scratch {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
-    bool sdlStarted = false;
 
     ~Scratch()
     {
@@ -33,8 +32,6 @@ struct FfmpegPlay::Scratch {
             SDL_DestroyRenderer(renderer);
         if (window)
             SDL_DestroyWindow(window);
-        if (sdlStarted)
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     // The YUV420P frame of `src`, converted with `flags`; null on failure.
@@ -181,13 +178,16 @@ bool FfmpegPlay::_renderToWindow(AVFrame* frame, AVCodecContext* decoder)
 {
     Scratch& s = *m_scratch;
     if (!s.texture) {
-        if (!s.sdlStarted) {
-            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-                PAX_LOG_ERROR("SDL_InitSubSystem failed[%s]", SDL_GetError());
-                return false;
-            }
-            s.sdlStarted = true;
-        }
+        // SDL's video part is started once per process and stays: shutting it down unloads
+        // the window-system libraries it opened, with what they still hold.
+        static const bool sdlVideo = [] {
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+                return true;
+            PAX_LOG_ERROR("SDL_InitSubSystem failed[%s]", SDL_GetError());
+            return false;
+        }();
+        if (!sdlVideo)
+            return false;
         s.window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(quintptr(m_wid.load())));
         if (!s.window) {
             PAX_LOG_ERROR("SDL_CreateWindowFrom failed[%s]", SDL_GetError());
