@@ -150,7 +150,7 @@ void BM_LongestGetterWaitTwoWriters(benchmark::State& state)
         });
     padSettingsFile(0);
 }
-BENCHMARK(BM_LongestGetterWaitTwoWriters)->Arg(0)->Arg(10)->Iterations(200000)->UseRealTime();
+BENCHMARK(BM_LongestGetterWaitTwoWriters)->Arg(0)->Arg(10)->Iterations(8000000)->UseRealTime();
 
 void BM_PeerLongestGetterWaitTwoWriters(benchmark::State& state)
 {
@@ -177,7 +177,7 @@ void BM_PeerLongestGetterWaitTwoWriters(benchmark::State& state)
             file.commit();
         });
 }
-BENCHMARK(BM_PeerLongestGetterWaitTwoWriters)->Arg(0)->Arg(10)->Iterations(200000)->UseRealTime();
+BENCHMARK(BM_PeerLongestGetterWaitTwoWriters)->Arg(0)->Arg(10)->Iterations(8000000)->UseRealTime();
 
 void BM_SetterWritingTheFile(benchmark::State& state)
 {
