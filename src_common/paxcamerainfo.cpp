@@ -40,14 +40,15 @@ bool deviceHasId(const QString& deviceName, const QString& id)
     return deviceName == id || deviceName.endsWith(QLatin1Char(':') + id);
 }
 
-// Text after the first "]" of a listing piece up to its line break, trimmed.
+// Text after the first "]" of a listing piece up to its line break, trimmed, turned from the
+// listing's form back into the name (see pax_platform::listedName).
 QString entryName(const QString& piece, int bracket)
 {
     QString rest = piece.mid(bracket + 1);
     const int eol = rest.indexOf(QLatin1Char('\n'));
     if (eol >= 0)
         rest.truncate(eol);
-    return rest.trimmed();
+    return pax_platform::nameFromListing(rest.trimmed());
 }
 
 void sizeNumbers(const QString& size, int* width, int* height)
@@ -175,18 +176,20 @@ PaxCameraInfo::_DeviceListingS PaxCameraInfo::_parseDeviceListing(const QString&
     for (const QString& piece : pieces) {
         const int bracket = piece.indexOf(QLatin1Char(']'));
         bool numbered = false;
+        // A head that is no number reads as 0.
         const int number = bracket >= 0 ? piece.left(bracket).toInt(&numbered, 10) : 0;
         if (!audio) {
             qDebug().noquote() << "refreshDeviceMac 5:" << piece << "," << mainName;
-            const QString name = numbered ? entryName(piece, bracket) : QString();
-            if (numbered && !mainName.isEmpty() && name == mainName) {
+            const bool entry = bracket >= 0;
+            const QString name = entry ? entryName(piece, bracket) : QString();
+            if (entry && !mainName.isEmpty() && name == mainName) {
                 result.mainIndex = number;
                 qDebug().noquote() << "refreshDeviceMac 61:" << number << "," << mainName;
-            } else if (numbered && !secondName.isEmpty() && name == secondName) {
+            } else if (entry && !secondName.isEmpty() && name == secondName) {
                 result.secondIndex = number;
                 qDebug().noquote() << "refreshDeviceMac 62:" << number << "," << secondName << ","
                                    << piece.left(bracket);
-            } else if (numbered && piece.contains(QLatin1String("Capture screen"))) {
+            } else if (entry && piece.contains(QLatin1String("Capture screen"))) {
                 qDebug().noquote() << "refreshDeviceMac 63:" << piece;
                 result.screenFound = true;
                 result.screenIndex = number;

@@ -42,7 +42,8 @@ private:
 
 AudioSourceInfo virtualMicrophone()
 {
-    return {QString::fromLatin1(pax_virtual::kMicrophoneName), QStringLiteral("lavfi"),
+    const QString name = qEnvironmentVariable("ORVANE_VIRTUAL_MICROPHONE_NAME");
+    return {name.isEmpty() ? QString::fromLatin1(pax_virtual::kMicrophoneName) : name, QStringLiteral("lavfi"),
             QStringLiteral("sine=frequency=440:sample_rate=44100,arealtime")};
 }
 

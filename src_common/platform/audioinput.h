@@ -41,7 +41,9 @@ void setAudioSourceLister(AudioSourceLister lister);
 
 // Name list of one FFmpeg input device ("pulse", "alsa") through avdevice_list_input_sources.
 QList<AudioSourceInfo> ffmpegAudioSources(const char* format);
-// The virtual microphone: lavfi sine 440 Hz, 44100 Hz mono, paced in real time.
+// The virtual microphone: lavfi sine 440 Hz, 44100 Hz mono, paced in real time. Its name is
+// "Virtual Microphone", or ORVANE_VIRTUAL_MICROPHONE_NAME when that is set (tests give it names
+// in any script).
 AudioSourceInfo virtualMicrophone();
 
 } // namespace pax_platform

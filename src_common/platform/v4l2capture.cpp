@@ -1,5 +1,7 @@
 #include "v4l2capture.h"
 
+#include "videodeviceenum.h"
+
 #include <QDir>
 #include <QFile>
 #include <QtDebug>
@@ -336,8 +338,6 @@ void V4l2Stream::run()
 
 QString cleanName(QString name)
 {
-    name.replace(QLatin1Char('['), QLatin1Char('('));
-    name.replace(QLatin1Char(']'), QLatin1Char(')'));
     name.replace(QLatin1Char('\n'), QLatin1Char(' '));
     name.replace(QLatin1Char('\r'), QLatin1Char(' '));
     name = name.trimmed();
@@ -364,7 +364,7 @@ QList<NodeName> captureNodeNames(Io& io)
         if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
             continue;
         const char* text = reinterpret_cast<const char*>(cap.card);
-        list.append({node, cleanName(QString::fromUtf8(text, int(strnlen(text, sizeof cap.card))))});
+        list.append({node, cleanName(nameFromBytes(QByteArray(text, int(strnlen(text, sizeof cap.card)))))});
     }
     makeNamesUnique(list, &NodeName::name);
     return list;

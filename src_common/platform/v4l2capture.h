@@ -65,8 +65,9 @@ private:
     int m_fd = -1;
 };
 
-// A device name for a listing that is cut at "[" and "]" and read line by line: brackets become
-// parentheses, line breaks spaces, the ends trimmed; "Video device" when nothing is left.
+// A device name shown in one line: line breaks become spaces, the ends trimmed; "Video device"
+// when nothing is left. Other characters, brackets included, are kept (the device listing
+// writes names in a form of its own, see listedName).
 QString cleanName(QString name);
 
 // One capture node: its path and the name it is opened by.
@@ -74,8 +75,8 @@ struct NodeName {
     QString node;
     QString name;
 };
-// Names of the video capture nodes in node order: the card name (trimmed, brackets and line breaks
-// replaced as in the device listing), with " #2", " #3"... added to the later ones of a name that
+// Names of the video capture nodes in node order: the card name (its bytes decoded by
+// nameFromBytes, trimmed, line breaks replaced), with " #2", " #3"... added to the later ones of a name that
 // repeats, so each name picks one node.
 QList<NodeName> captureNodeNames(Io& io);
 

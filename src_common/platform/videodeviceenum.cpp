@@ -103,6 +103,107 @@ QList<VideoMode> nodeModes(v4l2::Io& io, const QString& node)
 
 } // namespace
 
+namespace {
+// Length of the valid UTF-8 sequence at bytes[i], 0 when the byte starts none (overlong forms,
+// surrogates and values past U+10FFFF are not valid).
+int utf8SequenceAt(const QByteArray& bytes, int i)
+{
+    const auto at = [&bytes](int k) { return static_cast<unsigned char>(bytes.at(k)); };
+    const unsigned char b = at(i);
+    int length = 0;
+    unsigned lo = 0x80, hi = 0xBF; // range of the first continuation byte
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + length > bytes.size())
+        return 0;
+    if (at(i + 1) < lo || at(i + 1) > hi)
+        return 0;
+    for (int k = 2; k < length; ++k) {
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+bool plainListedByte(unsigned char b, bool atEnd)
+{
+    if (b < 0x20 || b >= 0x7F || b == '[' || b == ']' || b == '%')
+        return false;
+    return !(atEnd && b == ' ');
+}
+} // namespace
+
+QString nameFromBytes(const QByteArray& bytes)
+{
+    QString name;
+    int start = 0; // first byte of the valid run not yet decoded
+    int i = 0;
+    while (i < bytes.size()) {
+        const int length = utf8SequenceAt(bytes, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        name += QString::fromUtf8(bytes.constData() + start, i - start);
+        name += QChar(static_cast<unsigned char>(bytes.at(i)));
+        start = ++i;
+    }
+    name += QString::fromUtf8(bytes.constData() + start, bytes.size() - start);
+    return name;
+}
+
+QString listedName(const QString& name)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    const QByteArray bytes = name.toUtf8();
+    QString out;
+    for (int i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes.at(i));
+        if (plainListedByte(b, i == 0 || i == bytes.size() - 1)) {
+            out += QLatin1Char(char(b));
+        } else {
+            out += QLatin1Char('%');
+            out += QLatin1Char(kHex[b >> 4]);
+            out += QLatin1Char(kHex[b & 0xF]);
+        }
+    }
+    return out;
+}
+
+QString nameFromListing(const QString& listed)
+{
+    // The listing is read as Latin-1, one character a byte; characters past Latin-1 can only come
+    // from text decoded otherwise and are taken as their UTF-8 bytes.
+    QByteArray bytes;
+    int i = 0;
+    while (i < listed.size()) {
+        int end = i;
+        const bool latin1 = listed.at(i).unicode() <= 0xFF;
+        while (end < listed.size() && (listed.at(end).unicode() <= 0xFF) == latin1)
+            ++end;
+        bytes += latin1 ? listed.mid(i, end - i).toLatin1() : listed.mid(i, end - i).toUtf8();
+        i = end;
+    }
+    return nameFromBytes(QByteArray::fromPercentEncoding(bytes));
+}
+
 QString usbIdFromSysfs(const QString& sysRoot, const QString& nodeName)
 {
     QString dir = QFileInfo(sysRoot + QStringLiteral("/class/video4linux/") + nodeName + QStringLiteral("/device"))

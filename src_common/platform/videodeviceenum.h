@@ -3,6 +3,7 @@
 // when enabled, the virtual cameras. Stands in for the system's camera list, whose device
 // name carries the USB ids and whose description is the name the capture side opens.
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -45,6 +46,19 @@ QList<VideoDevice> videoDevicesFrom(const QList<VideoNodeFacts>& nodes, int virt
 // Vendor and product id ("046d0825") of a video4linux node ("video0") read from
 // sysRoot/class/video4linux/<node>/device and its USB parents; empty when none is found.
 QString usbIdFromSysfs(const QString& sysRoot, const QString& nodeName);
+
+// A name a driver reports as bytes: valid UTF-8 sequences are decoded as UTF-8 and every other
+// byte stands for the Latin-1 character of its value, so any byte sequence gives a name with
+// nothing replaced or dropped.
+QString nameFromBytes(const QByteArray& bytes);
+
+// A device or microphone name as the capture tool's listing carries it, and back. The listing is
+// cut at "[" and "]" and read line by line, so the name's UTF-8 bytes outside printable ASCII,
+// the marks "[", "]" and "%", and blanks at either end are written as "%" and two upper-case hex
+// digits; a printable ASCII name without those marks is written as it is. Listing and reader
+// agree on this one form, which round-trips every name.
+QString listedName(const QString& name);
+QString nameFromListing(const QString& listed);
 
 // The device whose description equals `description` exactly.
 bool findVideoDevice(const QString& description, VideoDevice* out);

@@ -49,7 +49,8 @@ class tst_CameraSearchService : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X display for the screen entry");
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            qInfo("no DISPLAY: the listing has no screen entry, and the checks expect none");
         QVERIFY2(!listening(UvcServicePort), "port 11080 is taken by another program");
         qputenv("ORVANE_PLATFORM_VERSION", "13.0");
         pax_resetMacosVersionCache();
@@ -106,8 +107,10 @@ private slots:
         QCOMPARE(sizes(second), modes);
 
         const Info screen = model->getCameraInfo(PaxCameraIndexScreen);
-        QCOMPARE(screen.deviceNameInMac, QStringLiteral("Capture screen 0"));
-        QCOMPARE(screen.deviceIndexInMac, 2);
+        // The X11 screen is listed only when DISPLAY names one.
+        const bool display = !qEnvironmentVariableIsEmpty("DISPLAY");
+        QCOMPARE(screen.deviceNameInMac, display ? QStringLiteral("Capture screen 0") : QString());
+        QCOMPARE(screen.deviceIndexInMac, display ? 2 : -1);
 
         QStringList mics;
         for (const PaxCameraInfo::_MicrophoneS& m : model->getMicrophoneList())

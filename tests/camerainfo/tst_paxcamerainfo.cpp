@@ -183,9 +183,22 @@ private slots:
         QTest::newRow("bare entries without prefix")
             << QStringLiteral("AVFoundation video devices:\n[0] Cam\n[1] Capture screen 1\nAVFoundation audio devices:\n[0] Mic\n")
             << "Cam" << "" << 0 << -1 << 1 << "Capture screen 1" << true << QStringList{"0:Mic"};
-        QTest::newRow("entry without a number or name ignored")
-            << video + p + "[x] Cam\n" + audio + p + "[7]\n" + p + "[] Mic\n" << "Cam" << "" << -1 << -1 << -1 << "" << true
+        QTest::newRow("video head that is no number reads as 0")
+            << video + p + "[x] Cam\n" + audio + p + "[7]\n" + p + "[] Mic\n" << "Cam" << "" << 0 << -1 << -1 << "" << true
             << QStringList{};
+        QTest::newRow("empty video heads read as 0")
+            << video + p + "[3] Other\n" + p + "[] Second\n" + p + "[] Cam\n" << "Cam" << "Second" << 0 << 0 << -1 << ""
+            << false << QStringList{};
+        QTest::newRow("screen head that is no number reads as 0")
+            << video + p + "[1] Cam\n" + p + "[s] Capture screen 0\n" << "Cam" << "" << 1 << -1 << 0 << "Capture screen 0"
+            << false << QStringList{};
+        QTest::newRow("names in the listing form")
+            << video + p + "[0] Cam %5B2%5D\n" + p + "[1] %E6%96%87%E6%A1%A3 Camera\n" + audio + p + "[0] 100%25 %5BL%5D\n"
+            << QString::fromUtf8("\xe6\x96\x87\xe6\xa1\xa3 Camera") << "Cam [2]" << 1 << 0 << -1 << "" << true
+            << QStringList{"0:100% [L]"};
+        QTest::newRow("accented Latin-1 bytes of an older listing")
+            << video + p + QString::fromLatin1("[0] Cam\xe9ra\n") << QString::fromUtf8("Cam\xc3\xa9ra") << "" << 0 << -1 << -1
+            << "" << false << QStringList{};
         QTest::newRow("empty output") << QString() << "Cam" << "" << -1 << -1 << -1 << "" << false << QStringList{};
     }
 

@@ -1,10 +1,15 @@
 // mytool as the camera model runs it: the listing and the mode probe, read back with the
 // model's own parsers.
 
+#include "audioinput.h"
+#include "fakev4l2.h"
 #include "listing.h"
 #include "paxcamerainfo.h"
+#include "videodeviceenum.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -14,10 +19,13 @@ struct Run {
     QString output;
 };
 
-Run runTool(const QStringList& args, const QByteArray& virtualSetting, const QString& display)
+Run runTool(const QStringList& args, const QByteArray& virtualSetting, const QString& display,
+            const QString& microphoneName = QString())
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!microphoneName.isEmpty())
+        env.insert(QStringLiteral("ORVANE_VIRTUAL_MICROPHONE_NAME"), microphoneName);
     env.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QString::fromLatin1(virtualSetting));
     if (display.isEmpty())
         env.remove(QStringLiteral("DISPLAY"));
@@ -49,6 +57,13 @@ QStringList videoNames(const QString& output)
             names << m.captured(1) + QLatin1Char(':') + m.captured(2);
     }
     return names;
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 QStringList describeMics(const QList<PaxCameraInfo::_MicrophoneS>& mics)
@@ -164,6 +179,104 @@ private slots:
         QCOMPARE(listing.mainIndex, 1);
         QCOMPARE(listing.screenIndex, 2);
         QCOMPARE(describeMics(listing.microphones), (QStringList{"0:Monitor", "1:" + microphone}));
+    }
+
+    // Card names as a driver reports them and microphone names as the audio source gives them,
+    // in any script or byte sequence: the camera with the main camera's USB ids and the
+    // microphone are found again in the printed listing, under the names given.
+    void namesFoundThroughDriverAndSource_data()
+    {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("microphone");
+        QTest::newRow("plain ASCII") << QByteArray("USB Document Camera") << "USB Document Camera" << "USB Audio";
+        QTest::newRow("Chinese") << QByteArray("\xe6\x96\x87\xe6\xa1\xa3 Camera")
+                                 << QString::fromUtf8("\xe6\x96\x87\xe6\xa1\xa3 Camera")
+                                 << QString::fromUtf8("\xe9\xba\xa6\xe5\x85\x8b\xe9\xa3\x8e \xe9\x98\xb5\xe5\x88\x97");
+        QTest::newRow("Cyrillic") << QByteArray("\xd0\x94\xd0\xbe\xd0\xba-\xd0\xba\xd0\xb0\xd0\xbc\xd0\xb5\xd1\x80\xd0\xb0")
+                                  << QString::fromUtf8("\xd0\x94\xd0\xbe\xd0\xba-\xd0\xba\xd0\xb0\xd0\xbc\xd0\xb5\xd1\x80\xd0\xb0")
+                                  << QString::fromUtf8("\xd0\x9c\xd0\xb8\xd0\xba\xd1\x80\xd0\xbe\xd1\x84\xd0\xbe\xd0\xbd");
+        QTest::newRow("Greek") << QByteArray("\xce\x9a\xce\xac\xce\xbc\xce\xb5\xcf\x81\xce\xb1")
+                               << QString::fromUtf8("\xce\x9a\xce\xac\xce\xbc\xce\xb5\xcf\x81\xce\xb1")
+                               << QString::fromUtf8("\xce\x9c\xce\xb9\xce\xba\xcf\x81\xcf\x8c\xcf\x86\xcf\x89\xce\xbd\xce\xbf");
+        QTest::newRow("emoji") << QByteArray("Cam \xf0\x9f\x93\xb7 Pro") << QString::fromUtf8("Cam \xf0\x9f\x93\xb7 Pro")
+                               << QString::fromUtf8("Mic \xf0\x9f\x8e\xa4");
+        // Bytes that are no UTF-8 are shown as the Latin-1 characters of their values.
+        QTest::newRow("invalid UTF-8") << QByteArray("Cam\xff\xfe") << QString::fromUtf8("Cam\xc3\xbf\xc3\xbe")
+                                       << QString::fromUtf8("Mic\xc3\xbf\xc3\xbe");
+        QTest::newRow("cut UTF-8 sequence") << QByteArray("Cam \xe6\x96") << QString::fromUtf8("Cam \xc3\xa6\xc2\x96")
+                                            << QString::fromUtf8("Mic \xc3\xa6");
+        QTest::newRow("brackets") << QByteArray("Cam [HD] (2)") << "Cam [HD] (2)" << "[Mic] 1]";
+        QTest::newRow("percent signs") << QByteArray("Cam 100% %41") << "Cam 100% %41" << "Mic %5B 50%";
+    }
+
+    void namesFoundThroughDriverAndSource()
+    {
+        QFETCH(QByteArray, card);
+        QFETCH(QString, shown);
+        QFETCH(QString, microphone);
+
+        // The scripted driver: another camera first, then the main camera (USB ids 0c45:6366).
+        FakeV4l2 io;
+        FakeV4l2::Node other;
+        other.path = QStringLiteral("/dev/video0");
+        other.card = "Other Camera";
+        FakeV4l2::Node main = other;
+        main.path = QStringLiteral("/dev/video1");
+        main.card = card;
+        io.nodeList = {other, main};
+        QTemporaryDir sys;
+        QVERIFY(sys.isValid());
+        const QString usbDevice = sys.path() + "/devices/usb1/1-1";
+        QVERIFY(writeFile(usbDevice + "/idVendor", "0c45\n"));
+        QVERIFY(writeFile(usbDevice + "/idProduct", "6366\n"));
+        QVERIFY(QDir().mkpath(usbDevice + "/1-1:1.0"));
+        QVERIFY(QDir().mkpath(sys.path() + "/class/video4linux/video1"));
+        QVERIFY(QFile::link(usbDevice + "/1-1:1.0", sys.path() + "/class/video4linux/video1/device"));
+        const QList<pax_platform::VideoDevice> devices = pax_platform::availableVideoDevices(io, sys.path(), 0, ":7");
+        QStringList video;
+        QString mainName;
+        for (const pax_platform::VideoDevice& d : devices) {
+            video << d.description;
+            if (d.deviceName.endsWith(QLatin1String(":0c456366")))
+                mainName = d.description;
+        }
+        QCOMPARE(mainName, shown);
+        // The capture side opens the node by the same name.
+        const QList<pax_platform::v4l2::NodeName> names = pax_platform::v4l2::captureNodeNames(io);
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(names.at(1).name, shown);
+
+        // The virtual microphone source under the row's name, in this process and in mytool's.
+        qputenv("ORVANE_VIRTUAL_CAMERA", "1");
+        qputenv("ORVANE_VIRTUAL_MICROPHONE_NAME", microphone.toUtf8());
+        QStringList audio;
+        for (const pax_platform::AudioSourceInfo& a : pax_platform::listAudioSources())
+            audio << a.name;
+        qunsetenv("ORVANE_VIRTUAL_MICROPHONE_NAME");
+        qunsetenv("ORVANE_VIRTUAL_CAMERA");
+        QVERIFY2(audio.contains(microphone), qPrintable(audio.join(", ")));
+
+        const QByteArray printed = mytool::listing(video, audio);
+        const PaxCameraInfo::_DeviceListingS listing =
+            PaxCameraInfo::_parseDeviceListing(PaxCameraInfo::_toolText(printed), mainName, QString());
+        QCOMPARE(listing.mainIndex, 1);
+        QCOMPARE(listing.screenIndex, 2);
+        QStringList expectedMics;
+        for (int i = 0; i < audio.size(); ++i)
+            expectedMics << QStringLiteral("%1:%2").arg(i).arg(audio.at(i));
+        QCOMPARE(describeMics(listing.microphones), expectedMics);
+        // Plain ASCII names are printed as they are.
+        if (QTest::currentDataTag() == QLatin1String("plain ASCII"))
+            QVERIFY(printed.contains("[mytool] [1] USB Document Camera\n"));
+
+        // The same microphone through the built tool's own listing.
+        const Run r = runTool(kListArgs, "1", QString(), microphone);
+        QCOMPARE(r.exitCode, 0);
+        const PaxCameraInfo::_DeviceListingS fromTool = PaxCameraInfo::_parseDeviceListing(
+            r.output, QStringLiteral("Virtual Document Camera"), QString());
+        QVERIFY(fromTool.mainIndex >= 0);
+        QCOMPARE(fromTool.microphones.isEmpty() ? QString() : fromTool.microphones.last().name, microphone);
     }
 
     void modeLineShape_data()

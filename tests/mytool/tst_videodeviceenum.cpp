@@ -57,9 +57,9 @@ private slots:
         QTest::newRow("made-up name already taken")
             << QList<VideoNodeFacts>{{"/dev/video0", "Cam", ""}, {"/dev/video1", "Cam #2", ""}, {"/dev/video2", "Cam", ""}}
             << 0 << "" << QStringList{"/dev/video0:|Cam", "/dev/video1:|Cam #2", "/dev/video2:|Cam #3"};
-        QTest::newRow("brackets and blanks cleaned")
+        QTest::newRow("blanks cleaned, brackets kept")
             << QList<VideoNodeFacts>{{"/dev/video0", " Cam [front] ", ""}, {"/dev/video1", "", ""}} << 0 << ""
-            << QStringList{"/dev/video0:|Cam (front)", "/dev/video1:|Video device"};
+            << QStringList{"/dev/video0:|Cam [front]", "/dev/video1:|Video device"};
         QTest::newRow("two virtual cameras and the screen")
             << QList<VideoNodeFacts>{} << 2 << ":99"
             << QStringList{"virtual:00000001|Virtual Document Camera", "virtual:00000002|Virtual Second Camera",
@@ -125,6 +125,46 @@ private slots:
 
     // Nodes of a scripted driver: names shared with the capture side, capture nodes only,
     // USB ids from a sysfs tree, and each node's MJPEG/JPEG and YUYV modes.
+    // Any bytes a driver reports give a name, and every name comes back from its listing form,
+    // which holds no listing mark, line break or character outside printable ASCII.
+    void listedNamesRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QByteArray every;
+        for (int b = 1; b < 256; ++b)
+            every += char(b);
+        QString everyName;
+        for (int b = 1; b < 128; ++b)
+            everyName += QChar(b);
+        for (int b = 128; b < 256; ++b)
+            everyName += QChar(b); // no byte past 0x7F starts a valid sequence here
+        QTest::newRow("every byte value once") << every << everyName;
+        QTest::newRow("mixed scripts") << QByteArray("\xe6\x96\x87 \xd0\x94 \xce\x9a \xf0\x9f\x93\xb7")
+                                       << QString::fromUtf8("\xe6\x96\x87 \xd0\x94 \xce\x9a \xf0\x9f\x93\xb7");
+        QTest::newRow("surrogate encoded in UTF-8") << QByteArray("a\xed\xa0\x80" "b")
+                                                    << QString::fromUtf8("a\xc3\xad\xc2\xa0\xc2\x80" "b");
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xafx") << QString::fromUtf8("\xc3\x80\xc2\xafx");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QString::fromUtf8("\xc3\xb4\xc2\x90\xc2\x80\xc2\x80");
+        QTest::newRow("valid then cut") << QByteArray("\xc3\xa9\xe6\x96") << QString::fromUtf8("\xc3\xa9\xc3\xa6\xc2\x96");
+        QTest::newRow("blanks at the ends") << QByteArray("  Cam  ") << "  Cam  ";
+        QTest::newRow("escapes written literally") << QByteArray("%41%%5B%") << "%41%%5B%";
+        QTest::newRow("empty") << QByteArray() << "";
+    }
+    void listedNamesRoundTrip()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QCOMPARE(pax_platform::nameFromBytes(bytes), name);
+        const QString listed = pax_platform::listedName(name);
+        QCOMPARE(pax_platform::nameFromListing(listed), name);
+        QCOMPARE(listed.trimmed(), listed);
+        for (const QChar c : listed) {
+            QVERIFY2(c.unicode() >= 0x20 && c.unicode() < 0x7F, qPrintable(listed));
+            QVERIFY2(c != QLatin1Char('[') && c != QLatin1Char(']'), qPrintable(listed));
+        }
+    }
+
     void scriptedDriver()
     {
         auto size = [](int w, int h, QVector<v4l2_fract> intervals, v4l2_fract min = {1, 30}, v4l2_fract max = {1, 1}) {

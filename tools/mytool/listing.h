@@ -1,6 +1,9 @@
 #pragma once
-// Output of mytool: every line carries the tool's prefix and is written in Latin-1, the
-// encoding its reader decodes, so names in that range come back exactly as listed.
+// Output of mytool: every line carries the tool's prefix. Device and microphone names are
+// written in the listing's own form (listedName), plain ASCII apart from names that need it, so
+// the reader finds every name again whatever its script or bytes.
+
+#include "videodeviceenum.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,15 +16,21 @@ inline QByteArray line(const QString& text)
     return QByteArrayLiteral("[mytool] ") + text.toLatin1() + '\n';
 }
 
-// "[index] name" per device: video devices, the audio heading, then the microphones.
+// "[index] name" of one device.
+inline QByteArray entry(int index, const QString& name)
+{
+    return line(QLatin1Char('[') + QString::number(index) + QStringLiteral("] ") + pax_platform::listedName(name));
+}
+
+// Video devices, the audio heading, then the microphones.
 inline QByteArray listing(const QStringList& video, const QStringList& audio)
 {
     QByteArray out = line(QStringLiteral("AVFoundation video devices:"));
     for (int i = 0; i < video.size(); ++i)
-        out += line(QStringLiteral("[%1] %2").arg(i).arg(video.at(i)));
+        out += entry(i, video.at(i));
     out += line(QStringLiteral("AVFoundation audio devices:"));
     for (int i = 0; i < audio.size(); ++i)
-        out += line(QStringLiteral("[%1] %2").arg(i).arg(audio.at(i)));
+        out += entry(i, audio.at(i));
     return out;
 }
 
