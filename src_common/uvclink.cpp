@@ -87,6 +87,14 @@ QList<QByteArray> UvcLinkReader::feed(const QByteArray& bytes)
     return payloads;
 }
 
+qint64 UvcLinkReader::announcedLength() const
+{
+    // feed() leaves either nothing or a partial frame from its '#' on.
+    if (m_buffer.size() < UvcLinkFrame::HeaderSize || m_buffer.at(0) != UvcLinkFrame::StartMark)
+        return -1;
+    return qint64(qFromLittleEndian<quint32>(m_buffer.constData() + 1));
+}
+
 // ---- UvcLinkMessage --------------------------------------------------------------------------
 
 UvcLinkMessage::UvcLinkMessage(const QString& text)

@@ -130,6 +130,9 @@ public:
     QList<QByteArray> feed(const QByteArray& bytes);
     void clear() { m_buffer.clear(); }
     const QByteArray& buffer() const { return m_buffer; }
+    // Payload length announced by the partial frame kept in the buffer; -1 while no whole
+    // header is there.
+    qint64 announcedLength() const;
 
 private:
     QByteArray m_buffer;

@@ -5,11 +5,14 @@
 #include "korvidtestutil.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/types.h>
+#include <vector>
 
 class TestKorvidLauncher : public QObject
 {
@@ -27,9 +30,34 @@ private:
         return pids;
     }
 
+    // Running, not merely waiting to be reaped.
     static bool processAlive(qint64 pid)
     {
-        return QFile::exists(QStringLiteral("/proc/%1/stat").arg(pid)) && ::kill(pid_t(pid), 0) == 0;
+        QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!f.open(QIODevice::ReadOnly) || ::kill(pid_t(pid), 0) != 0)
+            return false;
+        const QByteArray stat = f.readAll();
+        const int close = stat.lastIndexOf(')');
+        return close > 0 && stat.size() > close + 2 && stat.at(close + 2) != 'Z' && stat.at(close + 2) != 'X';
+    }
+
+    // Connects to the father link; true once connected.
+    static bool connectFather(QTcpSocket& s)
+    {
+        s.connectToHost(QStringLiteral("127.0.0.1"), FatherPort);
+        return s.waitForConnected(5000);
+    }
+
+    // True when the launcher closed the connection within ms.
+    static bool closedByPeer(QTcpSocket& s, int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (s.state() == QAbstractSocket::ConnectedState && t.elapsed() < ms) {
+            s.waitForReadyRead(50);
+            s.readAll();
+        }
+        return s.state() != QAbstractSocket::ConnectedState;
     }
 
     static bool startLauncher(ChildProcess& launcher)
@@ -158,6 +186,189 @@ private slots:
         QCOMPARE(launcher.waitExit(10000), 0);
         QVERIFY(!processAlive(korvid));
         QVERIFY(launcher.output().contains("korvid-launcher: ending Korvid"));
+    }
+
+    // Row: the log-folder text (%1 = an existing folder without its trailing '/', %2 = a file
+    // in it) and the folder taken, or a null string when the text is refused.
+    void acceptedLogDir_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("accepted");
+        QTest::newRow("folder") << QStringLiteral("%1/") << QStringLiteral("%1/");
+        QTest::newRow("folder without the closing slash") << QStringLiteral("%1") << QStringLiteral("%1/");
+        QTest::newRow("relative path") << QStringLiteral("log/") << QString();
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("missing folder") << QStringLiteral("%1/missing/") << QString();
+        QTest::newRow("regular file") << QStringLiteral("%2") << QString();
+        QTest::newRow("line break inside") << QStringLiteral("%1/\n/") << QString();
+        QTest::newRow("tab inside") << QStringLiteral("%1/\t") << QString();
+        QTest::newRow("escape sequence") << QStringLiteral("%1/\x1b[2J") << QString();
+        QTest::newRow("delete character") << QStringLiteral("%1/\x7f") << QString();
+        QTest::newRow("undecodable bytes") << QStringLiteral("%1/") + QChar(QChar::ReplacementCharacter) << QString();
+        QTest::newRow("binary junk")
+            << QString::fromLocal8Bit(QByteArray("\x01\x02\xff\xfe\x00\x10junk", 10)) << QString();
+    }
+
+    void acceptedLogDir()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, accepted);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("file"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        auto fill = [&](QString t) {
+            return t.replace(QLatin1String("%1"), dir.path()).replace(QLatin1String("%2"), file);
+        };
+        const QString got = KorvidLauncher::acceptedLogDir(fill(text));
+        if (accepted.isNull())
+            QVERIFY2(got.isNull(), qPrintable(got));
+        else
+            QCOMPARE(got, fill(accepted));
+    }
+
+    // A refused folder is logged and the one given before stays: the next Korvid gets that one.
+    void refusedLogDirKeepsPrevious()
+    {
+        QTemporaryDir logDir;
+        QVERIFY(logDir.isValid());
+        const QString dir = logDir.path() + QLatin1Char('/');
+        ChildProcess launcher;
+        QVERIFY2(startLauncher(launcher), launcher.output().constData());
+        LinkClient father;
+        QVERIFY(father.connectTo(FatherPort));
+        father.send(UvcLinkText::fatherSetLogDir(dir).toUtf8());
+        QVERIFY(launcher.waitOutput("korvid-launcher: log folder " + dir.toUtf8(), 1, 5000));
+        father.send(QByteArray("[01]\x01\x02\xff\x1b[2Jjunk\n"));
+        father.send(QByteArray("[01]relative/"));
+        QVERIFY(launcher.waitOutput("korvid-launcher: refused a log folder", 2, 5000));
+        father.send(UvcLinkText::fatherReset().toUtf8());
+        QVERIFY2(launcher.waitOutput("korvid-launcher: started Korvid (pid", 2, 10000), launcher.output().constData());
+        const QString out = QString::fromLocal8Bit(launcher.output());
+        QCOMPARE(out.count(QStringLiteral("korvid-launcher: log folder ")), 1);
+        QVERIFY(out.contains(QStringLiteral("with log folder ") + dir + QLatin1Char('\n')));
+        QVERIFY(!out.contains(QLatin1String("junk")));
+    }
+
+    // Row: what a father-link connection sends before the launcher must drop it.
+    void oversizedFrameDropsConnection_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray longFrame("#");
+        longFrame.append("\x00\x00\x10\x00", 4);   // 1 MiB announced
+        QTest::newRow("announces a megabyte") << longFrame;
+        QTest::newRow("announces a megabyte and sends 64 KiB of it") << longFrame + QByteArray(64 * 1024, 'a');
+        QTest::newRow("a log folder longer than any path")
+            << rawFrame("[01]/" + QByteArray(KorvidLauncher::MaxFatherPayload, 'd'));
+    }
+
+    void oversizedFrameDropsConnection()
+    {
+        QFETCH(QByteArray, bytes);
+        ChildProcess launcher;
+        QVERIFY2(startLauncher(launcher), launcher.output().constData());
+        QTcpSocket calm, greedy;
+        QVERIFY(connectFather(calm));
+        QVERIFY(connectFather(greedy));
+        greedy.write(bytes);
+        greedy.flush();
+        QVERIFY(closedByPeer(greedy, 5000));
+        QVERIFY(launcher.waitOutput("korvid-launcher: dropped a father link connection", 1, 5000));
+        // The other connection is served as before.
+        QTemporaryDir logDir;
+        calm.write(rawFrame(UvcLinkText::fatherSetLogDir(logDir.path() + QLatin1Char('/')).toUtf8()));
+        QVERIFY(calm.waitForBytesWritten(3000));
+        QVERIFY(launcher.waitOutput("korvid-launcher: log folder ", 1, 5000));
+        QVERIFY(calm.state() == QAbstractSocket::ConnectedState);
+    }
+
+    void connectionsAreBounded()
+    {
+        ChildProcess launcher;
+        QVERIFY2(startLauncher(launcher), launcher.output().constData());
+        std::vector<std::unique_ptr<QTcpSocket>> open;
+        for (int i = 0; i < KorvidLauncher::MaxFatherConnections; ++i) {
+            open.push_back(std::make_unique<QTcpSocket>());
+            QVERIFY(connectFather(*open.back()));
+        }
+        QVERIFY(launcher.waitOutput("korvid-launcher: father link connected", KorvidLauncher::MaxFatherConnections, 5000));
+        QTcpSocket extra;
+        QVERIFY(connectFather(extra));
+        QVERIFY(closedByPeer(extra, 5000));
+        for (auto& s : open)
+            QVERIFY(!closedByPeer(*s, 10));
+        // A place that comes free is taken again.
+        open.front()->disconnectFromHost();
+        QVERIFY(launcher.waitOutput("korvid-launcher: father link closed", 1, 5000));
+        QTcpSocket next;
+        QVERIFY(connectFather(next));
+        QTemporaryDir logDir;
+        next.write(rawFrame(UvcLinkText::fatherSetLogDir(logDir.path() + QLatin1Char('/')).toUtf8()));
+        QVERIFY(next.waitForBytesWritten(3000));
+        QVERIFY(launcher.waitOutput("korvid-launcher: log folder ", 1, 5000));
+    }
+
+    // Killed outright, the launcher gets no chance to end Korvid: the parent-death signal does.
+    void killedLauncherTakesKorvidAlong()
+    {
+        // The output goes to a file that stays open, so nothing but the launcher's death can
+        // end Korvid (a closed pipe would, at its next line).
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString outFile = dir.filePath(QStringLiteral("launcher.out"));
+        ChildProcess launcher;
+        launcher.process().setStandardOutputFile(outFile);
+        QVERIFY(launcher.start(QStringLiteral("korvid-launcher"), {}, serviceEnvironment(false)));
+        static const QRegularExpression re(QStringLiteral("started Korvid \\(pid (\\d+)\\)"));
+        qint64 korvid = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((korvid = re.match(readFile(outFile)).captured(1).toLongLong()) > 0, 15000);
+        QVERIFY(processAlive(korvid));
+        auto reap = qScopeGuard([korvid] {
+            if (processAlive(korvid))
+                ::kill(pid_t(korvid), SIGKILL);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(listeningPorts().contains(UvcServicePort), 10000);
+        QVERIFY(::kill(pid_t(launcher.process().processId()), SIGKILL) == 0);
+        QCOMPARE(launcher.waitExit(5000), -1);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(korvid), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!listeningPorts().contains(UvcServicePort), 5000);
+    }
+
+    // While something else holds the command port (a Korvid of a killed launcher, say), the
+    // launcher starts none of its own on another port, and starts it there once the port is free.
+    void startsKorvidOnlyOnFreeServicePort()
+    {
+        auto blocker = std::make_unique<QTcpServer>();
+        QVERIFY(blocker->listen(QHostAddress(QStringLiteral("127.0.0.1")), UvcServicePort));
+        ChildProcess launcher;
+        QVERIFY(launcher.start(QStringLiteral("korvid-launcher"), {}, serviceEnvironment(false)));
+        QVERIFY2(launcher.waitOutput("korvid-launcher: port 11080 is taken", 1, 10000), launcher.output().constData());
+        QTest::qWait(800);
+        QVERIFY(!launcher.output().contains("started Korvid"));
+        QVERIFY(!listeningPorts().contains(UvcServicePort + 2));
+        blocker.reset();
+        QVERIFY2(launcher.waitOutput("korvid-launcher: started Korvid (pid", 1, 10000), launcher.output().constData());
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[05]1"), QStringLiteral("[05]1,0"));
+        QCOMPARE(launcher.output().count("port 11080 is taken"), 1);
+    }
+
+    // start() hands Korvid to the system and returns; the launcher's event loop learns that it
+    // runs, and meanwhile serves the father link.
+    void startDoesNotWaitForKorvid()
+    {
+        KorvidLauncher launcher;
+        QVERIFY(launcher.start());
+        QCOMPARE(launcher.korvidState(), QProcess::Starting);
+        QTRY_COMPARE(launcher.korvidState(), QProcess::Running);
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[05]2"), QStringLiteral("[05]2,0"));
+        launcher.stop();
+        QCOMPARE(launcher.korvidState(), QProcess::NotRunning);
     }
 
     void refusesTakenFatherPort()

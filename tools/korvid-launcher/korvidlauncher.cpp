@@ -2,11 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTime>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kShortRun = 2000;        // a run shorter than this counts as a failed start
@@ -14,6 +18,41 @@ constexpr int kQuickRestart = 100;
 constexpr int kFirstBackoff = 250;
 constexpr int kMaxBackoff = 5000;
 constexpr int kTerminateGrace = 3000;
+constexpr int kPortRetry = 250;        // looking again whether the command port is free
+
+// Korvid's process: it is sent SIGTERM when the launcher dies, however the launcher ends.
+class KorvidProcess : public QProcess
+{
+public:
+    explicit KorvidProcess(QObject* parent)
+        : QProcess(parent)
+    {
+    }
+
+protected:
+    // Runs in the child between fork and exec: only async-signal-safe calls.
+    void setupChildProcess() override
+    {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // The launcher may have died before the signal was asked for.
+        if (::getppid() != m_launcher)
+            ::_exit(1);
+    }
+
+private:
+    const pid_t m_launcher = ::getpid();
+};
+
+bool hasForbiddenCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        const QChar::Category cat = c.category();
+        if (c == QChar::ReplacementCharacter || cat == QChar::Other_Control || cat == QChar::Other_Format ||
+            cat == QChar::Other_Surrogate || cat == QChar::Other_NotAssigned || cat == QChar::Other_PrivateUse)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 void launcherLog(const QString& text)
@@ -88,15 +127,48 @@ void KorvidLauncher::stop()
     }
 }
 
+QProcess::ProcessState KorvidLauncher::korvidState() const
+{
+    return m_korvid ? m_korvid->state() : QProcess::NotRunning;
+}
+
+QString KorvidLauncher::acceptedLogDir(const QString& text)
+{
+    if (text.isEmpty() || hasForbiddenCharacter(text))
+        return QString();
+    const QFileInfo info(text);
+    if (!info.isAbsolute() || !info.isDir())
+        return QString();
+    return text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+}
+
+bool KorvidLauncher::_servicePortFree()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress(QString::fromLatin1(UvcLinkHost)), UvcServicePort);
+}
+
 void KorvidLauncher::_startKorvid()
 {
     if (m_stopping)
         return;
     if (m_korvid && m_korvid->state() != QProcess::NotRunning)
         return;
+    // A Korvid on the command port that is not ours (left by a launcher that was killed) keeps
+    // serving the client until it ends; ours would only find a port where no client looks.
+    if (!_servicePortFree()) {
+        if (!m_portWaitLogged) {
+            launcherLog(QStringLiteral("port %1 is taken; starting Korvid once it is free").arg(UvcServicePort));
+            m_portWaitLogged = true;
+        }
+        m_restartTimer.start(kPortRetry);
+        return;
+    }
+    m_portWaitLogged = false;
     if (!m_korvid) {
-        m_korvid = new QProcess(this);
+        m_korvid = new KorvidProcess(this);
         m_korvid->setProcessChannelMode(QProcess::ForwardedChannels);
+        connect(m_korvid, &QProcess::started, this, &KorvidLauncher::slotKorvidStarted);
         connect(m_korvid, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
                 &KorvidLauncher::slotKorvidFinished);
         connect(m_korvid, &QProcess::errorOccurred, this, &KorvidLauncher::slotKorvidError);
@@ -104,16 +176,23 @@ void KorvidLauncher::_startKorvid()
     QStringList args;
     if (!m_logDir.isEmpty())
         args << m_logDir;
+    m_startedLogDir = m_logDir;
     m_korvid->setProgram(korvidPath());
     m_korvid->setArguments(args);
     m_runTime.start();
     ++m_starts;
+    // started() or errorOccurred() follow from the event loop; nothing waits here.
     m_korvid->start();
-    if (m_korvid->waitForStarted(5000)) {
-        launcherLog(QStringLiteral("started Korvid (pid %1)%2")
-                        .arg(m_korvid->processId())
-                        .arg(m_logDir.isEmpty() ? QString() : QStringLiteral(" with log folder ") + m_logDir));
-    }
+}
+
+void KorvidLauncher::slotKorvidStarted()
+{
+    launcherLog(QStringLiteral("started Korvid (pid %1)%2")
+                    .arg(m_korvid->processId())
+                    .arg(m_startedLogDir.isEmpty() ? QString() : QStringLiteral(" with log folder ") + m_startedLogDir));
+    // A folder that arrived while it was starting goes to its standard input.
+    if (!m_logDir.isEmpty() && m_logDir != m_startedLogDir)
+        m_korvid->write(m_logDir.toUtf8() + '\n');
 }
 
 void KorvidLauncher::slotKorvidError(QProcess::ProcessError error)
@@ -150,6 +229,14 @@ void KorvidLauncher::slotKorvidFinished(int exitCode, QProcess::ExitStatus statu
 void KorvidLauncher::slotNewConnection()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_readers.size() >= MaxFatherConnections) {
+            launcherLog(QStringLiteral("refused a father link connection: %1 are open").arg(m_readers.size()));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        // Qt's own buffer of the connection stays within what one command may take.
+        socket->setReadBufferSize(UvcLinkFrame::HeaderSize + MaxFatherPayload);
         m_readers.insert(socket, new UvcLinkReader);
         connect(socket, &QTcpSocket::readyRead, this, &KorvidLauncher::slotReadyRead);
         connect(socket, &QTcpSocket::disconnected, this, &KorvidLauncher::slotDisconnected);
@@ -164,12 +251,25 @@ void KorvidLauncher::slotReadyRead()
     const auto sockets = m_readers.keys();
     for (QTcpSocket* socket : sockets) {
         UvcLinkReader* reader = m_readers.value(socket);
-        if (!reader || socket->bytesAvailable() <= 0)
-            continue;
-        const QList<QByteArray> payloads = reader->feed(socket->readAll());
-        for (const QByteArray& payload : payloads)
-            _handleFatherMessage(UvcLinkFrame::payloadText(payload));
+        while (reader && socket->bytesAvailable() > 0) {
+            const QList<QByteArray> payloads = reader->feed(socket->read(UvcLinkFrame::HeaderSize + MaxFatherPayload));
+            for (const QByteArray& payload : payloads)
+                _handleFatherMessage(UvcLinkFrame::payloadText(payload));
+            if (reader->announcedLength() > MaxFatherPayload) {
+                _dropConnection(socket, QStringLiteral("a frame of %1 bytes").arg(reader->announcedLength()));
+                reader = nullptr;
+            }
+        }
     }
+}
+
+void KorvidLauncher::_dropConnection(QTcpSocket* socket, const QString& why)
+{
+    launcherLog(QStringLiteral("dropped a father link connection: %1").arg(why));
+    delete m_readers.take(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }
 
 void KorvidLauncher::slotDisconnected()
@@ -186,8 +286,15 @@ void KorvidLauncher::_handleFatherMessage(const QString& text)
 {
     const UvcLinkMessage msg(text);
     if (msg.hasHead(FatherCmdSetLogDir)) {
-        const QString dir = msg.textAfterHead();
-        if (dir.isEmpty() || dir == m_logDir)
+        const QString dir = acceptedLogDir(msg.textAfterHead());
+        if (dir.isNull()) {
+            launcherLog(QStringLiteral("refused a log folder of %1 characters: not an absolute path of a folder, "
+                                       "or control characters in it; keeping %2")
+                            .arg(msg.textAfterHead().size())
+                            .arg(m_logDir.isEmpty() ? QStringLiteral("none") : m_logDir));
+            return;
+        }
+        if (dir == m_logDir)
             return;
         m_logDir = dir;
         launcherLog(QStringLiteral("log folder %1").arg(dir));

@@ -1,7 +1,10 @@
 #pragma once
 // Keeps one Korvid process running beside the application: listens on the father link,
 // hands Korvid the log folder it receives, starts it again after a reset request and after
-// it ends, and ends it when the launcher ends.
+// it ends, and ends it when the launcher ends (even by SIGKILL: Korvid gets a parent-death
+// signal). Korvid is started only while the command port is free, so that the one the client
+// finds on it is always the current one. GUI-less; everything runs on the thread that owns the
+// launcher, and nothing of it blocks that thread's event loop except stop().
 
 #include "uvclink.h"
 
@@ -22,10 +25,26 @@ public:
     explicit KorvidLauncher(QObject* parent = nullptr);
     ~KorvidLauncher() override;
 
-    // Listens on 127.0.0.1:FatherPort and starts Korvid; false when the port can't be had.
+    // The father link carries only short commands: a connection may buffer at most this many
+    // bytes of an unfinished frame (a frame announcing a longer payload is refused at once),
+    // and at most this many connections are open; a connection beyond either is dropped.
+    static constexpr int MaxFatherPayload = 8 * 1024;
+    static constexpr int MaxFatherConnections = 8;
+
+    // Listens on 127.0.0.1:FatherPort and starts Korvid without waiting for it; false when the
+    // port can't be had.
     bool start();
-    // Ends Korvid (SIGTERM, then SIGKILL after a grace time) and stops restarting it.
+    // Ends Korvid (SIGTERM, then SIGKILL after a grace time) and stops restarting it. Blocks the
+    // calling thread (the launcher's) for at most two grace times, 6 s.
     void stop();
+
+    // State of Korvid's process: Starting from start() until the system has run it.
+    QProcess::ProcessState korvidState() const;
+
+    // The folder a log-folder message may set: an absolute path of an existing folder, without
+    // control characters or undecodable bytes, ending with '/' (added when missing); a null
+    // string when the text is refused.
+    static QString acceptedLogDir(const QString& text);
 
     // Path of the service program: Korvid beside this program.
     static QString korvidPath();
@@ -38,24 +57,30 @@ private slots:
     void slotNewConnection();
     void slotReadyRead();
     void slotDisconnected();
+    void slotKorvidStarted();
     void slotKorvidFinished(int exitCode, QProcess::ExitStatus status);
     void slotKorvidError(QProcess::ProcessError error);
 
 private:
     void _startKorvid();
+    // True when nothing listens on the command port (a Korvid left by an earlier launcher may).
+    static bool _servicePortFree();
     void _handleFatherMessage(const QString& text);
     void _reset();
+    void _dropConnection(QTcpSocket* socket, const QString& why);
 
     QTcpServer m_server;
     QHash<QTcpSocket*, UvcLinkReader*> m_readers;
     QProcess* m_korvid = nullptr;
     QString m_logDir;
+    QString m_startedLogDir;   // the folder the running Korvid was given as its argument
     QTimer m_restartTimer;
     QElapsedTimer m_runTime;
     int m_lastDelay = 0;
     bool m_resetPending = false;
     quint64 m_starts = 0;   // counts starts, so a late kill never hits a newer Korvid
     bool m_stopping = false;
+    bool m_portWaitLogged = false;
 };
 
 // One line "[hh:mm:ss] korvid-launcher: text" on standard output.
