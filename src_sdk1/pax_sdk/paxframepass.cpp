@@ -271,6 +271,8 @@ bool PaxFramePass::_buildPicture(const Snapshot& s, const QImage& frame, const Q
         }
         _Lunkuo outline;
         if (m_host->findOutline(picture, outline)) {
+            // A sheet reaching past the frame has corners outside it: crop to the part inside.
+            clipCornersToFrame(outline.corners, picture.size());
             picture = picture.copy(transferPointsToRect(outline.corners));
         }
     }
