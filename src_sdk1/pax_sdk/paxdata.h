@@ -417,6 +417,13 @@ public:
     explicit PaxData(QObject* parent = nullptr);
     ~PaxData() override;
 
+    // Threads: every operation may be called from any thread. A setter of a persistent value
+    // writes the settings file before it returns (a few milliseconds; as long as the disk takes
+    // with a large file), after giving up the store's lock: getters never wait for the disk, only
+    // for another thread's short hold of the lock. A setter called from a thread that already
+    // holds the lock (a receiver connected directly to PaxNotifyNextPicName) is logged and
+    // refused; a getter so called returns the value-initialised result.
+
     // Local clock of file naming; tests install a fixed one. Null restores the system clock.
     void setClock(std::function<QDateTime()> clock);
 
@@ -480,20 +487,40 @@ public:
     void setRecordQuality(_PaxCameraIndexE index, _PaxORecordQualityE quality);
 
     // Camera image controls of the main camera; the path (service or in-process) is chosen at
-    // each call. None of them notifies.
+    // each call. None of them notifies. Any thread.
+    // Blocking: a set applies the value to the camera before it returns. On the service path that
+    // is one request to Korvid (at most 10 s; the store's lock is released meanwhile and the
+    // calling thread's events are processed); switching automatic exposure off adds a second one
+    // for the exposure value. In-process it is a libuvc control transfer with the lock held
+    // (normally about a millisecond; a camera that stops answering holds it as long as libuvc waits). A set of the automatic switches
+    // also reads the settings file first, without the lock. The getters never wait for a camera.
     PAX_DATA_UVC_CONTROLS(PAX_DATA_UVC_OPERATIONS)
-    // One-shot refocus along the active path; stores nothing and takes no lock.
+    // One-shot refocus along the active path; stores nothing and takes no lock. Blocking: two
+    // requests to Korvid on the service path (at most 10 s each), two libuvc transfers in-process.
     void setFocus();
+    // The refreshes read every control's range from the camera and re-apply the stored values.
+    // They block the calling thread: call them from a worker (the SDK worker, or a pooled thread
+    // for the popup's check), not the GUI thread, which would stop drawing for seconds.
+    // Service path (macOS 12 on), only with the UVC-control switch on: processes the calling
+    // thread's pending events once, opens the devices, reads nine controls and applies up to nine
+    // values, streams the camera for the refresh wait (2000 ms) and closes the devices: up to 21
+    // requests of at most 10 s each, about 2.5 s with a live service. The store's lock is released
+    // around every request, so other threads keep using the store. In-process path: nine control
+    // reads and up to nine applies through libuvc with the lock held, some milliseconds; getters
+    // of other threads wait for them. The settings file is read before the lock is taken.
+    // freshAutoFocusInfo does the same for automatic focus alone (one read of the file, one apply).
     void freshAutoFocusInfo();
     void freshCameraRelative();
     void setUvcControl(bool on);
+    // freshCameraRelative when the switch is on and the controls were not read yet; else returns at once.
     void checkUvcInit();
     // How long the service streams the camera at the end of a refresh (2000 ms); tests shorten it.
     void setRefreshStreamWaitMs(int ms);
 
 signals:
     // Emitted after the store's lock is released, except for PaxNotifyNextPicName, which
-    // getNextPicName emits while it still holds the lock: receivers must connect queued.
+    // getNextPicName emits while it still holds the lock: receivers must connect queued (a
+    // direct receiver's calls into the store are refused).
     void sigDataChange(_PaxDataChangeNotifyE what);
 
 private:
