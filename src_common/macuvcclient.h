@@ -7,6 +7,14 @@
 // request may be called from any thread; it hands its write to the client's thread and waits
 // until the reply wakes it (at most the wait limit, 10 s), processing the calling thread's own
 // events meanwhile. getVideoFrameFromMainCamera may be called from any thread.
+//
+// The request wait, which every blocking method below names: called on the client's own thread
+// it runs a nested event loop there (the reply is read by it) until the reply or the limit;
+// called on any other thread it sleeps on a condition that the reply wakes, and every 200 ms
+// processes that thread's pending events. Either way timers, queued slots and other requests of
+// the calling thread can run meanwhile (a request started so gets MUCR_OCCUPATION). A foreign
+// caller's reply still needs the client's thread to run its event loop. None of these is meant
+// for the GUI thread.
 
 #include "paxuvccontrol.h"
 #include "uvclink.h"
@@ -38,16 +46,24 @@ class MacUvcClient : public QObject
 
 public:
     static MacUvcClient* getInstance();
+    // Destroys the client. From another thread than the client's it waits until the client's
+    // thread has run the deletion (a blocking queued call): as long as that thread's current
+    // event takes, up to a request wait running there.
     static void releaseInstance();
 
     explicit MacUvcClient(QObject* parent = nullptr);
     ~MacUvcClient() override;
 
-    // Requests; 0 or a MUCR_* code. Any thread.
+    // Requests; 0 or a MUCR_* code. Any thread. Each blocks in the request wait: first up to the
+    // wait limit (10 s) for the command link when it is down, then up to the wait limit for the
+    // reply, so at most 20 s.
     int searchDevice(QString& mainIds, QString& secondIds);
     int openDevice();
     int closeDevice();
 
+    // The image controls (generated from MAC_UVC_VALUE_CONTROLS and MAC_UVC_MODE_CONTROLS):
+    // 0 or a MUCR_* code. Any thread. Each blocks in the request wait for its reply, at most the
+    // wait limit (10 s); with the link down they return MUCR_CONNECT_SERVER_FAILD at once.
 #define MAC_UVC_DECLARE_VALUE(Name, Type) \
     int get##Name##Info(int idx, PaxUvcControl::_CameraInfo* info); \
     int set##Name(int idx, int value);
@@ -64,24 +80,35 @@ public:
 
     // Work mode 0: frames from the in-application capture; 1: Korvid streams the main camera
     // into MainFrameBlock. Returns 0, -95, -100 (block or service unreachable) or openDevice's code.
+    // Any thread but the GUI thread (thread-pool tasks): blocks in openDevice's or closeDevice's
+    // request wait, at most 20 s.
     int switchWorkMode(int mode);
     int getWorkMode();
 
     // Camera 0 goes to the service in work mode 1 or when viaService is set; any other camera
-    // is always played by the in-application capture.
+    // is always played by the in-application capture. Any thread. The service path blocks in the
+    // request wait for the reply, at most the wait limit (10 s); the in-application path does
+    // not wait.
     int startPlayCamera(int idx, int width, int height, int fps, bool viaService);
     int stopPlayCamera(int idx);
 
     // The newest unread frame of the block (malloc'ed bytes, record made with new; the caller
-    // frees both), or null. Never blocks longer than the writer holds the semaphore.
+    // frees both), or null. Any thread (the main camera's video-input thread). Blocks only on the
+    // frame semaphore, never longer than Korvid's writer holds it (one frame copy); runs no
+    // event loop.
     PaxUvcControl::_VideoFrame* getVideoFrameFromMainCamera();
 
     // True while the client must not be destroyed yet (a switch or a request runs). When no
     // switch runs it first closes the client: every later request returns MUCR_CLOSED.
+    // Any thread (the GUI thread's quit path); does not block.
     bool isRelease();
 
-    // Father link. setServerLogDir retries every 1000 ms until the link is up.
+    // Father link. setServerLogDir retries every 1000 ms until the link is up; any thread, does
+    // not block.
     void setServerLogDir(QString dir);
+    // Asks the launcher to start Korvid again and waits for the command link to drop and come
+    // back: two request waits of at most 3 s each, so at most 6 s. Any thread but the GUI thread
+    // (the SDK worker thread's discovery calls it).
     void resetServer();
 
     // Longest wait of a request for its reply, and of search/open/close for the link

@@ -1,6 +1,12 @@
 #pragma once
 // The service object: listens on the command link, serves one client at a time, answers its
 // commands through the UVC layer and tells it about USB changes.
+//
+// Threads: everything runs on the main thread, one command after the other. Two waits block
+// that thread and its event loop: each reply waits up to 30 s for its bytes to be written
+// (_tcpWrite), and the search and close commands sleep 2 s for the cameras to settle before
+// their reply (_releaseAndEnd). Meanwhile no other command, connection or device notice is
+// served.
 
 #include "uvclink.h"
 
@@ -14,6 +20,7 @@ class Korvid : public QObject
 {
     Q_OBJECT
 public:
+    // Main thread only; neither blocks.
     static Korvid* getInstance();
     static void releaseInstance();
 
@@ -33,6 +40,7 @@ private:
 
     void _createTcpServer();
     void _ioctlCommand(QString text);
+    // Writes one reply and blocks the main thread until it is written, at most 30 s.
     void _tcpWrite(QString& text);
 
     void _startMonitor();
@@ -44,7 +52,8 @@ private:
 
     void _searchOrOpen(bool search);
     void _close();
-    // Gives the cameras up, waits 2 s for them to settle, sends the reply and ends with code.
+    // Gives the cameras up, sleeps 2 s on the main thread for them to settle (the event loop
+    // stops meanwhile), sends the reply (up to 30 s more, see _tcpWrite) and ends with code.
     void _releaseAndEnd(QString reply, int code);
     void _startPlay(const UvcLinkMessage& msg);
     void _stopPlay(const UvcLinkMessage& msg);
