@@ -70,6 +70,10 @@ private slots:
 
     void encoderSettings_data();
     void encoderSettings();
+    void volumeFilterValue_data();
+    void volumeFilterValue();
+    void microphoneRunRule_data();
+    void microphoneRunRule();
     void recordingWithPause();
     void volumeGain();
     void microphoneLayouts_data();
@@ -78,6 +82,7 @@ private slots:
     void unwritableFolder();
     void firstPicture();
     void recordersCountSecondsApart();
+    void stopsWhileWriting();
     void killedRecordingStaysPlayable();
 
 private:
@@ -178,6 +183,54 @@ void tst_Recorder::encoderSettings()
     QTEST(s.qmin, "qmin");
     QTEST(optionText(s), "options");
     QCOMPARE(s.maxBFrames, 0);
+}
+
+void tst_Recorder::volumeFilterValue_data()
+{
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("unchanged") << 100 << QStringLiteral("1.00");
+    QTest::newRow("half") << 50 << QStringLiteral("0.50");
+    QTest::newRow("silent") << 0 << QStringLiteral("0.00");
+    QTest::newRow("louder") << 150 << QStringLiteral("1.50");
+}
+
+void tst_Recorder::volumeFilterValue()
+{
+    QFETCH(int, volume);
+    FfmpegAudioInput input;
+    input.setAudioInfo(false, QStringLiteral("any"), -1, volume);
+    QTEST(input.volumeFilterValue(), "value");
+    QCOMPARE(input.gain(), float(volume) / 100.0f);
+}
+
+void tst_Recorder::microphoneRunRule_data()
+{
+    QTest::addColumn<bool>("audio");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("running");
+    QTest::newRow("no audio, recording") << false << int(MFCC_Record_Recording) << false;
+    QTest::newRow("no audio, paused") << false << int(MFCC_Record_Paused) << false;
+    QTest::newRow("audio, recording") << true << int(MFCC_Record_Recording) << true;
+    QTest::newRow("audio, paused") << true << int(MFCC_Record_Paused) << true;
+    QTest::newRow("audio, stopped") << true << int(MFCC_Record_Stopped) << false;
+}
+
+void tst_Recorder::microphoneRunRule()
+{
+    QFETCH(bool, audio);
+    QFETCH(int, status);
+    QFETCH(bool, running);
+    FfmpegAudioInput input;
+    QSignalSpy frames(&input, &FfmpegAudioInput::sigSendAudioFrame);
+    input.setAudioInfo(audio, QStringLiteral("Virtual Microphone"), microphoneIndex(QStringLiteral("Virtual Microphone")),
+                       100);
+    input.slotRecordStatusChange(_MFCC_Record_StatusE(status));
+    spin(400);
+    QCOMPARE(input.isRunning(), running);
+    QCOMPARE(frames.size() > 3, running);
+    input.slotRecordStatusChange(MFCC_Record_Stopped);
+    QVERIFY(!input.isRunning());
 }
 
 void tst_Recorder::recordingWithPause()
@@ -395,6 +448,29 @@ void tst_Recorder::recordersCountSecondsApart()
         for (const auto& s : *spy)
             values << s.at(0).toInt();
         QCOMPARE(values, (QList<int>{0, 1, 2}));
+    }
+}
+
+void tst_Recorder::stopsWhileWriting()
+{
+    // Stops and reopens while the microphone and camera threads write: under the sanitizers a
+    // release under a writer would show as a use after free.
+    const int mic = microphoneIndex(QStringLiteral("Virtual Microphone"));
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    QSignalSpy status(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain);
+    control->setCameraInfo(PaxCameraIndexMain, cameraInfo(QStringLiteral("640x480"), 30));
+    control->changeCameraPlayStatus(PaxCameraIndexMain, MFCC_Play_Play);
+    for (int i = 0; i < 5; ++i) {
+        control->setCameraRecordInfo(PaxCameraIndexMain,
+                                     recordInfo(m_dir.filePath(QStringLiteral("cycle%1.mp4").arg(i)), true, mic));
+        control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Recording);
+        spin(250 + 50 * i);
+        control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Stopped);
+    }
+    QCOMPARE(status.size(), 10);
+    for (int i = 0; i < 5; ++i) {
+        const QJsonObject info = mediaprobe::probe(m_dir.filePath(QStringLiteral("cycle%1.mp4").arg(i)));
+        QVERIFY2(!info.isEmpty(), qPrintable(QString::number(i)));
     }
 }
 
