@@ -13,3 +13,17 @@ void DialogCameraSdk::setInstance(DialogCameraSdk* sdk)
 {
     s_cameraSdk = sdk;
 }
+
+namespace {
+DialogWirelessManager* s_wirelessManager = nullptr;
+}
+
+DialogWirelessManager* DialogWirelessManager::instance()
+{
+    return s_wirelessManager;
+}
+
+void DialogWirelessManager::setInstance(DialogWirelessManager* manager)
+{
+    s_wirelessManager = manager;
+}

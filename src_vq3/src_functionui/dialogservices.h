@@ -98,3 +98,27 @@ signals:
     void sig_solutionChangeSecond(int width, int height);
     void imageCaptured(const QImage& image);
 };
+
+// What the settings dialog uses of the wireless cameras: the manager's list and current camera,
+// each camera's record and its two set-up commands. The application's adapter forwards to
+// WirelessDeviceManage and WirelessDevice.
+struct WirelessDeviceInfo;
+
+class DialogWirelessDevice
+{
+public:
+    virtual ~DialogWirelessDevice() = default;
+    virtual WirelessDeviceInfo getDeviceInfo() const = 0;
+    virtual void setAp(const QString& wifiName, int channel) = 0;
+    virtual void setStation(const QString& name, const QString& password) = 0;
+};
+
+class DialogWirelessManager
+{
+public:
+    static DialogWirelessManager* instance();
+    static void setInstance(DialogWirelessManager* manager);
+    virtual ~DialogWirelessManager() = default;
+    virtual DialogWirelessDevice* getCurDevice() = 0;
+    virtual QList<DialogWirelessDevice*> getDeviceList() = 0;
+};
