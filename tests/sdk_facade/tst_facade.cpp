@@ -74,9 +74,11 @@ private slots:
         QVERIFY(!paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3")).isEmpty());
         PaxDeviceMonitor::setEventSourceFactory([] { return std::make_unique<NoUsbEvents>(); });
         m_log.reset(new LogCapture);
-        QElapsedTimer t;
-        t.start();
+        // A call made from the events run while the first call waits for the font finds the same SDK.
+        PaxQtLib* reentrant = nullptr;
+        QTimer::singleShot(0, [&] { reentrant = PaxQtLib::getInstance(); });
         PaxQtLib* sdk = PaxQtLib::getInstance();
+        QCOMPARE(reentrant, sdk);
         QCOMPARE(PaxQtLib::getInstance(), sdk);
         QVERIFY(!sdk->isDeviceSearchComplete());
         QSignalSpy content(sdk, &PaxQtLib::sigContentChange);
