@@ -3,6 +3,7 @@
 #include "macuvcclient.h"
 #include "paxintool.h"
 #include "paxmacos.h"
+#include "paxcustom1lib.h"
 #include "paxobject.h"
 #include "paxqtlib.h"
 #include "paxthread.h"
@@ -34,6 +35,11 @@ bool nearAnchor(const QPoint& p, int ax, int ay)
 PaxLibPrivate::PaxLibPrivate(PaxQtLib* owner, QObject* parent) : QThread(parent), m_qtLib(owner)
 {
     m_mainCameraCurrent = true;
+    _construct();
+}
+
+PaxLibPrivate::PaxLibPrivate(PaxCustom1Lib* owner, QObject* parent) : QThread(parent), m_custom1Lib(owner)
+{
     _construct();
 }
 
@@ -74,11 +80,6 @@ PaxLibPrivate::~PaxLibPrivate()
     m_pressPoint = nullptr;
     delete m_lastMovePoint;
     m_lastMovePoint = nullptr;
-    {
-        QMutexLocker lock(&m_capFrameMutex);
-        delete m_capFrame;
-        m_capFrame = nullptr;
-    }
     if (--s_facades == 0) {
         PaxCameraInfo::releaseInstance();
         PaxData::releaseInstance();
@@ -106,6 +107,11 @@ void PaxLibPrivate::run()
 
 void PaxLibPrivate::_frameArrived(int camera, const QPixmap& frame)
 {
+    if (m_custom1Lib && camera == PaxCameraIndexMain) {
+        const QImage image = frame.toImage();
+        QMutexLocker lock(&m_capFrameMutex);
+        m_capFrame = image;
+    }
     QMutexLocker lock(&m_frameMutex);
     m_pendingFrame[camera] = frame;
     if (m_framePosted[camera]) {
@@ -142,11 +148,6 @@ void PaxLibPrivate::slotGetOneFrameForOutside_mainCamera(const QPixmap& frame)
             emit m_qtLib->sigGetOneFrame_otherCamera(frame);
         }
     }
-    if (m_custom1Lib) {
-        QMutexLocker lock(&m_capFrameMutex);
-        delete m_capFrame;
-        m_capFrame = new QPixmap(frame.copy());
-    }
 }
 
 void PaxLibPrivate::slotGetOneFrameForOutside_secondCamera(const QPixmap& frame)
@@ -163,8 +164,18 @@ void PaxLibPrivate::slotGetOneFrameForOutside_secondCamera(const QPixmap& frame)
 
 void PaxLibPrivate::getCapFrame(QPixmap** out)
 {
+    QImage image;
+    *out = getCapImage(image) ? new QPixmap(QPixmap::fromImage(image)) : nullptr;
+}
+
+bool PaxLibPrivate::getCapImage(QImage& out)
+{
     QMutexLocker lock(&m_capFrameMutex);
-    *out = m_capFrame ? new QPixmap(m_capFrame->copy()) : nullptr;
+    if (m_capFrame.isNull()) {
+        return false;
+    }
+    out = m_capFrame.copy();
+    return true;
 }
 
 void PaxLibPrivate::slotContentChange(_PaxChangeNotifyE notify)
@@ -174,6 +185,9 @@ void PaxLibPrivate::slotContentChange(_PaxChangeNotifyE notify)
             m_deviceSearchComplete = true;
         }
         emit m_qtLib->sigContentChange(notify);
+    }
+    if (m_custom1Lib && (notify == PaxChangeDeviceFound || notify == PaxChangeDeviceMissing)) {
+        m_custom1Lib->setDeviceSearchComplete();
     }
 }
 

@@ -36,6 +36,7 @@ class PaxLibPrivate : public QThread
     Q_OBJECT
 public:
     explicit PaxLibPrivate(PaxQtLib* owner, QObject* parent = nullptr);
+    explicit PaxLibPrivate(PaxCustom1Lib* owner, QObject* parent = nullptr);
     ~PaxLibPrivate() override;
 
     // ---- generated one-call operations (paxliboperations.h) ----
@@ -111,7 +112,11 @@ public:
     void setManuTrimRemoveRect();
 
     // Any thread: a full copy of the latest main-camera frame (the caller deletes it), or null.
+    // Kept only for the exported entry points, straight from the video-input thread, so a host
+    // without an event loop gets frames too.
     void getCapFrame(QPixmap** out);
+    // The same as an image; false when no frame has come yet.
+    bool getCapImage(QImage& out);
 
     // Record actions carried by sigRecord.
     enum RecordActionE : int { RecordStop = 0, RecordStart = 1, RecordPause = 2, RecordResume = 3 };
@@ -156,7 +161,7 @@ private:
     QPoint* m_pressPoint = nullptr;
     QPoint* m_lastMovePoint = nullptr;
     int m_dragState = 0;
-    QPixmap* m_capFrame = nullptr;
+    QImage m_capFrame;
     QMutex m_capFrameMutex;
     bool m_deviceSearchComplete = false;
     bool m_mainCameraCurrent = false;
