@@ -43,6 +43,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: %s <sdk library> <output folder> <width> <height>\n", argv[0]);
         return 2;
     }
+    /* One write per line: the SDK's log lines share standard output. */
+    setvbuf(stdout, NULL, _IOLBF, 0);
     const char* folder = argv[2];
     const long width = atol(argv[3]);
     const long height = atol(argv[4]);
@@ -74,10 +76,14 @@ int main(int argc, char** argv)
         free(message);
         return 0;
     }
-    printf("record");
-    for (size_t i = 0; i < sizeof devices[0]; ++i)
-        printf("%s%02x", i ? "" : " ", ((unsigned char*)&devices[0])[i]);
-    printf("\n");
+    /* The first record as the SDK wrote it, byte for byte (the SDK's log shares standard output). */
+    char path[4096];
+    snprintf(path, sizeof path, "%s/record.bin", folder);
+    FILE* rec = fopen(path, "wb");
+    if (rec) {
+        fwrite(&devices[0], 1, sizeof devices[0], rec);
+        fclose(rec);
+    }
 
     r = startCap(&devices[0], 0, 0, width, height, message);
     printf("start %d %s\n", r, message);
@@ -100,7 +106,6 @@ int main(int argc, char** argv)
     r = capFrame(&devices[0], &frame);
     printf("frame %d %llu %lld %lld %.0f %.0f\n", r, (unsigned long long)frame.size, (long long)frame.width,
            (long long)frame.height, rect[2], rect[3]);
-    char path[4096];
     snprintf(path, sizeof path, "%s/frame.rgb", folder);
     FILE* out = fopen(path, "wb");
     if (out) {
