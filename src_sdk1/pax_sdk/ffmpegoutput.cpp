@@ -1,6 +1,7 @@
 #include "ffmpegoutput.h"
 
 #include "paxavref.h"
+#include "paxfragmentedmp4.h"
 #include "paxintool.h"
 
 #include <QDir>
@@ -37,55 +38,6 @@ const char* const kProfiles[] = {"baseline", "extended", "main", "high"};
 const char* const kPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
                                 "medium",    "slow",      "slower",   "veryslow", "placebo"};
 const char* const kQuantizers[] = {"51", "23", "13"};
-
-bool isMp4Family(const AVOutputFormat* format)
-{
-    const QByteArray name(format->name);
-    return name.contains("mp4") || name.contains("mov");
-}
-
-// Copies a fragmented MP4 into a plain one at `target` (streams copied, packets in file order).
-int remuxToPlain(const QString& source, const QString& target)
-{
-    AVFormatContext* in = nullptr;
-    int ret = avformat_open_input(&in, QFile::encodeName(source).constData(), nullptr, nullptr);
-    if (ret < 0)
-        return ret;
-    PaxAvInput input(in);
-    if ((ret = avformat_find_stream_info(in, nullptr)) < 0)
-        return ret;
-    AVFormatContext* out = nullptr;
-    ret = avformat_alloc_output_context2(&out, nullptr, "mp4", QFile::encodeName(target).constData());
-    if (ret < 0 || !out)
-        return ret < 0 ? ret : AVERROR(ENOMEM);
-    PaxAvOutput output(out);
-    for (unsigned i = 0; i < in->nb_streams; ++i) {
-        AVStream* st = avformat_new_stream(out, nullptr);
-        if (!st)
-            return AVERROR(ENOMEM);
-        if ((ret = avcodec_parameters_copy(st->codecpar, in->streams[i]->codecpar)) < 0)
-            return ret;
-        st->codecpar->codec_tag = 0;
-        st->time_base = in->streams[i]->time_base;
-    }
-    if ((ret = avio_open(&out->pb, QFile::encodeName(target).constData(), AVIO_FLAG_WRITE)) < 0)
-        return ret;
-    if ((ret = avformat_write_header(out, nullptr)) < 0)
-        return ret;
-    PaxAvPacket packet(av_packet_alloc());
-    if (!packet)
-        return AVERROR(ENOMEM);
-    while (av_read_frame(in, packet.get()) >= 0) {
-        const AVStream* src = in->streams[packet->stream_index];
-        av_packet_rescale_ts(packet.get(), src->time_base, out->streams[packet->stream_index]->time_base);
-        packet->pos = -1;
-        ret = av_interleaved_write_frame(out, packet.get());
-        av_packet_unref(packet.get());
-        if (ret < 0)
-            return ret;
-    }
-    return av_write_trailer(out);
-}
 
 } // namespace
 
@@ -176,6 +128,7 @@ struct FfmpegOutput::Private {
     std::vector<uint8_t> accumulator;
     int accumulated = 0;
     qint64 startTime = -1;
+    qint64 openTime = -1;
     qint64 pauseStart = -1;
     qint64 audioPackets = 0;
     qint64 lastPts = -1;
@@ -494,15 +447,12 @@ int FfmpegOutput::_openAll()
         d->audioBuffer.assign(kAudioBufferBytes, 0);
     }
 
-    // Fragmented while recording (a fragment at each key frame and at least every second):
-    // a killed process leaves a playable file up to its last fragment; the clean stop
-    // rewrites it as a plain MP4.
+    // Fragmented while recording: a killed process leaves a playable file up to its last
+    // fragment; the clean stop rewrites it as a plain MP4.
     AVDictionary* muxOptions = nullptr;
-    d->fragmented = isMp4Family(out->oformat);
-    if (d->fragmented) {
-        av_dict_set(&muxOptions, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
-        av_dict_set(&muxOptions, "frag_duration", "1000000", 0);
-    }
+    d->fragmented = paxmp4::isMp4Family(out->oformat);
+    if (d->fragmented)
+        paxmp4::addFragmentOptions(&muxOptions);
     ret = avformat_write_header(out, &muxOptions);
     av_dict_free(&muxOptions);
     if (ret < 0) {
@@ -515,6 +465,7 @@ int FfmpegOutput::_openAll()
     if (!d->videoPacket)
         return fail();
     d->startTime = av_gettime();
+    d->openTime = d->startTime;
     d->pauseStart = -1;
     d->audioPackets = 0;
     d->lastPts = -1;
@@ -595,19 +546,11 @@ void FfmpegOutput::_closeAllOpen()
 
 void FfmpegOutput::_rewritePlain(const QString& filename)
 {
-    const QFileInfo fi(filename);
-    const QString temp = fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".part.mp4");
-    const int ret = remuxToPlain(filename, temp);
+    const int ret = paxmp4::rewriteAsPlain(filename);
     if (ret < 0) {
         char err[256];
-        PAX_LOG_ERROR("rewriting the recording failed, retval[%d] errStr[%s]; it stays fragmented", ret,
-                      paxAvError(ret, err));
-        QFile::remove(temp);
-        return;
-    }
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(filename).constData()) != 0) {
-        PAX_LOG_ERROR("cannot replace[%s] by its rewritten copy", qPrintable(filename));
-        QFile::remove(temp);
+        PAX_LOG_ERROR("rewriting the recording[%s] failed, retval[%d] errStr[%s]; it stays fragmented",
+                      qPrintable(filename), ret, paxAvError(ret, err));
     }
 }
 
@@ -766,6 +709,8 @@ void FfmpegOutput::_encodeLoop()
             if (d->opened) {
                 if (!d->firstPictureDone) {
                     d->firstPictureDone = true;
+                    PAX_LOG_DEBUG("first video frame, %lld ms after the open",
+                                  static_cast<long long>((av_gettime() - d->openTime) / 1000));
                     _saveFirstPicture(item.frame.get());
                 }
                 const int ret = avcodec_send_frame(d->videoCodec.get(), item.frame.get());

@@ -1,5 +1,5 @@
 // Records the virtual camera with the virtual microphone into the file named by the first
-// argument until the process is killed; prints "recording" once the recorder runs.
+// argument until the process is killed; prints "recording" once the first video is written.
 
 #include "recorderfixture.h"
 
@@ -15,8 +15,8 @@ int main(int argc, char** argv)
     using namespace recorder;
     prepareServiceClient();
     MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
-    QObject::connect(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain, [](_MFCC_Record_StatusE s) {
-        if (s == MFCC_Record_Recording) {
+    QObject::connect(control, &MyFfmpegCameraControl::sigRecordTimeChangeForMain, [](int seconds) {
+        if (seconds == 0) {
             std::printf("recording\n");
             std::fflush(stdout);
         }
