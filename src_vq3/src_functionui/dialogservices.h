@@ -86,11 +86,15 @@ signals:
     void sigContentChange(int notify);
 };
 
+class MediaControl;
+
 // What the picture-in-picture window uses of the media bridge.
 class DialogMediaControl : public QObject
 {
     Q_OBJECT
 public:
+    // The bridge handed to the window's view (null where there is none, as in tests).
+    virtual MediaControl* media() const = 0;
     virtual void switchPreview() = 0;
     virtual void capture_otherCamera(const QString& name) = 0;
     virtual void closeCamera1() = 0;
