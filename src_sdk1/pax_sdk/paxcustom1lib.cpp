@@ -1,5 +1,6 @@
 #include "paxcustom1lib.h"
 
+#include "paxhostsetup.h"
 #include "paxintool.h"
 #include "paxlib.h"
 #include "paxlibprivate.h"
@@ -15,31 +16,6 @@ PaxCustom1Lib* PaxCustom1Lib::s_instance = nullptr;
 
 namespace {
 
-// The application object made for a host that has none; deleted again by pax_fini/pax_close.
-QApplication* s_ownApplication = nullptr;
-
-// QPixmap and QPrinter need a GUI application object: a host without one gets an offscreen one.
-void ensureApplication()
-{
-    if (QCoreApplication::instance()) {
-        return;
-    }
-    static int argc = 3;
-    static char name[] = "pax_sdk";
-    static char option[] = "-platform";
-    static char platform[] = "offscreen";
-    static char* argv[] = {name, option, platform, nullptr};
-    s_ownApplication = new QApplication(argc, argv);
-}
-
-// Without a save root the first folder request would end the host.
-void ensureSaveRoot()
-{
-    if (paxlib::YL_createOrGetFatherSaveDir(QString()).isEmpty()) {
-        paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
-    }
-}
-
 void copyText(char* out, size_t size, const char* text)
 {
     std::strncpy(out, text, size - 1);
@@ -51,8 +27,8 @@ void copyText(char* out, size_t size, const char* text)
 PaxCustom1Lib* PaxCustom1Lib::getInstance()
 {
     if (!s_instance) {
-        ensureApplication();
-        ensureSaveRoot();
+        paxAcquireHostApplication();
+        paxEnsureSaveRoot();
         s_instance = new PaxCustom1Lib();
         s_instance->m_d = new PaxLibPrivate(s_instance);
     }
@@ -62,8 +38,12 @@ PaxCustom1Lib* PaxCustom1Lib::getInstance()
 void PaxCustom1Lib::releaseInstance()
 {
     PaxCustom1Lib* instance = s_instance;
+    if (!instance) {
+        return;
+    }
     s_instance = nullptr;
     delete instance;
+    paxReleaseHostApplication();
 }
 
 PaxCustom1Lib::PaxCustom1Lib() = default;
@@ -277,7 +257,6 @@ int pax_init()
 {
     std::printf("come here into my_init\n");
     std::fflush(stdout);
-    ensureApplication();
     pax_sdk_init();
     PaxCustom1Lib::getInstance();
     std::printf("come here out my_init\n");
@@ -292,8 +271,6 @@ int finish(const char* into, const char* out)
     std::fflush(stdout);
     PaxCustom1Lib::releaseInstance();
     pax_sdk_destroy();
-    delete s_ownApplication;
-    s_ownApplication = nullptr;
     std::printf("%s\n", out);
     std::fflush(stdout);
     return PAX_SDK_SUCCESS;

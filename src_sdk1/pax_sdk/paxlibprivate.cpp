@@ -3,6 +3,7 @@
 #include "macuvcclient.h"
 #include "paxintool.h"
 #include "paxmacos.h"
+#include "paxcommonlib.h"
 #include "paxcustom1lib.h"
 #include "paxobject.h"
 #include "paxqtlib.h"
@@ -39,6 +40,11 @@ PaxLibPrivate::PaxLibPrivate(PaxQtLib* owner, QObject* parent) : QThread(parent)
 }
 
 PaxLibPrivate::PaxLibPrivate(PaxCustom1Lib* owner, QObject* parent) : QThread(parent), m_custom1Lib(owner)
+{
+    _construct();
+}
+
+PaxLibPrivate::PaxLibPrivate(PaxCommonLib* owner, QObject* parent) : QThread(parent), m_commonLib(owner)
 {
     _construct();
 }
@@ -148,6 +154,13 @@ void PaxLibPrivate::slotGetOneFrameForOutside_mainCamera(const QPixmap& frame)
             emit m_qtLib->sigGetOneFrame_otherCamera(frame);
         }
     }
+    if (m_commonLib && m_frameCallback) {
+        std::vector<uint8_t> pixels;
+        int width = 0;
+        int height = 0;
+        paxPackRgb(frame.toImage(), pixels, width, height);
+        m_frameCallback(_PaxFrameInfoS{pixels.data(), uint64_t(pixels.size()), width, height});
+    }
 }
 
 void PaxLibPrivate::slotGetOneFrameForOutside_secondCamera(const QPixmap& frame)
@@ -186,6 +199,9 @@ void PaxLibPrivate::slotContentChange(_PaxChangeNotifyE notify)
         }
         emit m_qtLib->sigContentChange(notify);
     }
+    if (m_commonLib && m_changeCallback) {
+        m_changeCallback(notify);
+    }
     if (m_custom1Lib && (notify == PaxChangeDeviceFound || notify == PaxChangeDeviceMissing)) {
         m_custom1Lib->setDeviceSearchComplete();
     }
@@ -195,6 +211,11 @@ void PaxLibPrivate::slotGrab(QString file)
 {
     if (m_qtLib) {
         emit m_qtLib->sigGrab(file);
+    }
+    if (m_commonLib && m_grabCallback) {
+        _PaxBufS name;
+        paxStringToBuf(file, name);
+        m_grabCallback(name);
     }
 }
 

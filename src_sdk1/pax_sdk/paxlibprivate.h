@@ -20,6 +20,8 @@
 #include <memory>
 
 class PaxCommonLib;
+struct _PaxBufS;
+struct _PaxFrameInfoS;
 class PaxCustom1Lib;
 class PaxObject;
 class PaxQtLib;
@@ -37,6 +39,12 @@ class PaxLibPrivate : public QThread
 public:
     explicit PaxLibPrivate(PaxQtLib* owner, QObject* parent = nullptr);
     explicit PaxLibPrivate(PaxCustom1Lib* owner, QObject* parent = nullptr);
+    explicit PaxLibPrivate(PaxCommonLib* owner, QObject* parent = nullptr);
+
+    // Callbacks of the plain facade; null stops the deliveries.
+    void setChangeCallback(void (*callback)(_PaxChangeNotifyE)) { m_changeCallback = callback; }
+    void setFrameCallback(void (*callback)(_PaxFrameInfoS)) { m_frameCallback = callback; }
+    void setGrabCallback(void (*callback)(const _PaxBufS&)) { m_grabCallback = callback; }
     ~PaxLibPrivate() override;
 
     // ---- generated one-call operations (paxliboperations.h) ----
@@ -153,6 +161,9 @@ private:
     PaxQtLib* m_qtLib = nullptr;
     PaxCommonLib* m_commonLib = nullptr;
     PaxCustom1Lib* m_custom1Lib = nullptr;
+    void (*m_changeCallback)(_PaxChangeNotifyE) = nullptr;
+    void (*m_frameCallback)(_PaxFrameInfoS) = nullptr;
+    void (*m_grabCallback)(const _PaxBufS&) = nullptr;
     QPrinter* m_pdfPrinter = nullptr;
     QPainter* m_pdfPainter = nullptr;
     int m_pdfPages = 0;

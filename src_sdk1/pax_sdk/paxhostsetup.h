@@ -1,0 +1,9 @@
+#pragma once
+// What the plain-type facades set up for a host that is not a Qt program.
+
+// Makes an offscreen GUI application object when the process has none (QPixmap and QPrinter need
+// one) and counts its users; the last release deletes the object made here.
+void paxAcquireHostApplication();
+void paxReleaseHostApplication();
+// Sets the save root ("vq3" in Documents) when nothing has set it yet.
+void paxEnsureSaveRoot();
