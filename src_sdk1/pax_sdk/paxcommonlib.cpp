@@ -5,6 +5,8 @@
 
 #include <QTextCodec>
 
+#include <libyuv.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,15 @@ std::atomic<quint64> s_packedFrames{0};
 
 void paxPackRgb(const QImage& picture, std::vector<uint8_t>& out, int& width, int& height)
 {
+    if (picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32) {
+        // One pass from the 32-bit layout (memory B G R A) into packed R G B rows.
+        width = picture.width();
+        height = picture.height();
+        out.resize(size_t(width) * 3 * size_t(height));
+        libyuv::ARGBToRAW(picture.constBits(), int(picture.bytesPerLine()), out.data(), width * 3, width, height);
+        ++s_packedFrames;
+        return;
+    }
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
     width = rgb.width();
     height = rgb.height();

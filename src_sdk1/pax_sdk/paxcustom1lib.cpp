@@ -195,10 +195,11 @@ int PaxCustom1Lib::getCapFrame(_DEVICE_INFO* device, _FMIMG_INFO* image)
     if (!m_d->getCapImage(frame)) {
         return PAX_SDK_NO_FRAME;
     }
-    frame = frame.convertToFormat(QImage::Format_RGB888);
+    // Scaled first (nearest pixel, so the order makes no difference), then packed to RGB.
     if (m_captureWidth != -1 && m_captureHeight != -1 && frame.size() != QSize(m_captureWidth, m_captureHeight)) {
         frame = frame.scaled(m_captureWidth, m_captureHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     }
+    frame = frame.convertToFormat(QImage::Format_RGB888);
     const int w = frame.width();
     const int h = frame.height();
     image->width = w;

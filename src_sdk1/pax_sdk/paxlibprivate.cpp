@@ -187,7 +187,8 @@ bool PaxLibPrivate::getCapImage(QImage& out)
     if (m_capFrame.isNull()) {
         return false;
     }
-    out = m_capFrame.copy();
+    // The kept frame is only ever replaced, never changed: sharing it is a copy.
+    out = m_capFrame;
     return true;
 }
 
