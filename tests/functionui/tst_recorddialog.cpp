@@ -7,6 +7,7 @@
 #include "screengeometry.h"
 
 #include "../screen_sdk/mediaprobe.h"
+#include "logcapture.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -231,6 +232,27 @@ private slots:
         // 1920 - 1003 = 917 and 1080 - 601 = 479, rounded down to multiples of 4.
         QCOMPARE(video.value("width").toInt(), 916);
         QCOMPARE(video.value("height").toInt(), 476);
+    }
+
+    void oversizedPresetIsClippedForRecording()
+    {
+        LogCapture log;
+        RecordDialog d(RecordDialog::FunctionRecord, nullptr);
+        dialogtest::onNextModal("RecordDialog", [](QWidget* w) {
+            auto* frame = static_cast<RecordDialog*>(w);
+            frame->resizeDialog(2000, 1200, false);   // (-40, -60): past every screen edge
+            button(*frame, "m_buttonGrab")->click();
+        });
+        d.exec();
+        QCOMPARE(d.acceptedFlag(), 1);
+        // The area handed to the SDK is already clipped to the screen.
+        QVERIFY(LogCapture::messages().join('\n').contains("record rect[0][0][1920][1080]"));
+        PaxScreenQtLib* screen = PaxScreenQtLib::getInstance();
+        QCOMPARE(screen->getRecordWidth(), 1920);
+        QCOMPARE(screen->getRecordHeight(), 1080);
+        QTRY_COMPARE_WITH_TIMEOUT(screen->getRecordInfo().state, 1, 10000);
+        d.stopRecord();
+        QCOMPARE(screen->getRecordInfo().state, 0);
     }
 
     void failedStartIsNotReportedAsRunning()
