@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -566,6 +567,98 @@ private slots:
         guard.start(8000);
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(text, QString("close|Wireless Mode"));
+    }
+
+    void noCameraWirelessModeThenClose()
+    {
+        m_media->status = 1;
+        auto window = std::make_unique<MainWindow>();
+        window->init();
+        window->show();
+        QStringList tips;
+        // Wired tip: choose "Wireless Mode"; the check runs again at once and shows the
+        // wireless tip, whose "Close" ends the program.
+        dialogtest::onNextModal("TipsDialog", [this, &tips](QWidget* tip) {
+            tips << tip->findChild<QPushButton*>("m_buttonSwitch")->text();
+            QTimer::singleShot(0, this, [this, &tips] {
+                dialogtest::onNextModal("TipsDialog", [&tips](QWidget* second) {
+                    tips << second->findChild<QPushButton*>("m_buttonSwitch")->text();
+                    second->findChild<QPushButton*>("m_buttonClose")->click();
+                }, 5000, this);
+            });
+            tip->findChild<QPushButton*>("m_buttonSwitch")->click();
+        }, 5000, this);
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(8000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(tips, (QStringList{"Wireless Mode", "Wire Mode"}));
+        QCOMPARE(m_media->wirelessSwitches, QList<bool>{true});
+        QVERIFY(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->count() == 2);
+    }
+
+    void undecidedCameraIsCheckedEverySecond()
+    {
+        m_media->status = -1;
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QList<QComboBox*> before = window->findChildren<QComboBox*>("m_comboSolution");
+        QTest::qWait(2500);
+        QVERIFY(!QApplication::activeModalWidget());
+        m_media->solutions = QStringList{"0:640x480"};
+        m_media->solutionIndex = 0;
+        m_media->status = 0;
+        // The next check finds the camera and rebuilds the bottom palette with its modes.
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->itemText(0),
+                                  QString("640x480"), 2000);
+        QCOMPARE(before.size(), 1);
+    }
+
+    void screenGrab_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("closed") << false;
+        QTest::newRow("grabbed") << true;
+    }
+    void screenGrab()
+    {
+        QFETCH(bool, confirm);
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QString day = m_dir.filePath("save") + "/" + QDate::currentDate().toString("yyyy_MM_dd");
+        const int filesBefore = QDir(day).entryList(QDir::Files).size();
+        dialogtest::onNextModal("RecordDialog", [confirm](QWidget* frame) {
+            frame->resize(400, 300);
+            frame->findChild<QPushButton*>(confirm ? "m_buttonGrab" : "m_buttonClose")->click();
+        }, 5000, this);
+        QTest::mouseClick(child<PushButton>(window->drawToolbar(), "buttonScreenShot"), Qt::LeftButton);
+        QTest::qWait(800);
+        const int filesAfter = QDir(day).entryList(QDir::Files).size();
+        QCOMPARE(filesAfter - filesBefore, confirm ? 1 : 0);
+        QCOMPARE(window->grabRect().isValid(), confirm);
+        if (confirm) {
+            QCOMPARE(window->grabRect().size(), QSize(400, 300));
+            const auto dialogs = window->findChildren<PictureDialog*>("pictureDialog");
+            QCOMPARE(dialogs.size(), 1);
+            QVERIFY(dialogs.first()->hasPicture());
+        }
+    }
+
+    void fullScreenTwiceReturns()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QRect normal = window->geometry();
+        auto* fs = child<PushButton>(window->bottomToolbar(), "buttonFullScreen");
+        QTest::mouseClick(fs, Qt::LeftButton);
+        QCOMPARE(window->normalWindowFlag(), 0);
+        QTest::qWait(200);
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "buttonFullScreen"), Qt::LeftButton);
+        QCOMPARE(window->normalWindowFlag(), 1);
+        QTRY_COMPARE(window->geometry(), normal);
+        QVERIFY(window->drawToolbar()->isVisible());
+        QVERIFY(window->functionToolbar()->isVisible());
     }
 
     void uvcPreviewSwitch_data()
