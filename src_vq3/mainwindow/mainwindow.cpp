@@ -177,16 +177,16 @@ void MainWindow::_cameraRecordInfo(bool second)
     const int recordType = MyMemory::getInstance()->getRecordType();
     const bool ownType = recordType == (second ? MyMemory::RecordSecondCamera : MyMemory::RecordMainCamera);
     if (info.status == 1) {
+        // The camera's own report decides the look, so a start the SDK refused never shows
+        // as running and a recording that ended by itself returns to idle.
+        if (ownType && m_buttonRecord && m_buttonRecord->myText() != tr("Stop"))
+            _runningLook();
         if (m_buttonHide)
             m_buttonHide->setMyText(recordTimeText(info.seconds));
         if (m_buttonRecord)
             m_buttonRecord->setToolTip((second ? tr("second camera record is running, record file is:")
                                                : tr("main camera record is running, record file is:"))
                                        + info.fileName);
-        // The camera's own report decides the look, so a start the SDK refused never shows
-        // as running and a recording that ended by itself returns to idle.
-        if (ownType && m_buttonRecord && m_buttonRecord->myText() != tr("Stop"))
-            _runningLook();
     } else if (info.status == 0) {
         if (second && m_buttonHide)
             m_buttonHide->setMyText(QStringLiteral("Hide"));

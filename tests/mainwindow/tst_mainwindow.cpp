@@ -306,6 +306,7 @@ private slots:
         }
         QCOMPARE(record->myText(), QString("Stop"));
         QVERIFY(!pause->myGetHide());
+        QCOMPARE(child<PushButton>(window->functionToolbar(), "m_buttonHide")->myText(), QString("REC 00:00:00"));
         QVERIFY(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->isEnabled() == false);
         // The recording ends by itself and left no file: idle again, with an error.
         QString shown;
