@@ -25,7 +25,7 @@ TipsDialog::TipsDialog(int type, QWidget* parent, QString text)
     static const Kind kinds[] = {
         {"Warning", "Don't support recording in 4K display mode, please changed the display resolution below 1920x1200", 4, 4},
         {"Tip", "Doing ocr, please wait", 5, 4},
-        {"Tip", "No usable camera was found. Please connect a camera over USB and wait a moment", 4, 4},
+        {"Tip", "Not find valid device, please insert valid device into usb and wait", 4, 4},
         {"Tip", "Not find wireless device, please open wireless device and click refresh button, or switch into wire mode", 4, 4},
         {"Warning", "You confirm set wireless device?", 5, 8},
         {"Warning", "", 5, 8},

@@ -127,6 +127,13 @@ private slots:
         QCOMPARE(d.windowTitle(), QStringLiteral("Warning"));
     }
 
+    void noDeviceTipText()
+    {
+        TipsDialog d(2);
+        QCOMPARE(d.label()->text(), QStringLiteral("Not find valid device, please insert valid device into usb and wait"));
+        QCOMPARE(d.windowTitle(), QStringLiteral("Tip"));
+    }
+
     void waitTipsHaveNoCloseControl_data()
     {
         QTest::addColumn<int>("type");
