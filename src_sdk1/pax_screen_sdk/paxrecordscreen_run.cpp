@@ -1,5 +1,7 @@
 #include "paxrecordscreen_run.h"
 
+#include "paxfragmentedmp4.h"
+#include "paxh264options.h"
 #include "paxscreenlog.h"
 #include "screeninput.h"
 
@@ -20,25 +22,6 @@ extern "C" {
 #include <cstring>
 
 namespace {
-
-const char* const kProfiles[] = {"baseline", "extended", "main", "high"};
-const char* const kPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
-                                "medium", "slow", "slower", "veryslow", "placebo"};
-const char* const kQuantizers[] = {"51", "23", "13"};
-// Longest stretch of a file that exists only in memory: the fragment length.
-const char* const kFragmentMicroseconds = "1000000";
-
-int64_t bitrateOf(int value)
-{
-    if (value >= 0 && value <= 5)
-        return int64_t(1048576) << value;
-    return 8388608;
-}
-
-bool isMp4Family(const AVOutputFormat* format)
-{
-    return format && (std::strcmp(format->name, "mp4") == 0 || std::strcmp(format->name, "mov") == 0);
-}
 
 void setRateControl(AVCodecContext* enc, int bitrateType, int64_t br, bool videotoolbox)
 {
@@ -79,7 +62,7 @@ void PaxRecordScreen::Run::readSettings()
     fileName = owner.m_recordInfo.fileName;
     pushUrl = owner.m_recordInfo.pushStreamUrl;
     framerate = owner.m_framerate;
-    bitrate = bitrateOf(owner.m_bitrateValue);
+    bitrate = paxh264::bitRateOf(owner.m_bitrateValue);
     bitrateType = owner.m_bitrateType;
     quantizationParameter = owner.m_quantizationParameter;
     profile = owner.m_profile;
@@ -217,17 +200,17 @@ bool PaxRecordScreen::Run::openVideoEncoder()
     if (enc->pix_fmt != AV_PIX_FMT_NV12) {
         enc->qmin = 10;
         enc->qmax = 40;
-        if (profile >= PaxProfileBaseline && profile <= PaxProfileHigh)
-            av_dict_set(&options, "profile", kProfiles[profile], 0);
+        if (const char* name = paxh264::profileName(profile))
+            av_dict_set(&options, "profile", name, 0);
         av_dict_set(&options, "tune", "zerolatency", 0);
-        if (presetMode >= PaxPresetUltrafast && presetMode <= PaxPresetPlacebo)
-            av_dict_set(&options, "preset", kPresets[presetMode], 0);
+        if (const char* name = paxh264::presetName(presetMode))
+            av_dict_set(&options, "preset", name, 0);
     }
-    if ((bitrateType == PaxBitrateTypeCRF || bitrateType == PaxBitrateTypeCQP)
-        && quantizationParameter >= PaxQuantizationParameter51 && quantizationParameter <= PaxQuantizationParameter13) {
+    const char* quantizer = paxh264::quantizerText(quantizationParameter);
+    if ((bitrateType == PaxBitrateTypeCRF || bitrateType == PaxBitrateTypeCQP) && quantizer) {
         const char* key = bitrateType == PaxBitrateTypeCRF ? "crf" : "qp";
-        av_dict_set(&options, key, kQuantizers[quantizationParameter], 0);
-        av_opt_set(enc->priv_data, key, kQuantizers[quantizationParameter], AV_OPT_SEARCH_CHILDREN);
+        av_dict_set(&options, key, quantizer, 0);
+        av_opt_set(enc->priv_data, key, quantizer, AV_OPT_SEARCH_CHILDREN);
     }
     const int ret = avcodec_open2(enc, encoderCodec, &options);
     av_dict_free(&options);
@@ -310,13 +293,9 @@ bool PaxRecordScreen::Run::openAudioEncoder()
 bool PaxRecordScreen::Run::writeHeader()
 {
     AVDictionary* options = nullptr;
-    fragmented = pushUrl.isEmpty() && isMp4Family(output->oformat);
-    if (fragmented) {
-        // An index in front that grows with each fragment: every finished fragment can be played
-        // even when the process dies before the trailer.
-        av_dict_set(&options, "movflags", "empty_moov+default_base_moof", 0);
-        av_dict_set(&options, "frag_duration", kFragmentMicroseconds, 0);
-    }
+    fragmented = pushUrl.isEmpty() && paxmp4::isMp4Family(output->oformat);
+    if (fragmented)
+        paxmp4::addFragmentOptions(&options);
     const int ret = avformat_write_header(output.get(), &options);
     av_dict_free(&options);
     if (ret < 0) {
@@ -670,53 +649,10 @@ void PaxRecordScreen::Run::finish()
 
 bool PaxRecordScreen::Run::rewriteAsNormalMp4()
 {
-    // Written beside the recording, then moved over it: the fragmented file stays until the
-    // normal one is complete.
-    const QFileInfo info(fileName);
-    const QString temporary = info.absolutePath() + QStringLiteral("/.") + info.completeBaseName()
-                              + QStringLiteral(".part.mp4");
-    const QByteArray in = fileName.toLocal8Bit();
-    const QByteArray out = temporary.toLocal8Bit();
-    AVFormatContext* inCtx = nullptr;
-    int ret = avformat_open_input(&inCtx, in.constData(), nullptr, nullptr);
-    paxav::InputContext source(inCtx);
-    if (ret >= 0)
-        ret = avformat_find_stream_info(source.get(), nullptr);
-    AVFormatContext* outCtx = nullptr;
-    if (ret >= 0)
-        ret = avformat_alloc_output_context2(&outCtx, nullptr, "mp4", out.constData());
-    paxav::OutputContext target(outCtx);
-    for (unsigned i = 0; ret >= 0 && i < source->nb_streams; ++i) {
-        AVStream* stream = avformat_new_stream(target.get(), nullptr);
-        ret = stream ? avcodec_parameters_copy(stream->codecpar, source->streams[i]->codecpar) : AVERROR(ENOMEM);
-        if (ret >= 0) {
-            stream->codecpar->codec_tag = 0;
-            stream->time_base = source->streams[i]->time_base;
-        }
-    }
-    if (ret >= 0)
-        ret = avio_open(&target->pb, out.constData(), AVIO_FLAG_WRITE);
-    if (ret >= 0)
-        ret = avformat_write_header(target.get(), nullptr);
-    paxav::Packet pkt(av_packet_alloc());
-    while (ret >= 0 && pkt) {
-        ret = av_read_frame(source.get(), pkt.get());
-        if (ret == AVERROR_EOF) {
-            ret = av_write_trailer(target.get());
-            break;
-        }
-        if (ret >= 0) {
-            const AVStream* from = source->streams[pkt->stream_index];
-            av_packet_rescale_ts(pkt.get(), from->time_base, target->streams[pkt->stream_index]->time_base);
-            pkt->pos = -1;
-            ret = av_interleaved_write_frame(target.get(), pkt.get());
-        }
-    }
-    target.reset();
-    if (ret < 0 || !pkt || std::rename(out.constData(), in.constData()) != 0) {
-        QFile::remove(temporary);
+    const int ret = paxmp4::rewriteAsPlain(fileName);
+    if (ret < 0) {
         PAXSCREEN_ERROR("recording[%s] kept as fragments: the normal file could not be written, retval[%d]",
-                        in.constData(), ret);
+                        fileName.toLocal8Bit().constData(), ret);
         return false;
     }
     return true;

@@ -1,7 +1,7 @@
 #include "ffmpegaudioinput.h"
 
 #include "audioinput.h"
-#include "paxavref.h"
+#include "paxavptr.h"
 #include "paxintool.h"
 
 extern "C" {
@@ -17,12 +17,12 @@ constexpr int kReadErrorSleepMs = 100;
 } // namespace
 
 struct FfmpegAudioInput::Private {
-    PaxAvInput input;
+    paxav::InputContext input;
     int audioIndex = -1;
-    PaxAvCodecContext decoder;
-    PaxAvFrame frame;
-    PaxAvPacket packet;
-    PaxAvFilterGraph graph;
+    paxav::CodecContext decoder;
+    paxav::Frame frame;
+    paxav::Packet packet;
+    paxav::FilterGraph graph;
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
 };
@@ -162,7 +162,7 @@ int FfmpegAudioInput::_openAll()
             break;
         }
         PAX_LOG_ERROR("avformat_open_input failed, retval[%d] deviceName[%s] errStr[%s]", ret, deviceName.constData(),
-                      paxAvError(ret, err));
+                      paxav::errorText(ret, err));
         if (attempt == kOpenAttempts) {
             PAX_LOG_ERROR("test 10 count, avformat_open_input failed, retval[%d] deviceName[%s]", ret,
                           deviceName.constData());
@@ -174,7 +174,7 @@ int FfmpegAudioInput::_openAll()
 
     AVFormatContext* ctx = d->input.get();
     if ((ret = avformat_find_stream_info(ctx, nullptr)) < 0) {
-        PAX_LOG_ERROR("avformat_find_stream_info failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avformat_find_stream_info failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return -1;
     }
     for (unsigned i = 0; i < ctx->nb_streams && d->audioIndex < 0; ++i) {
@@ -195,11 +195,11 @@ int FfmpegAudioInput::_openAll()
     if (!d->decoder)
         return -1;
     if ((ret = avcodec_parameters_to_context(d->decoder.get(), par)) < 0) {
-        PAX_LOG_ERROR("avcodec_parameters_to_context failed, retval[%d] errorStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avcodec_parameters_to_context failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
         return -1;
     }
     if ((ret = avcodec_open2(d->decoder.get(), codec, nullptr)) < 0) {
-        PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return -1;
     }
     // The decoder keeps the device's own layout: the frames say how many channels they carry.
@@ -253,7 +253,7 @@ int FfmpegAudioInput::_audioVolumeFilterHandle(AVFrame* frame)
 {
     if (av_buffersrc_add_frame_flags(d->source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
         return -1;
-    PaxAvFrame filtered(av_frame_alloc());
+    paxav::Frame filtered(av_frame_alloc());
     if (!filtered || av_buffersink_get_frame(d->sink, filtered.get()) < 0)
         return -1;
     av_frame_unref(frame);
@@ -273,7 +273,7 @@ void FfmpegAudioInput::_readLoop()
         }
         if (ret < 0) {
             if (!readErrorLogged)
-                PAX_LOG_ERROR("av_read_frame failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+                PAX_LOG_ERROR("av_read_frame failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
             readErrorLogged = true;
             QThread::msleep(kReadErrorSleepMs);
             continue;
@@ -282,7 +282,7 @@ void FfmpegAudioInput::_readLoop()
         if (d->packet->stream_index != d->audioIndex) {
             PAX_LOG_ERROR("stream_index[%d] is not audioindex[%d]", d->packet->stream_index, d->audioIndex);
         } else if ((ret = avcodec_send_packet(d->decoder.get(), d->packet.get())) < 0) {
-            PAX_LOG_ERROR("avcodec_send_packet failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+            PAX_LOG_ERROR("avcodec_send_packet failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         } else {
             while (avcodec_receive_frame(d->decoder.get(), d->frame.get()) == 0) {
                 if (_audioVolumeFilterHandle(d->frame.get()) != 0)

@@ -1,7 +1,8 @@
 #include "ffmpegoutput.h"
 
-#include "paxavref.h"
+#include "paxavptr.h"
 #include "paxfragmentedmp4.h"
+#include "paxh264options.h"
 #include "paxintool.h"
 
 #include <QDir>
@@ -34,20 +35,13 @@ constexpr int kAudioFrameBytes = FfmpegOutput::kAudioFrameSamples * kBytesPerSam
 constexpr int kDriftLimitMs = 100;
 constexpr qint64 kDriftStepUs = 5000;
 
-const char* const kProfiles[] = {"baseline", "extended", "main", "high"};
-const char* const kPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
-                                "medium",    "slow",      "slower",   "veryslow", "placebo"};
-const char* const kQuantizers[] = {"51", "23", "13"};
-
 } // namespace
 
 // ---- settings of the video encoder ------------------------------------------------------------
 
 qint64 FfmpegOutput::bitRateOf(int bitrateValue)
 {
-    if (bitrateValue >= 0 && bitrateValue <= 5)
-        return qint64(1048576) << bitrateValue;
-    return 8388608;
+    return paxh264::bitRateOf(bitrateValue);
 }
 
 FfmpegEncoderSettings FfmpegOutput::encoderSettings(const _MFCC_Record_InfoS& info, int pixelFormat, int fps)
@@ -79,23 +73,22 @@ FfmpegEncoderSettings FfmpegOutput::encoderSettings(const _MFCC_Record_InfoS& in
     if (pixelFormat != AV_PIX_FMT_NV12) {
         s.qmin = 10;
         s.qmax = 40;
-        if (info.profile >= 0 && info.profile <= 3)
-            s.options.append(qMakePair(QByteArray("profile"), QByteArray(kProfiles[info.profile])));
+        if (const char* profile = paxh264::profileName(info.profile))
+            s.options.append(qMakePair(QByteArray("profile"), QByteArray(profile)));
         s.options.append(qMakePair(QByteArray("tune"), QByteArray("zerolatency")));
-        if (info.preset >= 0 && info.preset <= 9)
-            s.options.append(qMakePair(QByteArray("preset"), QByteArray(kPresets[info.preset])));
+        if (const char* preset = paxh264::presetName(info.preset))
+            s.options.append(qMakePair(QByteArray("preset"), QByteArray(preset)));
     }
-    if ((info.bitrateType == 3 || info.bitrateType == 4) && info.quantizationParameter >= 0 &&
-        info.quantizationParameter <= 2)
-        s.options.append(qMakePair(QByteArray(info.bitrateType == 4 ? "qp" : "crf"),
-                                     QByteArray(kQuantizers[info.quantizationParameter])));
+    const char* quantizer = paxh264::quantizerText(info.quantizationParameter);
+    if ((info.bitrateType == 3 || info.bitrateType == 4) && quantizer)
+        s.options.append(qMakePair(QByteArray(info.bitrateType == 4 ? "qp" : "crf"), QByteArray(quantizer)));
     return s;
 }
 
 // ---- state ----------------------------------------------------------------------------------------
 
 struct QueuedFrame {
-    PaxAvFrame frame;
+    paxav::Frame frame;
     qint64 pts = 0;
 };
 
@@ -111,16 +104,16 @@ struct FfmpegOutput::Private {
     // One lock over the check, the use and the release of everything below.
     QMutex lock;
     bool opened = false;
-    PaxAvOutput muxer;
+    paxav::OutputContext muxer;
     bool fragmented = false;
-    PaxAvCodecContext videoCodec;
+    paxav::CodecContext videoCodec;
     AVStream* videoStream = nullptr;
-    PaxAvPacket videoPacket;
-    PaxAvCodecContext audioCodec;
+    paxav::Packet videoPacket;
+    paxav::CodecContext audioCodec;
     AVStream* audioStream = nullptr;
-    PaxAvFrame audioFrame;
-    PaxAvPacket audioPacket;
-    PaxAvResampler resampler;
+    paxav::Frame audioFrame;
+    paxav::Packet audioPacket;
+    paxav::Resampler resampler;
     AVChannelLayout resamplerLayout{};
     int resamplerRate = 0;
     int resamplerFormat = -1;
@@ -137,14 +130,14 @@ struct FfmpegOutput::Private {
 
     // Conversion in the producing thread: scaler and the pool of encoder-format frames.
     QMutex convertLock;
-    PaxAvScaler scaler;
+    paxav::Scaler scaler;
     int scalerSource[3] = {0, 0, -1};   // width, height, format
 
     // Queue to the encoding thread.
     QMutex queueLock;
     QWaitCondition queueWake;
     std::deque<QueuedFrame> queue;
-    std::vector<PaxAvFrame> pool;
+    std::vector<paxav::Frame> pool;
     bool accepting = false;
     bool encoderStop = false;
     bool dropEpisode = false;
@@ -380,7 +373,7 @@ int FfmpegOutput::_openAll()
     ret = avcodec_open2(vc, codec, &options);
     av_dict_free(&options);
     if (ret < 0) {
-        PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return fail();
     }
     d->videoStream = avformat_new_stream(out, nullptr);
@@ -393,7 +386,7 @@ int FfmpegOutput::_openAll()
 
     ret = avio_open(&out->pb, path.constData(), AVIO_FLAG_WRITE);
     if (ret < 0) {
-        PAX_LOG_ERROR("avio_open failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avio_open failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return fail();
     }
 
@@ -421,7 +414,7 @@ int FfmpegOutput::_openAll()
             ac->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         ret = avcodec_open2(ac, aac, nullptr);
         if (ret < 0) {
-            PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errorStr[%s]", ret, paxAvError(ret, err));
+            PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
             return fail();
         }
         d->audioStream = avformat_new_stream(out, nullptr);
@@ -456,7 +449,7 @@ int FfmpegOutput::_openAll()
     ret = avformat_write_header(out, &muxOptions);
     av_dict_free(&muxOptions);
     if (ret < 0) {
-        PAX_LOG_ERROR("avformat_write_header failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avformat_write_header failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return fail();
     }
     av_dump_format(out, 0, path.constData(), 1);
@@ -550,7 +543,7 @@ void FfmpegOutput::_rewritePlain(const QString& filename)
     if (ret < 0) {
         char err[256];
         PAX_LOG_ERROR("rewriting the recording[%s] failed, retval[%d] errStr[%s]; it stays fragmented",
-                      qPrintable(filename), ret, paxAvError(ret, err));
+                      qPrintable(filename), ret, paxav::errorText(ret, err));
     }
 }
 
@@ -606,7 +599,7 @@ int FfmpegOutput::_queueVideo(const uint8_t* const* data, const int* strides, in
         encFormat = d->videoCodec->pix_fmt;
     }
     // A free frame of the pool, or drop this one when the queue is full.
-    PaxAvFrame target;
+    paxav::Frame target;
     {
         QMutexLocker q(&d->queueLock);
         if (!d->accepting)
@@ -716,7 +709,7 @@ void FfmpegOutput::_encodeLoop()
                 const int ret = avcodec_send_frame(d->videoCodec.get(), item.frame.get());
                 if (ret < 0) {
                     char err[256];
-                    PAX_LOG_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxAvError(ret, err));
+                    PAX_LOG_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
                 }
                 while (avcodec_receive_packet(d->videoCodec.get(), d->videoPacket.get()) == 0)
                     _writeVideoPacket();
@@ -749,7 +742,7 @@ void FfmpegOutput::_writeVideoPacket()
     const int ret = av_interleaved_write_frame(d->muxer.get(), packet);
     if (ret < 0) {
         char err[256];
-        PAX_LOG_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
     }
     av_packet_unref(packet);
     const int seconds = d->startTime < 0 ? 0 : int(d->videoTimeMs(d->pauseStart >= 0 ? d->pauseStart : now) / 1000);
@@ -764,7 +757,7 @@ void FfmpegOutput::_saveFirstPicture(const AVFrame* frame)
 {
     const int w = frame->width;
     const int h = frame->height;
-    PaxAvScaler toRgb(sws_getContext(w, h, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr,
+    paxav::Scaler toRgb(sws_getContext(w, h, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr,
                                      nullptr, nullptr));
     if (!toRgb)
         return;
@@ -815,7 +808,7 @@ int FfmpegOutput::writeAudioFrame(AVFrame* frame, AVCodecContext* decoder)
         d->resampler.reset(swr);
         if ((ret = swr_init(swr)) < 0) {
             char err[256];
-            PAX_LOG_ERROR("swr_init failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+            PAX_LOG_ERROR("swr_init failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
             d->resampler.reset();
             av_channel_layout_uninit(&inLayout);
             return -1;
@@ -849,7 +842,7 @@ int FfmpegOutput::writeAudioFrame(AVFrame* frame, AVCodecContext* decoder)
         int ret = avcodec_send_frame(d->audioCodec.get(), af);
         if (ret < 0) {
             char err[256];
-            PAX_LOG_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxAvError(ret, err));
+            PAX_LOG_ERROR("avcodec_send_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
             continue;
         }
         while (avcodec_receive_packet(d->audioCodec.get(), d->audioPacket.get()) == 0) {
@@ -864,7 +857,7 @@ int FfmpegOutput::writeAudioFrame(AVFrame* frame, AVCodecContext* decoder)
                 if (ret < 0) {
                     char err[256];
                     PAX_LOG_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret,
-                                  paxAvError(ret, err));
+                                  paxav::errorText(ret, err));
                 }
             }
             av_packet_unref(packet);

@@ -1,6 +1,6 @@
 #include "ffmpegplay.h"
 
-#include "paxavref.h"
+#include "paxavptr.h"
 #include "paxintool.h"
 
 #include <SDL2/SDL.h>
@@ -17,8 +17,8 @@ struct FfmpegPlay::Scratch {
     int height = 0;
     int sourceFormat = AV_PIX_FMT_NONE;
     int scalerFlags = 0;
-    PaxAvFrame yuv;        // YUV420P of the frame size
-    PaxAvScaler scaler;    // source format -> YUV420P
+    paxav::Frame yuv;        // YUV420P of the frame size
+    paxav::Scaler scaler;    // source format -> YUV420P
     QImage rgb;            // RGB888 handed on when there is no window
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;

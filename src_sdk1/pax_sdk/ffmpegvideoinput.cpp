@@ -3,7 +3,7 @@
 #include "ffmpeginput.h"
 #include "maccamera.h"
 #include "macuvcclient.h"
-#include "paxavref.h"
+#include "paxavptr.h"
 #include "paxintool.h"
 #include "paxmacos.h"
 
@@ -26,10 +26,10 @@ qint64 steadyNs()
 
 // Demuxer and decoder of the FFmpeg path.
 struct FfmpegVideoInput::Decoder {
-    PaxAvInput input;
+    paxav::InputContext input;
     int videoIndex = -1;
-    PaxAvCodecContext codec;
-    PaxAvFrame frame;
+    paxav::CodecContext codec;
+    paxav::Frame frame;
     QElapsedTimer sinceLastFrame;   // rate limit of the inner thread
 };
 
@@ -318,7 +318,7 @@ int FfmpegVideoInput::_openCamera()
     if (ret < 0) {
         char err[256];
         PAX_LOG_ERROR("avformat_open_input failed, retval[%d] deviceName[%s] errStr[%s]", ret,
-                      qPrintable(info.device_name), paxAvError(ret, err));
+                      qPrintable(info.device_name), paxav::errorText(ret, err));
         return -1;
     }
     m_decoder->input.reset(ctx);
@@ -332,7 +332,7 @@ int FfmpegVideoInput::_findVideoStream()
     const int ret = avformat_find_stream_info(ctx, nullptr);
     if (ret < 0) {
         char err[256];
-        PAX_LOG_ERROR("avformat_find_stream_info failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avformat_find_stream_info failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return -1;
     }
     ctx->flags |= AVFMT_FLAG_NONBLOCK;
@@ -360,12 +360,12 @@ int FfmpegVideoInput::_createDecoder()
     char err[256];
     int ret = avcodec_parameters_to_context(m_decoder->codec.get(), par);
     if (ret < 0) {
-        PAX_LOG_ERROR("avcodec_parameters_to_context failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avcodec_parameters_to_context failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return -1;
     }
     ret = avcodec_open2(m_decoder->codec.get(), codec, nullptr);
     if (ret < 0) {
-        PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return -1;
     }
     return 0;
@@ -395,7 +395,7 @@ void FfmpegVideoInput::_demuxLoop()
             av_packet_free(&packet);
             if (!errorLogged) {
                 char err[256];
-                PAX_LOG_ERROR("av_read_frame failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+                PAX_LOG_ERROR("av_read_frame failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
                 errorLogged = true;
             }
             QThread::msleep(kPollMs);
@@ -447,7 +447,7 @@ void FfmpegVideoInput::_handlePacket(AVPacket* packet)
     int ret = avcodec_send_packet(d.codec.get(), packet);
     if (ret < 0) {
         char err[256];
-        PAX_LOG_ERROR("avcodec_send_packet failed, retval[%d] errStr[%s]", ret, paxAvError(ret, err));
+        PAX_LOG_ERROR("avcodec_send_packet failed, retval[%d] errStr[%s]", ret, paxav::errorText(ret, err));
         return;
     }
     while (avcodec_receive_frame(d.codec.get(), d.frame.get()) == 0) {

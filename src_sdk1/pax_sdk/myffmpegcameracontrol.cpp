@@ -4,7 +4,7 @@
 #include "ffmpegoutput.h"
 #include "ffmpegplay.h"
 #include "ffmpegvideoinput.h"
-#include "paxavref.h"
+#include "paxavptr.h"
 #include "paxintool.h"
 
 extern "C" {
@@ -55,8 +55,8 @@ bool MyFfmpegCameraControl::_findVideoEncoder(const QString& name)
     const AVCodec* codec = avcodec_find_encoder_by_name(name.toLatin1().constData());
     if (!codec)
         return false;
-    PaxAvCodecContext ctx(avcodec_alloc_context3(codec));
-    PaxAvPacket packet(av_packet_alloc());
+    paxav::CodecContext ctx(avcodec_alloc_context3(codec));
+    paxav::Packet packet(av_packet_alloc());
     if (!ctx || !packet)
         return false;
     ctx->bit_rate = 8000000;

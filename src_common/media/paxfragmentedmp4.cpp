@@ -1,6 +1,6 @@
 #include "paxfragmentedmp4.h"
 
-#include "paxavref.h"
+#include "paxavptr.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,7 +33,7 @@ int copyPackets(AVFormatContext* in, const QByteArray& target)
     int ret = avformat_alloc_output_context2(&out, nullptr, "mp4", target.constData());
     if (ret < 0 || !out)
         return ret < 0 ? ret : AVERROR(ENOMEM);
-    PaxAvOutput output(out);
+    paxav::OutputContext output(out);
     for (unsigned i = 0; i < in->nb_streams; ++i) {
         AVStream* st = avformat_new_stream(out, nullptr);
         if (!st)
@@ -47,7 +47,7 @@ int copyPackets(AVFormatContext* in, const QByteArray& target)
         return ret;
     if ((ret = avformat_write_header(out, nullptr)) < 0)
         return ret;
-    PaxAvPacket packet(av_packet_alloc());
+    paxav::Packet packet(av_packet_alloc());
     if (!packet)
         return AVERROR(ENOMEM);
     while ((ret = av_read_frame(in, packet.get())) >= 0) {
@@ -77,7 +77,7 @@ int rewriteAsPlain(const QString& file)
     int ret = avformat_open_input(&in, source.constData(), nullptr, nullptr);
     if (ret < 0)
         return ret;
-    PaxAvInput input(in);
+    paxav::InputContext input(in);
     ret = avformat_find_stream_info(in, nullptr);
     if (ret >= 0)
         ret = copyPackets(in, target);

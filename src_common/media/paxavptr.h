@@ -11,6 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cstddef>
 #include <memory>
 
 namespace paxav {
@@ -48,8 +49,9 @@ struct OutputFree {
 };
 using OutputContext = std::unique_ptr<AVFormatContext, OutputFree>;
 
-// av_strerror text of a result code.
-inline const char* errorText(int code, char (&buf)[1024])
+// av_strerror text of a result code, written into `buf`.
+template <std::size_t N>
+inline const char* errorText(int code, char (&buf)[N])
 {
     av_strerror(code, buf, sizeof buf);
     return buf;
