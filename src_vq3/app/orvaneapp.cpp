@@ -1,0 +1,193 @@
+#include "orvaneapp.h"
+
+#include "appstartup.h"
+#include "appwindow.h"
+#include "macuvcclient.h"
+#include "mymemory.h"
+#include "paxlib.h"
+#include "paxmacos.h"
+#include "paxqtlib.h"
+#include "paxscreenqtlib.h"
+#include "screengeometry.h"
+#include "shelllinks.h"
+#include "singleapplication.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QSplashScreen>
+#include <QThread>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdlib>
+
+namespace {
+constexpr int kDelayedStartMs = 500;
+constexpr int kInitPollMs = 200;
+
+void showEmptyRedMessage(QSplashScreen* splash)
+{
+    if (splash)
+        splash->showMessage(QString(), Qt::AlignCenter, Qt::red);
+}
+} // namespace
+
+OrvaneApp::OrvaneApp(SingleApplication* app) : QObject(nullptr), m_app(app)
+{
+    if (auto* watcher = InterruptWatcher::install(this))
+        connect(watcher, &InterruptWatcher::interrupted, this, &OrvaneApp::_onInterrupt);
+    // Counted by whoever needs to know that a second start reached this instance.
+    connect(m_app, &SingleApplication::sigActive, this, [] { qDebug().noquote() << "activate"; });
+}
+
+OrvaneApp::~OrvaneApp()
+{
+    finish();
+    delete m_splash;
+}
+
+void OrvaneApp::makeSplash()
+{
+    m_splash = new QSplashScreen(QPixmap());
+    m_splash->setEnabled(false);
+    const QPixmap picture(QCoreApplication::applicationDirPath() + QStringLiteral("/image/start_image.png"));
+    const QSize target = AppStartup::splashTargetSize(ScreenGeometry::availableRect().size(), picture.size());
+    if (target.isValid())
+        m_splash->setPixmap(picture.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void OrvaneApp::showSplashAndScheduleStart()
+{
+    QTimer::singleShot(kDelayedStartMs, this, &OrvaneApp::_delayedStart);
+    m_splash->show();
+    m_splash->raise();
+    m_splash->activateWindow();
+    showEmptyRedMessage(m_splash);
+}
+
+void OrvaneApp::_delayedStart()
+{
+    m_starting = true;
+    const bool done = _delayedStartSteps();
+    m_starting = false;
+    delete m_splash;
+    m_splash = nullptr;
+    if (!done || m_quitRequested) {
+        // SIGINT arrived while the start was under way: end the way the handler would have.
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (qEnvironmentVariable(TestRestartVariable) == QLatin1String("1"))
+        QTimer::singleShot(0, this, [] { QCoreApplication::exit(AppStartup::RestartCode); });
+}
+
+// The steps of the delayed start; false when SIGINT cut them short. The SDK's start (at least a
+// second, events processed) and the wait for its first device search (200 ms per pass, events
+// processed) block this thread.
+bool OrvaneApp::_delayedStartSteps()
+{
+    paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+    PaxScreenQtLib::setSavePath(paxlib::YL_createOrGetSonSaveDir(QStringLiteral("screen_sdk"), QString()));
+    paxSetLogDir(QStringLiteral("vq3.log"));
+    MyMemory::setSavePath(paxlib::YL_createOrGetSonSaveDir(QStringLiteral("app"), QString()));
+
+    PaxQtLib* sdk = PaxQtLib::getInstance();
+    m_cameraSdkMade = true;
+    MyMemory* memory = MyMemory::getInstance();
+    sdk->setUvcControl(memory->getConfigUvcControl());
+    installShellLinks();
+    if (m_quitRequested)
+        return false;
+
+    if (isAvailableMacos13())
+        MacUvcClient::getInstance()->setServerLogDir(
+            paxlib::YL_createOrGetSonSaveDir(QStringLiteral("korvid"), QString()));
+
+    const QString suffix = memory->getCurLanguageSuffix();
+    if (suffix.isEmpty()) {
+        qDebug().noquote() << "getCurLanguageSuffix return empty";
+        std::abort();
+    }
+    m_translator = std::make_unique<QTranslator>();
+    m_translator->load(QStringLiteral(":/tr_") + suffix + QStringLiteral(".qm"));
+    QCoreApplication::installTranslator(m_translator.get());
+
+    QFont font = QApplication::font();
+    font.setFamily(sdk->getFontFamily());
+    font.setPointSize(memory->appFontPointSize);
+    QApplication::setFont(font);
+
+    m_window = AppWindow::create(m_app);
+    showEmptyRedMessage(m_splash);
+    QCoreApplication::processEvents();
+
+    while (!sdk->getbInitComplete()) {
+        if (m_quitRequested)
+            return false;
+        QThread::msleep(kInitPollMs);
+        QCoreApplication::processEvents();
+    }
+    if (m_quitRequested)
+        return false;
+
+    if (m_window)
+        AppWindow::initAndShow(m_window);
+    QApplication::setWindowIcon(QIcon(paxlib::YL_getAppIcoImageFilename()));
+    QCoreApplication::setApplicationName(QStringLiteral("vq3"));
+    return true;
+}
+
+void OrvaneApp::_onInterrupt()
+{
+    qDebug().noquote() << "SIGINT: ending";
+    m_quitRequested = true;
+    // Inside the delayed start the SDK may still be starting: the start sees the request after
+    // its current step and ends the loop itself.
+    if (!m_starting)
+        QCoreApplication::exit(0);
+}
+
+void OrvaneApp::_stopRecordings()
+{
+    if (m_window) {
+        PaxScreenQtLib* screen = PaxScreenQtLib::getInstance();
+        if (screen->getRecordInfo().state != PaxRecordStop) {
+            qDebug().noquote() << "ending: stopping the screen recording";
+            screen->stopRecordScreen();
+        }
+    }
+    if (m_cameraSdkMade) {
+        PaxQtLib* sdk = PaxQtLib::getInstance();
+        if (sdk->getRecordInfoMain().status != PaxRecordStop) {
+            qDebug().noquote() << "ending: stopping the main camera's recording";
+            sdk->stopRecordMain();
+        }
+        if (sdk->getRecordInfoSecond().status != PaxRecordStop) {
+            qDebug().noquote() << "ending: stopping the second camera's recording";
+            sdk->stopRecordSecond();
+        }
+    }
+}
+
+void OrvaneApp::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    _stopRecordings();
+    delete m_window;
+    delete m_splash;
+    m_splash = nullptr;
+    if (m_cameraSdkMade) {
+        removeShellLinks();
+        PaxScreenQtLib::releaseInstance();
+        PaxQtLib::releaseInstance();
+        MyMemory::releaseInstance();
+        m_cameraSdkMade = false;
+    }
+    if (m_translator) {
+        QCoreApplication::removeTranslator(m_translator.get());
+        m_translator.reset();
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The program's life after the application object exists: the splash screen, the delayed start
+// (folders, SDKs, settings, translator, font, main window), SIGINT, and the orderly end that stops
+// recordings and releases the window, the SDKs and the single-instance port.
+//
+// GUI thread only.
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QSplashScreen;
+class QTranslator;
+class QWidget;
+class SingleApplication;
+
+class OrvaneApp : public QObject {
+    Q_OBJECT
+public:
+    // A test hook: with ORVANE_TEST_RESTART=1 the program ends its event loop with the restart code
+    // once the delayed start is done, as the settings dialog does after a language change. The
+    // restarted process does not inherit the variable.
+    static constexpr const char* TestRestartVariable = "ORVANE_TEST_RESTART";
+
+    explicit OrvaneApp(SingleApplication* app);
+    ~OrvaneApp() override;
+
+    // Creates the disabled splash screen with its picture (not shown yet).
+    void makeSplash();
+    // Shows the splash screen and schedules the delayed start 500 ms later.
+    void showSplashAndScheduleStart();
+
+    // After the event loop: stops running recordings (so their files get their trailers), destroys
+    // the main window and releases the SDKs and the settings. Idempotent. Blocks until the SDK
+    // worker threads have ended (a recording's trailer is written meanwhile, a few seconds at most).
+    void finish();
+
+    QWidget* mainWindow() const { return m_window; }
+
+private:
+    void _delayedStart();
+    bool _delayedStartSteps();
+    void _onInterrupt();
+    void _stopRecordings();
+
+    SingleApplication* m_app;
+    QSplashScreen* m_splash = nullptr;
+    std::unique_ptr<QTranslator> m_translator;
+    QPointer<QWidget> m_window;
+    bool m_cameraSdkMade = false;
+    bool m_starting = false;
+    bool m_quitRequested = false;
+    bool m_finished = false;
+};
