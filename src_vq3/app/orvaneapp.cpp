@@ -78,6 +78,7 @@ void OrvaneApp::_delayedStart()
         QCoreApplication::exit(0);
         return;
     }
+    qDebug().noquote() << "start-up done";
     if (qEnvironmentVariable(TestRestartVariable) == QLatin1String("1"))
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(AppStartup::RestartCode); });
 }
