@@ -1,17 +1,30 @@
 #include "appwindow.h"
 
-#include <QWidget>
+#include "mainwindow.h"
+#include "mainwindowadapters.h"
+#include "singleapplication.h"
 
-// The main window's library is not part of the program yet: the start-up runs without a window.
 namespace AppWindow {
-QWidget* create(SingleApplication*)
+QWidget* create(SingleApplication* app)
 {
-    return nullptr;
+    AppLinks::install();
+    auto* window = new MainWindow;
+    QObject::connect(app, &SingleApplication::sigActive, window, &MainWindow::slotActive);
+    return window;
 }
 
 void initAndShow(QWidget* window)
 {
-    if (window)
-        window->show();
+    auto* mainWindow = qobject_cast<MainWindow*>(window);
+    if (!mainWindow)
+        return;
+    mainWindow->init();
+    mainWindow->show();
+}
+
+void destroy(QWidget* window)
+{
+    delete window;
+    AppLinks::remove();
 }
 } // namespace AppWindow

@@ -10,4 +10,6 @@ namespace AppWindow {
 QWidget* create(SingleApplication* app);
 // Lays the window out (geometry, views, toolbars, device check) and shows it.
 void initAndShow(QWidget* window);
+// Destroys the window (null is fine) and takes out what create() installed.
+void destroy(QWidget* window);
 }

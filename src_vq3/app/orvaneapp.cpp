@@ -177,7 +177,7 @@ void OrvaneApp::finish()
         return;
     m_finished = true;
     _stopRecordings();
-    delete m_window;
+    AppWindow::destroy(m_window);
     delete m_splash;
     m_splash = nullptr;
     if (m_cameraSdkMade) {
