@@ -1,13 +1,13 @@
 #include "appwindow.h"
 
 #include "mainwindow.h"
-#include "mainwindowadapters.h"
+#include "mainwindowsdklinks.h"
 #include "singleapplication.h"
 
 namespace AppWindow {
 QWidget* create(SingleApplication* app)
 {
-    AppLinks::install();
+    installMainWindowLinks();
     auto* window = new MainWindow;
     QObject::connect(app, &SingleApplication::sigActive, window, &MainWindow::slotActive);
     return window;
@@ -25,6 +25,6 @@ void initAndShow(QWidget* window)
 void destroy(QWidget* window)
 {
     delete window;
-    AppLinks::remove();
+    removeMainWindowLinks();
 }
 } // namespace AppWindow
