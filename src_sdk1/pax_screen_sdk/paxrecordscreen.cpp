@@ -1,6 +1,7 @@
 #include "paxrecordscreen.h"
 
 #include "paxavptr.h"
+#include "paxh264options.h"
 #include "paxrecordscreen_run.h"
 #include "paxscreenlog.h"
 
@@ -16,41 +17,6 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/time.h>
 }
-
-namespace {
-
-bool encoderUsable(const QString& name)
-{
-    const AVCodec* codec = avcodec_find_encoder_by_name(name.toLatin1().constData());
-    if (!codec)
-        return false;
-    paxav::CodecContext ctx(avcodec_alloc_context3(codec));
-    if (!ctx)
-        return false;
-    ctx->bit_rate = 8000000;
-    ctx->width = 1920;
-    ctx->height = 1080;
-    ctx->time_base = AVRational{1, 25};
-    ctx->framerate = AVRational{25, 1};
-    ctx->gop_size = 10;
-    ctx->max_b_frames = 0;
-    ctx->pix_fmt = AV_PIX_FMT_NV12;
-    if (codec->pix_fmts) {
-        bool nv12 = false;
-        for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
-            nv12 = nv12 || *f == AV_PIX_FMT_NV12;
-        if (!nv12)
-            ctx->pix_fmt = codec->pix_fmts[0];
-    }
-    AVDictionary* options = nullptr;
-    if (codec->id == AV_CODEC_ID_H264)
-        av_dict_set(&options, "preset", "slow", 0);
-    const int ret = avcodec_open2(ctx.get(), codec, &options);
-    av_dict_free(&options);
-    return ret >= 0;
-}
-
-} // namespace
 
 PaxRecordScreen::PaxRecordScreen(QObject* parent) : QThread(parent)
 {
@@ -79,7 +45,7 @@ void PaxRecordScreen::_probeEncoders()
 {
     QStringList usable;
     for (const QString& name : encoderCandidates()) {
-        if (encoderUsable(name))
+        if (paxh264::encoderOpens(name))
             usable.append(name);
     }
     QMutexLocker lock(&m_dataMutex);

@@ -5,6 +5,7 @@
 #include "ffmpegplay.h"
 #include "ffmpegvideoinput.h"
 #include "paxavptr.h"
+#include "paxh264options.h"
 #include "paxintool.h"
 
 extern "C" {
@@ -52,24 +53,7 @@ QStringList MyFfmpegCameraControl::probedEncoderNames()
 
 bool MyFfmpegCameraControl::_findVideoEncoder(const QString& name)
 {
-    const AVCodec* codec = avcodec_find_encoder_by_name(name.toLatin1().constData());
-    if (!codec)
-        return false;
-    paxav::CodecContext ctx(avcodec_alloc_context3(codec));
-    paxav::Packet packet(av_packet_alloc());
-    if (!ctx || !packet)
-        return false;
-    ctx->bit_rate = 8000000;
-    ctx->width = 1920;
-    ctx->height = 1080;
-    ctx->time_base = AVRational{1, 25};
-    ctx->framerate = AVRational{25, 1};
-    ctx->gop_size = 10;
-    ctx->pix_fmt = AV_PIX_FMT_NV12;
-    ctx->max_b_frames = 0;
-    if (codec->id == AV_CODEC_ID_H264)
-        av_opt_set(ctx->priv_data, "preset", "slow", 0);
-    return avcodec_open2(ctx.get(), codec, nullptr) == 0;
+    return paxh264::encoderOpens(name);
 }
 
 MyFfmpegCameraControl::MyFfmpegCameraControl(QObject* parent) : QObject(parent)
