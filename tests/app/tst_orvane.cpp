@@ -189,6 +189,11 @@ private slots:
         QByteArray firstOutput;
         readUntil(first, "start-up done", 30000, firstOutput);
         QVERIFY2(countLines(firstOutput, "start-up done") == 1, firstOutput.constData());
+        // The main view shows the virtual camera: the media bridge reports its first frame's size.
+        QVERIFY2(waitFor([&] {
+            firstOutput += first->readAll();
+            return firstOutput.contains("MediaControl::showImgUsePixmap, video solution changed");
+        }, 20000), firstOutput.right(3000).constData());
 
         for (int i = 0; i < laterStarts; ++i) {
             QProcess* later = start({});
