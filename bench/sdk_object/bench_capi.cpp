@@ -7,6 +7,7 @@
 // facade's frame callback on one 1920x1080 frame (pixmap to packed RGB rows).
 
 #include "paxcommonlib.h"
+#include "nousbevents.h"
 #include "paxdevicemonitor.h"
 #include "paxsdk_capi.h"
 
@@ -19,15 +20,6 @@
 #include <vector>
 
 namespace {
-
-class NoUsbEvents final : public PaxUsbEventSource
-{
-public:
-    bool open() override { return false; }
-    int waitEvents(int) override { return 0; }
-    void wake() override {}
-    void close() override {}
-};
 
 _DEVICE_INFO g_device;
 

@@ -10,6 +10,7 @@
 // pending_main and pending_second count the frames it finds (at most one each).
 
 #include "myffmpegcameracontrol.h"
+#include "nousbevents.h"
 #include "paxdevicemonitor.h"
 #include "paxlib.h"
 #include "paxqtlib.h"
@@ -27,15 +28,6 @@
 #include <vector>
 
 namespace {
-
-class NoUsbEvents final : public PaxUsbEventSource
-{
-public:
-    bool open() override { return false; }
-    int waitEvents(int) override { return 0; }
-    void wake() override {}
-    void close() override {}
-};
 
 QElapsedTimer g_clock;
 std::atomic<qint64> g_lastFrameNs{0};

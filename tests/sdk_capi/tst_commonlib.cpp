@@ -3,6 +3,7 @@
 
 #include "paxcommonlib.h"
 #include "paxcustom1lib.h"
+#include "nousbevents.h"
 #include "paxdevicemonitor.h"
 #include "paxlib.h"
 
@@ -13,15 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-class NoUsbEvents final : public PaxUsbEventSource
-{
-public:
-    bool open() override { return false; }
-    int waitEvents(int) override { return 0; }
-    void wake() override {}
-    void close() override {}
-};
 
 bool withCamera() { return qgetenv("ORVANE_VIRTUAL_CAMERA") == "1"; }
 

@@ -2,6 +2,7 @@
 // start, frames, release, camera switching, statuses, record resolution, encoder and PDF making.
 
 #include "logcapture.h"
+#include "nousbevents.h"
 #include "paxdatafixture.h"
 
 #include "paxdevicemonitor.h"
@@ -16,15 +17,6 @@
 #include <QtTest>
 
 namespace {
-
-class NoUsbEvents final : public PaxUsbEventSource
-{
-public:
-    bool open() override { return false; }
-    int waitEvents(int) override { return 0; }
-    void wake() override {}
-    void close() override {}
-};
 
 bool twoCameras() { return qgetenv("ORVANE_VIRTUAL_CAMERA") == "2"; }
 

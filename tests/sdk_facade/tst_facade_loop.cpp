@@ -1,5 +1,6 @@
 // The Qt facade started and released fifty times, each time while frames flow.
 
+#include "nousbevents.h"
 #include "paxdevicemonitor.h"
 #include "paxlib.h"
 #include "paxqtlib.h"
@@ -7,17 +8,6 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
-
-namespace {
-class NoUsbEvents final : public PaxUsbEventSource
-{
-public:
-    bool open() override { return false; }
-    int waitEvents(int) override { return 0; }
-    void wake() override {}
-    void close() override {}
-};
-} // namespace
 
 class tst_FacadeLoop : public QObject
 {

@@ -1,6 +1,7 @@
 // Manual trim by mouse through the Qt facade: drawing, handles, moving, removing, and the
 // rectangle going away in the middle of a drag.
 
+#include "nousbevents.h"
 #include "paxdatafixture.h"
 
 #include "paxdevicemonitor.h"
@@ -10,15 +11,6 @@
 #include <QtTest>
 
 namespace {
-class NoUsbEvents final : public PaxUsbEventSource
-{
-public:
-    bool open() override { return false; }
-    int waitEvents(int) override { return 0; }
-    void wake() override {}
-    void close() override {}
-};
-
 // One drag: press at `from`, moves through `path`, release.
 struct Drag {
     QPoint from;
