@@ -16,15 +16,20 @@ function(orvane_glob_sources out dir)
 endfunction()
 
 # orvane_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [RESOURCE_LOCK port ...]
-#                 [ENV VAR=value ...] [TIMEOUT seconds] [X11])
+#                 [ENV VAR=value ...] [TIMEOUT seconds] [X11] [PRIVATE_X])
 # One Qt Test executable, run by tests/run-test.sh with a fresh temporary HOME and
-# XDG folders. Tests run offscreen unless X11 is given (then they use $DISPLAY).
+# XDG folders. Tests run offscreen unless X11 is given (then they use $DISPLAY); PRIVATE_X gives
+# the test an X server of its own (for tests that read back the screen or watch all its windows).
 function(orvane_add_test)
-    cmake_parse_arguments(T "X11" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENV;LABELS" ${ARGN})
+    cmake_parse_arguments(T "X11;PRIVATE_X" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENV;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
     set(platform offscreen)
+    if(T_PRIVATE_X)
+        set(T_X11 ON)
+        list(APPEND T_ENV ORVANE_TEST_PRIVATE_X=1)
+    endif()
     if(T_X11)
         set(platform xcb)
     endif()

@@ -34,7 +34,28 @@ if [ "${ORVANE_TEST_PRIVATE_NET:-0}" = 1 ] && [ -z "${ORVANE_TEST_IN_PRIVATE_NET
 fi
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/orvane-test.XXXXXX") || exit 1
-trap 'rm -rf "$tmp"' EXIT INT TERM
+xvfb=""
+trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$tmp"' EXIT INT TERM
+
+# With ORVANE_TEST_PRIVATE_X=1 (tests that read back what the screen shows, or watch every window
+# mapped on it) the test gets an X server of its own, so other tests' windows never appear on it.
+if [ "${ORVANE_TEST_PRIVATE_X:-0}" = 1 ] && command -v Xvfb >/dev/null 2>&1; then
+    for n in $(seq 150 250); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1920x1080x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+        xvfb=$!
+        for _ in $(seq 1 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$xvfb" 2>/dev/null || break
+            sleep 0.05
+        done
+        if kill -0 "$xvfb" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+            export DISPLAY=":$n"
+            break
+        fi
+        xvfb=""    # lost the race for that number to another test: try the next
+    done
+fi
 mkdir -p "$tmp/home/Documents" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime"
 chmod 700 "$tmp/runtime"
 export HOME="$tmp/home"

@@ -561,10 +561,14 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
             else if (drift < -100)
                 owner.m_videoOrigin += 5000;
         }
-        // The microphone side may have failed a write already: nothing more goes in then.
-        ret = owner.m_bind && owner.m_bind->writeError < 0 ? owner.m_bind->writeError
-                                                          : av_interleaved_write_frame(output.get(), pkt);
-        if (ret < 0 && owner.m_bind && owner.m_bind->writeError == 0)
+        // The microphone side may have failed a write already: nothing more goes in then, and
+        // that failure was logged there.
+        if (owner.m_bind && owner.m_bind->writeError < 0) {
+            writeError = owner.m_bind->writeError;
+            return writeError;
+        }
+        ret = av_interleaved_write_frame(output.get(), pkt);
+        if (ret < 0 && owner.m_bind)
             owner.m_bind->writeError = ret;
     } else {
         ret = av_interleaved_write_frame(output.get(), pkt);
@@ -593,7 +597,6 @@ void PaxRecordScreen::Run::noteWriteFailure(int ret)
     if (writeError < 0)
         return;
     writeError = ret;
-    // Logged here unless the microphone side logged it first.
     PAXSCREEN_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
 }
 
