@@ -18,15 +18,17 @@ endfunction()
 # orvane_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [RESOURCE_LOCK port ...]
 #                 [ENV VAR=value ...] [TIMEOUT seconds] [X11] [PRIVATE_X])
 # One Qt Test executable, run by tests/run-test.sh with a fresh temporary HOME and
-# XDG folders. Tests run offscreen unless X11 is given (then they use $DISPLAY); PRIVATE_X gives
-# the test an X server of its own (for tests that read back the screen or watch all its windows).
+# XDG folders. Tests run offscreen unless X11 (or PRIVATE_X, the same) is given: then they get an X
+# server of their own (tests/run-test.sh), or $DISPLAY where Xvfb is missing.
 function(orvane_add_test)
     cmake_parse_arguments(T "X11;PRIVATE_X" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENV;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
     set(platform offscreen)
-    if(T_PRIVATE_X)
+    # Every test on X gets a server of its own: windows, grabs and the pointer of tests running
+    # side by side never meet.
+    if(T_PRIVATE_X OR T_X11)
         set(T_X11 ON)
         list(APPEND T_ENV ORVANE_TEST_PRIVATE_X=1)
     endif()

@@ -1,5 +1,6 @@
 // About dialog: geometry from the screen, texts, hidden version line and the link line.
 #include "aboutdialog.h"
+#include "paxlib.h"
 #include "dialogtest.h"
 #include "screengeometry.h"
 
@@ -59,8 +60,12 @@ private slots:
         QCOMPARE(d.textBrowser->styleSheet(), QStringLiteral("QTextBrowser{border-width:0;border-style:outset}"));
         QCOMPARE(d.textBrowser->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(!(d.windowFlags() & Qt::WindowContextHelpButtonHint));
-        // No icon file beside the programs: empty icon and logo, the dialog still opens.
-        QVERIFY(d.label_2->pixmap() == nullptr || d.label_2->pixmap()->isNull());
+        // The logo is the icon file beside the programs; without that file it stays empty.
+        const QPixmap icon(paxlib::YL_getAppIcoImageFilename());
+        if (icon.isNull())
+            QVERIFY(d.label_2->pixmap(Qt::ReturnByValue).isNull());
+        else
+            QCOMPARE(d.label_2->pixmap(Qt::ReturnByValue).size(), icon.size());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         dialogtest::saveScreenshot(&d, "about");
