@@ -180,9 +180,9 @@ void PushButton::paintEvent(QPaintEvent* event)
 
     QPixmap canvas = background->scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const int s = int(m_picSide);
-    // Without a picture the square is centred as if the picture were s pixels high.
-    const int picHeight = (m_pix && !m_pix->isNull()) ? m_pix->height() : s;
-    const int m = (height() - picHeight) / 2;
+    // The picture is drawn into the s-square, so the square is what is centred: a picture taller
+    // than the button (a 48 px icon in a 25 px row) would otherwise start above the button's top.
+    const int m = (height() - s) / 2;
     {
         QPainter onCanvas(&canvas);
         if (m_flickerPix) {

@@ -456,6 +456,20 @@ private slots:
         QVERIFY(near(pixelAt(&button, QPoint(7, 7)), background));
     }
 
+    void largePictureStaysInItsSquare()
+    {
+        const QString folder = m_dir.path();
+        PushButton button(QString(), nullptr, PushButton::PictureMode);
+        const QString plain = savePicture(folder, "bg.png", QColor(0, 0, 200), QSize(10, 10));
+        button.setBackgroundPix(plain, plain, plain);
+        button.setPix(savePicture(folder, "big.png", QColor(255, 0, 255), QSize(48, 48)));
+        button.resize(140, 26);
+        // The 22-px square is centred in the 26-px row: from (2, 2) to (23, 23).
+        QVERIFY(near(pixelAt(&button, QPoint(3, 3)), QColor(255, 0, 255)));
+        QVERIFY(near(pixelAt(&button, QPoint(22, 22)), QColor(255, 0, 255)));
+        QVERIFY(near(pixelAt(&button, QPoint(30, 13)), QColor(0, 0, 200)));
+    }
+
     void pixmapHandOver_data()
     {
         QTest::addColumn<int>("mode");
