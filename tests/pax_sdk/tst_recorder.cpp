@@ -1,0 +1,512 @@
+// Camera recordings: encoder settings, the recorded file (ffprobe), pause, gain, microphone
+// layouts and failures, a killed recording, and recorders running side by side.
+
+#include "mediaprobe.h"
+#include "ffmpegaudioinput.h"
+#include "ffmpegoutput.h"
+#include "ffmpegvideoinput.h"
+#include "logcapture.h"
+#include "recorderfixture.h"
+
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+using namespace recorder;
+
+namespace {
+
+QString optionText(const FfmpegEncoderSettings& s)
+{
+    QStringList out;
+    for (const auto& o : s.options)
+        out << QString::fromLatin1(o.first + '=' + o.second);
+    return out.join(QLatin1Char(','));
+}
+
+// mean_volume and max_volume (dB) of the file's audio.
+bool volumeOf(const QString& file, double* mean, double* max)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-i"), file, QStringLiteral("-vn"),
+                                       QStringLiteral("-af"), QStringLiteral("volumedetect"), QStringLiteral("-f"),
+                                       QStringLiteral("null"), QStringLiteral("-")});
+    if (!p.waitForFinished(60000))
+        return false;
+    const QString text = QString::fromLocal8Bit(p.readAllStandardError());
+    const QRegularExpressionMatch m1 = QRegularExpression(QStringLiteral("mean_volume: (-?[0-9.]+) dB")).match(text);
+    const QRegularExpressionMatch m2 = QRegularExpression(QStringLiteral("max_volume: (-?[0-9.]+) dB")).match(text);
+    if (!m1.hasMatch() || !m2.hasMatch())
+        return false;
+    *mean = m1.captured(1).toDouble();
+    *max = m2.captured(1).toDouble();
+    return true;
+}
+
+double streamDuration(const QJsonObject& info, const QString& type)
+{
+    const QJsonObject s = mediaprobe::stream(info, type);
+    return mediaprobe::number(s, "duration");
+}
+
+} // namespace
+
+class tst_Recorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void encoderSettings_data();
+    void encoderSettings();
+    void volumeFilterValue_data();
+    void volumeFilterValue();
+    void microphoneRunRule_data();
+    void microphoneRunRule();
+    void recordingWithPause();
+    void volumeGain();
+    void microphoneLayouts_data();
+    void microphoneLayouts();
+    void unopenableMicrophone();
+    void unwritableFolder();
+    void firstPicture();
+    void recordersCountSecondsApart();
+    void stopsWhileWriting();
+    void killedRecordingStaysPlayable();
+
+private:
+    // Records the main camera: `plan` is a list of {status, milliseconds to stay in it}.
+    void record(const _MFCC_Record_InfoS& info, const QString& size, const QList<QPair<int, int>>& plan);
+
+    QTemporaryDir m_dir;
+};
+
+void tst_Recorder::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    prepareServiceClient();
+}
+
+void tst_Recorder::cleanup()
+{
+    MyFfmpegCameraControl::releaseInstance();
+    pax_platform::setAudioSourceLister(nullptr);
+}
+
+void tst_Recorder::record(const _MFCC_Record_InfoS& info, const QString& size, const QList<QPair<int, int>>& plan)
+{
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    control->setCameraInfo(PaxCameraIndexMain, cameraInfo(size, 30));
+    control->setCameraRecordInfo(PaxCameraIndexMain, info);
+    for (const auto& step : plan) {
+        control->changeCameraRecordStatus(PaxCameraIndexMain, _MFCC_Record_StatusE(step.first));
+        spin(step.second);
+    }
+    control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Stopped);
+}
+
+void tst_Recorder::encoderSettings_data()
+{
+    QTest::addColumn<int>("bitrateValue");
+    QTest::addColumn<int>("bitrateType");
+    QTest::addColumn<int>("qp");
+    QTest::addColumn<QString>("encoder");
+    QTest::addColumn<int>("pixelFormat");
+    QTest::addColumn<int>("fps");
+    QTest::addColumn<qint64>("bitRate");
+    QTest::addColumn<qint64>("minRate");
+    QTest::addColumn<qint64>("maxRate");
+    QTest::addColumn<int>("bufferSize");
+    QTest::addColumn<bool>("fixedQuality");
+    QTest::addColumn<int>("gop");
+    QTest::addColumn<int>("qmin");
+    QTest::addColumn<QString>("options");
+
+    const QString x264 = QStringLiteral("libx264");
+    const int yuv = AV_PIX_FMT_YUV420P;
+    const int nv12 = AV_PIX_FMT_NV12;
+    const QString plain = QStringLiteral("profile=main,tune=zerolatency,preset=ultrafast");
+    QTest::newRow("VBR 4 Mi") << 2 << 1 << 3 << x264 << yuv << 30 << qint64(4194304) << qint64(1048576)
+                              << qint64(7340032) << 0 << true << 90 << 10 << plain;
+    QTest::newRow("VBR, no fixed quality") << 2 << 1 << 3 << QStringLiteral("h264_videotoolbox") << yuv << 30
+                                           << qint64(4194304) << qint64(1048576) << qint64(7340032) << 0 << false
+                                           << 90 << 10 << plain;
+    QTest::newRow("CBR 8 Mi") << 3 << 0 << 3 << x264 << yuv << 30 << qint64(8388608) << qint64(8388608)
+                              << qint64(8388608) << 8388608 << false << 90 << 10 << plain;
+    QTest::newRow("ABR, value out of range") << 6 << 2 << 3 << x264 << yuv << 25 << qint64(8388608) << qint64(0)
+                                             << qint64(0) << 0 << false << 75 << 10 << plain;
+    QTest::newRow("CRF 23") << 0 << 3 << 1 << x264 << yuv << 30 << qint64(0) << qint64(0) << qint64(0) << 0
+                            << false << 90 << 10 << plain + QStringLiteral(",crf=23");
+    QTest::newRow("CQP 51") << 0 << 4 << 0 << x264 << yuv << 30 << qint64(0) << qint64(0) << qint64(0) << 0
+                            << false << 90 << 10 << plain + QStringLiteral(",qp=51");
+    QTest::newRow("CQP 13") << 0 << 4 << 2 << x264 << yuv << 15 << qint64(0) << qint64(0) << qint64(0) << 0
+                            << false << 45 << 10 << plain + QStringLiteral(",qp=13");
+    QTest::newRow("quantizer index 3: no key") << 0 << 3 << 3 << x264 << yuv << 30 << qint64(0) << qint64(0)
+                                               << qint64(0) << 0 << false << 90 << 10 << plain;
+    QTest::newRow("NV12: only the quantizer") << 0 << 3 << 1 << x264 << nv12 << 30 << qint64(0) << qint64(0)
+                                              << qint64(0) << 0 << false << 90 << -1 << QStringLiteral("crf=23");
+}
+
+void tst_Recorder::encoderSettings()
+{
+    QFETCH(int, bitrateValue);
+    QFETCH(int, bitrateType);
+    QFETCH(int, qp);
+    QFETCH(QString, encoder);
+    QFETCH(int, pixelFormat);
+    QFETCH(int, fps);
+    _MFCC_Record_InfoS info;
+    info.bitrateValue = bitrateValue;
+    info.bitrateType = bitrateType;
+    info.quantizationParameter = qp;
+    info.videoEncoder = encoder;
+    info.profile = 2;
+    info.preset = 0;
+    const FfmpegEncoderSettings s = FfmpegOutput::encoderSettings(info, pixelFormat, fps);
+    QTEST(s.bitRate, "bitRate");
+    QTEST(s.minRate, "minRate");
+    QTEST(s.maxRate, "maxRate");
+    QTEST(s.bufferSize, "bufferSize");
+    QTEST(s.fixedQualityScale, "fixedQuality");
+    QTEST(s.gopSize, "gop");
+    QTEST(s.qmin, "qmin");
+    QTEST(optionText(s), "options");
+    QCOMPARE(s.maxBFrames, 0);
+}
+
+void tst_Recorder::volumeFilterValue_data()
+{
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("unchanged") << 100 << QStringLiteral("1.00");
+    QTest::newRow("half") << 50 << QStringLiteral("0.50");
+    QTest::newRow("silent") << 0 << QStringLiteral("0.00");
+    QTest::newRow("louder") << 150 << QStringLiteral("1.50");
+}
+
+void tst_Recorder::volumeFilterValue()
+{
+    QFETCH(int, volume);
+    FfmpegAudioInput input;
+    input.setAudioInfo(false, QStringLiteral("any"), -1, volume);
+    QTEST(input.volumeFilterValue(), "value");
+    QCOMPARE(input.gain(), float(volume) / 100.0f);
+}
+
+void tst_Recorder::microphoneRunRule_data()
+{
+    QTest::addColumn<bool>("audio");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("running");
+    QTest::newRow("no audio, recording") << false << int(MFCC_Record_Recording) << false;
+    QTest::newRow("no audio, paused") << false << int(MFCC_Record_Paused) << false;
+    QTest::newRow("audio, recording") << true << int(MFCC_Record_Recording) << true;
+    QTest::newRow("audio, paused") << true << int(MFCC_Record_Paused) << true;
+    QTest::newRow("audio, stopped") << true << int(MFCC_Record_Stopped) << false;
+}
+
+void tst_Recorder::microphoneRunRule()
+{
+    QFETCH(bool, audio);
+    QFETCH(int, status);
+    QFETCH(bool, running);
+    FfmpegAudioInput input;
+    QSignalSpy frames(&input, &FfmpegAudioInput::sigSendAudioFrame);
+    input.setAudioInfo(audio, QStringLiteral("Virtual Microphone"), microphoneIndex(QStringLiteral("Virtual Microphone")),
+                       100);
+    input.slotRecordStatusChange(_MFCC_Record_StatusE(status));
+    spin(400);
+    QCOMPARE(input.isRunning(), running);
+    QCOMPARE(frames.size() > 3, running);
+    input.slotRecordStatusChange(MFCC_Record_Stopped);
+    QVERIFY(!input.isRunning());
+}
+
+void tst_Recorder::recordingWithPause()
+{
+    const int mic = microphoneIndex(QStringLiteral("Virtual Microphone"));
+    QVERIFY(mic >= 0);
+    const QString file = m_dir.filePath(QStringLiteral("pause.mp4"));
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    QSignalSpy seconds(control, &MyFfmpegCameraControl::sigRecordTimeChangeForMain);
+    QSignalSpy status(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain);
+    record(recordInfo(file, true, mic), QStringLiteral("1280x720"),
+           {{MFCC_Record_Recording, 1500}, {MFCC_Record_Paused, 2000}, {MFCC_Record_Recording, 1500}});
+    QVERIFY(waitUntil([&] { return status.size() >= 4; }, 3000));
+    QCOMPARE(status.size(), 4);
+    QCOMPARE(status.at(0).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Recording);
+    QCOMPARE(status.at(1).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Paused);
+    QCOMPARE(status.at(2).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Recording);
+    QCOMPARE(status.at(3).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Stopped);
+    QList<int> reported;
+    for (const auto& s : seconds)
+        reported << s.at(0).toInt();
+    QVERIFY2(reported.contains(0) && reported.contains(1) && reported.contains(2) && !reported.contains(4),
+             qPrintable(QString::number(reported.size())));
+
+    const QJsonObject info = mediaprobe::probe(file, true);
+    QVERIFY(!info.isEmpty());
+    const QJsonObject video = mediaprobe::stream(info, QStringLiteral("video"));
+    const QJsonObject audio = mediaprobe::stream(info, QStringLiteral("audio"));
+    QCOMPARE(video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("h264"));
+    QCOMPARE(video.value(QStringLiteral("width")).toInt(), 1280);
+    QCOMPARE(video.value(QStringLiteral("height")).toInt(), 720);
+    QCOMPARE(video.value(QStringLiteral("has_b_frames")).toInt(), 0);
+    const QStringList rate = video.value(QStringLiteral("r_frame_rate")).toString().split(QLatin1Char('/'));
+    const double fps = rate.value(0).toDouble() / qMax(1.0, rate.value(1).toDouble());
+    QVERIFY2(fps >= 28 && fps <= 32, qPrintable(video.value(QStringLiteral("r_frame_rate")).toString()));
+    QCOMPARE(audio.value(QStringLiteral("codec_name")).toString(), QStringLiteral("aac"));
+    QCOMPARE(audio.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("44100"));
+    QCOMPARE(audio.value(QStringLiteral("channels")).toInt(), 1);
+
+    const int videoIndex = video.value(QStringLiteral("index")).toInt();
+    const QList<QJsonObject> videoPackets = mediaprobe::packetsOf(info, videoIndex);
+    QVERIFY(videoPackets.size() > 60);
+    double lastPts = -1;
+    double widestStep = 0;
+    for (int i = 0; i < videoPackets.size(); ++i) {
+        const QJsonObject& p = videoPackets.at(i);
+        const double pts = mediaprobe::number(p, "pts_time");
+        QCOMPARE(mediaprobe::number(p, "dts_time"), pts);   // no reordering: no B-frames
+        QVERIFY2(pts > lastPts, qPrintable(QStringLiteral("packet %1").arg(i)));
+        if (lastPts >= 0)
+            widestStep = qMax(widestStep, pts - lastPts);
+        lastPts = pts;
+        const bool key = p.value(QStringLiteral("flags")).toString().contains(QLatin1Char('K'));
+        QCOMPARE(key, i % 90 == 0);
+    }
+    QVERIFY2(widestStep < 0.3, qPrintable(QString::number(widestStep)));   // the pause left no gap
+    for (const QJsonObject& p : mediaprobe::packetsOf(info, audio.value(QStringLiteral("index")).toInt()))
+        QCOMPARE(p.value(QStringLiteral("duration")).toInt(), 1024);
+
+    const double total = mediaprobe::number(info.value(QStringLiteral("format")).toObject(), "duration");
+    QVERIFY2(total >= 2.5 && total <= 3.5, qPrintable(QString::number(total)));
+    const double skew = qAbs(streamDuration(info, QStringLiteral("audio")) - streamDuration(info, QStringLiteral("video")));
+    QVERIFY2(skew < 0.15, qPrintable(QString::number(skew)));
+    // A clean stop leaves a plain MP4: one movie box with the sample tables, no fragments.
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(!bytes.contains("moof"));
+    QVERIFY(bytes.contains("stco") || bytes.contains("co64"));
+}
+
+void tst_Recorder::volumeGain()
+{
+    const int mic = microphoneIndex(QStringLiteral("Virtual Microphone"));
+    QVERIFY(mic >= 0);
+    double mean[2] = {0, 0};
+    double max[2] = {0, 0};
+    const int volumes[2] = {100, 50};
+    for (int i = 0; i < 2; ++i) {
+        const QString file = m_dir.filePath(QStringLiteral("volume%1.mp4").arg(volumes[i]));
+        record(recordInfo(file, true, mic, volumes[i]), QStringLiteral("640x480"), {{MFCC_Record_Recording, 2000}});
+        QVERIFY(volumeOf(file, &mean[i], &max[i]));
+        MyFfmpegCameraControl::releaseInstance();
+    }
+    QVERIFY2(max[0] > -20, qPrintable(QString::number(max[0])));
+    const double drop = mean[0] - mean[1];
+    QVERIFY2(drop > 5.0 && drop < 7.0, qPrintable(QString::number(drop)));
+}
+
+void tst_Recorder::microphoneLayouts_data()
+{
+    QTest::addColumn<QString>("graph");
+    QTest::newRow("mono 44.1 kHz") << QStringLiteral("aevalsrc=0.5*sin(440*2*PI*t):sample_rate=44100,arealtime");
+    QTest::newRow("stereo 48 kHz") << QStringLiteral(
+        "aevalsrc=0.5*sin(440*2*PI*t)|0.5*sin(440*2*PI*t):sample_rate=48000:channel_layout=stereo,arealtime");
+}
+
+void tst_Recorder::microphoneLayouts()
+{
+    QFETCH(QString, graph);
+    pax_platform::setAudioSourceLister([graph] {
+        return QList<pax_platform::AudioSourceInfo>{{QStringLiteral("Test Tone"), QStringLiteral("lavfi"), graph}};
+    });
+    const QString file = m_dir.filePath(QStringLiteral("layout_%1.mp4").arg(QTest::currentDataTag()).replace(' ', '_'));
+    record(recordInfo(file, true, microphoneIndex(QStringLiteral("Test Tone"))), QStringLiteral("640x480"),
+           {{MFCC_Record_Recording, 2000}});
+    double mean = 0, max = 0;
+    QVERIFY(volumeOf(file, &mean, &max));
+    // A 0.5 tone peaks at -6 dB (mono) or -3 dB (two equal channels mixed down).
+    QVERIFY2(max > -8 && mean > -12, qPrintable(QStringLiteral("%1 %2").arg(mean).arg(max)));
+    const QJsonObject audio = mediaprobe::stream(mediaprobe::probe(file), QStringLiteral("audio"));
+    QCOMPARE(audio.value(QStringLiteral("channels")).toInt(), 1);
+    QVERIFY(mediaprobe::number(audio, "duration") > 1.2);
+}
+
+void tst_Recorder::unopenableMicrophone()
+{
+    pax_platform::setAudioSourceLister([] {
+        return QList<pax_platform::AudioSourceInfo>{
+            {QStringLiteral("Missing"), QStringLiteral("alsa"), QStringLiteral("orvane_no_such_device")}};
+    });
+    LogCapture log;
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    QSignalSpy status(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain);
+    control->setCameraInfo(PaxCameraIndexMain, cameraInfo(QStringLiteral("640x480"), 30));
+    control->setCameraRecordInfo(PaxCameraIndexMain,
+                                 recordInfo(m_dir.filePath(QStringLiteral("nomic.mp4")), true,
+                                            microphoneIndex(QStringLiteral("Missing"))));
+    QElapsedTimer timer;
+    timer.start();
+    control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Recording);
+    QVERIFY(waitUntil([&] { return status.size() >= 2; }, 5000));
+    const qint64 ms = timer.elapsed();
+    QVERIFY2(ms >= 800 && ms <= 3000, qPrintable(QString::number(ms)));
+    QCOMPARE(status.at(0).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Recording);
+    QCOMPARE(status.at(1).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Stopped);
+    QCOMPARE(control->output(0)->getStatus(), MFCC_Record_Stopped);
+    const QStringList lines = log.messages();
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("\\] avformat_open_input failed"))).size(),
+             FfmpegAudioInput::kOpenAttempts);
+    QCOMPARE(lines.filter(QStringLiteral("test 10 count")).size(), 1);
+    QCOMPARE(lines.filter(QStringLiteral("thread invalid exit")).size(), 1);
+}
+
+void tst_Recorder::unwritableFolder()
+{
+    // A folder that is a plain file: unwritable for every user, root included.
+    QFile blocker(m_dir.filePath(QStringLiteral("not_a_folder")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString file = blocker.fileName() + QStringLiteral("/denied.mp4");
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    QSignalSpy status(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain);
+    control->setCameraInfo(PaxCameraIndexMain, cameraInfo(QStringLiteral("640x480"), 30));
+    control->setCameraRecordInfo(PaxCameraIndexMain, recordInfo(file, false, -1));
+    control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Recording);
+    QCOMPARE(status.size(), 1);
+    QCOMPARE(status.at(0).at(0).value<_MFCC_Record_StatusE>(), MFCC_Record_Stopped);
+    QCOMPARE(control->output(0)->getStatus(), MFCC_Record_Stopped);
+    QVERIFY(!QFile::exists(file));
+    spin(300);
+    QVERIFY(!control->videoInput(0)->isRunning());
+}
+
+void tst_Recorder::firstPicture()
+{
+    // Left half red, right half blue, fed straight into a recorder.
+    QImage image(640, 480, QImage::Format_ARGB32);
+    QPainter(&image).fillRect(0, 0, 320, 480, Qt::red);
+    QPainter(&image).fillRect(320, 0, 320, 480, Qt::blue);
+    const QString file = m_dir.filePath(QStringLiteral("picture.one.mp4"));
+    FfmpegOutput output;
+    output.setWidthHeightFramerate(640, 480, 30);
+    output.setRecordInfo(recordInfo(file, false, -1));
+    output.setStatus(MFCC_Record_Recording);
+    QCOMPARE(output.getStatus(), MFCC_Record_Recording);
+    for (int i = 0; i < 10; ++i) {
+        output.slotSendVideoImageForRecord(image);
+        QThread::msleep(33);
+    }
+    output.setStatus(MFCC_Record_Stopped);
+    const QImage picture(m_dir.filePath(QStringLiteral("mytemp_picture.jpg")));
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.size(), QSize(640, 480));
+    const QColor left = picture.pixelColor(100, 240);
+    const QColor right = picture.pixelColor(540, 240);
+    QVERIFY2(left.red() > 200 && left.blue() < 60, qPrintable(left.name()));
+    QVERIFY2(right.blue() > 200 && right.red() < 60, qPrintable(right.name()));
+    QCOMPARE(output.videoCounters().encoded, qint64(10));
+}
+
+void tst_Recorder::recordersCountSecondsApart()
+{
+    QImage image(320, 240, QImage::Format_ARGB32);
+    image.fill(Qt::darkGreen);
+    FfmpegOutput a, b;
+    QSignalSpy secondsA(&a, &FfmpegOutput::sigRecordTimeChange);
+    QSignalSpy secondsB(&b, &FfmpegOutput::sigRecordTimeChange);
+    for (FfmpegOutput* o : {&a, &b}) {
+        o->setWidthHeightFramerate(320, 240, 30);
+        o->setRecordInfo(recordInfo(m_dir.filePath(QStringLiteral("side%1.mp4").arg(o == &a ? 'a' : 'b')), false, -1));
+        o->setStatus(MFCC_Record_Recording);
+    }
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 2300) {
+        a.slotSendVideoImageForRecord(image);
+        b.slotSendVideoImageForRecord(image);
+        QThread::msleep(33);
+    }
+    a.setStatus(MFCC_Record_Stopped);
+    b.setStatus(MFCC_Record_Stopped);
+    for (QSignalSpy* spy : {&secondsA, &secondsB}) {
+        QList<int> values;
+        for (const auto& s : *spy)
+            values << s.at(0).toInt();
+        QCOMPARE(values, (QList<int>{0, 1, 2}));
+    }
+}
+
+void tst_Recorder::stopsWhileWriting()
+{
+    // Stops and reopens while the microphone and camera threads write: under the sanitizers a
+    // release under a writer would show as a use after free.
+    const int mic = microphoneIndex(QStringLiteral("Virtual Microphone"));
+    MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
+    QSignalSpy status(control, &MyFfmpegCameraControl::sigRecordStatusChangeForMain);
+    control->setCameraInfo(PaxCameraIndexMain, cameraInfo(QStringLiteral("640x480"), 30));
+    control->changeCameraPlayStatus(PaxCameraIndexMain, MFCC_Play_Play);
+    for (int i = 0; i < 5; ++i) {
+        control->setCameraRecordInfo(PaxCameraIndexMain,
+                                     recordInfo(m_dir.filePath(QStringLiteral("cycle%1.mp4").arg(i)), true, mic));
+        control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Recording);
+        spin(250 + 50 * i);
+        control->changeCameraRecordStatus(PaxCameraIndexMain, MFCC_Record_Stopped);
+    }
+    QCOMPARE(status.size(), 10);
+    for (int i = 0; i < 5; ++i) {
+        const QJsonObject info = mediaprobe::probe(m_dir.filePath(QStringLiteral("cycle%1.mp4").arg(i)));
+        QVERIFY2(!info.isEmpty(), qPrintable(QString::number(i)));
+    }
+}
+
+void tst_Recorder::killedRecordingStaysPlayable()
+{
+    const QString file = m_dir.filePath(QStringLiteral("killed.mp4"));
+    QProcess child;
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/sdk_recorder_child"), {file});
+    QVERIFY(child.waitForStarted(10000));
+    QByteArray out;
+    QVERIFY(waitUntil(
+        [&] {
+            out += child.readAllStandardOutput();
+            return out.contains("recording");
+        },
+        20000));
+    QElapsedTimer recording;
+    recording.start();
+    waitUntil(
+        [&] {
+            out += child.readAllStandardOutput();   // never let the child block on a full pipe
+            return recording.elapsed() >= 4000;
+        },
+        5000);
+    ::kill(pid_t(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    const QJsonObject info = mediaprobe::probe(file, true);
+    QVERIFY(!info.isEmpty());
+    const QJsonObject video = mediaprobe::stream(info, QStringLiteral("video"));
+    const QList<QJsonObject> packets = mediaprobe::packetsOf(info, video.value(QStringLiteral("index")).toInt());
+    QVERIFY(!packets.isEmpty());
+    const double seconds = mediaprobe::number(packets.last(), "pts_time") - mediaprobe::number(packets.first(), "pts_time");
+    QVERIFY2(seconds >= 2.0, qPrintable(QStringLiteral("%1 s in %2 packets").arg(seconds).arg(packets.size())));
+}
+
+QTEST_MAIN(tst_Recorder)
+#include "tst_recorder.moc"

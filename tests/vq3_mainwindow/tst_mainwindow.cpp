@@ -1,0 +1,850 @@
+// The main window on the X display: palettes and their order, notifications of the camera SDK,
+// camera and screen recordings (the screen through the real screen-record SDK), modes with
+// compare views and wireless tiles, shots, pickers, the UVC preview switch and the exit.
+#include "dialogtest.h"
+#include "mediaprobe.h"
+#include "mainwindowfakes.h"
+
+#include "drawoptionselect.h"
+#include "graphicsview.h"
+#include "graphicsviewforwirelessdevice.h"
+#include "ltoolbar.h"
+#include "mainwindow.h"
+#include "mymemory.h"
+#include "paxscreenqtlib.h"
+#include "picturedialog.h"
+#include "pushbutton.h"
+#include "recordareabox.h"
+#include "recorddialog.h"
+#include "tipsdialog.h"
+
+#include <QComboBox>
+#include <QCursor>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSlider>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+QStringList unitNames(const Ltoolbar* toolbar)
+{
+    QStringList names;
+    for (const Ltoolbar::Unit& unit : toolbar->units()) {
+        QObject* o = unit.button ? static_cast<QObject*>(unit.button)
+                     : unit.slider ? static_cast<QObject*>(unit.slider)
+                                   : static_cast<QObject*>(unit.comboBox);
+        names << (o ? o->objectName() : QString());
+    }
+    return names;
+}
+
+template <class T>
+T* child(QObject* parent, const char* name)
+{
+    return parent->findChild<T*>(QLatin1String(name));
+}
+
+// Runs `act` on the next popup window (checked every 20 ms, up to 5 s).
+void onNextPopup(std::function<void(QWidget*)> act, QObject* context)
+{
+    auto* timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, waited = 0]() mutable {
+        QWidget* popup = QApplication::activePopupWidget();
+        waited += 20;
+        if (popup || waited > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            if (popup)
+                act(popup);
+        }
+    });
+    timer->start(20);
+}
+
+// Distinct left and top edges of a set of widgets.
+QPair<int, int> rowsAndColumns(const QList<QWidget*>& widgets)
+{
+    QSet<int> xs, ys;
+    for (QWidget* w : widgets) {
+        xs.insert(w->geometry().x());
+        ys.insert(w->geometry().y());
+    }
+    return {ys.size(), xs.size()};
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    FakeMedia* m_media = nullptr;
+    FakeCamera* m_camera = nullptr;
+    FakeDialogs* m_dialogs = nullptr;
+
+    std::unique_ptr<MainWindow> makeWindow()
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->init();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return nullptr;
+        QTest::qWait(50);
+        return window;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // The exit test closes its window; that must not end the next test's event loops.
+        qApp->setQuitOnLastWindowClosed(false);
+        MyMemory::setSavePath(m_dir.filePath("app"));
+        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
+        PaxScreenQtLib::getInstance()->setIsRecordAudio(false);
+        MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
+        MyMemory::getInstance()->setConfigGrabTipAudio(false);
+    }
+    void init()
+    {
+        m_media = new FakeMedia;
+        m_camera = new FakeCamera;
+        m_dialogs = new FakeDialogs;
+        MainWindowLinks::setMediaLink(m_media);
+        MainWindowLinks::setCameraLink(m_camera);
+        MainWindowLinks::setDialogLink(m_dialogs);
+        MyMemory::getInstance()->setRecordType(MyMemory::RecordScreen);
+    }
+    void cleanup()
+    {
+        MainWindowLinks::setMediaLink(nullptr);
+        MainWindowLinks::setCameraLink(nullptr);
+        MainWindowLinks::setDialogLink(nullptr);
+        delete m_media;
+        delete m_camera;
+        delete m_dialogs;
+        QTest::qWait(20);
+    }
+    void cleanupTestCase()
+    {
+        PaxScreenQtLib::releaseInstance();
+        MyMemory::releaseInstance();
+    }
+
+    void functionToolbarOrder_data()
+    {
+        QTest::addColumn<bool>("second");
+        QTest::addColumn<QStringList>("names");
+        const QString head = "buttonSettings";
+        const QStringList tail{"m_buttonRecord", "m_buttonPause", "m_buttonCompare", "m_buttonPresenter",
+                               "m_buttonDesktop", "buttonExit"};
+        QTest::newRow("one camera") << false << (QStringList{head} + tail);
+        QTest::newRow("two cameras") << true << (QStringList{head, "buttonPip"} + tail);
+    }
+    void functionToolbarOrder()
+    {
+        QFETCH(bool, second);
+        QFETCH(QStringList, names);
+        m_media->secondCamera = second;
+        auto window = makeWindow();
+        QVERIFY(window);
+        Ltoolbar* toolbar = window->functionToolbar();
+        QVERIFY(toolbar);
+        QCOMPARE(unitNames(toolbar), names);
+        QVERIFY(toolbar->hideButton());
+        QCOMPARE(toolbar->hideButton()->objectName(), QString("m_buttonHide"));
+        QVERIFY(child<PushButton>(toolbar, "m_buttonPause")->myGetHide());
+        QVERIFY(!child<PushButton>(toolbar, "m_buttonRecord")->myGetHide());
+        for (const char* name : {"m_buttonCompare", "m_buttonPresenter", "m_buttonDesktop"})
+            QVERIFY2(child<PushButton>(toolbar, name)->isCheckable(), name);
+        QVERIFY(!child<PushButton>(toolbar, "buttonExit")->isCheckable());
+        QVERIFY(child<PushButton>(toolbar, "m_buttonPresenter")->isChecked());
+        dialogtest::saveScreenshot(window.get(), second ? "mainwindow-two-cameras" : "mainwindow-one-camera");
+    }
+
+    void drawAndBottomToolbars()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QStringList draw{"m_buttonEllipse", "m_buttonRect", "m_buttonTriangle", "m_buttonLine", "m_buttonText",
+                               "m_buttonEraser", "buttonDelete", "buttonUndo", "buttonRedo", "buttonClear",
+                               "m_buttonMove", "m_buttonBack", "buttonScreenShot", "buttonOpenFolder",
+                               "m_buttonExtension"};
+        QCOMPARE(unitNames(window->drawToolbar()), draw);
+        const QSet<QString> checkable{"m_buttonEllipse", "m_buttonRect", "m_buttonTriangle", "m_buttonLine",
+                                      "m_buttonText", "m_buttonEraser", "m_buttonMove", "m_buttonBack"};
+        for (const Ltoolbar::Unit& unit : window->drawToolbar()->units())
+            QCOMPARE(unit.button->isCheckable(), checkable.contains(unit.button->objectName()));
+        const QStringList bottom{"m_buttonVideoSet", "m_comboSolution", "m_buttonZoomIn", "m_sliderZoom",
+                                 "m_buttonZoomOut", "m_buttonFitView", "m_buttonFullSize", "m_buttonTurnLeft",
+                                 "m_sliderRotate", "m_buttonTurnRight", "m_buttonPictureLock", "buttonCameraShot",
+                                 "buttonFullScreen"};
+        QCOMPARE(unitNames(window->bottomToolbar()), bottom);
+        QSlider* zoom = window->m_sliderZoom;
+        QCOMPARE(zoom->minimum(), 100000);
+        QCOMPARE(zoom->maximum(), 5000000);
+        QCOMPARE(window->m_sliderRotate->maximum(), 360);
+        QCOMPARE(window->m_sliderRotate->value(), 0);
+        auto* combo = child<QComboBox>(window->bottomToolbar(), "m_comboSolution");
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0), QString("1920x1080"));
+        QCOMPARE(combo->itemData(1).toInt(), 1);
+        QCOMPARE(combo->currentIndex(), 1);
+        QVERIFY(m_media->switchedSolutions.isEmpty());
+        combo->setCurrentIndex(0);
+        QCOMPARE(m_media->switchedSolutions, QList<int>{0});
+        QVERIFY(child<PushButton>(window->bottomToolbar(), "m_buttonPictureLock")->isCheckable());
+    }
+
+    void recordTimeText_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0 << "REC 00:00:00";
+        QTest::newRow("59 s") << 59 << "REC 00:00:59";
+        QTest::newRow("one hour") << 3600 << "REC 01:00:00";
+        QTest::newRow("3725 s") << 3725 << "REC 01:02:05";
+        QTest::newRow("100 hours") << 360000 << "REC 100:00:00";
+    }
+    void recordTimeText()
+    {
+        QFETCH(int, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(MainWindow::recordTimeText(seconds), text);
+    }
+
+    void cameraNotifications_data()
+    {
+        QTest::addColumn<int>("notify");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("hideText");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("main 3725 s") << 5 << 1 << 3725 << "REC 01:02:05" << "main camera record is running, record file is:/v/a.mp4";
+        QTest::newRow("main 360000 s") << 5 << 1 << 360000 << "REC 100:00:00" << "main camera record is running, record file is:/v/a.mp4";
+        QTest::newRow("second 61 s") << 6 << 1 << 61 << "REC 00:01:01" << "second camera record is running, record file is:/v/a.mp4";
+        QTest::newRow("main stopped keeps text") << 5 << 0 << 0 << "before" << "";
+        QTest::newRow("second stopped says Hide") << 6 << 0 << 0 << "Hide" << "";
+    }
+    void cameraNotifications()
+    {
+        QFETCH(int, notify);
+        QFETCH(int, status);
+        QFETCH(int, seconds);
+        QFETCH(QString, hideText);
+        QFETCH(QString, tooltip);
+        auto window = makeWindow();
+        QVERIFY(window);
+        auto* hide = child<PushButton>(window->functionToolbar(), "m_buttonHide");
+        auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
+        hide->setMyText("before");
+        record->setToolTip("old");
+        _PaxRecordInfoS info;
+        info.status = status;
+        info.seconds = seconds;
+        info.fileName = "/v/a.mp4";
+        (notify == 5 ? m_camera->main : m_camera->second) = info;
+        emit m_camera->object_.sigContentChange(_PaxChangeNotifyE(notify));
+        QTest::qWait(50);   // queued to the window
+        QCOMPARE(hide->myText(), hideText);
+        QCOMPARE(record->toolTip(), tooltip);
+    }
+
+    void freezeFollowsCameraStatus()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        auto* lock = child<PushButton>(window->bottomToolbar(), "m_buttonPictureLock");
+        QTest::mouseClick(lock, Qt::LeftButton);
+        QVERIFY(lock->isChecked());
+        QVERIFY(m_media->frozen);
+        emit m_camera->object_.sigContentChange(PaxChangeCameraStatus);
+        QTRY_VERIFY(!lock->isChecked());
+        QVERIFY(m_media->frozen);   // unchecked without running the freeze slot again
+        // Keys 7 and 5 toggle freezing like the button; 3 does nothing.
+        emit m_camera->object_.sigBacklight(7);
+        QTRY_VERIFY(!m_media->frozen);
+        QVERIFY(!lock->isChecked());
+        emit m_camera->object_.sigBacklight(5);
+        QTRY_VERIFY(m_media->frozen);
+        QVERIFY(lock->isChecked());
+        emit m_camera->object_.sigBacklight(3);
+        QTest::qWait(50);
+        QVERIFY(m_media->frozen);
+    }
+
+    void cameraRecording_data()
+    {
+        QTest::addColumn<bool>("startSucceeds");
+        QTest::newRow("start refused") << false;
+        QTest::newRow("started, then ends by itself") << true;
+    }
+    void cameraRecording()
+    {
+        QFETCH(bool, startSucceeds);
+        MyMemory::getInstance()->setRecordType(MyMemory::RecordMainCamera);
+        m_camera->startSucceeds = startSucceeds;
+        m_camera->recordFile = m_dir.filePath("missing.mp4");
+        auto window = makeWindow();
+        QVERIFY(window);
+        auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
+        auto* pause = child<PushButton>(window->functionToolbar(), "m_buttonPause");
+        QTest::mouseClick(record, Qt::LeftButton);
+        QTest::qWait(100);
+        QCOMPARE(m_camera->calls, QStringList{"startRecordMain"});
+        if (!startSucceeds) {
+            QCOMPARE(record->myText(), QString("Record"));
+            QVERIFY(pause->myGetHide());
+            return;
+        }
+        QCOMPARE(record->myText(), QString("Stop"));
+        QVERIFY(!pause->myGetHide());
+        QCOMPARE(child<PushButton>(window->functionToolbar(), "m_buttonHide")->myText(), QString("REC 00:00:00"));
+        QVERIFY(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->isEnabled() == false);
+        // The recording ends by itself and left no file: idle again, with an error.
+        QString shown;
+        dialogtest::onNextModal("QMessageBox", [&shown](QWidget* box) {
+            shown = static_cast<QMessageBox*>(box)->text();
+            box->close();
+        }, 5000, this);
+        m_camera->main.status = 0;
+        emit m_camera->object_.sigContentChange(PaxChangeRecordInfoMain);
+        QTRY_COMPARE(shown, QString("record error"));
+        QCOMPARE(record->myText(), QString("Record"));
+        QVERIFY(pause->myGetHide());
+        QCOMPARE(child<PushButton>(window->functionToolbar(), "m_buttonHide")->myText(), QString("Hide"));
+    }
+
+    void screenRecording()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
+        auto* hide = child<PushButton>(window->functionToolbar(), "m_buttonHide");
+        dialogtest::onNextModal("RecordDialog", [](QWidget* frame) {
+            frame->findChild<QPushButton*>("m_buttonGrab")->click();
+        }, 5000, this);
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(window->recordAreaBox());
+        QVERIFY(window->recordAreaBox()->isVisible());
+        QVERIFY(window->recordAreaBox()->isFlashing());
+        QCOMPARE(record->myText(), QString("Stop"));
+        QVERIFY(!child<PushButton>(window->functionToolbar(), "m_buttonPause")->myGetHide());
+        QVERIFY(hide->isOpenPixFlicker());
+        QSet<QString> texts;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (elapsed.elapsed() < 3000) {
+            QTest::qWait(50);
+            texts.insert(hide->myText());
+        }
+        QVERIFY2(texts.contains("REC 00:00:01"), qPrintable(texts.values().join(',')));
+        QVERIFY2(texts.contains("REC 00:00:02"), qPrintable(texts.values().join(',')));
+        QVERIFY(record->toolTip().startsWith("screen record is running, record file is:"));
+
+        // Exit is refused while recording.
+        QString warning;
+        dialogtest::onNextModal("QMessageBox", [&warning](QWidget* box) {
+            warning = static_cast<QMessageBox*>(box)->text();
+            box->close();
+        }, 5000, this);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "buttonExit"), Qt::LeftButton);
+        QCOMPARE(warning, QString("Please stop recording first!"));
+        QVERIFY(window->isVisible());
+        QVERIFY(!m_camera->calls.contains("releaseInstance"));
+
+        bool offered = false;
+        dialogtest::onNextModal("recordFinishedDialog", [&offered](QWidget* dialog) {
+            offered = true;
+            dialog->findChild<QPushButton*>("pushButton_2")->click();
+        }, 5000, this);
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(offered);
+        QCOMPARE(record->myText(), QString("Record"));
+        QCOMPARE(hide->myText(), QString("Hide"));
+        QVERIFY(!hide->isOpenPixFlicker());
+        QVERIFY(!window->recordDialog());
+        QVERIFY(!window->recordAreaBox()->isVisible());
+        const QString file = PaxScreenQtLib::getInstance()->getRecordInfo().fileName;
+        QVERIFY2(QFileInfo(file).fileName().startsWith("screen_"), qPrintable(file));
+        QVERIFY(QFileInfo(file).size() > 0);
+        const QJsonObject info = mediaprobe::probe(file);
+        QVERIFY(!mediaprobe::stream(info, "video").isEmpty());
+    }
+
+    void screenRecordingFailedStart()
+    {
+        MyMemory* memory = MyMemory::getInstance();
+        const QString saved = memory->getConfigSavePath();
+        QFile blocker(m_dir.filePath("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        memory->setConfigSavePath(m_dir.filePath("blocker") + "/");
+        auto window = makeWindow();
+        QVERIFY(window);
+        QString error;
+        dialogtest::onNextModal("RecordDialog", [this, &error](QWidget* frame) {
+            dialogtest::onNextModal("QMessageBox", [&error](QWidget* box) {
+                error = static_cast<QMessageBox*>(box)->text();
+                box->close();
+            }, 5000, this);
+            frame->findChild<QPushButton*>("m_buttonGrab")->click();
+        }, 5000, this);
+        auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
+        QTest::mouseClick(record, Qt::LeftButton);
+        memory->setConfigSavePath(saved);
+        QCOMPARE(error, QString("record error"));
+        QCOMPARE(record->myText(), QString("Record"));
+        QVERIFY(!window->recordDialog());
+        QVERIFY(!window->recordAreaBox() || !window->recordAreaBox()->isVisible());
+        QVERIFY(child<PushButton>(window->functionToolbar(), "m_buttonPause")->myGetHide());
+    }
+
+    void screenRecordingEndsByItself()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        dialogtest::onNextModal("RecordDialog", [](QWidget* frame) {
+            frame->findChild<QPushButton*>("m_buttonGrab")->click();
+        }, 5000, this);
+        auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(record->myText(), QString("Stop"));
+        QString error;
+        dialogtest::onNextModal("QMessageBox", [&error](QWidget* box) {
+            error = static_cast<QMessageBox*>(box)->text();
+            box->close();
+        }, 5000, this);
+        // The recorder reports an end with a write error that the window did not ask for.
+        PaxScreenRecordInfoS info;
+        info.state = 0;
+        info.fileName = m_dir.filePath("never-written.mp4");
+        info.writeError = -28;
+        window->slotRecordInfo(info);
+        QCOMPARE(error, QString("record error"));
+        QCOMPARE(record->myText(), QString("Record"));
+        QVERIFY(!window->recordDialog());
+        QVERIFY(!window->recordAreaBox()->isVisible());
+        QCOMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 0);
+    }
+
+    void destructorStopsScreenRecording()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        dialogtest::onNextModal("RecordDialog", [](QWidget* frame) {
+            frame->findChild<QPushButton*>("m_buttonGrab")->click();
+        }, 5000, this);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonRecord"), Qt::LeftButton);
+        QTRY_COMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 1);
+        QTest::qWait(1200);
+        window.reset();
+        QCOMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 0);
+        const QString file = PaxScreenQtLib::getInstance()->getRecordInfo().fileName;
+        QVERIFY(QFileInfo(file).size() > 0);
+    }
+
+    void compareViews_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("1") << 1 << 1 << 1;
+        QTest::newRow("2") << 2 << 1 << 2;
+        QTest::newRow("3 in a row") << 3 << 1 << 3;
+        QTest::newRow("4 as 2x2") << 4 << 2 << 2;
+    }
+    void compareViews()
+    {
+        QFETCH(int, count);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonCompare"), Qt::LeftButton);
+        QTRY_COMPARE(window->compareViews().size(), 2);
+        QCOMPARE(window->mode(), int(MainWindow::ModeCompare));
+        // The count buttons stand on the palette the rebuild replaces.
+        const QByteArray name = "buttonCompare" + QByteArray::number(count);
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), name.constData()), Qt::LeftButton);
+        QTRY_COMPARE(window->compareViews().size(), count);
+        QTest::qWait(100);
+        QList<QWidget*> views;
+        for (GraphicsView* v : window->compareViews())
+            views << v;
+        const auto grid = rowsAndColumns(views);
+        QCOMPARE(grid.first, rows);
+        QCOMPARE(grid.second, columns);
+        QVERIFY(child<PushButton>(window->functionToolbar(), "m_buttonCompare")->isChecked());
+        QVERIFY(!child<PushButton>(window->functionToolbar(), "m_buttonPresenter")->isChecked());
+        // Pressing the count shown again rebuilds nothing.
+        const QList<GraphicsView*> before = window->compareViews();
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), name.constData()), Qt::LeftButton);
+        QTest::qWait(50);
+        QCOMPARE(window->compareViews(), before);
+        dialogtest::saveScreenshot(window.get(), QStringLiteral("mainwindow-compare-%1").arg(count));
+        // Back to presenter mode: views gone, main palette back.
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonPresenter"), Qt::LeftButton);
+        QTRY_COMPARE(window->mode(), int(MainWindow::ModePresenter));
+        QVERIFY(window->compareViews().isEmpty());
+        QVERIFY(child<PushButton>(window->bottomToolbar(), "buttonCameraShot"));
+        QCOMPARE(m_media->refreshes, 1);
+    }
+
+    void tileColumns_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("columns");
+        for (auto [n, c] : QList<QPair<int, int>>{{2, 2}, {3, 3}, {4, 4}, {8, 4}, {16, 4}, {32, 8}, {48, 8}, {5, 2}})
+            QTest::newRow(qPrintable(QString::number(n))) << n << c;
+    }
+    void tileColumns()
+    {
+        QFETCH(int, count);
+        QFETCH(int, columns);
+        QCOMPARE(MainWindow::tileColumns(count), columns);
+    }
+
+    void wirelessTiles_data()
+    {
+        QTest::addColumn<int>("comboIndex");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::newRow("4") << 2 << 4 << 1 << 4;
+        QTest::newRow("8") << 3 << 8 << 2 << 4;
+        QTest::newRow("48") << 6 << 48 << 6 << 8;
+    }
+    void wirelessTiles()
+    {
+        QFETCH(int, comboIndex);
+        QFETCH(int, count);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        m_media->wireless = true;
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonCompare"), Qt::LeftButton);
+        QTRY_COMPARE(window->wirelessTiles().size(), 2);
+        auto* combo = child<QComboBox>(window->bottomToolbar(), "m_comboTiles");
+        QVERIFY(combo);
+        QCOMPARE(combo->currentText(), QString("2"));
+        combo->setCurrentIndex(comboIndex);
+        QTRY_COMPARE(window->wirelessTiles().size(), count);
+        QTest::qWait(100);
+        QList<QWidget*> tiles;
+        for (GraphicsViewForWirelessDevice* t : window->wirelessTiles())
+            tiles << t;
+        const auto grid = rowsAndColumns(tiles);
+        QCOMPARE(grid.first, rows);
+        QCOMPARE(grid.second, columns);
+        auto* rebuilt = child<QComboBox>(window->bottomToolbar(), "m_comboTiles");
+        QCOMPARE(rebuilt->currentText(), QString::number(count));
+    }
+
+    void noCameraTipCloseExits()
+    {
+        m_media->status = 1;
+        auto window = std::make_unique<MainWindow>();
+        window->init();
+        window->show();
+        QString text;
+        dialogtest::onNextModal("TipsDialog", [&text](QWidget* tip) {
+            // The wired tip: "close" and "Wireless Mode".
+            text = tip->findChild<QPushButton*>("m_buttonClose")->text() + "|"
+                   + tip->findChild<QPushButton*>("m_buttonSwitch")->text();
+            tip->findChild<QPushButton*>("m_buttonClose")->click();
+        }, 5000, this);
+        QTimer guard;   // ends with this test
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(8000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(text, QString("close|Wireless Mode"));
+    }
+
+    void noCameraWirelessModeThenClose()
+    {
+        m_media->status = 1;
+        auto window = std::make_unique<MainWindow>();
+        window->init();
+        window->show();
+        QStringList tips;
+        // Wired tip: choose "Wireless Mode"; the check runs again at once and shows the
+        // wireless tip, whose "Close" ends the program.
+        dialogtest::onNextModal("TipsDialog", [this, &tips](QWidget* tip) {
+            tips << tip->findChild<QPushButton*>("m_buttonSwitch")->text();
+            QTimer::singleShot(0, this, [this, &tips] {
+                dialogtest::onNextModal("TipsDialog", [&tips](QWidget* second) {
+                    tips << second->findChild<QPushButton*>("m_buttonSwitch")->text();
+                    second->findChild<QPushButton*>("m_buttonClose")->click();
+                }, 5000, this);
+            });
+            tip->findChild<QPushButton*>("m_buttonSwitch")->click();
+        }, 5000, this);
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(8000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(tips, (QStringList{"Wireless Mode", "Wire Mode"}));
+        QCOMPARE(m_media->wirelessSwitches, QList<bool>{true});
+        QVERIFY(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->count() == 2);
+    }
+
+    void undecidedCameraIsCheckedEverySecond()
+    {
+        m_media->status = -1;
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QList<QComboBox*> before = window->findChildren<QComboBox*>("m_comboSolution");
+        QTest::qWait(2500);
+        QVERIFY(!QApplication::activeModalWidget());
+        m_media->solutions = QStringList{"0:640x480"};
+        m_media->solutionIndex = 0;
+        m_media->status = 0;
+        // The next check finds the camera and rebuilds the bottom palette with its modes.
+        QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->itemText(0),
+                                  QString("640x480"), 2000);
+        QCOMPARE(before.size(), 1);
+    }
+
+    void screenGrab_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("closed") << false;
+        QTest::newRow("grabbed") << true;
+    }
+    void screenGrab()
+    {
+        QFETCH(bool, confirm);
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QString day = m_dir.filePath("save") + "/" + QDate::currentDate().toString("yyyy_MM_dd");
+        const int filesBefore = QDir(day).entryList(QDir::Files).size();
+        dialogtest::onNextModal("RecordDialog", [confirm](QWidget* frame) {
+            frame->resize(400, 300);
+            frame->findChild<QPushButton*>(confirm ? "m_buttonGrab" : "m_buttonClose")->click();
+        }, 5000, this);
+        QTest::mouseClick(child<PushButton>(window->drawToolbar(), "buttonScreenShot"), Qt::LeftButton);
+        QTest::qWait(800);
+        const int filesAfter = QDir(day).entryList(QDir::Files).size();
+        QCOMPARE(filesAfter - filesBefore, confirm ? 1 : 0);
+        QCOMPARE(window->grabRect().isValid(), confirm);
+        if (confirm) {
+            QCOMPARE(window->grabRect().size(), QSize(400, 300));
+            const auto dialogs = window->findChildren<PictureDialog*>("pictureDialog");
+            QCOMPARE(dialogs.size(), 1);
+            QVERIFY(dialogs.first()->hasPicture());
+        }
+    }
+
+    void fullScreenTwiceReturns()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        const QRect normal = window->geometry();
+        auto* fs = child<PushButton>(window->bottomToolbar(), "buttonFullScreen");
+        QTest::mouseClick(fs, Qt::LeftButton);
+        QCOMPARE(window->normalWindowFlag(), 0);
+        QTest::qWait(200);
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "buttonFullScreen"), Qt::LeftButton);
+        QCOMPARE(window->normalWindowFlag(), 1);
+        QTRY_COMPARE(window->geometry(), normal);
+        QVERIFY(window->drawToolbar()->isVisible());
+        QVERIFY(window->functionToolbar()->isVisible());
+    }
+
+    void uvcPreviewSwitch_data()
+    {
+        QTest::addColumn<int>("switchResult");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("switch succeeds") << 0
+            << QStringList{"closeCurCamera", "checkUvcInit", "switchWorkMode 1", "openCurCamera"} << true;
+        QTest::newRow("switch fails") << -1 << QStringList{"closeCurCamera", "checkUvcInit", "switchWorkMode 1"}
+                                      << false;
+    }
+    void uvcPreviewSwitch()
+    {
+        QFETCH(int, switchResult);
+        QFETCH(QStringList, calls);
+        QFETCH(bool, held);
+        m_camera->servicePath = true;
+        m_camera->switchResult = switchResult;
+        auto window = makeWindow();
+        QVERIFY(window);
+        bool tipShown = false;
+        dialogtest::onNextModal("TipsDialog", [&tipShown](QWidget*) { tipShown = true; }, 3000, this);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "m_buttonVideoSet"), Qt::LeftButton);
+        const qint64 ms = elapsed.elapsed();
+        QVERIFY(tipShown);
+        QCOMPARE(m_camera->calls, calls);
+        QCOMPARE(m_dialogs->videoSetRuns, 1);
+        if (held)
+            QVERIFY2(ms >= 3000, qPrintable(QString::number(ms)));
+        else
+            QVERIFY2(ms < 2500, qPrintable(QString::number(ms)));
+    }
+
+    void exitRetriesWhileServiceBusy()
+    {
+        m_camera->servicePath = true;
+        m_camera->busyAnswers = 3;
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTimer::singleShot(0, [&window] {
+            QTest::mouseClick(window->findChild<PushButton*>("buttonExit"), Qt::LeftButton);
+        });
+        QTimer guard;   // ends with this test
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(10000);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(m_camera->releaseAsked.size(), 4);
+        for (int i = 1; i < 4; ++i) {
+            const qint64 gap = m_camera->releaseAsked[i] - m_camera->releaseAsked[i - 1];
+            QVERIFY2(gap >= 900 && gap < 2000, qPrintable(QString::number(gap)));
+        }
+        const QStringList expected{"closeCurCamera", "closeOtherCamera", "releaseInstance", "releaseServiceClient"};
+        QCOMPARE(m_camera->calls, expected);
+        QVERIFY(!window->isVisible());
+    }
+
+    void cameraShots()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "m_buttonTurnRight"), Qt::LeftButton);
+        auto* shot = child<PushButton>(window->bottomToolbar(), "buttonCameraShot");
+        QTest::mouseClick(shot, Qt::LeftButton);
+        QTest::mouseClick(shot, Qt::LeftButton);
+        QCOMPARE(m_media->captures, 2);
+        QCOMPARE(m_media->captureNames.size(), 2);
+        QVERIFY(m_media->captureNames[0] != m_media->captureNames[1]);
+        const QString day = QDate::currentDate().toString("yyyy_MM_dd");
+        const QRegularExpression pattern("^" + QRegularExpression::escape(m_dir.filePath("save") + "/" + day + "/")
+                                         + "\\d{8}_\\d{6}(_\\d+)?\\.jpg$");
+        for (const QString& name : m_media->captureNames)
+            QVERIFY2(pattern.match(name).hasMatch(), qPrintable(name));
+        QCOMPARE(m_media->angles, (QList<int>{window->mainView()->getRotate(), window->mainView()->getRotate()}));
+        QCOMPARE(window->mainView()->getRotate(), 90);
+        const auto dialogs = window->findChildren<PictureDialog*>("pictureDialog");
+        QCOMPARE(dialogs.size(), 2);
+        for (PictureDialog* d : dialogs)
+            QVERIFY(d->hasPicture());
+    }
+
+    void sceneModeFollowsScene_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("ioctl");
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<bool>("controlsEnabled");
+        QTest::newRow("video") << 5 << 1 << "m_buttonBack" << true;
+        QTest::newRow("move") << 5 << 0 << "m_buttonMove" << false;
+        QTest::newRow("rect") << 0 << 0 << "m_buttonRect" << false;
+        QTest::newRow("erase") << 7 << 0 << "m_buttonEraser" << false;
+        QTest::newRow("pen") << 3 << 0 << "m_buttonLine" << false;
+    }
+    void sceneModeFollowsScene()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, ioctl);
+        QFETCH(QString, checked);
+        QFETCH(bool, controlsEnabled);
+        auto window = makeWindow();
+        QVERIFY(window);
+        window->slotUpdateSceneMode(mode, ioctl);
+        for (const Ltoolbar::Unit& unit : window->drawToolbar()->units())
+            if (unit.button->isCheckable())
+                QCOMPARE(unit.button->isChecked(), unit.button->objectName() == checked);
+        QCOMPARE(window->mainView()->bWheelZoom, controlsEnabled);
+        for (const char* name : {"m_buttonVideoSet", "m_buttonZoomIn", "m_sliderZoom", "m_buttonTurnRight"})
+            QCOMPARE(child<QWidget>(window->bottomToolbar(), name)->isEnabled(), controlsEnabled);
+        QVERIFY(child<QWidget>(window->bottomToolbar(), "m_comboSolution")->isEnabled());
+    }
+
+    void pickerForwardsOnlyOutsidePress_data()
+    {
+        QTest::addColumn<bool>("outside");
+        QTest::newRow("closed by Escape") << false;
+        QTest::newRow("closed by a press outside") << true;
+    }
+    void pickerForwardsOnlyOutsidePress()
+    {
+        QFETCH(bool, outside);
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(child<PushButton>(window->drawToolbar(), "m_buttonExtension"), Qt::LeftButton);
+        QVERIFY(window->extendToolbar());
+        auto* undo = child<PushButton>(window->drawToolbar(), "buttonUndo");
+        int undoClicks = 0;
+        connect(undo, &QPushButton::clicked, this, [&undoClicks] { ++undoClicks; });
+        QCursor::setPos(undo->mapToGlobal(undo->rect().center()));
+        QTest::qWait(100);
+        bool seen = false;
+        onNextPopup([outside, &seen](QWidget* popup) {
+            seen = true;
+            if (outside)
+                QTest::mouseClick(popup, Qt::LeftButton, Qt::NoModifier, QPoint(-20, -20));
+            else
+                QTest::keyClick(popup, Qt::Key_Escape);
+        }, this);
+        auto* lc = child<PushButton>(window->extendToolbar(), "m_buttonLineColor");
+        QTest::mouseClick(lc, Qt::LeftButton);
+        QVERIFY(seen);
+        QTest::qWait(50);
+        QCOMPARE(undoClicks, outside ? 1 : 0);
+    }
+
+    void pickerChoiceClosesExtension()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        MyMemory::getInstance()->setConfigDrawColor(MyMemory::ColorRed);
+        QTest::mouseClick(child<PushButton>(window->drawToolbar(), "m_buttonExtension"), Qt::LeftButton);
+        QVERIFY(window->extendToolbar());
+        onNextPopup([](QWidget* popup) {
+            emit static_cast<ColorSelect*>(popup)->sigColorSelectChanged(MyMemory::ColorBlue);
+            popup->close();
+        }, this);
+        QTest::mouseClick(child<PushButton>(window->extendToolbar(), "m_buttonLineColor"), Qt::LeftButton);
+        QTest::qWait(50);
+        QVERIFY(!window->extendToolbar());
+        QCOMPARE(MyMemory::getInstance()->getDrawColor(), MyMemory::ColorBlue);
+        QCOMPARE(child<PushButton>(window->drawToolbar(), "m_buttonExtension")->toolTip(), QString("Extension"));
+    }
+
+    void desktopAndBack()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonDesktop"), Qt::LeftButton);
+        QCOMPARE(window->mode(), int(MainWindow::ModeDesktop));
+        QVERIFY(!window->isVisible());
+        QVERIFY(!window->drawToolbar()->isVisible());
+        QVERIFY(window->functionToolbar()->isVisible());
+        QVERIFY(child<PushButton>(window->functionToolbar(), "m_buttonDesktop")->isChecked());
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonDesktop"), Qt::LeftButton);
+        QCOMPARE(window->mode(), int(MainWindow::ModeDesktop));
+        QVERIFY(child<PushButton>(window->functionToolbar(), "m_buttonDesktop")->isChecked());
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonPresenter"), Qt::LeftButton);
+        QCOMPARE(window->mode(), int(MainWindow::ModePresenter));
+        QVERIFY(window->isVisible());
+        QVERIFY(window->drawToolbar()->isVisible());
+        QVERIFY(!child<PushButton>(window->functionToolbar(), "m_buttonDesktop")->isChecked());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
