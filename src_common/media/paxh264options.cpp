@@ -2,6 +2,10 @@
 
 #include "paxavptr.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 namespace paxh264 {
 
 namespace {
@@ -70,6 +74,86 @@ bool encoderOpens(const QString& name)
     const int ret = avcodec_open2(ctx.get(), codec, &options);
     av_dict_free(&options);
     return ret >= 0;
+}
+
+AVPixelFormat encoderPixelFormat(const AVCodec* codec, const QString& encoderName)
+{
+    if (encoderName == QLatin1String("h264_videotoolbox") || !codec || !codec->pix_fmts)
+        return AV_PIX_FMT_YUV420P;
+    return codec->pix_fmts[0];
+}
+
+EncoderSettings encoderSettings(const RecordSettings& record, int pixelFormat, int fps)
+{
+    EncoderSettings s;
+    const int64_t br = record.bitRate;
+    switch (record.bitrateType) {
+    case RateControlCBR:
+        s.bitRate = s.minRate = s.maxRate = br;
+        s.rateTolerance = int(br);
+        s.bufferSize = int(br);
+        s.initialBufferOccupancy = int(br * 3 / 4);
+        break;
+    case RateControlVBR:
+        s.bitRate = br;
+        s.minRate = br - br * 3 / 4;
+        s.maxRate = br + br * 3 / 4;
+        s.fixedQualityScale = record.encoderName != QLatin1String("h264_videotoolbox");
+        break;
+    case RateControlABR:
+        s.bitRate = br;
+        break;
+    default:
+        break;
+    }
+    s.gopSize = 3 * fps;
+    s.maxBFrames = 0;
+    if (pixelFormat != AV_PIX_FMT_NV12) {
+        s.qmin = 10;
+        s.qmax = 40;
+        if (const char* profile = profileName(record.profile))
+            s.options.append(qMakePair(QByteArray("profile"), QByteArray(profile)));
+        s.options.append(qMakePair(QByteArray("tune"), QByteArray("zerolatency")));
+        if (const char* preset = presetName(record.preset))
+            s.options.append(qMakePair(QByteArray("preset"), QByteArray(preset)));
+    }
+    const char* quantizer = quantizerText(record.quantizationParameter);
+    const bool byQuantizer = record.bitrateType == RateControlCRF || record.bitrateType == RateControlCQP;
+    if (byQuantizer && quantizer)
+        s.options.append(
+            qMakePair(QByteArray(record.bitrateType == RateControlCQP ? "qp" : "crf"), QByteArray(quantizer)));
+    return s;
+}
+
+void applyEncoderSettings(AVCodecContext* encoder, const EncoderSettings& s, AVDictionary** options)
+{
+    encoder->bit_rate = s.bitRate;
+    if (s.minRate)
+        encoder->rc_min_rate = s.minRate;
+    if (s.maxRate)
+        encoder->rc_max_rate = s.maxRate;
+    if (s.rateTolerance)
+        encoder->bit_rate_tolerance = s.rateTolerance;
+    if (s.bufferSize)
+        encoder->rc_buffer_size = s.bufferSize;
+    if (s.initialBufferOccupancy)
+        encoder->rc_initial_buffer_occupancy = s.initialBufferOccupancy;
+    if (s.fixedQualityScale)
+        encoder->flags |= AV_CODEC_FLAG_QSCALE;
+    encoder->gop_size = s.gopSize;
+    encoder->max_b_frames = s.maxBFrames;
+    if (s.globalHeader)
+        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (s.qmin >= 0)
+        encoder->qmin = s.qmin;
+    if (s.qmax >= 0)
+        encoder->qmax = s.qmax;
+    for (const auto& option : s.options) {
+        av_dict_set(options, option.first.constData(), option.second.constData(), 0);
+        if (option.first == "crf" || option.first == "qp")
+            av_opt_set(encoder, option.first.constData(), option.second.constData(),
+                       AV_OPT_SEARCH_CHILDREN);
+    }
 }
 
 } // namespace paxh264

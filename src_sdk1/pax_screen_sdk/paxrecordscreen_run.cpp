@@ -1,5 +1,6 @@
 #include "paxrecordscreen_run.h"
 
+#include "paxaacencoder.h"
 #include "paxfragmentedmp4.h"
 #include "paxh264options.h"
 #include "paxscreenlog.h"
@@ -20,36 +21,6 @@ extern "C" {
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-void setRateControl(AVCodecContext* enc, int bitrateType, int64_t br, bool videotoolbox)
-{
-    switch (bitrateType) {
-    case PaxBitrateTypeCBR:
-        enc->bit_rate = br;
-        enc->rc_min_rate = br;
-        enc->rc_max_rate = br;
-        enc->bit_rate_tolerance = int(br);
-        enc->rc_buffer_size = int(br);
-        enc->rc_initial_buffer_occupancy = int(3 * br / 4);
-        break;
-    case PaxBitrateTypeVBR:
-        enc->bit_rate = br;
-        enc->rc_min_rate = br - 3 * br / 4;
-        enc->rc_max_rate = br + 3 * br / 4;
-        if (!videotoolbox)
-            enc->flags |= AV_CODEC_FLAG_QSCALE;
-        break;
-    case PaxBitrateTypeABR:
-        enc->bit_rate = br;
-        break;
-    default:
-        break;
-    }
-}
-
-} // namespace
 
 PaxRecordScreen::Run::Run(PaxRecordScreen& owner_) : owner(owner_)
 {
@@ -182,36 +153,25 @@ bool PaxRecordScreen::Run::openVideoEncoder()
         return false;
     }
     AVCodecContext* enc = encoder.get();
-    const bool videotoolbox = encoderName == QLatin1String("h264_videotoolbox");
-    setRateControl(enc, bitrateType, bitrate, videotoolbox);
+    paxh264::RecordSettings record;
+    record.bitrateType = bitrateType;
+    record.bitRate = bitrate;
+    record.quantizationParameter = quantizationParameter;
+    record.profile = profile;
+    record.preset = presetMode;
+    record.encoderName = encoderName;
     enc->width = rect.width();
     enc->height = rect.height();
     enc->time_base = AVRational{1, framerate};
     enc->framerate = AVRational{framerate, 1};
     enc->codec_id = encoderCodec->id;
-    enc->pix_fmt = videotoolbox || !encoderCodec->pix_fmts ? AV_PIX_FMT_YUV420P : encoderCodec->pix_fmts[0];
-    enc->gop_size = 3 * framerate;
-    enc->max_b_frames = 0;
+    enc->pix_fmt = paxh264::encoderPixelFormat(encoderCodec, encoderName);
     enc->has_b_frames = 0;
-    if (encoderCodec->id == AV_CODEC_ID_H264)
-        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-
+    paxh264::EncoderSettings settings = paxh264::encoderSettings(record, enc->pix_fmt, framerate);
+    // A global header for H.264 only: the stream may also be pushed to a live URL.
+    settings.globalHeader = encoderCodec->id == AV_CODEC_ID_H264;
     AVDictionary* options = nullptr;
-    if (enc->pix_fmt != AV_PIX_FMT_NV12) {
-        enc->qmin = 10;
-        enc->qmax = 40;
-        if (const char* name = paxh264::profileName(profile))
-            av_dict_set(&options, "profile", name, 0);
-        av_dict_set(&options, "tune", "zerolatency", 0);
-        if (const char* name = paxh264::presetName(presetMode))
-            av_dict_set(&options, "preset", name, 0);
-    }
-    const char* quantizer = paxh264::quantizerText(quantizationParameter);
-    if ((bitrateType == PaxBitrateTypeCRF || bitrateType == PaxBitrateTypeCQP) && quantizer) {
-        const char* key = bitrateType == PaxBitrateTypeCRF ? "crf" : "qp";
-        av_dict_set(&options, key, quantizer, 0);
-        av_opt_set(enc->priv_data, key, quantizer, AV_OPT_SEARCH_CHILDREN);
-    }
+    paxh264::applyEncoderSettings(enc, settings, &options);
     const int ret = avcodec_open2(enc, encoderCodec, &options);
     av_dict_free(&options);
     if (ret < 0) {
@@ -246,45 +206,14 @@ bool PaxRecordScreen::Run::openAudioEncoder()
 {
     if (!audioOn)
         return true;
-    const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (!aac) {
-        PAXSCREEN_ERROR("avcodec_find_encoder failed, codec_id[%d]", int(AV_CODEC_ID_AAC));
-        return false;
-    }
-    audioEncoder.reset(avcodec_alloc_context3(aac));
-    if (!audioEncoder)
-        return false;
-    AVCodecContext* a = audioEncoder.get();
-    a->codec_type = AVMEDIA_TYPE_AUDIO;
-    a->sample_fmt = aac->sample_fmts ? aac->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    a->sample_rate = 44100;
-    av_channel_layout_default(&a->ch_layout, 1);
-    a->time_base = AVRational{1, 44100};
-    a->codec_tag = 0;
-    a->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
-    if (output->oformat->flags & AVFMT_GLOBALHEADER)
-        a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int ret = avcodec_open2(a, aac, nullptr);
-    if (ret < 0) {
-        PAXSCREEN_ERROR("avcodec_open2 failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
-        return false;
-    }
-    audioStream = avformat_new_stream(output.get(), nullptr);
-    if (!audioStream) {
-        PAXSCREEN_ERROR("avformat_new_stream failed");
-        return false;
-    }
-    avcodec_parameters_from_context(audioStream->codecpar, a);
-    audioStream->time_base = AVRational{1, 44100};
-    audioFrame.reset(av_frame_alloc());
-    if (!audioFrame)
-        return false;
-    audioFrame->nb_samples = a->frame_size > 0 ? a->frame_size : 1024;
-    audioFrame->format = a->sample_fmt;
-    av_channel_layout_copy(&audioFrame->ch_layout, &a->ch_layout);
-    audioFrame->sample_rate = a->sample_rate;
-    if (av_frame_get_buffer(audioFrame.get(), 0) < 0) {
-        PAXSCREEN_DEBUG("av_frame_get_buffer failed");
+    paxaac::Encoder aac;
+    const paxaac::OpenResult opened = paxaac::open(output.get(), aac);
+    audioEncoder = std::move(aac.context);
+    audioStream = aac.stream;
+    audioFrame = std::move(aac.frame);
+    if (!opened.ok()) {
+        PAXSCREEN_ERROR("%s failed, retval[%d] errorStr[%s]", opened.failedCall, opened.ret,
+                        paxav::errorText(opened.ret, err));
         return false;
     }
     return true;

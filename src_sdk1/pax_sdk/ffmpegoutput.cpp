@@ -1,5 +1,6 @@
 #include "ffmpegoutput.h"
 
+#include "paxaacencoder.h"
 #include "paxavptr.h"
 #include "paxfragmentedmp4.h"
 #include "paxh264options.h"
@@ -46,42 +47,15 @@ qint64 FfmpegOutput::bitRateOf(int bitrateValue)
 
 FfmpegEncoderSettings FfmpegOutput::encoderSettings(const _MFCC_Record_InfoS& info, int pixelFormat, int fps)
 {
-    FfmpegEncoderSettings s;
-    const qint64 br = bitRateOf(info.bitrateValue);
-    switch (info.bitrateType) {
-    case 0:   // CBR
-        s.bitRate = s.minRate = s.maxRate = br;
-        s.rateTolerance = int(br);
-        s.bufferSize = int(br);
-        s.initialBufferOccupancy = int(br * 3 / 4);
-        break;
-    case 1:   // VBR
-        s.bitRate = br;
-        s.minRate = br - br * 3 / 4;
-        s.maxRate = br + br * 3 / 4;
-        s.fixedQualityScale = info.videoEncoder != QLatin1String("h264_videotoolbox");
-        break;
-    case 2:   // ABR
-        s.bitRate = br;
-        break;
-    default:
-        break;
-    }
-    s.gopSize = 3 * fps;
-    s.maxBFrames = 0;
+    paxh264::RecordSettings record;
+    record.bitrateType = info.bitrateType;
+    record.bitRate = bitRateOf(info.bitrateValue);
+    record.quantizationParameter = info.quantizationParameter;
+    record.profile = info.profile;
+    record.preset = info.preset;
+    record.encoderName = info.videoEncoder;
+    FfmpegEncoderSettings s = paxh264::encoderSettings(record, pixelFormat, fps);
     s.globalHeader = true;   // H.264 into MP4
-    if (pixelFormat != AV_PIX_FMT_NV12) {
-        s.qmin = 10;
-        s.qmax = 40;
-        if (const char* profile = paxh264::profileName(info.profile))
-            s.options.append(qMakePair(QByteArray("profile"), QByteArray(profile)));
-        s.options.append(qMakePair(QByteArray("tune"), QByteArray("zerolatency")));
-        if (const char* preset = paxh264::presetName(info.preset))
-            s.options.append(qMakePair(QByteArray("preset"), QByteArray(preset)));
-    }
-    const char* quantizer = paxh264::quantizerText(info.quantizationParameter);
-    if ((info.bitrateType == 3 || info.bitrateType == 4) && quantizer)
-        s.options.append(qMakePair(QByteArray(info.bitrateType == 4 ? "qp" : "crf"), QByteArray(quantizer)));
     return s;
 }
 
@@ -338,38 +312,15 @@ int FfmpegOutput::_openAll()
         return fail();
     }
     AVCodecContext* vc = d->videoCodec.get();
-    const AVPixelFormat pixelFormat = info.videoEncoder == QLatin1String("h264_videotoolbox") || !codec->pix_fmts
-                                          ? AV_PIX_FMT_YUV420P
-                                          : codec->pix_fmts[0];
+    const AVPixelFormat pixelFormat = paxh264::encoderPixelFormat(codec, info.videoEncoder);
     const FfmpegEncoderSettings s = encoderSettings(info, pixelFormat, fps);
-    vc->bit_rate = s.bitRate;
-    vc->rc_min_rate = s.minRate;
-    vc->rc_max_rate = s.maxRate;
-    if (s.rateTolerance)
-        vc->bit_rate_tolerance = s.rateTolerance;
-    vc->rc_buffer_size = s.bufferSize;
-    vc->rc_initial_buffer_occupancy = s.initialBufferOccupancy;
-    if (s.fixedQualityScale)
-        vc->flags |= AV_CODEC_FLAG_QSCALE;
     vc->width = width;
     vc->height = height;
     vc->time_base = AVRational{1, fps};
     vc->framerate = AVRational{fps, 1};
     vc->pix_fmt = pixelFormat;
-    vc->gop_size = s.gopSize;
-    vc->max_b_frames = s.maxBFrames;
-    if (s.globalHeader)
-        vc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (s.qmin >= 0)
-        vc->qmin = s.qmin;
-    if (s.qmax >= 0)
-        vc->qmax = s.qmax;
     AVDictionary* options = nullptr;
-    for (const auto& option : s.options) {
-        av_dict_set(&options, option.first.constData(), option.second.constData(), 0);
-        if (option.first == "crf" || option.first == "qp")
-            av_opt_set(vc, option.first.constData(), option.second.constData(), AV_OPT_SEARCH_CHILDREN);
-    }
+    paxh264::applyEncoderSettings(vc, s, &options);
     ret = avcodec_open2(vc, codec, &options);
     av_dict_free(&options);
     if (ret < 0) {
@@ -393,50 +344,19 @@ int FfmpegOutput::_openAll()
     if (info.bAudio) {
         d->accumulator.assign(kAccumulatorBytes, 0);
         d->accumulated = 0;
-        const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (!aac) {
-            PAX_LOG_ERROR("avcodec_find_encoder failed, codec_id[%d]", int(AV_CODEC_ID_AAC));
+        paxaac::Encoder aac;
+        const paxaac::OpenResult opened = paxaac::open(out, aac);
+        d->audioCodec = std::move(aac.context);
+        d->audioStream = aac.stream;
+        d->audioFrame = std::move(aac.frame);
+        if (!opened.ok()) {
+            PAX_LOG_ERROR("%s failed, retval[%d] errorStr[%s]", opened.failedCall, opened.ret,
+                          paxav::errorText(opened.ret, err));
             return fail();
         }
-        d->audioCodec.reset(avcodec_alloc_context3(aac));
-        if (!d->audioCodec) {
-            PAX_LOG_ERROR("avcodec_alloc_context3 failed");
-            return fail();
-        }
-        AVCodecContext* ac = d->audioCodec.get();
-        ac->sample_fmt = aac->sample_fmts ? aac->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-        ac->sample_rate = kAudioSampleRate;
-        av_channel_layout_default(&ac->ch_layout, 1);
-        ac->time_base = AVRational{1, kAudioSampleRate};
-        ac->codec_tag = 0;
-        ac->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
-        if (out->oformat->flags & AVFMT_GLOBALHEADER)
-            ac->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        ret = avcodec_open2(ac, aac, nullptr);
-        if (ret < 0) {
-            PAX_LOG_ERROR("avcodec_open2 failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
-            return fail();
-        }
-        d->audioStream = avformat_new_stream(out, nullptr);
-        if (!d->audioStream) {
-            PAX_LOG_ERROR("avformat_new_stream failed");
-            return fail();
-        }
-        avcodec_parameters_from_context(d->audioStream->codecpar, ac);
-        d->audioStream->time_base = AVRational{1, kAudioSampleRate};
-        d->audioFrame.reset(av_frame_alloc());
         d->audioPacket.reset(av_packet_alloc());
-        if (!d->audioFrame || !d->audioPacket)
+        if (!d->audioPacket)
             return fail();
-        d->audioFrame->nb_samples = ac->frame_size > 0 ? ac->frame_size : kAudioFrameSamples;
-        d->audioFrame->format = ac->sample_fmt;
-        d->audioFrame->sample_rate = kAudioSampleRate;
-        av_channel_layout_default(&d->audioFrame->ch_layout, 1);
-        ret = av_frame_get_buffer(d->audioFrame.get(), 0);
-        if (ret < 0) {
-            PAX_LOG_ERROR("av_frame_get_buffer failed");
-            return fail();
-        }
         d->audioBuffer.assign(kAudioBufferBytes, 0);
     }
 

@@ -16,6 +16,8 @@
 // thread; writeAudioFrame in the microphone thread.
 
 #include "myffmpegtypes.h"
+#include "paxaacencoder.h"
+#include "paxh264options.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -29,30 +31,15 @@
 #include <memory>
 
 // What the recording parameters make of the video encoder (before it is opened).
-struct FfmpegEncoderSettings {
-    qint64 bitRate = 0;
-    qint64 minRate = 0;           // 0: not set
-    qint64 maxRate = 0;           // 0: not set
-    int bufferSize = 0;           // 0: not set
-    int initialBufferOccupancy = 0;
-    int rateTolerance = 0;        // 0: not set
-    bool fixedQualityScale = false;
-    int gopSize = 0;
-    int maxBFrames = 0;
-    int qmin = -1;                // -1: not set
-    int qmax = -1;
-    bool globalHeader = false;
-    // Options given to the encoder in this order ("profile", "tune", "preset", "crf"/"qp").
-    QList<QPair<QByteArray, QByteArray>> options;
-};
+using FfmpegEncoderSettings = paxh264::EncoderSettings;
 
 class FfmpegOutput : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kVideoQueueFrames = 8;
-    static constexpr int kAudioFrameSamples = 1024;
-    static constexpr int kAudioSampleRate = 44100;
+    static constexpr int kAudioFrameSamples = paxaac::kFrameSamples;
+    static constexpr int kAudioSampleRate = paxaac::kSampleRate;
 
     explicit FfmpegOutput(QObject* parent = nullptr);
     ~FfmpegOutput() override;
