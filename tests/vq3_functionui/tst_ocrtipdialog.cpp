@@ -1,10 +1,11 @@
 // OCR progress dialog: window geometry, a real tesseract run on a rendered picture, and the
 // failure paths (picture unreadable, dialog gone before the run).
 #include "dialogtest.h"
+#include "myuiselect.h"
 #include "ocrtipdialog.h"
 #include "screengeometry.h"
+#include "urlcatcher.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -13,20 +14,11 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
-
 class TestOcrTipDialog : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    UrlCatcher m_urls;
+    UrlCatcher m_urls;   // the "file" URLs the dialog opens
 
     QString renderText(const QString& name, const QString& text)
     {
@@ -48,11 +40,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
     }
     void init() { m_urls.urls.clear(); }
     void cleanup() { ScreenGeometry::clearOverride(); }
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
 
     void geometry_data()
     {
@@ -73,6 +63,19 @@ private slots:
         QCOMPARE(label->geometry(), QRect(QPoint(0, 0), window.size()));
         QCOMPARE(label->text(), QStringLiteral("Ocring, pls waiting..."));
         QCOMPARE(d.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
+    }
+
+    // The wait window is slate with the label in the dialogs' label style.
+    void look()
+    {
+        OcrTipDialog d(QString(), nullptr);   // destroyed before the run: nothing happens
+        QCOMPARE(d.styleSheet(), QStringLiteral("background-color:rgba(55,66,76,255);"));
+        auto* label = d.findChild<QLabel*>("m_label");
+        QCOMPARE(label->styleSheet(), MyUiSelect::getInstance()->labelStyle);
+        QCOMPARE(label->font().family(), MyUiSelect::getInstance()->fontFamily);
+        const QImage picture = d.grab().toImage();
+        QCOMPARE(QColor(picture.pixel(1, 1)), QColor(55, 66, 76));
+        dialogtest::saveScreenshot(&d, "ocr_look");
     }
 
     void readsTextAndRemovesPicture()

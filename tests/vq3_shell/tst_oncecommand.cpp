@@ -1,9 +1,9 @@
 // Background commands: the OCR job with the real tesseract beside the program, and the grab sound.
 #include "logcapture.h"
 #include "oncecommandfromthread.h"
+#include "urlcatcher.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
@@ -11,15 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 class TestOnceCommand : public QObject
 {
@@ -73,10 +64,8 @@ void TestOnceCommand::ocrReadsPicture()
     }
     QVERIFY(image.save(picture, "jpg", 95));
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
     LogCapture capture;
     OnceCommandFromThread::tesseractOcr(picture);
-    QDesktopServices::unsetUrlHandler("file");
     const QString text = dir.path() + "/scan folder/page.txt";
     QVERIFY(QFile::exists(text));
     QFile file(text);
@@ -93,9 +82,7 @@ void TestOnceCommand::ocrOfMissingPictureEnds()
 {
     QTemporaryDir dir;
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
     OnceCommandFromThread::tesseractOcr(dir.path() + "/missing.jpg");    // returns: the job ended
-    QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(catcher.urls.size(), 1);
 }
 
