@@ -30,19 +30,30 @@ QProcessEnvironment environmentWithHome(const QString& home)
     return environment;
 }
 
+// Orvane started with a fresh temporary HOME, its output merged; the clock starts just before
+// the process.
+struct OrvaneRun {
+    QTemporaryDir home;
+    QProcess process;
+    QElapsedTimer timer;
+    explicit OrvaneRun(const QStringList& arguments)
+    {
+        process.setProcessEnvironment(environmentWithHome(home.path()));
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        timer.start();
+        process.start(programPath(), arguments);
+    }
+};
+
 // The media bridge logs the first frame of a camera as a size change of the main picture.
 const QByteArray kFirstFrame = "MediaControl::showImgUsePixmap, video solution changed";
 
 void BM_StartToFirstFrame(benchmark::State& state)
 {
     for (auto _ : state) {
-        QTemporaryDir home;
-        QProcess orvane;
-        orvane.setProcessEnvironment(environmentWithHome(home.path()));
-        orvane.setProcessChannelMode(QProcess::MergedChannels);
-        QElapsedTimer timer;
-        timer.start();
-        orvane.start(programPath(), QStringList());
+        OrvaneRun run{QStringList()};
+        QProcess& orvane = run.process;
+        const QElapsedTimer& timer = run.timer;
         QByteArray output;
         bool seen = false;
         while (!seen && timer.elapsed() < 30000 && orvane.state() != QProcess::NotRunning) {
@@ -65,13 +76,9 @@ BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)-
 void BM_FirstRunPeer(benchmark::State& state)
 {
     for (auto _ : state) {
-        QTemporaryDir home;
-        QProcess orvane;
-        orvane.setProcessEnvironment(environmentWithHome(home.path()));
-        orvane.setProcessChannelMode(QProcess::MergedChannels);
-        QElapsedTimer timer;
-        timer.start();
-        orvane.start(programPath(), {QStringLiteral("firstrun")});
+        OrvaneRun run{{QStringLiteral("firstrun")}};
+        QProcess& orvane = run.process;
+        const QElapsedTimer& timer = run.timer;
         const bool ended = orvane.waitForFinished(30000);
         const double seconds = timer.nsecsElapsed() / 1e9;
         if (!ended || orvane.exitCode() != 0) {

@@ -93,30 +93,42 @@ struct StreamingDevice {
             error = "no frame size";
         QObject::connect(&device, &WirelessDevice::sigGetOneFrame, [this](const QImage&) { ++frames; });
     }
+    // True, and the benchmark skipped with the reason, when the stream could not be set up.
+    bool skip(benchmark::State& state) const
+    {
+        if (error.isEmpty())
+            return false;
+        state.SkipWithError(error.toUtf8().constData());
+        return true;
+    }
+    // Starts playing and waits (10 s at most) until `count` frames have come.
+    void playUntil(int count)
+    {
+        device.myPlay();
+        QElapsedTimer clock;
+        clock.start();
+        while (frames < count && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 };
 
 void BM_DeviceDecode1080p(benchmark::State& state)
 {
     StreamingDevice stream;
-    if (!stream.error.isEmpty()) {
-        state.SkipWithError(stream.error.toUtf8().constData());
+    if (stream.skip(state))
         return;
-    }
     WirelessDevice& device = stream.device;
     int& frames = stream.frames;
     for (auto _ : state) {
-        device.myPlay();
         // Warm-up: the first frame and the catch-up behind it (the stream probe holds back about a second).
-        QElapsedTimer clock;
-        clock.start();
-        while (frames == 0 && clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        stream.playUntil(1);
         QEventLoop warm;
         QTimer::singleShot(2000, &warm, &QEventLoop::quit);
         warm.exec();
         frames = 0;
         const double cpu0 = cpuSeconds(RUSAGE_SELF);
-        clock.restart();
+        QElapsedTimer clock;
+        clock.start();
         QEventLoop loop;
         QTimer::singleShot(int(RunSeconds * 1000), &loop, &QEventLoop::quit);
         loop.exec();
@@ -169,21 +181,16 @@ BENCHMARK(BM_FfmpegDecode1080p)->Iterations(1)->UseManualTime()->Unit(benchmark:
 void BM_StalledReceiverMemory(benchmark::State& state)
 {
     StreamingDevice stream;
-    if (!stream.error.isEmpty()) {
-        state.SkipWithError(stream.error.toUtf8().constData());
+    if (stream.skip(state))
         return;
-    }
     WirelessDevice& device = stream.device;
     int& frames = stream.frames;
     for (auto _ : state) {
-        device.myPlay();
-        QElapsedTimer clock;
-        clock.start();
-        while (frames < 5 && clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        stream.playUntil(5);
         const double before = rssMiB();
         double peak = before;
-        clock.restart();
+        QElapsedTimer clock;
+        clock.start();
         while (clock.elapsed() < 5000) {
             QThread::msleep(100);    // the receiver is busy: no events are processed
             peak = std::max(peak, rssMiB());
