@@ -2,6 +2,7 @@
 // Scripted stand-ins for Korvid (command link) and its launcher (father link), each running on
 // a thread of its own so that a client blocked in a request on any thread is answered.
 
+#include "eventwait.h"
 #include "uvclink.h"
 
 #include <QByteArray>
@@ -119,15 +120,7 @@ public:
     // Waits until pred holds or ms pass, running the calling thread's events meanwhile.
     template <typename Pred> static bool waitUntil(Pred pred, int ms)
     {
-        QElapsedTimer t;
-        t.start();
-        while (!pred()) {
-            if (t.elapsed() > ms)
-                return false;
-            QCoreApplication::processEvents();
-            QThread::msleep(2);
-        }
-        return true;
+        return eventwait::waitUntil(pred, ms, 2);
     }
 
     // Replies the way the service does, with fixed control values.

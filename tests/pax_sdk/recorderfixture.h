@@ -3,27 +3,16 @@
 // the child program that records until it is killed.
 
 #include "audioinput.h"
-#include "macuvcclient.h"
-#include "myffmpegcameracontrol.h"
-#include "paxmacos.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include "eventwait.h"
+#include "virtualcamerafixture.h"
 
 namespace recorder {
 
-inline const QString kMainCamera = QStringLiteral("Virtual Document Camera");
-
-inline _MFCC_InfoS cameraInfo(const QString& size, int fps)
-{
-    _MFCC_InfoS info;
-    info.device_name = kMainCamera;
-    info.pixel_format = QStringLiteral("mjpeg");
-    info.fps = QString::number(fps);
-    info.video_size = size;
-    return info;
-}
+using virtualcamera::cameraInfo;
+using virtualcamera::kMainCamera;
+using virtualcamera::prepareServiceClient;
+using eventwait::spin;
+using eventwait::waitUntil;
 
 // Position of the microphone called `name` in a fresh listing, -1 when absent.
 inline int microphoneIndex(const QString& name)
@@ -51,35 +40,6 @@ inline _MFCC_Record_InfoS recordInfo(const QString& file, bool audio, int microp
     info.profile = 2;
     info.preset = 0;
     return info;
-}
-
-inline void prepareServiceClient()
-{
-    if (isAvailableMacos13())
-        MacUvcClient::getInstance()->setCameraName(0, kMainCamera);
-}
-
-inline void spin(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-}
-
-template <typename Pred> bool waitUntil(Pred pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 } // namespace recorder
