@@ -1,0 +1,157 @@
+// The settings dialog's view of the wireless cameras: what ShellDialogWirelessManager forwards to
+// the real WirelessDeviceManage and its devices, against two fake cameras on 127.0.0.2 and
+// 127.0.0.3 (the discovery targets are loopback addresses only).
+#include "dialogservices.h"
+#include "fakecameraprocess.h"
+#include "paxlib.h"
+#include "paxqtlib.h"
+#include "shelllinks.h"
+#include "wirelessdevice.h"
+#include "wirelessdevicemanage.h"
+
+#include <QTest>
+
+namespace {
+const QString CameraA = "127.0.0.2";
+const QString CameraB = "127.0.0.3";
+
+QStringList ips(const QList<DialogWirelessDevice*>& devices)
+{
+    QStringList out;
+    for (DialogWirelessDevice* device : devices)
+        out << (device ? device->getDeviceInfo().ip : QStringLiteral("(null)"));
+    return out;
+}
+
+QStringList ips(const QList<WirelessDevice*>& devices)
+{
+    QStringList out;
+    for (WirelessDevice* device : devices)
+        out << device->getIp();
+    return out;
+}
+} // namespace
+
+class TestShellLinks : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void noCamera();
+    void forwardsToTheManagersDevices();
+    void settingsReachTheirCamera_data();
+    void settingsReachTheirCamera();
+    void installedAsTheDialogsManager();
+};
+
+void TestShellLinks::cleanup()
+{
+    WirelessDeviceManage::releaseInstance();
+}
+
+void TestShellLinks::noCamera()
+{
+    qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.5");
+    WirelessDeviceManage::getInstance()->searchDevice();
+    ShellDialogWirelessManager wireless;
+    QVERIFY(!wireless.getCurDevice());
+    QVERIFY(wireless.getDeviceList().isEmpty());
+}
+
+// The list follows the manager's, in its order; the current device is the adapter of the
+// manager's current device, and each camera keeps one adapter across calls.
+void TestShellLinks::forwardsToTheManagersDevices()
+{
+    FakeCameraProcess a(CameraA), b(CameraB);
+    QVERIFY(a.waitReady());
+    QVERIFY(b.waitReady());
+    qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2,127.0.0.3");
+    WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
+    manager->searchDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
+
+    ShellDialogWirelessManager wireless;
+    const QList<DialogWirelessDevice*> listed = wireless.getDeviceList();
+    QCOMPARE(ips(listed), ips(manager->getDeviceList()));
+    for (int i = 0; i < listed.size(); ++i) {
+        const WirelessDeviceInfo mine = listed.at(i)->getDeviceInfo();
+        const WirelessDeviceInfo theirs = manager->getDeviceList().at(i)->getDeviceInfo();
+        QCOMPARE(mine.sid, theirs.sid);
+        QCOMPARE(mine.deviceName, theirs.deviceName);
+        QCOMPARE(mine.udpPort, theirs.udpPort);
+        QCOMPARE(mine.channel, theirs.channel);
+    }
+    QCOMPARE(wireless.getDeviceList(), listed);
+
+    for (const QString& ip : {CameraB, CameraA}) {
+        manager->switchDevice(ip);
+        QCOMPARE(manager->getCurDevice()->getIp(), ip);
+        DialogWirelessDevice* current = wireless.getCurDevice();
+        QVERIFY(current);
+        QCOMPARE(current->getDeviceInfo().ip, ip);
+        QVERIFY(listed.contains(current));
+    }
+}
+
+void TestShellLinks::settingsReachTheirCamera_data()
+{
+    QTest::addColumn<QString>("camera");
+    QTest::addColumn<bool>("station");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("station") << CameraB << true << QByteArray("CMD_APPEARSSIDSSID:OfficePASSWD:secret 1");
+    QTest::newRow("access point")
+        << CameraA << false << QByteArray("CMD_SETWIFI WIFINAME:PASSWD:58203741CMD_SETWIFICHANNEL WIFINAME:Room 12WIFICHANNEL:153");
+}
+
+// A setting given through the adapter goes to its own camera only.
+void TestShellLinks::settingsReachTheirCamera()
+{
+    QFETCH(QString, camera);
+    QFETCH(bool, station);
+    QFETCH(QByteArray, sent);
+    FakeCameraProcess a(CameraA), b(CameraB);
+    QVERIFY(a.waitReady());
+    QVERIFY(b.waitReady());
+    qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2,127.0.0.3");
+    WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
+    manager->searchDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
+    FakeCameraProcess& target = camera == CameraA ? a : b;
+    FakeCameraProcess& other = camera == CameraA ? b : a;
+    // Both links are up and past their opening requests.
+    QTRY_VERIFY_WITH_TIMEOUT(a.bytes().contains("CMD_GETWIFICHANNEL"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(b.bytes().contains("CMD_GETWIFICHANNEL"), 5000);
+    QTest::qWait(200);
+    const QByteArray otherBefore = other.bytes();
+
+    ShellDialogWirelessManager wireless;
+    DialogWirelessDevice* device = nullptr;
+    for (DialogWirelessDevice* d : wireless.getDeviceList()) {
+        if (d->getDeviceInfo().ip == camera)
+            device = d;
+    }
+    QVERIFY(device);
+    if (station)
+        device->setStation("Office", "secret 1");
+    else
+        device->setAp("Room 12", WirelessDevice::CH_153);
+    QTRY_VERIFY_WITH_TIMEOUT(target.bytes().endsWith(sent), 3000);
+    QTest::qWait(200);
+    QCOMPARE(other.bytes(), otherBefore);
+}
+
+void TestShellLinks::installedAsTheDialogsManager()
+{
+    QVERIFY(!paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3")).isEmpty());
+    installShellLinks();
+    DialogWirelessManager* installed = DialogWirelessManager::instance();
+    QVERIFY(dynamic_cast<ShellDialogWirelessManager*>(installed));
+    installShellLinks();   // a second call changes nothing
+    QCOMPARE(DialogWirelessManager::instance(), installed);
+    removeShellLinks();
+    QVERIFY(!DialogWirelessManager::instance());
+    PaxQtLib::releaseInstance();
+}
+
+QTEST_MAIN(TestShellLinks)
+#include "tst_shelllinks.moc"
