@@ -156,6 +156,40 @@ private slots:
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
     }
 
+    // The tip dialog keeps the platform's own look: no dialog or label style, the button outline
+    // only on the types that have it.
+    void lookByType_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("buttonStyle");
+        const QString outline = QStringLiteral("QPushButton{border:1px solid #888888;}");
+        QTest::newRow("4K display") << 0 << QStringList{"m_buttonClose"} << outline;
+        QTest::newRow("ocr") << 1 << QStringList() << QString();
+        QTest::newRow("no device") << 2 << QStringList{"m_buttonClose", "m_buttonSwitch"} << outline;
+        QTest::newRow("no wireless") << 3 << QStringList{"m_buttonClose", "m_buttonRetry", "m_buttonSwitch"}
+                                     << outline;
+        QTest::newRow("confirm") << 4 << QStringList{"m_buttonConfirm", "m_buttonCancel"} << QString();
+        QTest::newRow("link wifi") << 5 << QStringList{"m_buttonOk"} << QString();
+        QTest::newRow("removed") << 6 << QStringList{"m_buttonClose"} << outline;
+    }
+    void lookByType()
+    {
+        QFETCH(int, type);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, buttonStyle);
+        TipsDialog d(type, nullptr, "net");
+        QCOMPARE(d.styleSheet(), QString());
+        QCOMPARE(d.label()->styleSheet(), QString());
+        QCOMPARE(d.findChildren<QPushButton*>().size(), buttons.size());
+        for (const QString& name : buttons)
+            QCOMPARE(button(d, qPrintable(name))->styleSheet(), buttonStyle);
+        // The window's own background is the application palette's.
+        const QImage picture = d.grab().toImage();
+        QCOMPARE(QColor(picture.pixel(1, picture.height() - 2)), QApplication::palette().color(QPalette::Window));
+        dialogtest::saveScreenshot(&d, QStringLiteral("tips_look_type%1").arg(type));
+    }
+
     void unknownTypeKeepsPlaceholders()
     {
         TipsDialog d(9);
