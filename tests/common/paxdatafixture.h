@@ -145,4 +145,27 @@ private:
     bool m_ok = false;
 };
 
+// Gives a folder setting a path of `kind` (pathOfKind, below a folder called `name`) and checks
+// that it was taken only when `taken`: the getter and the ini value under `key` hold the path,
+// else what they held before. Failures are reported through QTest: the caller checks
+// QTest::currentTestFailed() before going on.
+template <typename Get, typename Set>
+void checkFolderSetting(Get get, Set set, const QString& key, const QString& kind, const QString& name, bool taken)
+{
+    const QString old = get();
+    const QString path = pathOfKind(kind, name);
+    set(path);
+    QCOMPARE(get(), taken ? path : old);
+    QCOMPARE(iniSnapshot().value(key), taken ? path : old);
+}
+
+// Index of the w x h entry of a camera's solution list; -1 when it has none.
+inline int solutionIndexOf(const QList<_SolutionS>& solutions, int w, int h)
+{
+    for (const _SolutionS& s : solutions)
+        if (s.width == w && s.height == h)
+            return s.index;
+    return -1;
+}
+
 } // namespace paxtest

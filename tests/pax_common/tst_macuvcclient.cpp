@@ -74,6 +74,20 @@ private:
     QThread* m_thread;
 };
 
+// Runs `body(k)` for k = 0 .. threads-1, each on a thread of its own at once, and waits for all.
+void runOnThreads(int threads, const std::function<void(int)>& body)
+{
+    std::vector<std::unique_ptr<Runner>> runners;
+    for (int k = 0; k < threads; ++k) {
+        runners.push_back(std::make_unique<Runner>([&body, k] {
+            body(k);
+            return 0;
+        }));
+    }
+    for (auto& r : runners)
+        r->join();
+}
+
 // The Qt messages logged while alive, counted by function tag and text.
 class MessageCapture : public LogCapture
 {
@@ -490,29 +504,23 @@ void tst_MacUvcClient::concurrentRequestsSendOneAtATime()
     QVERIFY(c);
 
     std::atomic<int> ok{0}, busy{0}, other{0}, wrongValue{0};
-    std::vector<std::unique_ptr<Runner>> runners;
-    for (int k = 0; k < 6; ++k) {
-        runners.push_back(std::make_unique<Runner>([&, k] {
-            for (int i = 0; i < 40; ++i) {
-                PaxUvcControl::_CameraInfo info{};
-                const int type = (k + i) % 2 == 0 ? 4 : 2;   // gain or saturation
-                const int r = type == 4 ? c->getGainInfo(0, &info) : c->getSaturationInfo(0, &info);
-                if (r == 0) {
-                    ++ok;
-                    if (info.max != 255 + type)
-                        ++wrongValue;   // took another request's reply
-                } else if (r == MUCR_OCCUPATION) {
-                    ++busy;
-                    QThread::usleep(200);
-                } else {
-                    ++other;
-                }
+    runOnThreads(6, [&](int k) {
+        for (int i = 0; i < 40; ++i) {
+            PaxUvcControl::_CameraInfo info{};
+            const int type = (k + i) % 2 == 0 ? 4 : 2;   // gain or saturation
+            const int r = type == 4 ? c->getGainInfo(0, &info) : c->getSaturationInfo(0, &info);
+            if (r == 0) {
+                ++ok;
+                if (info.max != 255 + type)
+                    ++wrongValue;   // took another request's reply
+            } else if (r == MUCR_OCCUPATION) {
+                ++busy;
+                QThread::usleep(200);
+            } else {
+                ++other;
             }
-            return 0;
-        }));
-    }
-    for (auto& r : runners)
-        r->join();
+        }
+    });
     QCOMPARE(other.load(), 0);
     QCOMPARE(wrongValue.load(), 0);
     QCOMPARE(m_korvid->maxOutstanding(), 1);
@@ -541,29 +549,23 @@ void tst_MacUvcClient::noticeNeverFreesClaimedRequest()
 
     constexpr int kPerThread = 150;
     std::atomic<int> answered{0}, timedOut{0}, other{0};
-    std::vector<std::unique_ptr<Runner>> runners;
-    for (int k = 0; k < 4; ++k) {
-        runners.push_back(std::make_unique<Runner>([&] {
-            QElapsedTimer t;
-            t.start();
-            int mine = 0;
-            while (mine < kPerThread && timedOut.load() == 0 && t.elapsed() < 20000) {
-                PaxUvcControl::_CameraInfo info{};
-                const int r = c->getGainInfo(0, &info);
-                if (r == 0 || r == MUCR_CAMERA_INDEX_FAILD) {   // a reply, or ended by a notice
-                    ++answered;
-                    ++mine;
-                } else if (r == MUCR_TIMEOUT) {
-                    ++timedOut;
-                } else if (r != MUCR_OCCUPATION) {
-                    ++other;
-                }
+    runOnThreads(4, [&](int) {
+        QElapsedTimer t;
+        t.start();
+        int mine = 0;
+        while (mine < kPerThread && timedOut.load() == 0 && t.elapsed() < 20000) {
+            PaxUvcControl::_CameraInfo info{};
+            const int r = c->getGainInfo(0, &info);
+            if (r == 0 || r == MUCR_CAMERA_INDEX_FAILD) {   // a reply, or ended by a notice
+                ++answered;
+                ++mine;
+            } else if (r == MUCR_TIMEOUT) {
+                ++timedOut;
+            } else if (r != MUCR_OCCUPATION) {
+                ++other;
             }
-            return 0;
-        }));
-    }
-    for (auto& r : runners)
-        r->join();
+        }
+    });
     QCOMPARE(timedOut.load(), 0);
     QCOMPARE(other.load(), 0);
     QCOMPARE(answered.load(), 4 * kPerThread);

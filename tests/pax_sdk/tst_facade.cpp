@@ -8,6 +8,7 @@
 #include "paxdevicemonitor.h"
 #include "paxlib.h"
 #include "paxqtlib.h"
+#include "pdfprobe.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -19,22 +20,6 @@
 namespace {
 
 bool twoCameras() { return qgetenv("ORVANE_VIRTUAL_CAMERA") == "2"; }
-
-QList<QSizeF> pdfPages(const QString& file)
-{
-    QProcess p;
-    p.start("pdfinfo", {"-f", "1", "-l", "100", file});
-    p.waitForFinished(20000);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    QList<QSizeF> pages;
-    const QRegularExpression re(QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));
-    auto it = re.globalMatch(out);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        pages.append(QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()));
-    }
-    return pages;
-}
 
 // Pipeline log lines of one operation on camera `camera` with `status`.
 int pipelineLines(const QString& operation, int camera, int status)
@@ -54,10 +39,7 @@ class tst_Facade : public QObject
 
     int solutionIndexOf(int w, int h)
     {
-        for (const _SolutionS& s : lib()->getSolutionList(PaxCameraIndexMain))
-            if (s.width == w && s.height == h)
-                return s.index;
-        return -1;
+        return paxtest::solutionIndexOf(lib()->getSolutionList(PaxCameraIndexMain), w, h);
     }
 
 private slots:
@@ -307,7 +289,7 @@ private slots:
         QVERIFY(!lib()->isMakingPdf());
         QCOMPARE(QFileInfo::exists(file), made);
         if (made) {
-            QCOMPARE(pdfPages(file), (QList<QSizeF>{QSizeF(1000, 500), QSizeF(300, 600)}));
+            QCOMPARE(pdfprobe::pageSizes(file), (QList<QSizeF>{QSizeF(1000, 500), QSizeF(300, 600)}));
             QCOMPARE(LogCapture::countContaining("missing.png"), 1);
         }
     }

@@ -9,6 +9,7 @@
 #include "paxlib.h"
 #include "paxopencv.h"
 #include "paxopencvutil.h"
+#include "pdfprobe.h"
 
 #include <QDir>
 #include <QProcess>
@@ -72,20 +73,6 @@ QSize probedSize(const QString& file)
                             .trimmed();
     const QStringList parts = out.split('x');
     return parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
-}
-
-// Page sizes in points of a PDF, as pdfinfo reads them.
-QList<QSizeF> pdfPages(const QString& file)
-{
-    const QString out = run(QStringLiteral("pdfinfo"), {"-f", "1", "-l", "100", file});
-    QList<QSizeF> pages;
-    const QRegularExpression re(QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));
-    auto it = re.globalMatch(out);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        pages.append(QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()));
-    }
-    return pages;
 }
 
 } // namespace
@@ -310,7 +297,7 @@ private slots:
         QVERIFY2(file.endsWith("." + extension), qPrintable(file));
         QVERIFY(QFileInfo(file).size() > 0);
         if (format == PaxPicSaveFormatPdf) {
-            QCOMPARE(pdfPages(file), QList<QSizeF>{QSizeF(1000, 500)});
+            QCOMPARE(pdfprobe::pageSizes(file), QList<QSizeF>{QSizeF(1000, 500)});
         } else {
             QCOMPARE(probedSize(file), QSize(1000, 500));
         }
@@ -461,7 +448,7 @@ private slots:
         QVERIFY(!paxSavePdf(QImage(), file));
         QVERIFY(!QFileInfo::exists(file));
         QVERIFY(paxSavePdf(sheetFrame(0, QSize(300, 600)), file));
-        QCOMPARE(pdfPages(file), QList<QSizeF>{QSizeF(300, 600)});
+        QCOMPARE(pdfprobe::pageSizes(file), QList<QSizeF>{QSizeF(300, 600)});
     }
 
     void overlayPen_data()

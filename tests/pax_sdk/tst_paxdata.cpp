@@ -925,13 +925,13 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, taken);
         PaxData* d = PaxData::getInstance();
-        const QString old = d->getCurrentPicSavePathForCS();
-        const QString path = pathOfKind(kind, QStringLiteral("pictures"));
         QSignalSpy spy(d, &PaxData::sigDataChange);
-        d->setCurrentPicSavePathForCS(path);
+        checkFolderSetting([d] { return d->getCurrentPicSavePathForCS(); },
+                           [d](const QString& path) { d->setCurrentPicSavePathForCS(path); },
+                           QStringLiteral("CS/picSavePath"), kind, QStringLiteral("pictures"), taken);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(spy.count(), 0);
-        QCOMPARE(d->getCurrentPicSavePathForCS(), taken ? path : old);
-        QCOMPARE(iniSnapshot().value("CS/picSavePath"), taken ? path : old);
     }
 
     void formatAndLogoWrites()

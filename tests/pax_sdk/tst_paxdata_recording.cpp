@@ -325,11 +325,11 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, taken);
         PaxData* d = PaxData::getInstance();
-        const QString old = d->getVideoMainSavePath();
-        const QString path = pathOfKind(kind, QStringLiteral("videos"));
-        d->setVideoMainSavePath(path);
-        QCOMPARE(d->getVideoMainSavePath(), taken ? path : old);
-        QCOMPARE(iniSnapshot().value("common/videoMainSavePath"), taken ? path : old);
+        checkFolderSetting([d] { return d->getVideoMainSavePath(); },
+                           [d](const QString& path) { d->setVideoMainSavePath(path); },
+                           QStringLiteral("common/videoMainSavePath"), kind, QStringLiteral("videos"), taken);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(d->getVideoSecondSavePath(), sdkDir() + "secondvideo/");
     }
 

@@ -32,10 +32,7 @@ class tst_PaxObject : public QObject
 
     int solutionIndexOf(int w, int h)
     {
-        for (const _SolutionS& s : PaxCameraInfo::getInstance()->getCameraSolutionList1(PaxCameraIndexMain))
-            if (s.width == w && s.height == h)
-                return s.index;
-        return -1;
+        return paxtest::solutionIndexOf(PaxCameraInfo::getInstance()->getCameraSolutionList1(PaxCameraIndexMain), w, h);
     }
 
 private slots:

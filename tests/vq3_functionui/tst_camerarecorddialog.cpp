@@ -3,10 +3,7 @@
 // a recording double, the prefix rules and the bounded microphone permission flow.
 #include "camerarecorddialog.h"
 #include "dialogtest.h"
-#include "fakecamerasdk.h"
-#include "mymemory.h"
-#include "paxscreenqtlib.h"
-#include "screengeometry.h"
+#include "recorddialogfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +15,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 
 namespace {
 template <class T>
@@ -53,38 +49,29 @@ QString checkedQuality(QWidget& d)
 class TestCameraRecordDialog : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    RecordDialogFixture m_fixture;
     FakeCameraSdk* m_sdk = nullptr;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        MyMemory::setSavePath(m_dir.filePath("app"));
-        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
+        QVERIFY(m_fixture.initTestCase());
         PaxScreenQtLib::getInstance();
     }
     void init()
     {
-        m_sdk = new FakeCameraSdk;
+        m_sdk = m_fixture.init();
         m_sdk->microphones = QStringList{"Mic A", "Mic B"};
         m_sdk->microphone[0] = "Mic B";
         m_sdk->solutions[0] = {{0, 1920, 1080}, {1, 1280, 720}, {2, 640, 480}};
         m_sdk->solutionIndex[0] = 1;
-        DialogCameraSdk::setInstance(m_sdk);
     }
     void cleanup()
     {
-        DialogCameraSdk::setInstance(nullptr);
-        delete m_sdk;
-        ScreenGeometry::clearOverride();
+        m_fixture.cleanup();
         CameraRecordDialog::resetMicPrivacy();
     }
-    void cleanupTestCase()
-    {
-        PaxScreenQtLib::releaseInstance();
-        MyMemory::releaseInstance();
-    }
+    void cleanupTestCase() { m_fixture.cleanupTestCase(); }
 
     void geometry_data()
     {

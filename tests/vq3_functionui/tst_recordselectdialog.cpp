@@ -1,15 +1,14 @@
 // Record control panel: layout from its size, button states by each source's status, the info
 // line, the role labels and the camera record requests.
 #include "dialogtest.h"
-#include "fakecamerasdk.h"
 #include "mymemory.h"
 #include "paxscreenqtlib.h"
+#include "recorddialogfixture.h"
 #include "recordselectdialog.h"
 #include "screengeometry.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 namespace {
 QString states(const RecordSelectDialog::Row& row)
@@ -25,32 +24,14 @@ QString states(const RecordSelectDialog::Row& row)
 class TestRecordSelectDialog : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    RecordDialogFixture m_fixture;
     FakeCameraSdk* m_sdk = nullptr;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        MyMemory::setSavePath(m_dir.filePath("app"));
-        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
-    }
-    void init()
-    {
-        m_sdk = new FakeCameraSdk;
-        DialogCameraSdk::setInstance(m_sdk);
-    }
-    void cleanup()
-    {
-        DialogCameraSdk::setInstance(nullptr);
-        delete m_sdk;
-        ScreenGeometry::clearOverride();
-    }
-    void cleanupTestCase()
-    {
-        PaxScreenQtLib::releaseInstance();
-        MyMemory::releaseInstance();
-    }
+    void initTestCase() { QVERIFY(m_fixture.initTestCase()); }
+    void init() { m_sdk = m_fixture.init(); }
+    void cleanup() { m_fixture.cleanup(); }
+    void cleanupTestCase() { m_fixture.cleanupTestCase(); }
 
     void geometry_data()
     {
