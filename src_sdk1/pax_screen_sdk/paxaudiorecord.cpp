@@ -2,6 +2,7 @@
 
 #include "audioinput.h"
 #include "paxavptr.h"
+#include "paxpacketreader.h"
 #include "paxrecordscreen.h"
 #include "paxscreenlog.h"
 
@@ -334,27 +335,12 @@ void PaxAudioRecord::Run::loop()
     while (owner.m_status.load() == PaxRecordRun) {
         if (owner.m_partner->isVideoFinish())
             break;
-        int ret = av_read_frame(owner.m_input.get(), packet.get());
-        if (ret == AVERROR(EAGAIN)) {
-            QThread::msleep(5);
-            continue;
-        }
-        if (ret < 0) {
-            PAXSCREEN_ERROR("av_read_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
+        const paxscreen::PacketStep step = paxscreen::readIntoDecoder(
+            owner.m_input.get(), packet.get(), audioIndex, "audio", decoder.get(), 5, [] { return false; });
+        if (step == paxscreen::PacketStep::Ended)
             break;
-        }
-        if (packet->stream_index != audioIndex) {
-            PAXSCREEN_ERROR("stream_index[%d] is not audioindex[%d]", packet->stream_index, audioIndex);
-            av_packet_unref(packet.get());
-            continue;
-        }
-        ret = avcodec_send_packet(decoder.get(), packet.get());
-        av_packet_unref(packet.get());
-        if (ret < 0) {
-            PAXSCREEN_ERROR("avcodec_send_packet failed");
-            continue;
-        }
-        decodeFrames();
+        if (step == paxscreen::PacketStep::Decoded)
+            decodeFrames();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "paxaacencoder.h"
 #include "paxfragmentedmp4.h"
 #include "paxh264options.h"
+#include "paxpacketreader.h"
 #include "paxscreenlog.h"
 #include "screeninput.h"
 
@@ -360,35 +361,13 @@ void PaxRecordScreen::Run::loop()
         } else if (status != PaxRecordRun && status != PaxRecordPause) {
             continue;
         }
-        int ret = av_read_frame(input.get(), packet.get());
-        if (ret == AVERROR(EAGAIN)) {
-            av_packet_unref(packet.get());
-            QThread::msleep(10);
-            continue;
-        }
-        if (ret < 0) {
-            av_packet_unref(packet.get());
-            PAXSCREEN_ERROR("av_read_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
-            break;
-        }
         // While paused the source is read all the same and what it captured is dropped, so no
         // backlog of pause frames reaches the file after the resume.
-        if (pausing) {
-            av_packet_unref(packet.get());
-            continue;
-        }
-        if (packet->stream_index != videoIndex) {
-            PAXSCREEN_ERROR("stream_index invalid, stream_index:%d,videoindex:%d", packet->stream_index, videoIndex);
-            av_packet_unref(packet.get());
-            continue;
-        }
-        ret = avcodec_send_packet(decoder.get(), packet.get());
-        av_packet_unref(packet.get());
-        if (ret < 0) {
-            PAXSCREEN_ERROR("avcodec_send_packet failed");
-            continue;
-        }
-        if (!encodeDecoded())
+        const paxscreen::PacketStep step = paxscreen::readIntoDecoder(
+            input.get(), packet.get(), videoIndex, "video", decoder.get(), 10, [pausing] { return pausing; });
+        if (step == paxscreen::PacketStep::Ended)
+            break;
+        if (step == paxscreen::PacketStep::Decoded && !encodeDecoded())
             break;
     }
 }

@@ -158,6 +158,10 @@ private:
     // A fake launcher on the father port whose reset ("[02]") drops the service's client, as a
     // restart does; with abandonFirst the ending service still takes the next connection, then drops it.
     bool startRestartingLauncher(bool abandonFirst = false);
+    // A restarting launcher (startRestartingLauncher) and a linked client whose resetServer() is
+    // called: it must return within `limitMs`. Failures are reported through
+    // QTest (the caller checks QTest::currentTestFailed()); the client, for further checks.
+    MacUvcClient* resetThroughLauncher(bool abandonFirst, int limitMs);
     // A client living on a thread of its own, linked; null when the link did not come up.
     MacUvcClient* makeThreadedClient();
     bool makeBlock();
@@ -216,6 +220,22 @@ bool tst_MacUvcClient::startRestartingLauncher(bool abandonFirst)
         return Pieces{};
     });
     return true;
+}
+
+MacUvcClient* tst_MacUvcClient::resetThroughLauncher(bool abandonFirst, int limitMs)
+{
+    MacUvcClient* c = nullptr;
+    [&] {
+        QVERIFY(startRestartingLauncher(abandonFirst));
+        c = makeClient();
+        QTRY_VERIFY(m_father->hasClient());
+        QTest::qWait(50);
+        QElapsedTimer t;
+        t.start();
+        c->resetServer();
+        QVERIFY(t.elapsed() < limitMs);
+    }();
+    return c;
 }
 
 MacUvcClient* tst_MacUvcClient::makeClient(int waitLimit, bool waitForLink)
@@ -838,14 +858,9 @@ void tst_MacUvcClient::logDirSentOnceWhenLauncherComesUp()
 void tst_MacUvcClient::resetServer()
 {
     // The launcher restarts the service: the command link drops, then comes back.
-    QVERIFY(startRestartingLauncher());
-    MacUvcClient* c = makeClient();
-    QTRY_VERIFY(m_father->hasClient());
-    QTest::qWait(50);
-    QElapsedTimer t;
-    t.start();
-    c->resetServer();
-    QVERIFY(t.elapsed() < 3000);
+    MacUvcClient* c = resetThroughLauncher(false, 3000);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(m_father->received(), QStringList{"[02]"});
     QVERIFY(linked(c));
     QTRY_COMPARE(m_korvid->connections(), 2);
@@ -856,14 +871,9 @@ void tst_MacUvcClient::resetServer()
 void tst_MacUvcClient::resetServerWaitsPastLinkToEndingService()
 {
     // The ending service's listening socket still takes the first reconnection and then goes.
-    QVERIFY(startRestartingLauncher(true));
-    MacUvcClient* c = makeClient();
-    QTRY_VERIFY(m_father->hasClient());
-    QTest::qWait(50);
-    QElapsedTimer t;
-    t.start();
-    c->resetServer();
-    QVERIFY(t.elapsed() < 6000);
+    MacUvcClient* c = resetThroughLauncher(true, 6000);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(linked(c));
     // The link resetServer returned on is the new service's: a request at once is answered.
     PaxUvcControl::_CameraInfo info;

@@ -30,6 +30,22 @@ QStringList ips(const QList<WirelessDevice*>& devices)
         out << device->getIp();
     return out;
 }
+// The two fake cameras, found by the manager's discovery.
+struct TwoCameras {
+    FakeCameraProcess a{CameraA};
+    FakeCameraProcess b{CameraB};
+
+    // The manager once it lists both cameras; nullptr when a camera did not start or answer.
+    WirelessDeviceManage* discover()
+    {
+        if (!a.waitReady() || !b.waitReady())
+            return nullptr;
+        qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2,127.0.0.3");
+        WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
+        manager->searchDevice();
+        return QTest::qWaitFor([manager] { return manager->getDeviceList().size() == 2; }, 3000) ? manager : nullptr;
+    }
+};
 } // namespace
 
 class TestShellLinks : public QObject
@@ -62,13 +78,9 @@ void TestShellLinks::noCamera()
 // manager's current device, and each camera keeps one adapter across calls.
 void TestShellLinks::forwardsToTheManagersDevices()
 {
-    FakeCameraProcess a(CameraA), b(CameraB);
-    QVERIFY(a.waitReady());
-    QVERIFY(b.waitReady());
-    qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2,127.0.0.3");
-    WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
-    manager->searchDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
+    TwoCameras cameras;
+    WirelessDeviceManage* manager = cameras.discover();
+    QVERIFY(manager);
 
     ShellDialogWirelessManager wireless;
     const QList<DialogWirelessDevice*> listed = wireless.getDeviceList();
@@ -109,13 +121,10 @@ void TestShellLinks::settingsReachTheirCamera()
     QFETCH(QString, camera);
     QFETCH(bool, station);
     QFETCH(QByteArray, sent);
-    FakeCameraProcess a(CameraA), b(CameraB);
-    QVERIFY(a.waitReady());
-    QVERIFY(b.waitReady());
-    qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2,127.0.0.3");
-    WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
-    manager->searchDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
+    TwoCameras cameras;
+    QVERIFY(cameras.discover());
+    FakeCameraProcess& a = cameras.a;
+    FakeCameraProcess& b = cameras.b;
     FakeCameraProcess& target = camera == CameraA ? a : b;
     FakeCameraProcess& other = camera == CameraA ? b : a;
     // Both links are up and past their opening requests.
