@@ -117,7 +117,6 @@ void BM_DeviceDecode1080p(benchmark::State& state)
     StreamingDevice stream;
     if (stream.skip(state))
         return;
-    WirelessDevice& device = stream.device;
     int& frames = stream.frames;
     for (auto _ : state) {
         // Warm-up: the first frame and the catch-up behind it (the stream probe holds back about a second).
@@ -134,7 +133,7 @@ void BM_DeviceDecode1080p(benchmark::State& state)
         loop.exec();
         const double seconds = clock.elapsed() / 1000.0;
         const double cpu = cpuSeconds(RUSAGE_SELF) - cpu0;
-        device.myStop();
+        stream.device.myStop();
         state.SetIterationTime(seconds);
         state.counters["fps"] = frames / seconds;
         state.counters["cpu_per_s"] = cpu / seconds;
@@ -183,8 +182,6 @@ void BM_StalledReceiverMemory(benchmark::State& state)
     StreamingDevice stream;
     if (stream.skip(state))
         return;
-    WirelessDevice& device = stream.device;
-    int& frames = stream.frames;
     for (auto _ : state) {
         stream.playUntil(5);
         const double before = rssMiB();
@@ -196,7 +193,7 @@ void BM_StalledReceiverMemory(benchmark::State& state)
             peak = std::max(peak, rssMiB());
         }
         QCoreApplication::processEvents();
-        device.myStop();
+        stream.device.myStop();
         state.SetIterationTime(clock.elapsed() / 1000.0);
         state.counters["rss_before_MiB"] = before;
         state.counters["rss_growth_MiB"] = peak - before;
