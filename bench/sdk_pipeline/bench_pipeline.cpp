@@ -6,10 +6,12 @@
 //    ffmpeg program encoding the same 600 frames with the same settings, and frames written.
 // Run from a Release build; ratios are printed last.
 
+#include "eventwait.h"
 #include "ffmpegoutput.h"
 #include "ffmpegvideoinput.h"
 #include "myffmpegcameracontrol.h"
 #include "v4l2capture.h"
+#include "virtualcamerafixture.h"
 #include "virtualpicture.h"
 
 #include <QCoreApplication>
@@ -37,7 +39,6 @@ namespace {
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kFps = 30;
-const QString kCamera = QStringLiteral("Virtual Document Camera");
 
 std::map<std::string, double>& results()
 {
@@ -58,24 +59,11 @@ double cpuSeconds(int who)
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-void spin(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-}
+using eventwait::spin;
 
 _MFCC_InfoS cameraInfo()
 {
-    _MFCC_InfoS info;
-    info.device_name = kCamera;
-    info.pixel_format = QStringLiteral("mjpeg");
-    info.fps = QString::number(kFps);
-    info.video_size = QStringLiteral("%1x%2").arg(kWidth).arg(kHeight);
-    return info;
+    return virtualcamera::cameraInfo(QStringLiteral("%1x%2").arg(kWidth).arg(kHeight), kFps);
 }
 
 // The recording settings of the "middle" quality: VBR 4 Mi, profile main, preset ultrafast.
