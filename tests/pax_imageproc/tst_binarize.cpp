@@ -32,6 +32,30 @@ QImage documentLike(QRandomGenerator& rng, int w, int h)
     return img;
 }
 
+// Every row kernel the processor can run: AVX2, SSE2 and the plain one.
+QList<detail::VectorLevel> kernelLevels()
+{
+    QList<detail::VectorLevel> levels;
+    for (detail::VectorLevel level :
+         {detail::VectorLevel::Avx2, detail::VectorLevel::Sse2, detail::VectorLevel::Scalar}) {
+        if (int(level) <= int(detail::processorVectorLevel())) {
+            levels << level;
+        }
+    }
+    return levels;
+}
+
+// Puts the kernel level and the band threads back when a test ends, passed or not.
+struct KernelSettings
+{
+    const int threads = detail::bandThreads();
+    ~KernelSettings()
+    {
+        detail::setVectorLevel(detail::VectorLevel::Avx2);
+        detail::setBandThreads(threads);
+    }
+};
+
 } // namespace
 
 class TestBinarize : public QObject
@@ -45,6 +69,7 @@ private slots:
     void sauvolaMatchesReference();
     void randomImagesMatchReference_data();
     void randomImagesMatchReference();
+    void randomSizesMatchReference();
     void invalidWindowThrows_data();
     void invalidWindowThrows();
     void nullImageGivesNull();
@@ -113,10 +138,10 @@ void TestBinarize::wolfMatchesReference()
         }
     }
     const BinaryImage ref = reftest::wolf(img, window, lower, upper);
-    for (bool vector : {true, false}) {
-        detail::setVectorPathsEnabled(vector);
+    const KernelSettings restore;
+    for (detail::VectorLevel level : kernelLevels()) {
+        detail::setVectorLevel(level);
         const BinaryImage fast = binarizeWolf(img, window, uchar(lower), uchar(upper));
-        detail::setVectorPathsEnabled(true);
         QCOMPARE(firstDifference(fast, ref), QString());
     }
 }
@@ -138,10 +163,14 @@ void TestBinarize::sauvolaMatchesReference()
     QFETCH(int, h);
     QFETCH(QSize, window);
     QRandomGenerator rng(uint(w + h * 3));
+    const KernelSettings restore;
     for (bool noise : {true, false}) {
         const QImage img = noise ? reftest::randomGray(rng, w, h) : documentLike(rng, w, h);
-        const BinaryImage fast = binarizeSauvola(img, window);
-        QCOMPARE(firstDifference(fast, reftest::sauvola(img, window)), QString());
+        const BinaryImage ref = reftest::sauvola(img, window);
+        for (detail::VectorLevel level : kernelLevels()) {
+            detail::setVectorLevel(level);
+            QCOMPARE(firstDifference(binarizeSauvola(img, window), ref), QString());
+        }
     }
 }
 
@@ -191,11 +220,19 @@ void TestBinarize::randomImagesMatchReference_data()
     QTest::newRow("sparse dots") << "sparse dots" << 7 << QSize(400, 200) << QSize(51, 51) << 1;
     QTest::newRow("blocks, bands") << "blocks" << 8 << bands << QSize(51, 51) << 4;
     QTest::newRow("noise, big window") << "noise" << 9 << QSize(260, 250) << QSize(201, 201) << 1;
+    // Widths off every vector width, tiny pictures and windows larger than the picture.
+    QTest::newRow("document, width 1027, three bands") << "document" << 10 << QSize(1027, 613) << QSize(51, 51) << 3;
+    QTest::newRow("noise, width 1041, two bands") << "noise" << 11 << QSize(1041, 555) << QSize(25, 41) << 2;
+    QTest::newRow("document, width 7") << "document" << 12 << QSize(7, 90) << QSize(51, 51) << 4;
+    QTest::newRow("noise, 3x2") << "noise" << 13 << QSize(3, 2) << QSize(5, 5) << 4;
+    QTest::newRow("noise, width 33, window wider") << "noise" << 14 << QSize(33, 17) << QSize(101, 3) << 1;
+    QTest::newRow("blocks, width 95, window taller") << "blocks" << 15 << QSize(95, 40) << QSize(9, 81) << 2;
+    QTest::newRow("four levels, width 17") << "four levels" << 16 << QSize(17, 300) << QSize(15, 15) << 1;
 }
 
 void TestBinarize::randomImagesMatchReference()
 {
-    // Every code path (vector or plain, one band or several) gives the plain rule's pixels.
+    // Every row kernel (AVX2, SSE2, plain), on one band or several, gives the plain rule's pixels.
     QFETCH(QString, kind);
     QFETCH(int, seed);
     QFETCH(QSize, size);
@@ -205,16 +242,46 @@ void TestBinarize::randomImagesMatchReference()
     const QImage img = randomPicture(rng, kind, size.width(), size.height());
     const BinaryImage wolfRef = reftest::wolf(img, window, 50, 254);
     const BinaryImage sauvolaRef = reftest::sauvola(img, window);
-    const int before = detail::bandThreads();
-    for (bool vector : {true, false}) {
-        detail::setVectorPathsEnabled(vector);
+    const KernelSettings restore;
+    for (detail::VectorLevel level : kernelLevels()) {
+        detail::setVectorLevel(level);
         detail::setBandThreads(threads);
-        const BinaryImage wolf = binarizeWolf(img, window, 50, 254);
-        const BinaryImage sauvola = binarizeSauvola(img, window);
-        detail::setBandThreads(before);
-        detail::setVectorPathsEnabled(true);
-        QCOMPARE(firstDifference(wolf, wolfRef), QString());
-        QCOMPARE(firstDifference(sauvola, sauvolaRef), QString());
+        QCOMPARE(int(detail::vectorLevel()), int(level));
+        QCOMPARE(firstDifference(binarizeWolf(img, window, 50, 254), wolfRef), QString());
+        QCOMPARE(firstDifference(binarizeSauvola(img, window), sauvolaRef), QString());
+    }
+}
+
+void TestBinarize::randomSizesMatchReference()
+{
+    // Many small pictures of random size, window and content through every kernel and band count.
+    QRandomGenerator rng(2026);
+    const KernelSettings restore;
+    const QStringList kinds = {"noise", "document", "four levels", "sparse dots", "blocks"};
+    for (int round = 0; round < 40; ++round) {
+        const int w = 1 + int(rng.bounded(140));
+        const int h = 1 + int(rng.bounded(70));
+        const QSize window(1 + int(rng.bounded(160)), 1 + int(rng.bounded(90)));
+        const QString kind = kinds[int(rng.bounded(kinds.size()))];
+        const QImage img = randomPicture(rng, kind, w, h);
+        const int lower = int(rng.bounded(60));
+        const int upper = 200 + int(rng.bounded(56));
+        const BinaryImage wolfRef = reftest::wolf(img, window, lower, upper);
+        const BinaryImage sauvolaRef = reftest::sauvola(img, window);
+        for (detail::VectorLevel level : kernelLevels()) {
+            detail::setVectorLevel(level);
+            detail::setBandThreads(1 + round % 4);
+            const QString what = QStringLiteral("%1 %2x%3 window %4x%5 level %6")
+                                     .arg(kind)
+                                     .arg(w)
+                                     .arg(h)
+                                     .arg(window.width())
+                                     .arg(window.height())
+                                     .arg(int(level));
+            QVERIFY2(firstDifference(binarizeWolf(img, window, uchar(lower), uchar(upper)), wolfRef).isEmpty(),
+                     qPrintable(what));
+            QVERIFY2(firstDifference(binarizeSauvola(img, window), sauvolaRef).isEmpty(), qPrintable(what));
+        }
     }
 }
 

@@ -22,9 +22,15 @@
 #include <string>
 #include <vector>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#include <cstring>
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#define IMAGEPROC_HAVE_VECTOR_PATHS 1
 #include <immintrin.h>
+// The kernels pass 32-byte vectors between inlined helpers; no such value crosses a real call.
+#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
+
 
 namespace imageproc {
 
@@ -52,68 +58,54 @@ struct GrayView
     }
 };
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define IMAGEPROC_HAVE_AVX2_PATH 1
-// Adds the entering row and subtracts the leaving one (either may be null) from the column sums and
-// square sums, and forms their prefixes: ps[0] = 0, ps[x + 1] = colSum[0] + ... + colSum[x] (wrapping).
-__attribute__((target("avx2"))) void updatePrefixAvx2(const uchar* entering, const uchar* leaving, int w,
-                                                      uint32_t* colSum, uint32_t* colSq, uint32_t* ps, uint32_t* pq)
-{
-    __m256i carryS = _mm256_setzero_si256();
-    __m256i carryQ = _mm256_setzero_si256();
-    const __m256i last = _mm256_set1_epi32(7);
-    const __m256i third = _mm256_set1_epi32(3);
-    ps[0] = 0;
-    pq[0] = 0;
-    int x = 0;
-    for (; x + 8 <= w; x += 8) {
-        __m256i cs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colSum + x));
-        __m256i cq = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colSq + x));
-        if (entering) {
-            const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(entering + x)));
-            cs = _mm256_add_epi32(cs, v);
-            cq = _mm256_add_epi32(cq, _mm256_madd_epi16(v, v));
-        }
-        if (leaving) {
-            const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(leaving + x)));
-            cs = _mm256_sub_epi32(cs, v);
-            cq = _mm256_sub_epi32(cq, _mm256_madd_epi16(v, v));
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colSum + x), cs);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colSq + x), cq);
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+// The row kernels are written once over eight-lane vectors and compiled twice: for SSE2 (which every
+// x86-64 processor has; the compiler splits each vector in two) and for AVX2 (chosen at run time).
+// The few operations without a portable form come from Sse2Ops / Avx2Ops.
+namespace simd {
 
-        // Prefix inside the eight columns; the running carry is one add per step.
-        cs = _mm256_add_epi32(cs, _mm256_slli_si256(cs, 4));
-        cq = _mm256_add_epi32(cq, _mm256_slli_si256(cq, 4));
-        cs = _mm256_add_epi32(cs, _mm256_slli_si256(cs, 8));
-        cq = _mm256_add_epi32(cq, _mm256_slli_si256(cq, 8));
-        cs = _mm256_add_epi32(cs, _mm256_blend_epi32(_mm256_setzero_si256(), _mm256_permutevar8x32_epi32(cs, third), 0xf0));
-        cq = _mm256_add_epi32(cq, _mm256_blend_epi32(_mm256_setzero_si256(), _mm256_permutevar8x32_epi32(cq, third), 0xf0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ps + 1 + x), _mm256_add_epi32(cs, carryS));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pq + 1 + x), _mm256_add_epi32(cq, carryQ));
-        carryS = _mm256_add_epi32(carryS, _mm256_permutevar8x32_epi32(cs, last));
-        carryQ = _mm256_add_epi32(carryQ, _mm256_permutevar8x32_epi32(cq, last));
-    }
-    uint32_t runS = ps[x];
-    uint32_t runQ = pq[x];
-    for (; x < w; ++x) {
-        if (entering) {
-            const uint32_t v = entering[x];
-            colSum[x] += v;
-            colSq[x] += v * v;
-        }
-        if (leaving) {
-            const uint32_t v = leaving[x];
-            colSum[x] -= v;
-            colSq[x] -= v * v;
-        }
-        runS += colSum[x];
-        runQ += colSq[x];
-        ps[x + 1] = runS;
-        pq[x + 1] = runQ;
-    }
+typedef float F8 __attribute__((vector_size(32)));
+typedef int32_t I8 __attribute__((vector_size(32)));
+typedef uint32_t U8 __attribute__((vector_size(32)));
+typedef int32_t I4 __attribute__((vector_size(16)));
+typedef uint32_t U4 __attribute__((vector_size(16)));
+typedef float F4 __attribute__((vector_size(16)));
+typedef double D4 __attribute__((vector_size(32)));
+typedef uint8_t Bytes8 __attribute__((vector_size(8)));
+typedef uint8_t Bytes32 __attribute__((vector_size(32)));
+
+#define SIMD_INLINE inline __attribute__((always_inline))
+
+template <typename V>
+SIMD_INLINE V load(const void* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
+
+template <typename V>
+SIMD_INLINE void store(void* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+SIMD_INLINE F8 toFloat(U8 v) { return __builtin_convertvector(I8(v), F8); }
+SIMD_INLINE F8 absF(F8 v) { return F8(I8(v) & 0x7fffffff); }
+SIMD_INLINE F8 minF(F8 a, F8 b) { return a < b ? a : b; }
+SIMD_INLINE F8 maxF(F8 a, F8 b) { return a > b ? a : b; }
+SIMD_INLINE F8 splat(float f) { return F8{} + f; }
+SIMD_INLINE U8 lastLane(U8 v) { return __builtin_shufflevector(v, v, 7, 7, 7, 7, 7, 7, 7, 7); }
+SIMD_INLINE U4 lowHalf(U8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+SIMD_INLINE U4 highHalf(U8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+SIMD_INLINE U8 join(U4 lo, U4 hi) { return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7); }
+
+} // namespace simd
 #endif
+
+// Which row kernels run: the plain ones, SSE2 or AVX2.
+enum Level { kScalar = 0, kSse2 = 1, kAvx2 = 2 };
+
 
 // The window area of a column and the factors made from it, for the rows the window covers now.
 struct AreaFactors
@@ -190,70 +182,7 @@ public:
     }
 
     // Moves the window to row y; rows come in order from the row given to start().
-    void advance(int y, bool vector)
-    {
-        const int w = m_g.width;
-        const bool fused = vector && m_narrow;
-        const int entering = y + m_upperH - 1;
-        const int leaving = y - m_lowerH - 1;
-        if (!fused) {
-            if (entering < m_g.height) {
-                addRow(entering, +1);
-            }
-            if (leaving >= 0) {
-                addRow(leaving, -1);
-            }
-        }
-        const int rows = std::min(m_g.height, y + m_upperH) - std::max(0, y - m_lowerH);
-        if (rows != m_areaRows) {
-            m_areaRows = rows;
-            // One division per distinct window width.
-            for (size_t c = 1; c < m_byCols.size(); ++c) {
-                AreaFactors& f = m_byCols[c];
-                const int area = rows * int(c);
-                assert(area > 0);
-                f.area = double(area);
-                f.inv = 1.0 / double(area);
-                f.inv2 = 1.0 / (double(area) * double(area));
-                f.invF = float(f.inv);
-                f.inv2F = float(f.inv2);
-            }
-        }
-        uint32_t* ps = m_prefSum.data() + m_leftW;
-        const uint32_t* cs = m_colSum.data();
-        if (m_narrow) {
-            uint32_t* pq = m_prefSq32.data() + m_leftW;
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-            if (fused) {
-                const uchar* in = entering < m_g.height ? m_g.bits + size_t(entering) * m_g.stride : nullptr;
-                const uchar* out = leaving >= 0 ? m_g.bits + size_t(leaving) * m_g.stride : nullptr;
-                updatePrefixAvx2(in, out, w, m_colSum.data(), m_colSq32.data(), ps, pq);
-            } else
-#endif
-            {
-                const uint32_t* cq = m_colSq32.data();
-                uint32_t s = 0;
-                uint32_t q = 0;
-                for (int x = 0; x < w; ++x) {
-                    s += cs[x];
-                    q += cq[x];
-                    ps[x + 1] = s;
-                    pq[x + 1] = q;
-                }
-            }
-            std::fill(ps + w + 1, ps + w + 1 + m_rightW, ps[w]);
-            std::fill(pq + w + 1, pq + w + 1 + m_rightW, pq[w]);
-        } else {
-            uint64_t* pq = m_prefSq64.data() + m_leftW;
-            const uint64_t* cq = m_colSq64.data();
-            for (int x = 0; x < w; ++x) {
-                ps[x + 1] = ps[x] + cs[x];
-                pq[x + 1] = pq[x] + cq[x];
-            }
-            std::fill(ps + w + 1, ps + w + 1 + m_rightW, ps[w]);
-            std::fill(pq + w + 1, pq + w + 1 + m_rightW, pq[w]);
-        }
-    }
+    void advance(int y, int level);
 
     // Window mean and |square mean - mean * mean| of column x, as doubles.
     void stats(int x, double& mean, double& variance) const
@@ -290,221 +219,6 @@ private:
     std::vector<AreaFactors> m_byCols;
 };
 
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-
-bool cpuHasAvx2()
-{
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
-// Window sums of eight columns x .. x + 7: the sums as 32-bit lanes and as doubles (two halves of
-// four), and the factors of their areas.
-struct Lanes8
-{
-    __m256i sum, sq;
-    __m256d sumLo, sumHi, sqLo, sqHi;
-    __m256d areaLo, areaHi, invLo, invHi, inv2Lo, inv2Hi;
-    __m256 invF, inv2F;
-};
-
-__attribute__((target("avx2"))) inline __m256d u32ToDouble(__m128i v)
-{
-    // Unsigned 32-bit to double, exactly.
-    return _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(v, _mm_set1_epi32(int(0x80000000u)))),
-                         _mm256_set1_pd(2147483648.0));
-}
-
-// The area factors of eight columns: one broadcast for an inner group, else column by column.
-__attribute__((target("avx2"))) inline void groupFactors(const WindowSums& ws, int x, Lanes8& l)
-{
-    if (ws.innerGroup(x)) {
-        const AreaFactors& f = ws.innerFactors();
-        l.areaLo = l.areaHi = _mm256_set1_pd(f.area);
-        l.invLo = l.invHi = _mm256_set1_pd(f.inv);
-        l.inv2Lo = l.inv2Hi = _mm256_set1_pd(f.inv2);
-        l.invF = _mm256_set1_ps(f.invF);
-        l.inv2F = _mm256_set1_ps(f.inv2F);
-        return;
-    }
-    alignas(32) double area[8];
-    alignas(32) double inv[8];
-    alignas(32) double inv2[8];
-    alignas(32) float invF[8];
-    alignas(32) float inv2F[8];
-    for (int i = 0; i < 8; ++i) {
-        const AreaFactors& f = ws.factors(x + i);
-        area[i] = f.area;
-        inv[i] = f.inv;
-        inv2[i] = f.inv2;
-        invF[i] = f.invF;
-        inv2F[i] = f.inv2F;
-    }
-    l.areaLo = _mm256_load_pd(area);
-    l.areaHi = _mm256_load_pd(area + 4);
-    l.invLo = _mm256_load_pd(inv);
-    l.invHi = _mm256_load_pd(inv + 4);
-    l.inv2Lo = _mm256_load_pd(inv2);
-    l.inv2Hi = _mm256_load_pd(inv2 + 4);
-    l.invF = _mm256_load_ps(invF);
-    l.inv2F = _mm256_load_ps(inv2F);
-}
-
-// Columns x .. x + 7: contiguous loads from the padded prefixes. Square sums below 2^31 convert as
-// signed values.
-template <bool kSmallSquares>
-__attribute__((target("avx2"))) inline void groupLanes(const WindowSums& ws, const uint32_t* ps, const uint32_t* pq,
-                                                      int x, int left, int right, Lanes8& l)
-{
-    l.sum = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + x + right)),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + x - left)));
-    l.sq = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pq + x + right)),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pq + x - left)));
-    l.sumLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(l.sum));
-    l.sumHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(l.sum, 1));
-    if (kSmallSquares) {
-        l.sqLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(l.sq));
-        l.sqHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(l.sq, 1));
-    } else {
-        l.sqLo = u32ToDouble(_mm256_castsi256_si128(l.sq));
-        l.sqHi = u32ToDouble(_mm256_extracti128_si256(l.sq, 1));
-    }
-    groupFactors(ws, x, l);
-}
-
-// Runs fn(x, lanes) over the row's columns in groups of eight (x a multiple of eight); returns where the
-// groups end.
-template <bool kSmallSquares, typename Fn>
-__attribute__((target("avx2"))) inline int forEachGroupOf8(const WindowSums& ws, Fn fn)
-{
-    const int left = ws.leftHalf();
-    const int right = ws.rightHalf();
-    const uint32_t* ps = ws.prefSum();
-    const uint32_t* pq = ws.prefSq32();
-    const int groups = ws.width() & ~7;
-    Lanes8 l;
-    for (int x = 0; x < groups; x += 8) {
-        groupLanes<kSmallSquares>(ws, ps, pq, x, left, right, l);
-        fn(x, l);
-    }
-    return groups;
-}
-
-// |square mean - mean * mean| and the mean, exactly as the scalar rule computes them.
-__attribute__((target("avx2"))) inline void meanVariance(__m256d sum, __m256d sq, __m256d inv, __m256d& mean,
-                                                        __m256d& var)
-{
-    mean = _mm256_mul_pd(sum, inv);
-    const __m256d sqMean = _mm256_mul_pd(sq, inv);
-    var = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(sqMean, _mm256_mul_pd(mean, mean)));
-}
-
-// The variance from area x square sum - sum², which is an exact integer in doubles (below 2^53), times
-// 1 / area²: within a few units in the last place of the true variance, with none of the cancellation
-// of square mean - mean².
-__attribute__((target("avx2"))) inline __m256d varianceFromSums(__m256d sum, __m256d sq, __m256d area, __m256d inv2)
-{
-    return _mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(area, sq), _mm256_mul_pd(sum, sum)), inv2);
-}
-
-// Largest |square mean - mean * mean| of a row, exactly as the rule computes it.
-template <bool kSmallSquares>
-__attribute__((target("avx2"))) double rowMaxVarianceAvx2(const WindowSums& ws)
-{
-    __m256d best = _mm256_setzero_pd();
-    const int x0 = forEachGroupOf8<kSmallSquares>(ws, [&](int, const Lanes8& l) __attribute__((target("avx2"))) {
-        __m256d mean;
-        __m256d var;
-        meanVariance(l.sumLo, l.sqLo, l.invLo, mean, var);
-        best = _mm256_max_pd(best, var);
-        meanVariance(l.sumHi, l.sqHi, l.invHi, mean, var);
-        best = _mm256_max_pd(best, var);
-    });
-    alignas(32) double lanes[4];
-    _mm256_store_pd(lanes, best);
-    double m = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-    for (int x = x0; x < ws.width(); ++x) {
-        double mean;
-        double var;
-        ws.stats(x, mean, var);
-        m = var > m ? var : m;
-    }
-    return m;
-}
-
-// Largest variance of a row, estimated: each value lies within 1e-9 of the rule's own.
-template <bool kSmallSquares>
-__attribute__((target("avx2"))) double rowMaxVarianceEstimateAvx2(const WindowSums& ws)
-{
-    __m256d bestLo = _mm256_setzero_pd();
-    __m256d bestHi = _mm256_setzero_pd();
-    const int x0 = forEachGroupOf8<kSmallSquares>(ws, [&](int, const Lanes8& l) __attribute__((target("avx2"))) {
-        bestLo = _mm256_max_pd(bestLo, varianceFromSums(l.sumLo, l.sqLo, l.areaLo, l.inv2Lo));
-        bestHi = _mm256_max_pd(bestHi, varianceFromSums(l.sumHi, l.sqHi, l.areaHi, l.inv2Hi));
-    });
-    alignas(32) double lanes[4];
-    _mm256_store_pd(lanes, _mm256_max_pd(bestLo, bestHi));
-    double m = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
-    for (int x = x0; x < ws.width(); ++x) {
-        double mean;
-        double var;
-        ws.stats(x, mean, var);
-        m = var > m ? var : m;
-    }
-    return m;
-}
-
-// sqrt(v) for v >= 0 to within 2e-7 of its value (v / sqrt(v), the root's reciprocal estimate refined
-// once by Newton's step), at a fraction of the cost of the exact root.
-__attribute__((target("avx2"))) inline __m256 deviation(__m256 v)
-{
-    const __m256 y0 = _mm256_rsqrt_ps(_mm256_max_ps(v, _mm256_set1_ps(1e-30f)));
-    const __m256 halfV = _mm256_mul_ps(v, _mm256_set1_ps(0.5f));
-    const __m256 y1 = _mm256_mul_ps(y0, _mm256_sub_ps(_mm256_set1_ps(1.5f), _mm256_mul_ps(halfV, _mm256_mul_ps(y0, y0))));
-    return _mm256_mul_ps(v, y1);
-}
-
-// Largest variance of a row, roughly: |square mean - mean²| in floats, within 0.05 of the rule's value
-// (roundings of values up to 255² = 65025 at 6e-8 each). Square sums must be below 2^31.
-__attribute__((target("avx2"))) double rowMaxVarianceRoughAvx2(const WindowSums& ws)
-{
-    const int left = ws.leftHalf();
-    const int right = ws.rightHalf();
-    const uint32_t* ps = ws.prefSum();
-    const uint32_t* pq = ws.prefSq32();
-    const int groups = ws.width() & ~7;
-    const __m256 innerInv = _mm256_set1_ps(ws.innerFactors().invF);
-    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
-    __m256 best = _mm256_setzero_ps();
-    for (int x = 0; x < groups; x += 8) {
-        const __m256i sum = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + x + right)),
-                                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ps + x - left)));
-        const __m256i sq = _mm256_sub_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pq + x + right)),
-                                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pq + x - left)));
-        __m256 inv = innerInv;
-        if (!ws.innerGroup(x)) {
-            alignas(32) float lanes[8];
-            for (int i = 0; i < 8; ++i) {
-                lanes[i] = ws.factors(x + i).invF;
-            }
-            inv = _mm256_load_ps(lanes);
-        }
-        const __m256 mean = _mm256_mul_ps(_mm256_cvtepi32_ps(sum), inv);
-        const __m256 sqMean = _mm256_mul_ps(_mm256_cvtepi32_ps(sq), inv);
-        best = _mm256_max_ps(best, _mm256_and_ps(_mm256_sub_ps(sqMean, _mm256_mul_ps(mean, mean)), absMask));
-    }
-    alignas(32) float lanes[8];
-    _mm256_store_ps(lanes, best);
-    double m = *std::max_element(lanes, lanes + 8);
-    for (int x = groups; x < ws.width(); ++x) {
-        double mean;
-        double var;
-        ws.stats(x, mean, var);
-        m = var > m ? var : m;
-    }
-    return m;
-}
-
 // 8 bits reversed.
 struct ReversedBytes
 {
@@ -521,80 +235,180 @@ struct ReversedBytes
     }
 };
 
-// One row of black bits, written as whole words. A float estimate of the threshold (from the rule's
-// estimate(mean, deviation) in 8 lanes) decides every pixel whose grey level lies at least `margin` away
-// from it; the rest, and the columns past the last group, go through the exact rule. Grey levels below
-// `lower` are black and above `upper` white without a threshold. estimate(mean, deviation, threshold).
-template <bool kSmallSquares, typename EstimateFn, typename ExactFn>
-__attribute__((target("avx2"))) void rowThresholdAvx2(const WindowSums& ws, const uchar* line, float margin, int lower,
-                                                      int upper, uint32_t* out, EstimateFn estimate, ExactFn exact)
+const ReversedBytes& reversedBytes()
 {
-    static const ReversedBytes reversed;
-    const __m256 eps = _mm256_set1_ps(margin);
-    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
-    const __m256 vLower = _mm256_set1_ps(float(lower));
-    const __m256 vUpper = _mm256_set1_ps(float(upper));
-    uint32_t word = 0;
-    const int x0 = forEachGroupOf8<kSmallSquares>(ws, [&](int x, const Lanes8& l) __attribute__((target("avx2"))) {
-        const __m256d varLo = varianceFromSums(l.sumLo, l.sqLo, l.areaLo, l.inv2Lo);
-        const __m256d varHi = varianceFromSums(l.sumHi, l.sqHi, l.areaHi, l.inv2Hi);
-        const __m256 m = _mm256_mul_ps(_mm256_cvtepi32_ps(l.sum), l.invF);
-        const __m256 s = deviation(_mm256_set_m128(_mm256_cvtpd_ps(varHi), _mm256_cvtpd_ps(varLo)));
-        __m256 t;
-        estimate(m, s, t);
-        const __m256 g = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + x))));
-        const __m256 low = _mm256_cmp_ps(g, vLower, _CMP_LT_OQ);
-        const __m256 high = _mm256_cmp_ps(g, vUpper, _CMP_GT_OQ);
-        const __m256 black = _mm256_or_ps(low, _mm256_andnot_ps(high, _mm256_cmp_ps(t, g, _CMP_GT_OQ)));
-        const __m256 near = _mm256_andnot_ps(_mm256_or_ps(low, high),
-                                             _mm256_cmp_ps(_mm256_and_ps(_mm256_sub_ps(t, g), absMask), eps, _CMP_LT_OQ));
-        int bits = _mm256_movemask_ps(black);
-        const int nearBits = _mm256_movemask_ps(near);
-        if (__builtin_expect(nearBits != 0, 0)) {
-            for (int i = 0; i < 8; ++i) {
-                if ((nearBits >> i) & 1) {
-                    bits = (bits & ~(1 << i)) | (int(exact(x + i)) << i);
-                }
-            }
-        }
-        // Lane i is pixel x + i: bit 31 - ((x + i) % 32) of the word.
-        word |= uint32_t(reversed.v[bits]) << (24 - (x & 31));
-        if ((x & 31) == 24) {
-            out[x >> 5] = word;
-            word = 0;
-        }
-    });
-    const int end = ws.width();
-    for (int x = x0; x < end; ++x) {
-        word |= uint32_t(exact(x)) << (31 - (x & 31));
-    }
-    if (end & 31) {
-        out[end >> 5] = word;
-    }
+    static const ReversedBytes table;
+    return table;
 }
 
-__attribute__((target("avx2"))) int minGrayAvx2(const GrayView& g, int y0, int y1)
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+namespace simd {
+
+// Error bounds of the float estimates below against the rule's double values.
+//
+// Variance: |sq * inv - mean²| in floats, from sums below 2^32 and means up to 255: each term carries at
+// most seven roundings of values up to 255² (7 * 2^-24 * 65025 < 0.028) and the difference one more;
+// 0.045 bounds the whole.
+const float kVarianceError = 0.045f;
+// Deviation: |sqrt(a) - sqrt(b)| <= sqrt(|a - b|) and <= |a - b| / sqrt(a). 0.22 > sqrt(0.045) and the
+// reciprocal factor allows for rcp's 12-bit estimate; the floor covers the refined root's own error
+// (below 1e-6 relative) and the rule's rounding of the deviation to float.
+const float kDeviationErrorCap = 0.22f;
+const float kDeviationErrorScale = 0.05f;
+const float kDeviationErrorFloor = 2e-4f;
+// Threshold: the float mean (within 3 roundings of the rule's) and a handful of float operations on
+// values up to 330, each within 2^-24; 1e-3 is several times their sum.
+const float kThresholdError = 1e-3f;
+
+// The window sums of the eight columns x .. x + 7 and their areas' factors.
+struct Group
 {
-    __m256i best = _mm256_set1_epi8(char(0xff));
-    int m = 255;
-    for (int y = y0; y < y1; ++y) {
-        const uchar* line = g.bits + size_t(y) * g.stride;
-        int x = 0;
-        for (; x + 32 <= g.width; x += 32) {
-            best = _mm256_min_epu8(best, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + x)));
+    U8 sum;
+    U8 sq;
+    F8 inv;
+};
+
+SIMD_INLINE Group group(const WindowSums& ws, const uint32_t* ps, const uint32_t* pq, int x, int left, int right,
+                        F8 innerInv)
+{
+    Group g;
+    g.sum = load<U8>(ps + x + right) - load<U8>(ps + x - left);
+    g.sq = load<U8>(pq + x + right) - load<U8>(pq + x - left);
+    g.inv = innerInv;
+    if (!ws.innerGroup(x)) {
+        float lanes[8];
+        for (int i = 0; i < 8; ++i) {
+            lanes[i] = ws.factors(x + i).invF;
         }
-        for (; x < g.width; ++x) {
-            m = std::min(m, int(line[x]));
-        }
+        g.inv = load<F8>(lanes);
     }
-    alignas(32) uchar lanes[32];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), best);
-    for (uchar v : lanes) {
-        m = std::min(m, int(v));
-    }
-    return m;
+    return g;
 }
+
+// Mean and |square mean - mean²| in floats: within kVarianceError of the rule's variance. Square sums
+// of 2^31 and more lose their lowest bit, which is nothing against that.
+template <bool kSmallSquares>
+SIMD_INLINE void meanVariance(const Group& g, F8& mean, F8& var)
+{
+    mean = toFloat(g.sum) * g.inv;
+    const F8 sq = kSmallSquares ? toFloat(g.sq) : toFloat(g.sq >> 1) * 2.0f;
+    var = absF(sq * g.inv - mean * mean);
+}
+
+// The rules' float estimates.
+struct WolfEstimate
+{
+    float darkest;
+    float invD;
+    SIMD_INLINE void estimate(F8 mean, F8 dev, F8& t, F8& slope) const
+    {
+        const F8 range = mean - darkest;
+        t = mean + range * ((1.0f - dev * invD) * -0.3f);
+        // 1.01 covers 1 / D's rounding.
+        slope = absF(range) * (0.303f * invD);
+    }
+};
+
+struct SauvolaEstimate
+{
+    SIMD_INLINE void estimate(F8 mean, F8 dev, F8& t, F8& slope) const
+    {
+        // mean * (0.66 + 0.34 / 128 * deviation)
+        t = mean * (0.66f + dev * (0.34f / 128.0f));
+        slope = mean * (0.34f / 128.0f * 1.01f);
+    }
+};
+
+
+#define KERNEL_NAMESPACE sse2
+#define KERNEL_TARGET "sse2"
+#define KERNEL_AVX2 0
+#include "BinarizeKernels.h"
+#undef KERNEL_NAMESPACE
+#undef KERNEL_TARGET
+#undef KERNEL_AVX2
+
+#define KERNEL_NAMESPACE avx2
+#define KERNEL_TARGET "avx2"
+#define KERNEL_AVX2 1
+#include "BinarizeKernels.h"
+#undef KERNEL_NAMESPACE
+#undef KERNEL_TARGET
+#undef KERNEL_AVX2
+
+
+} // namespace simd
 #endif
+
+
+void WindowSums::advance(int y, int level)
+{
+    const int w = m_g.width;
+    const bool fused = level != kScalar && m_narrow;
+    const int entering = y + m_upperH - 1;
+    const int leaving = y - m_lowerH - 1;
+    if (!fused) {
+        if (entering < m_g.height) {
+            addRow(entering, +1);
+        }
+        if (leaving >= 0) {
+            addRow(leaving, -1);
+        }
+    }
+    const int rows = std::min(m_g.height, y + m_upperH) - std::max(0, y - m_lowerH);
+    if (rows != m_areaRows) {
+        m_areaRows = rows;
+        // One division per distinct window width.
+        for (size_t c = 1; c < m_byCols.size(); ++c) {
+            AreaFactors& f = m_byCols[c];
+            const int area = rows * int(c);
+            assert(area > 0);
+            f.area = double(area);
+            f.inv = 1.0 / double(area);
+            f.inv2 = 1.0 / (double(area) * double(area));
+            f.invF = float(f.inv);
+            f.inv2F = float(f.inv2);
+        }
+    }
+    uint32_t* ps = m_prefSum.data() + m_leftW;
+    const uint32_t* cs = m_colSum.data();
+    if (m_narrow) {
+        uint32_t* pq = m_prefSq32.data() + m_leftW;
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+        if (fused) {
+            const uchar* in = entering < m_g.height ? m_g.bits + size_t(entering) * m_g.stride : nullptr;
+            const uchar* out = leaving >= 0 ? m_g.bits + size_t(leaving) * m_g.stride : nullptr;
+            if (level == kAvx2) {
+                simd::avx2::updatePrefix(in, out, w, m_colSum.data(), m_colSq32.data(), ps, pq);
+            } else {
+                simd::sse2::updatePrefix(in, out, w, m_colSum.data(), m_colSq32.data(), ps, pq);
+            }
+        } else
+#endif
+        {
+            const uint32_t* cq = m_colSq32.data();
+            uint32_t s = 0;
+            uint32_t q = 0;
+            for (int x = 0; x < w; ++x) {
+                s += cs[x];
+                q += cq[x];
+                ps[x + 1] = s;
+                pq[x + 1] = q;
+            }
+        }
+        std::fill(ps + w + 1, ps + w + 1 + m_rightW, ps[w]);
+        std::fill(pq + w + 1, pq + w + 1 + m_rightW, pq[w]);
+    } else {
+        uint64_t* pq = m_prefSq64.data() + m_leftW;
+        const uint64_t* cq = m_colSq64.data();
+        for (int x = 0; x < w; ++x) {
+            ps[x + 1] = ps[x] + cs[x];
+            pq[x + 1] = pq[x] + cq[x];
+        }
+        std::fill(ps + w + 1, ps + w + 1 + m_rightW, ps[w]);
+        std::fill(pq + w + 1, pq + w + 1 + m_rightW, pq[w]);
+    }
+}
 
 void WindowSums::addRow(int y, int sign)
 {
@@ -620,7 +434,6 @@ void requireWindow(QSize window, const char* name)
     }
 }
 
-std::atomic<bool> g_vectorPaths{true};
 
 // ---- row bands on a small fixed pool of threads ----
 
@@ -785,20 +598,36 @@ struct Bands
     int height = 0;
 };
 
+int processorLevel()
+{
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    static const int level = __builtin_cpu_supports("avx2") ? kAvx2 : __builtin_cpu_supports("sse2") ? kSse2 : kScalar;
+    return level;
+#else
+    return kScalar;
+#endif
+}
+
+std::atomic<int> g_levelCap{kAvx2};
+
+int currentLevel() { return std::min(g_levelCap.load(), processorLevel()); }
+
 // Smallest grey level and largest window variance of rows y0 .. y1 - 1.
-void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, bool vector, int& minGray, double& maxVariance)
+void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, int level, int& minGray, double& maxVariance)
 {
     minGray = 255;
     maxVariance = 0.0;
     if (y0 >= y1) {
         return;
     }
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-    if (vector) {
-        minGray = minGrayAvx2(gray, y0, y1);
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    if (level == kAvx2) {
+        minGray = simd::avx2::minGray(gray, y0, y1);
+    } else if (level == kSse2) {
+        minGray = simd::sse2::minGray(gray, y0, y1);
     }
 #endif
-    if (!vector) {
+    if (level == kScalar) {
         for (int y = y0; y < y1; ++y) {
             const uchar* line = gray.bits + size_t(y) * gray.stride;
             for (int x = 0; x < gray.width; ++x) {
@@ -808,18 +637,26 @@ void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, bool vec
     }
     WindowSums sums(gray, window);
     sums.start(y0);
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-    if (vector && sums.narrow()) {
-        // The estimate finds the rows that may hold a new largest variance; only those are measured
-        // exactly. -1 makes the first row one of them.
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    if (level != kScalar && sums.narrow()) {
+        // The float estimate finds the rows that may hold a new largest variance; only those are
+        // measured exactly. -1 makes the first row one of them.
         const bool small = sums.squaresBelow31Bits();
-        const double slack = small ? 0.1 : 1e-8;
+        const bool avx2 = level == kAvx2;
+        const double slack = 2.0 * double(simd::kVarianceError);
         double best = -1.0;
         for (int y = y0; y < y1; ++y) {
-            sums.advance(y, true);
-            const double estimate = small ? rowMaxVarianceRoughAvx2(sums) : rowMaxVarianceEstimateAvx2<false>(sums);
+            sums.advance(y, level);
+            const double estimate = avx2 ? (small ? simd::avx2::rowMaxVarianceRough<true>(sums)
+                                                  : simd::avx2::rowMaxVarianceRough<false>(sums))
+                                         : (small ? simd::sse2::rowMaxVarianceRough<true>(sums)
+                                                  : simd::sse2::rowMaxVarianceRough<false>(sums));
             if (estimate >= best - slack) {
-                best = std::max(best, small ? rowMaxVarianceAvx2<true>(sums) : rowMaxVarianceAvx2<false>(sums));
+                const double exact = avx2 ? (small ? simd::avx2::rowMaxVarianceExact<true>(sums)
+                                                   : simd::avx2::rowMaxVarianceExact<false>(sums))
+                                          : (small ? simd::sse2::rowMaxVarianceExact<true>(sums)
+                                                   : simd::sse2::rowMaxVarianceExact<false>(sums));
+                best = std::max(best, exact);
             }
         }
         maxVariance = std::max(0.0, best);
@@ -827,7 +664,7 @@ void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, bool vec
     }
 #endif
     for (int y = y0; y < y1; ++y) {
-        sums.advance(y, vector);
+        sums.advance(y, level);
         for (int x = 0; x < gray.width; ++x) {
             double mean;
             double var;
@@ -837,12 +674,11 @@ void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, bool vec
     }
 }
 
-// Thresholds rows y0 .. y1 - 1 into their words. rule(mean, deviation, grey) is the exact rule on the
-// window statistics of one pixel; estimate(mean, deviation) its float form in 8 lanes, within `margin`
-// of the rule's threshold.
+// Thresholds rows y0 .. y1 - 1 into their words. rule(mean, variance, grey) is the exact rule on the
+// window statistics of one pixel; estimate its float form for the vector kernels.
 template <typename Rule, typename Estimate>
-void bandThreshold(const GrayView& gray, QSize window, int y0, int y1, bool vector, int lower, int upper,
-                   float margin, uint32_t* out, int wpl, Rule rule, Estimate estimate)
+void bandThreshold(const GrayView& gray, QSize window, int y0, int y1, int level, int lower, int upper, uint32_t* out,
+                   int wpl, Rule rule, const Estimate& estimate)
 {
     if (y0 >= y1) {
         return;
@@ -851,7 +687,7 @@ void bandThreshold(const GrayView& gray, QSize window, int y0, int y1, bool vect
     sums.start(y0);
     out += size_t(y0) * size_t(wpl);
     for (int y = y0; y < y1; ++y, out += wpl) {
-        sums.advance(y, vector);
+        sums.advance(y, level);
         const uchar* line = gray.bits + size_t(y) * gray.stride;
         auto exact = [&](int x) -> uint8_t {
             const uchar g = line[x];
@@ -866,34 +702,51 @@ void bandThreshold(const GrayView& gray, QSize window, int y0, int y1, bool vect
             sums.stats(x, mean, var);
             return rule(mean, var, g) ? 1 : 0;
         };
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-        if (vector && sums.narrow()) {
-            if (sums.squaresBelow31Bits()) {
-                rowThresholdAvx2<true>(sums, line, margin, lower, upper, out, estimate, exact);
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+        if (level != kScalar && sums.narrow()) {
+            const bool small = sums.squaresBelow31Bits();
+            if (level == kAvx2) {
+                if (small) {
+                    simd::avx2::rowThreshold<true>(sums, line, estimate, lower, upper, out, exact);
+                } else {
+                    simd::avx2::rowThreshold<false>(sums, line, estimate, lower, upper, out, exact);
+                }
             } else {
-                rowThresholdAvx2<false>(sums, line, margin, lower, upper, out, estimate, exact);
+                if (small) {
+                    simd::sse2::rowThreshold<true>(sums, line, estimate, lower, upper, out, exact);
+                } else {
+                    simd::sse2::rowThreshold<false>(sums, line, estimate, lower, upper, out, exact);
+                }
             }
             continue;
         }
+#else
+        (void)estimate;
 #endif
         detail::packRow(out, gray.width, exact);
     }
 }
 
+#ifndef IMAGEPROC_HAVE_VECTOR_PATHS
+struct NoEstimate
+{
+};
+#endif
+
 } // namespace
 
 namespace detail {
-void setVectorPathsEnabled(bool enabled) { g_vectorPaths = enabled; }
-bool vectorPathsEnabled() { return g_vectorPaths; }
+void setVectorLevel(VectorLevel most) { g_levelCap = int(most); }
 
-bool useVectorPaths()
-{
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-    return vectorPathsEnabled() && cpuHasAvx2();
-#else
-    return false;
-#endif
-}
+VectorLevel vectorLevel() { return VectorLevel(currentLevel()); }
+
+VectorLevel processorVectorLevel() { return VectorLevel(processorLevel()); }
+
+void setVectorPathsEnabled(bool enabled) { g_levelCap = enabled ? kAvx2 : kScalar; }
+
+bool vectorPathsEnabled() { return g_levelCap.load() != kScalar; }
+
+bool useVectorPaths() { return currentLevel() == kAvx2; }
 
 void setBandThreads(int threads) { g_bandThreads = std::max(1, std::min(kMaxBandThreads, threads)); }
 int bandThreads() { return g_bandThreads; }
@@ -908,7 +761,7 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     const GrayView gray(src);
     const int w = gray.width;
     const int h = gray.height;
-    const bool vector = detail::useVectorPaths();
+    const int level = currentLevel();
     const Bands bands(w, h);
 
     // First pass: the darkest level and the largest deviation. sqrt is monotonic, so the largest
@@ -916,7 +769,7 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     std::vector<int> minGrays(size_t(bands.count), 255);
     std::vector<double> maxVariances(size_t(bands.count), 0.0);
     bands.run([&](int b) {
-        bandStatistics(gray, windowSize, bands.first(b), bands.end(b), vector, minGrays[size_t(b)],
+        bandStatistics(gray, windowSize, bands.first(b), bands.end(b), level, minGrays[size_t(b)],
                        maxVariances[size_t(b)]);
     });
     const int minGray = *std::min_element(minGrays.begin(), minGrays.end());
@@ -937,23 +790,15 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
         return threshold > double(g);
     };
     // A uniform picture (no deviation) is left to the exact rule, whose quotient is then not a number.
-    const bool rowVector = vector && maxDeviation > 0.0;
-    // The estimate's error: a few float roundings of values up to 255, and the deviation's own error
-    // (up to 4e-5, largest where the variance is near 0) scaled by 0.3 * (mean - darkest) / D.
-    const float margin = float(5e-4 + 4e-3 / std::max(maxDeviation, 1e-300));
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-    auto estimate = [invD = float(1.0 / maxDeviation), fMin](const __m256& m, const __m256& s, __m256& t)
-                        __attribute__((target("avx2"))) {
-        const __m256 a = _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), _mm256_mul_ps(s, _mm256_set1_ps(invD))),
-                                       _mm256_set1_ps(-0.3f));
-        t = _mm256_add_ps(m, _mm256_mul_ps(_mm256_sub_ps(m, _mm256_set1_ps(fMin)), a));
-    };
+    const int rowLevel = maxDeviation > 0.0 ? level : kScalar;
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    const simd::WolfEstimate estimate{fMin, float(1.0 / std::max(maxDeviation, 1e-30))};
 #else
-    auto estimate = nullptr;
+    const NoEstimate estimate;
 #endif
     bands.run([&](int b) {
-        bandThreshold(gray, windowSize, bands.first(b), bands.end(b), rowVector, lowerBound, upperBound,
-                      std::isfinite(margin) ? margin : 1e30f, out, wpl, rule, estimate);
+        bandThreshold(gray, windowSize, bands.first(b), bands.end(b), rowLevel, lowerBound, upperBound, out, wpl,
+                      rule, estimate);
     });
     return bw;
 }
@@ -967,7 +812,7 @@ BinaryImage binarizeSauvola(const QImage& src, QSize windowSize)
     const GrayView gray(src);
     const int w = gray.width;
     const int h = gray.height;
-    const bool vector = detail::useVectorPaths();
+    const int level = currentLevel();
     const Bands bands(w, h);
     BinaryImage bw(w, h);
     const int wpl = bw.wordsPerLine();
@@ -978,19 +823,13 @@ BinaryImage binarizeSauvola(const QImage& src, QSize windowSize)
         const double threshold = m * (1.0 + 0.34 * (s * 0.0078125 - 1.0));
         return threshold > double(g);
     };
-#ifdef IMAGEPROC_HAVE_AVX2_PATH
-    auto estimate = [](const __m256& m, const __m256& s, __m256& t) __attribute__((target("avx2"))) {
-        // m * (0.66 + 0.34 / 128 * s)
-        t = _mm256_mul_ps(m, _mm256_add_ps(_mm256_set1_ps(0.66f), _mm256_mul_ps(s, _mm256_set1_ps(0.34f / 128.0f))));
-    };
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    const simd::SauvolaEstimate estimate;
 #else
-    auto estimate = nullptr;
+    const NoEstimate estimate;
 #endif
-    // Values up to 255 through a few float roundings, and the deviation's error times 0.34 * mean / 128.
-    const float margin = 5e-4f;
     bands.run([&](int b) {
-        bandThreshold(gray, windowSize, bands.first(b), bands.end(b), vector, -1, 256, margin, out, wpl, rule,
-                      estimate);
+        bandThreshold(gray, windowSize, bands.first(b), bands.end(b), level, -1, 256, out, wpl, rule, estimate);
     });
     return bw;
 }

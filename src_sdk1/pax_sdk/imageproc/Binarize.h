@@ -20,12 +20,19 @@ BinaryImage binarizeOtsu(const QImage& src);
 BinaryImage binarizeMokji(const QImage& src, unsigned int maxEdgeWidth = 3, unsigned int minEdgeMagnitude = 20);
 
 namespace detail {
+// The row kernels of the window binarisations come as plain code, SSE2 and AVX2; the best the processor
+// has is used. Tests and benchmarks can cap it to run the others. Results are the same either way.
+enum class VectorLevel { Scalar = 0, Sse2 = 1, Avx2 = 2 };
+void setVectorLevel(VectorLevel most);
+// In use: the cap, and what the processor has.
+VectorLevel vectorLevel();
+VectorLevel processorVectorLevel();
 // The vector (AVX2) code paths of the binarisation and the outline search are used when the processor
-// has them; tests and benchmarks can switch them off to run the plain paths. Results are the same
-// either way.
+// has them; tests and benchmarks can switch them off to run the plain paths (for the binarisation this
+// is setVectorLevel(Avx2) or setVectorLevel(Scalar)).
 void setVectorPathsEnabled(bool enabled);
 bool vectorPathsEnabled();
-// Enabled, and the processor has them.
+// Enabled, and the processor has AVX2.
 bool useVectorPaths();
 // Large pictures are binarised in row bands on a small fixed pool of threads (at most 4, by default as
 // many as the processor has up to that); 1 keeps every binarisation in the calling thread. The result
