@@ -92,8 +92,6 @@ SIMD_INLINE void store(void* p, V v)
 
 SIMD_INLINE F8 toFloat(U8 v) { return __builtin_convertvector(I8(v), F8); }
 SIMD_INLINE F8 absF(F8 v) { return F8(I8(v) & 0x7fffffff); }
-SIMD_INLINE F8 minF(F8 a, F8 b) { return a < b ? a : b; }
-SIMD_INLINE F8 maxF(F8 a, F8 b) { return a > b ? a : b; }
 SIMD_INLINE F8 splat(float f) { return F8{} + f; }
 SIMD_INLINE U8 lastLane(U8 v) { return __builtin_shufflevector(v, v, 7, 7, 7, 7, 7, 7, 7, 7); }
 SIMD_INLINE U4 lowHalf(U8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }

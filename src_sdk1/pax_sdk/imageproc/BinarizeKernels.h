@@ -52,6 +52,20 @@ struct Ops
         const U8 u = U8(v);
         return F8(join(U4(_mm_rcp_ps(__m128(lowHalf(u)))), U4(_mm_rcp_ps(__m128(highHalf(u))))));
     }
+    static KERNEL_INLINE F8 min(F8 a, F8 b)
+    {
+        const U8 ua = U8(a);
+        const U8 ub = U8(b);
+        return F8(join(U4(_mm_min_ps(__m128(lowHalf(ua)), __m128(lowHalf(ub)))),
+                       U4(_mm_min_ps(__m128(highHalf(ua)), __m128(highHalf(ub))))));
+    }
+    static KERNEL_INLINE F8 max(F8 a, F8 b)
+    {
+        const U8 ua = U8(a);
+        const U8 ub = U8(b);
+        return F8(join(U4(_mm_max_ps(__m128(lowHalf(ua)), __m128(lowHalf(ub)))),
+                       U4(_mm_max_ps(__m128(highHalf(ua)), __m128(highHalf(ub))))));
+    }
 };
 #else
 struct Ops
@@ -77,6 +91,8 @@ struct Ops
     static KERNEL_INLINE int movemask(I8 m) { return _mm256_movemask_ps(__m256(m)); }
     static KERNEL_INLINE F8 rsqrt(F8 v) { return F8(_mm256_rsqrt_ps(__m256(v))); }
     static KERNEL_INLINE F8 rcp(F8 v) { return F8(_mm256_rcp_ps(__m256(v))); }
+    static KERNEL_INLINE F8 min(F8 a, F8 b) { return F8(_mm256_min_ps(__m256(a), __m256(b))); }
+    static KERNEL_INLINE F8 max(F8 a, F8 b) { return F8(_mm256_max_ps(__m256(a), __m256(b))); }
 };
 #endif
 
@@ -137,7 +153,7 @@ KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, i
 // Newton's step, times v.
 KERNEL_INLINE F8 deviation(F8 v)
 {
-    const F8 y0 = Ops::rsqrt(maxF(v, splat(1e-30f)));
+    const F8 y0 = Ops::rsqrt(Ops::max(v, splat(1e-30f)));
     const F8 y1 = y0 * (1.5f - (v * 0.5f) * (y0 * y0));
     return v * y1;
 }
@@ -157,7 +173,7 @@ KERNEL_FUNCTION double rowMaxVarianceRough(const WindowSums& ws)
         F8 mean;
         F8 var;
         meanVariance<kSmallSquares>(group(ws, ps, pq, x, left, right, innerInv), mean, var);
-        best = maxF(best, var);
+        best = Ops::max(best, var);
     }
     double m = 0.0;
     for (int i = 0; i < 8; ++i) {
@@ -241,6 +257,8 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
                               uint32_t* out, ExactFn exact)
 {
     const ReversedBytes& reversed = reversedBytes();
+    // A copy the compiler can keep in registers across the stores to `out`.
+    const Rule estimator = rule;
     const int left = ws.leftHalf();
     const int right = ws.rightHalf();
     const uint32_t* ps = ws.prefSum();
@@ -257,9 +275,9 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
         const F8 dev = deviation(var);
         F8 t;
         F8 slope;
-        rule.estimate(mean, dev, t, slope);
+        estimator.estimate(mean, dev, t, slope);
         const F8 devError =
-            minF(splat(kDeviationErrorCap), Ops::rcp(dev) * kDeviationErrorScale) + kDeviationErrorFloor;
+            Ops::min(splat(kDeviationErrorCap), Ops::rcp(dev) * kDeviationErrorScale) + kDeviationErrorFloor;
         const F8 margin = kThresholdError + slope * devError;
         const F8 g = toFloat(Ops::loadBytes(line + x));
         const I8 low = g < vLower;
