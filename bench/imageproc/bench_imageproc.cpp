@@ -222,6 +222,22 @@ static void wolfThreadArgs(benchmark::internal::Benchmark* b)
 
 static void BM_WolfOursThreads(benchmark::State& state) { BM_WolfOurs(state); }
 
+// The SSE2 row kernels (what a processor without AVX2 runs), one thread.
+static void BM_WolfOursSse2(benchmark::State& state)
+{
+    imageproc::detail::setVectorLevel(imageproc::detail::VectorLevel::Sse2);
+    BM_WolfOurs(state);
+    imageproc::detail::setVectorLevel(imageproc::detail::VectorLevel::Avx2);
+}
+
+static void wolfFrameArgs(benchmark::internal::Benchmark* b)
+{
+    for (auto size : {std::make_pair(1920, 1080), std::make_pair(3840, 2160)}) {
+        b->Args({size.first, size.second, 51, 1});
+    }
+    b->ArgNames({"w", "h", "window", "threads"})->Unit(benchmark::kMillisecond);
+}
+
 static void BM_SauvolaOurs(benchmark::State& state)
 {
     const QImage& img = pagePicture(int(state.range(0)), int(state.range(1)));
@@ -257,6 +273,7 @@ static void frameSizes(benchmark::internal::Benchmark* b)
 BENCHMARK(BM_SauvolaOurs)->Apply(frameSizes);
 BENCHMARK(BM_SauvolaNiBlackPacked)->Apply(frameSizes);
 BENCHMARK(BM_WolfOursThreads)->Apply(wolfThreadArgs);
+BENCHMARK(BM_WolfOursSse2)->Apply(wolfFrameArgs);
 
 // ---- the rest of the black-and-white frame path: grey conversion and the picture shown ----
 

@@ -61,7 +61,7 @@ struct GrayView
 #ifdef IMAGEPROC_HAVE_VECTOR_PATHS
 // The row kernels are written once over eight-lane vectors and compiled twice: for SSE2 (which every
 // x86-64 processor has; the compiler splits each vector in two) and for AVX2 (chosen at run time).
-// The few operations without a portable form come from Sse2Ops / Avx2Ops.
+// The kernels themselves are in BinarizeKernels.h, with the few operations that have no portable form.
 namespace simd {
 
 typedef float F8 __attribute__((vector_size(32)));
@@ -71,7 +71,6 @@ typedef int32_t I4 __attribute__((vector_size(16)));
 typedef uint32_t U4 __attribute__((vector_size(16)));
 typedef float F4 __attribute__((vector_size(16)));
 typedef double D4 __attribute__((vector_size(32)));
-typedef uint8_t Bytes8 __attribute__((vector_size(8)));
 typedef uint8_t Bytes32 __attribute__((vector_size(32)));
 
 #define SIMD_INLINE inline __attribute__((always_inline))
@@ -103,7 +102,6 @@ SIMD_INLINE U8 join(U4 lo, U4 hi) { return __builtin_shufflevector(lo, hi, 0, 1,
 
 // Which row kernels run: the plain ones, SSE2 or AVX2.
 enum Level { kScalar = 0, kSse2 = 1, kAvx2 = 2 };
-
 
 // The window area of a column and the factors made from it, for the rows the window covers now.
 struct AreaFactors

@@ -7,6 +7,7 @@ namespace KERNEL_NAMESPACE {
 
 #define KERNEL_INLINE inline __attribute__((always_inline, target(KERNEL_TARGET)))
 #define KERNEL_FUNCTION __attribute__((target(KERNEL_TARGET)))
+#define KERNEL_INLINE_LAMBDA __attribute__((always_inline, target(KERNEL_TARGET)))
 
 #if KERNEL_AVX2 == 0
 struct Ops
@@ -267,8 +268,8 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
     const F8 innerInv = splat(ws.innerFactors().invF);
     const F8 vLower = splat(float(lower));
     const F8 vUpper = splat(float(upper));
-    uint32_t word = 0;
-    for (int x = 0; x < groups; x += 8) {
+    // The black bits of pixels x .. x + 7, pixel x in the highest bit.
+    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
         F8 mean;
         F8 var;
         meanVariance<kSmallSquares>(group(ws, ps, pq, x, left, right, innerInv), mean, var);
@@ -293,16 +294,20 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
                 }
             }
         }
-        // Lane i is pixel x + i: bit 31 - ((x + i) % 32) of the word.
-        word |= uint32_t(reversed.v[bits]) << (24 - (x & 31));
-        if ((x & 31) == 24) {
-            out[x >> 5] = word;
-            word = 0;
-        }
+        return uint32_t(reversed.v[bits]);
+    };
+    // Whole words of four groups, then the groups left.
+    int x = 0;
+    for (; x + 32 <= groups; x += 32) {
+        out[x >> 5] = (groupByte(x) << 24) | (groupByte(x + 8) << 16) | (groupByte(x + 16) << 8) | groupByte(x + 24);
+    }
+    uint32_t word = 0;
+    for (; x < groups; x += 8) {
+        word |= groupByte(x) << (24 - (x & 31));
     }
     const int end = ws.width();
-    for (int x = groups; x < end; ++x) {
-        word |= uint32_t(exact(x)) << (31 - (x & 31));
+    for (int c = groups; c < end; ++c) {
+        word |= uint32_t(exact(c)) << (31 - (c & 31));
     }
     if (end & 31) {
         out[end >> 5] = word;
@@ -312,5 +317,6 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
 
 #undef KERNEL_INLINE
 #undef KERNEL_FUNCTION
+#undef KERNEL_INLINE_LAMBDA
 
 } // namespace KERNEL_NAMESPACE
