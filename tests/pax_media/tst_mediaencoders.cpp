@@ -113,6 +113,34 @@ private slots:
         QCOMPARE(ret, 0);
     }
 
+    // The quantizer modes name no bit rate: an encoder whose context starts with FFmpeg's generic
+    // 200 kb/s (mpeg4 here) is left with none, so no encoder falls back to a rate-driven mode.
+    void quantizerModesClearTheBitRate_data()
+    {
+        QTest::addColumn<int>("bitrateType");
+        QTest::newRow("CRF") << int(paxh264::RateControlCRF);
+        QTest::newRow("CQP") << int(paxh264::RateControlCQP);
+    }
+    void quantizerModesClearTheBitRate()
+    {
+        QFETCH(int, bitrateType);
+        const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+        if (!codec)
+            QSKIP("no mpeg4 encoder in this FFmpeg");
+        paxav::CodecContext encoder(avcodec_alloc_context3(codec));
+        QVERIFY(encoder);
+        QVERIFY(encoder->bit_rate > 0);
+        paxh264::RecordSettings record;
+        record.bitrateType = bitrateType;
+        record.bitRate = paxh264::bitRateOf(3);
+        record.quantizationParameter = 1;
+        AVDictionary* options = nullptr;
+        paxh264::applyEncoderSettings(encoder.get(), paxh264::encoderSettings(record, AV_PIX_FMT_YUV420P, 25),
+                                      &options);
+        av_dict_free(&options);
+        QCOMPARE(encoder->bit_rate, int64_t(0));
+    }
+
     void pixelFormat_data()
     {
         QTest::addColumn<QString>("name");
