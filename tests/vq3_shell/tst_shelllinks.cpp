@@ -15,19 +15,13 @@ namespace {
 const QString CameraA = "127.0.0.2";
 const QString CameraB = "127.0.0.3";
 
-QStringList ips(const QList<DialogWirelessDevice*>& devices)
+// The addresses of a list of cameras or of their adapters.
+template <typename Device>
+QStringList ips(const QList<Device*>& devices)
 {
     QStringList out;
-    for (DialogWirelessDevice* device : devices)
+    for (Device* device : devices)
         out << (device ? device->getDeviceInfo().ip : QStringLiteral("(null)"));
-    return out;
-}
-
-QStringList ips(const QList<WirelessDevice*>& devices)
-{
-    QStringList out;
-    for (WirelessDevice* device : devices)
-        out << device->getIp();
     return out;
 }
 // The two fake cameras, found by the manager's discovery.
