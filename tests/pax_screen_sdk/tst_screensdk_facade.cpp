@@ -4,14 +4,10 @@
 #include "audioinput.h"
 #include "logcapture.h"
 #include "mediaprobe.h"
-#include "paxlib.h"
-#include "paxmicrophonelist.h"
-#include "paxrecordscreen.h"
-#include "paxaudiorecord.h"
 #include "paxdevicemonitor.h"
-#include "paxscreenlibprivate.h"
 #include "paxscreenlog.h"
 #include "paxscreenqtlib.h"
+#include "paxscreenrecorderseam.h"
 #include "screeninput.h"
 
 #include <QDir>
@@ -22,6 +18,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,6 +29,14 @@
 Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
+
+// The base folder of the test's save paths, in the documents folder of the test's own home.
+QString baseFolder()
+{
+    const QString path =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/vq3/");
+    return QDir().mkpath(path) ? path : QString();
+}
 
 QList<pax_platform::AudioSourceInfo> g_sources;
 
@@ -115,7 +120,7 @@ private:
 private slots:
     void initTestCase()
     {
-        m_base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+        m_base = baseFolder();
         QVERIFY(!m_base.isEmpty());
         qInstallMessageHandler(&LogCapture::handler);
         pax_platform::setAudioSourceLister([] { return g_sources; });
@@ -360,7 +365,7 @@ private slots:
         QFETCH(QRect, rect);
         QFETCH(QSize, screen);
         QFETCH(QRect, expected);
-        QCOMPARE(PaxRecordScreen::normalizedRect(rect, screen), expected);
+        QCOMPARE(paxscreen_rules::normalizedRect(rect, screen), expected);
     }
 
     void captureRect_data()
@@ -387,7 +392,7 @@ private slots:
         QFETCH(QSize, screen);
         QFETCH(QSize, capture);
         QFETCH(QRect, expected);
-        const QRect r = PaxRecordScreen::captureRect(logical, screen, capture);
+        const QRect r = paxscreen_rules::captureRect(logical, screen, capture);
         QCOMPARE(r, expected);
         QCOMPARE(r.width() % 2, 0);
         QCOMPARE(r.height() % 2, 0);
@@ -410,7 +415,7 @@ private slots:
         QFETCH(QSize, capture);
         QFETCH(int, pixelFormat);
         QFETCH(QByteArray, expected);
-        QCOMPARE(PaxRecordScreen::cropSourceArgs(capture, pixelFormat), expected);
+        QCOMPARE(paxscreen_rules::cropSourceArgs(capture, pixelFormat), expected);
     }
 
     void facadeSetRect_data()
@@ -476,7 +481,7 @@ private slots:
         QFETCH(QList<int>, indexes);
         QFETCH(QStringList, names);
         int captureScreen = 1;
-        const QList<_ScreenMicrophoneS> list = _gsParseDeviceListing(text, captureScreen);
+        const QList<_ScreenMicrophoneS> list = paxscreen_rules::parseDeviceListing(text, captureScreen);
         QCOMPARE(captureScreen, screenIndex);
         QList<int> gotIndexes;
         QStringList gotNames;
@@ -561,7 +566,7 @@ private slots:
     {
         QFETCH(int, volume);
         QFETCH(QString, text);
-        QCOMPARE(PaxAudioRecord::gainText(volume), text);
+        QCOMPARE(paxscreen_rules::gainText(volume), text);
     }
 
     // The microphone thread logs the decoder's and the AAC encoder's format once per run.
@@ -848,35 +853,34 @@ private slots:
         g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"),
                       QStringLiteral("sine=frequency=440:sample_rate=44100")}};
         QCOMPARE(pax_platform::listAudioSources().size(), 1);
-        PaxRecordScreen recorder;
-        PaxAudioRecord microphone(&recorder);
-        recorder.setRunStartHookForTest([&] { waitForStop([&] { return recorder.getStatus(); }); });
+        PaxScreenRecorderPair pair;
+        pair.setRecorderRunStartHook([&] { waitForStop([&] { return pair.recorderStatus(); }); });
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("early.mp4"));
-        recorder.myStartRecord(file, true);
-        microphone.myStart(0);
+        pair.startRecord(file, true);
+        pair.startMicrophone(0);
         if (stop == QLatin1String("myStopPushStream"))
-            recorder.myStopPushStream();
+            pair.stopPushStream();
         else if (stop == QLatin1String("myQuitWait"))
-            recorder.myQuitWait();
+            pair.quitWait();
         else
-            recorder.myStopRecordWait();
-        QVERIFY(!recorder.isBusy());
+            pair.stopRecordWait();
+        QVERIFY(!pair.recorderBusy());
         const bool ended = endsWithin5s(
             [&] {
-                recorder.myStopRecordWait();
-                microphone.myStopWait();
+                pair.stopRecordWait();
+                pair.stopMicrophoneWait();
             },
             [&] {
                 // A new run without audio drops the bind record the microphone waits on.
-                recorder.setRunStartHookForTest({});
-                recorder.myStartRecord(dir.filePath(QStringLiteral("release.mp4")), false);
-                recorder.myStopRecordWait();
+                pair.setRecorderRunStartHook({});
+                pair.startRecord(dir.filePath(QStringLiteral("release.mp4")), false);
+                pair.stopRecordWait();
             });
         QVERIFY(ended);
-        QVERIFY(!microphone.isRunning());
-        QCOMPARE(recorder.getRecordInfo().state, 0);
-        QCOMPARE(recorder.getRecordInfo().fileName, QString());
+        QVERIFY(!pair.microphoneRunning());
+        QCOMPARE(pair.recordInfo().state, 0);
+        QCOMPARE(pair.recordInfo().fileName, QString());
         QVERIFY(!QFile::exists(file));
     }
 
@@ -887,19 +891,18 @@ private slots:
         g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"),
                       QStringLiteral("sine=frequency=440:sample_rate=44100")}};
         QCOMPARE(pax_platform::listAudioSources().size(), 1);
-        PaxRecordScreen recorder;
-        recorder.setFramerate(10);
-        PaxAudioRecord microphone(&recorder);
-        microphone.setRunStartHookForTest([&] { waitForStop([&] { return microphone.getStatus(); }); });
+        PaxScreenRecorderPair pair;
+        pair.setFramerate(10);
+        pair.setMicrophoneRunStartHook([&] { waitForStop([&] { return pair.microphoneStatus(); }); });
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("mute.mp4"));
-        recorder.myStartRecord(file, true);
-        microphone.myStart(0);
-        microphone.myStopWait();
-        QVERIFY(!microphone.isRunning());
-        const bool ended = endsWithin5s([&] { recorder.myStopRecordWait(); }, [&] { recorder.audioFinish(); });
+        pair.startRecord(file, true);
+        pair.startMicrophone(0);
+        pair.stopMicrophoneWait();
+        QVERIFY(!pair.microphoneRunning());
+        const bool ended = endsWithin5s([&] { pair.stopRecordWait(); }, [&] { pair.audioFinish(); });
         QVERIFY(ended);
-        QVERIFY(!recorder.isBusy());
+        QVERIFY(!pair.recorderBusy());
         QVERIFY(!QFile::exists(file));
     }
 };

@@ -5,7 +5,6 @@
 #include "logcapture.h"
 #include "mediaprobe.h"
 #include "paxdevicemonitor.h"
-#include "paxlib.h"
 #include "paxscreenqtlib.h"
 #include "screeninput.h"
 
@@ -22,6 +21,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -32,6 +32,14 @@
 #include <sys/resource.h>
 
 namespace {
+
+// The base folder of the test's save paths, in the documents folder of the test's own home.
+QString baseFolder()
+{
+    const QString path =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/vq3/");
+    return QDir().mkpath(path) ? path : QString();
+}
 
 QList<pax_platform::AudioSourceInfo> g_sources;
 bool g_useLister = false;
@@ -165,7 +173,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X display");
         QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), QSize(1920, 1080));
-        m_base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+        m_base = baseFolder();
         QVERIFY(!m_base.isEmpty());
         qInstallMessageHandler(&LogCapture::handler);
 
@@ -738,7 +746,7 @@ int recordChild(QApplication& app, const QStringList& args)
     const int stopAfter = args.value(3).toInt();
     pax_platform::setScreenInputFactory(
         [] { return pax_platform::createLavfiScreenInput(QStringLiteral("testsrc2=s=1280x720:r={fps}")); });
-    const QString base = paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
+    const QString base = baseFolder();
     const QString save = base + QStringLiteral("child%1/").arg(QCoreApplication::applicationPid());
     QDir().mkpath(save);
     PaxScreenQtLib::setSavePath(save);
