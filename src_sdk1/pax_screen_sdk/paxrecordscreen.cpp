@@ -100,6 +100,7 @@ void PaxRecordScreen::_start(const QString& fileName, const QString& pushUrl, bo
         }
     }
     m_status = PaxRecordRun;
+    m_reportedEnd = false;
     start();
 }
 
@@ -387,6 +388,8 @@ void PaxRecordScreen::_callbackRecordInfo(int state, int seconds)
         m_recordInfo.recordSeconds = seconds;
         info = m_recordInfo;
     }
+    // Only a run's end reports the stop state.
+    m_reportedEnd = state == PaxRecordStop;
     emit sigRecordInfo(info);
 }
 

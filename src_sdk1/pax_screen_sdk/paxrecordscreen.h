@@ -53,6 +53,9 @@ public:
     int getStatus() const { return m_status.load(); }
     // True while the recorder thread has not finished its run.
     bool isBusy() const;
+    // True once the last run has reported its stop (and before the first start): what remains of
+    // the thread's run then touches no setting.
+    bool hasReportedEnd() const { return m_reportedEnd.load(); }
 
     // Settings stored under the data lock, taking effect at the next start.
     // X receives (setter, member); each setter takes an int.
@@ -126,6 +129,7 @@ private:
     void _probeEncoders();
 
     std::atomic<int> m_status{PaxRecordStop};
+    std::atomic<bool> m_reportedEnd{true};
     QMutex m_dataMutex;
     QMutex m_controlMutex;
     _PaxScreenRecordInfoS m_recordInfo;

@@ -352,9 +352,11 @@ PAX_SCREEN_PLAIN_SETTERS(PAX_SCREEN_DEFINE_SETTER)
 
 // ---- recording state -------------------------------------------------------
 
+// From a start until the run has reported its stop: a host told of the stop may change the
+// settings at once, while the recorder thread is still returning from its run.
 bool PaxScreenLibPrivate::_isRecording()
 {
-    return m_recorder->isBusy() || m_recorder->getRecordInfo().state != PaxRecordStop;
+    return !m_recorder->hasReportedEnd() || m_recorder->getRecordInfo().state != PaxRecordStop;
 }
 
 bool PaxScreenLibPrivate::_refuseWhileRecording()
