@@ -163,19 +163,8 @@ public:
     bool innerGroup(int x0) const { return x0 >= m_innerGroupBegin && x0 < m_innerGroupEnd; }
     const AreaFactors& innerFactors() const { return m_byCols.back(); }
 
-    // Puts the window at row y0 (the rows above it are added), ready for advance(y0).
-    void start(int y0)
-    {
-        std::fill(m_colSum.begin(), m_colSum.end(), 0);
-        std::fill(m_colSq32.begin(), m_colSq32.end(), 0);
-        std::fill(m_colSq64.begin(), m_colSq64.end(), 0);
-        m_areaRows = -1;
-        const int first = std::max(0, y0 - m_lowerH - 1);
-        const int end = std::min(m_g.height, y0 + m_upperH - 1);
-        for (int r = first; r < end; ++r) {
-            addRow(r, +1);
-        }
-    }
+    // Puts the window at row y0 (the rows above it are added), ready for advance(y0, level).
+    void start(int y0, int level);
 
     // Moves the window to row y; rows come in order from the row given to start().
     void advance(int y, int level);
@@ -336,6 +325,32 @@ struct SauvolaEstimate
 } // namespace simd
 #endif
 
+
+void WindowSums::start(int y0, int level)
+{
+    std::fill(m_colSum.begin(), m_colSum.end(), 0);
+    std::fill(m_colSq32.begin(), m_colSq32.end(), 0);
+    std::fill(m_colSq64.begin(), m_colSq64.end(), 0);
+    m_areaRows = -1;
+    const int first = std::max(0, y0 - m_lowerH - 1);
+    const int end = std::min(m_g.height, y0 + m_upperH - 1);
+    for (int r = first; r < end; ++r) {
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+        if (level != kScalar && m_narrow) {
+            const uchar* line = m_g.bits + size_t(r) * m_g.stride;
+            if (level == kAvx2) {
+                simd::avx2::addRow(line, m_g.width, m_colSum.data(), m_colSq32.data());
+            } else {
+                simd::sse2::addRow(line, m_g.width, m_colSum.data(), m_colSq32.data());
+            }
+            continue;
+        }
+#else
+        (void)level;
+#endif
+        addRow(r, +1);
+    }
+}
 
 void WindowSums::advance(int y, int level)
 {
@@ -632,7 +647,7 @@ void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, int leve
         }
     }
     WindowSums sums(gray, window);
-    sums.start(y0);
+    sums.start(y0, level);
 #ifdef IMAGEPROC_HAVE_VECTOR_PATHS
     if (level != kScalar && sums.narrow()) {
         // The float estimate finds the rows that may hold a new largest variance; only those are
@@ -680,7 +695,7 @@ void bandThreshold(const GrayView& gray, QSize window, int y0, int y1, int level
         return;
     }
     WindowSums sums(gray, window);
-    sums.start(y0);
+    sums.start(y0, level);
     out += size_t(y0) * size_t(wpl);
     for (int y = y0; y < y1; ++y, out += wpl) {
         sums.advance(y, level);

@@ -99,8 +99,9 @@ struct Ops
 
 // Adds the entering row and subtracts the leaving one (either may be null) from the column sums and
 // square sums, and forms their prefixes: ps[0] = 0, ps[x + 1] = colSum[0] + ... + colSum[x] (wrapping).
-KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, int w, uint32_t* colSum, uint32_t* colSq,
-                              uint32_t* ps, uint32_t* pq)
+template <bool kEntering, bool kLeaving>
+KERNEL_INLINE void updatePrefixRows(const uchar* entering, const uchar* leaving, int w, uint32_t* colSum,
+                                    uint32_t* colSq, uint32_t* ps, uint32_t* pq)
 {
     U8 carryS = U8{};
     U8 carryQ = U8{};
@@ -110,12 +111,12 @@ KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, i
     for (; x + 8 <= w; x += 8) {
         U8 cs = load<U8>(colSum + x);
         U8 cq = load<U8>(colSq + x);
-        if (entering) {
+        if (kEntering) {
             const U8 v = Ops::loadBytes(entering + x);
             cs += v;
             cq += Ops::square(v);
         }
-        if (leaving) {
+        if (kLeaving) {
             const U8 v = Ops::loadBytes(leaving + x);
             cs -= v;
             cq -= Ops::square(v);
@@ -132,12 +133,12 @@ KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, i
     uint32_t runS = ps[x];
     uint32_t runQ = pq[x];
     for (; x < w; ++x) {
-        if (entering) {
+        if (kEntering) {
             const uint32_t v = entering[x];
             colSum[x] += v;
             colSq[x] += v * v;
         }
-        if (leaving) {
+        if (kLeaving) {
             const uint32_t v = leaving[x];
             colSum[x] -= v;
             colSq[x] -= v * v;
@@ -149,6 +150,35 @@ KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, i
     }
 }
 
+KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, int w, uint32_t* colSum, uint32_t* colSq,
+                                  uint32_t* ps, uint32_t* pq)
+{
+    if (entering && leaving) {
+        updatePrefixRows<true, true>(entering, leaving, w, colSum, colSq, ps, pq);
+    } else if (entering) {
+        updatePrefixRows<true, false>(entering, leaving, w, colSum, colSq, ps, pq);
+    } else if (leaving) {
+        updatePrefixRows<false, true>(entering, leaving, w, colSum, colSq, ps, pq);
+    } else {
+        updatePrefixRows<false, false>(entering, leaving, w, colSum, colSq, ps, pq);
+    }
+}
+
+// Adds a row to the column sums and square sums.
+KERNEL_FUNCTION void addRow(const uchar* line, int w, uint32_t* colSum, uint32_t* colSq)
+{
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const U8 v = Ops::loadBytes(line + x);
+        store(colSum + x, load<U8>(colSum + x) + v);
+        store(colSq + x, load<U8>(colSq + x) + Ops::square(v));
+    }
+    for (; x < w; ++x) {
+        const uint32_t v = line[x];
+        colSum[x] += v;
+        colSq[x] += v * v;
+    }
+}
 
 // sqrt(v) for v >= 0 to within 1e-6 of its value: the root's reciprocal estimate refined once by
 // Newton's step, times v.
