@@ -15,6 +15,7 @@
 #include "recorddialog.h"
 #include "screengeometry.h"
 #include "tipsdialog.h"
+#include "widgetmap.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -27,6 +28,7 @@ MainWindow::MainWindow()
     : QWidget(nullptr, Qt::WindowFlags())
 {
     setObjectName(QStringLiteral("MainWindow"));
+    WidgetMap::startFromEnvironment();
     DrawLinks::initResources();
     Q_INIT_RESOURCE(mainwindow);
     PaxScreenQtLib::getInstance();
@@ -58,11 +60,8 @@ MainWindow::~MainWindow()
 {
     // A screen recording still running when the window goes is stopped, so its file is
     // finished and no recorder thread outlives the window.
-    if (m_recordDialog && m_recordAreaBox && !m_recordAreaBox->isHidden()) {
-        m_recordAreaBox->Flick(false);
-        m_recordAreaBox->hide();
-        m_recordDialog->stopRecord();
-    }
+    if (_screenRecordingRuns())
+        _stopScreenRecording();
     delete m_recordDialog;
     m_recordDialog = nullptr;
     delete m_extendToolbar;

@@ -131,6 +131,9 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // A screen recording still running when the window closes is stopped first, so its file is
+    // finished and the buttons return to idle.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Frame and toolbars.
@@ -159,6 +162,7 @@ private:
     void _runningLook();
     void _idleLook();
     void _stopScreenRecording();
+    bool _screenRecordingRuns() const;
     void _offerRecordedFile(const QString& file);
     void _cameraRecordInfo(bool second);
     void _noDeviceReason(int reason);

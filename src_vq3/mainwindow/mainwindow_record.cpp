@@ -15,6 +15,7 @@
 #include "recordfinisheddialog.h"
 #include "screengeometry.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -115,6 +116,18 @@ void MainWindow::_stopScreenRecording()
         m_comboSolution->setDisabled(false);
 }
 
+bool MainWindow::_screenRecordingRuns() const
+{
+    return m_recordDialog && m_recordAreaBox && !m_recordAreaBox->isHidden();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (_screenRecordingRuns())
+        _stopScreenRecording();
+    QWidget::closeEvent(event);
+}
+
 void MainWindow::slotRecord()
 {
     MyMemory* memory = MyMemory::getInstance();
@@ -156,7 +169,7 @@ void MainWindow::slotRecord()
             return;
     }
 
-    if (m_recordDialog && m_recordAreaBox && m_recordAreaBox->isVisible()) {
+    if (_screenRecordingRuns()) {
         _stopScreenRecording();
         _offerRecordedFile(PaxScreenQtLib::getInstance()->getRecordInfo().fileName);
         return;
@@ -241,7 +254,7 @@ void MainWindow::slotRecordInfo(PaxScreenRecordInfoS info)
             m_buttonRecord->setToolTip(QString());
         // The recording ended by itself (a write error, say) while the window still shows it
         // running: return to idle and say so when nothing usable was written.
-        if (m_recordDialog && m_recordAreaBox && m_recordAreaBox->isVisible()) {
+        if (_screenRecordingRuns()) {
             _stopScreenRecording();
             const QFileInfo file(info.fileName);
             if (!file.exists() || file.size() == 0 || info.writeError != 0)

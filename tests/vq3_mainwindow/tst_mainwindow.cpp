@@ -435,8 +435,15 @@ private slots:
         QCOMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 0);
     }
 
+    void destructorStopsScreenRecording_data()
+    {
+        QTest::addColumn<bool>("closeOnly");
+        QTest::newRow("window destroyed") << false;
+        QTest::newRow("window closed") << true;
+    }
     void destructorStopsScreenRecording()
     {
+        QFETCH(bool, closeOnly);
         auto window = makeWindow();
         QVERIFY(window);
         dialogtest::onNextModal("RecordDialog", [](QWidget* frame) {
@@ -445,10 +452,47 @@ private slots:
         QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonRecord"), Qt::LeftButton);
         QTRY_COMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 1);
         QTest::qWait(1200);
-        window.reset();
+        if (closeOnly) {
+            QVERIFY(window->close());
+            QCOMPARE(child<PushButton>(window->functionToolbar(), "m_buttonRecord")->myText(), QString("Record"));
+            QVERIFY(!window->recordDialog());
+        } else {
+            window.reset();
+        }
         QCOMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 0);
         const QString file = PaxScreenQtLib::getInstance()->getRecordInfo().fileName;
         QVERIFY(QFileInfo(file).size() > 0);
+    }
+
+    // In desktop mode the window (and with it the area frame) is hidden, yet the recording runs:
+    // "Stop" stops it instead of framing a second one.
+    void stopInDesktopMode()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        dialogtest::onNextModal("RecordDialog", [](QWidget* frame) {
+            frame->findChild<QPushButton*>("m_buttonGrab")->click();
+        }, 5000, this);
+        auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
+        QTest::mouseClick(record, Qt::LeftButton);
+        QTRY_COMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 1);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonDesktop"), Qt::LeftButton);
+        QCOMPARE(window->mode(), int(MainWindow::ModeDesktop));
+        QVERIFY(!window->isVisible());
+        QTest::qWait(1200);
+        QString opened;
+        dialogtest::onNextModal("QWidget", [&opened](QWidget* dialog) {
+            opened = dialog->objectName();
+            if (auto* close = dialog->findChild<QPushButton*>("pushButton_2"))
+                close->click();
+            else
+                dialog->close();
+        }, 5000, this);
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(opened, QString("recordFinishedDialog"));
+        QCOMPARE(PaxScreenQtLib::getInstance()->getRecordInfo().state, 0);
+        QCOMPARE(record->myText(), QString("Record"));
+        QVERIFY(QFileInfo(PaxScreenQtLib::getInstance()->getRecordInfo().fileName).size() > 0);
     }
 
     void compareViews_data()

@@ -1,0 +1,615 @@
+// The program Orvane used from outside, as a person would: started as a process on the test's own
+// X display (1920x1080) with the virtual camera and the test's temporary HOME, its buttons found
+// through the widget map the program writes on request (ORVANE_TEST_WIDGET_MAP) and clicked with
+// xdotool; the files it writes are checked with ffprobe and the screen is read with ffmpeg.
+
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QtTest>
+
+#include <functional>
+#include <optional>
+
+namespace {
+const QString kNoDevice = QStringLiteral("Not find valid device, please insert valid device into usb and wait");
+
+QString programPath()
+{
+    return qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/Orvane");
+}
+
+QString documents()
+{
+    return QDir::homePath() + QStringLiteral("/Documents");
+}
+
+QString artefactFolder()
+{
+    const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/../test-artefacts/orvane-ui");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// One widget of the map: what the program showed at the moment the map was written.
+struct Widget
+{
+    QString cls;
+    QString name;
+    QString windowClass;
+    QString text;
+    QString tip;
+    QRect rect;
+    bool enabled = false;
+    bool checked = false;
+    QStringList units;
+    QString hideButton;
+};
+
+// Runs a program to its end and returns its standard output (empty when it failed).
+QByteArray run(const QString& program, const QStringList& arguments, int ms = 30000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(ms) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QByteArray();
+    return process.readAllStandardOutput();
+}
+
+// "width,height" of the first video stream.
+QSize probeSize(const QString& file)
+{
+    const QList<QByteArray> parts = run(QStringLiteral("ffprobe"),
+                                        {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                         "stream=width,height", "-of", "csv=p=0", file})
+                                        .trimmed()
+                                        .split(',');
+    return parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
+}
+
+// Distinct rows and columns of a set of rectangles.
+QPair<int, int> rowsAndColumns(const QList<Widget>& widgets)
+{
+    QSet<int> xs, ys;
+    for (const Widget& w : widgets) {
+        xs.insert(w.rect.x());
+        ys.insert(w.rect.y());
+    }
+    return {ys.size(), xs.size()};
+}
+} // namespace
+
+class tst_OrvaneUi : public QObject {
+    Q_OBJECT
+
+    QProcess* m_orvane = nullptr;
+    QProcess* m_service = nullptr;
+    QByteArray m_output;
+    QString m_mapFile;
+
+    // ---- the program
+
+    // Writes the settings the program will find (its config.ini) and starts it.
+    void start(const QStringList& settings, const QStringList& environmentExtra = {}, bool virtualCamera = true)
+    {
+        const QString folder = documents() + QStringLiteral("/vq3/app");
+        QVERIFY(QDir().mkpath(folder));
+        QFile config(folder + QStringLiteral("/config.ini"));
+        QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write("[common]\ngrabTipAudio=false\n");
+        for (const QString& line : settings)
+            config.write(line.toUtf8() + '\n');
+        config.close();
+
+        m_mapFile = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + QStringLiteral("/widgets.json");
+        QFile::remove(m_mapFile);
+        m_output.clear();
+        m_orvane = new QProcess(this);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (virtualCamera)
+            environment.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QStringLiteral("1"));
+        else
+            environment.remove(QStringLiteral("ORVANE_VIRTUAL_CAMERA"));
+        environment.insert(QStringLiteral("ORVANE_PLATFORM_VERSION"), QStringLiteral("11.0"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // Mesa's GLX keeps an allocation to the end that the leak checker would report.
+        environment.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+        environment.insert(QStringLiteral("ORVANE_TEST_WIDGET_MAP"), m_mapFile);
+        for (const QString& pair : environmentExtra)
+            environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+        m_orvane->setProcessEnvironment(environment);
+        m_orvane->setProcessChannelMode(QProcess::MergedChannels);
+        m_orvane->start(programPath(), QStringList());
+        QVERIFY(m_orvane->waitForStarted(5000));
+    }
+
+    // Waits for the main window in presenter mode showing the camera's first picture (the bottom
+    // palette exists before the camera is found, so the media bridge's report is awaited).
+    void waitPresenter()
+    {
+        QVERIFY2(waitFor([this] {
+            return m_output.contains("MediaControl::showImgUsePixmap, video solution changed")
+                   && widget("buttonCameraShot").has_value();
+        }, 60000), m_output.right(3000).constData());
+    }
+
+    // The UVC control service as the platform runs it from version 12 on: its launcher, which
+    // starts Korvid with the virtual camera.
+    void startService()
+    {
+        m_service = new QProcess(this);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ORVANE_PLATFORM_VERSION"), QStringLiteral("13.0"));
+        environment.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QStringLiteral("1"));
+        m_service->setProcessEnvironment(environment);
+        m_service->setProcessChannelMode(QProcess::MergedChannels);
+        m_service->start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/korvid-launcher"), QStringList());
+        QVERIFY(m_service->waitForStarted(5000));
+        QByteArray output;
+        QVERIFY2(waitFor([&] {
+            output += m_service->readAll();
+            return output.contains("korvid-launcher: started Korvid (pid");
+        }, 15000), output.constData());
+    }
+
+    bool running() { return m_orvane && m_orvane->state() != QProcess::NotRunning; }
+
+    // Waits for the program's end; its status and that the sanitizers found nothing.
+    void expectExit(int code, int ms = 20000)
+    {
+        QVERIFY2(waitFor([this] { return !running(); }, ms), "the program did not end");
+        m_output += m_orvane->readAll();
+        QCOMPARE(m_orvane->exitStatus(), QProcess::NormalExit);
+        QVERIFY2(m_orvane->exitCode() == code, m_output.right(3000).constData());
+        QVERIFY2(!m_output.contains("ERROR: AddressSanitizer") && !m_output.contains("ERROR: LeakSanitizer")
+                     && !m_output.contains("runtime error:"),
+                 m_output.right(6000).constData());
+    }
+
+    bool waitFor(const std::function<bool()>& condition, int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (true) {
+            if (m_orvane)
+                m_output += m_orvane->readAll();
+            if (condition())
+                return true;
+            if (timer.elapsed() > ms)
+                return false;
+            QTest::qWait(50);
+        }
+    }
+
+    // ---- what it shows
+
+    QList<Widget> widgets()
+    {
+        QFile file(m_mapFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
+        QList<Widget> out;
+        for (const QJsonValue& value : list) {
+            const QJsonObject o = value.toObject();
+            Widget w;
+            w.cls = o.value("class").toString();
+            w.name = o.value("name").toString();
+            w.windowClass = o.value("windowClass").toString();
+            w.text = o.value("text").toString();
+            w.tip = o.value("tip").toString();
+            w.rect = QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt());
+            w.enabled = o.value("enabled").toBool();
+            w.checked = o.value("checked").toBool();
+            for (const QJsonValue& unit : o.value("units").toArray())
+                w.units << unit.toString();
+            w.hideButton = o.value("hideButton").toString();
+            out << w;
+        }
+        return out;
+    }
+
+    QList<Widget> named(const QString& name)
+    {
+        QList<Widget> out;
+        for (const Widget& w : widgets())
+            if (w.name == name)
+                out << w;
+        return out;
+    }
+
+    std::optional<Widget> widget(const QString& name)
+    {
+        const QList<Widget> all = named(name);
+        if (all.isEmpty())
+            return std::nullopt;
+        return all.first();
+    }
+
+    // A message box's text and its button, when one shows.
+    std::optional<Widget> messageBoxPart(const QString& cls)
+    {
+        for (const Widget& w : widgets())
+            if (w.windowClass == QLatin1String("QMessageBox") && w.cls == cls && w.name != QLatin1String("qt_msgbox_informativelabel")
+                && (cls != QLatin1String("QLabel") || !w.text.isEmpty()))
+                return w;
+        return std::nullopt;
+    }
+
+    // Clicks the middle of the widget with the pointer, then moves the pointer to a corner of the
+    // main view where no tooltip can cover the next target.
+    bool click(const Widget& w)
+    {
+        const QPoint p = w.rect.center();
+        const int code = QProcess::execute(QStringLiteral("xdotool"),
+                                           {"mousemove", "--sync", QString::number(p.x()), QString::number(p.y()),
+                                            "click", "1"});
+        QTest::qWait(150);
+        QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", "5", "5"});
+        return code == 0;
+    }
+
+    bool click(const QString& name)
+    {
+        const auto w = widget(name);
+        return w && click(*w);
+    }
+
+    QString textOf(const QString& name)
+    {
+        const auto w = widget(name);
+        return w ? w->text : QString();
+    }
+
+    QString dayFolder(const QString& save) const
+    {
+        return save + QLatin1Char('/') + QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd"));
+    }
+
+    // The screen as it is, through FFmpeg's X11 grab.
+    QImage grabScreen(const QString& file)
+    {
+        const QByteArray display = qgetenv("DISPLAY");
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "x11grab", "-video_size", "1920x1080", "-i",
+                                                QString::fromLocal8Bit(display), "-frames:v", "1", file});
+        if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
+            return QImage();
+        return QImage(file);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+        QVERIFY2(QProcess::execute(QStringLiteral("xdotool"), {"version"}) == 0, "xdotool is missing");
+        QVERIFY(!qgetenv("DISPLAY").isEmpty());
+    }
+
+    void cleanup()
+    {
+        if (m_orvane) {
+            if (running()) {
+                m_orvane->kill();
+                m_orvane->waitForFinished(5000);
+            }
+            delete m_orvane;
+            m_orvane = nullptr;
+        }
+        if (m_service) {
+            m_service->terminate();   // the launcher ends Korvid with itself
+            if (!m_service->waitForFinished(10000)) {
+                m_service->kill();
+                m_service->waitForFinished(5000);
+            }
+            delete m_service;
+            m_service = nullptr;
+        }
+        QDir(documents()).removeRecursively();
+        QDir().mkpath(documents());
+    }
+
+    // The palettes with one camera, the live view, camera shots and the exit.
+    void presenterPalettesShotsAndExit()
+    {
+        const QString save = QDir::homePath() + QStringLiteral("/shots");
+        start({QStringLiteral("save_path=") + save + QLatin1Char('/')});
+        waitPresenter();
+
+        const auto function = widget("m_functionToolbar");
+        QVERIFY(function);
+        QCOMPARE(function->units, (QStringList{"buttonSettings", "m_buttonRecord", "m_buttonPause", "m_buttonCompare",
+                                               "m_buttonPresenter", "m_buttonDesktop", "buttonExit"}));
+        QCOMPARE(function->hideButton, QString("m_buttonHide"));
+        QCOMPARE(textOf("m_buttonHide"), QString("Hide"));
+        // "Pause" exists but is hidden; the other six show, in a column.
+        QVERIFY(!widget("m_buttonPause"));
+        QCOMPARE(textOf("m_buttonRecord"), QString("Record"));
+        QVERIFY(widget("m_buttonPresenter")->checked);
+        const auto draw = widget("m_drawToolbar");
+        QVERIFY(draw);
+        QCOMPARE(draw->units, (QStringList{"m_buttonEllipse", "m_buttonRect", "m_buttonTriangle", "m_buttonLine",
+                                           "m_buttonText", "m_buttonEraser", "buttonDelete", "buttonUndo", "buttonRedo",
+                                           "buttonClear", "m_buttonMove", "m_buttonBack", "buttonScreenShot",
+                                           "buttonOpenFolder", "m_buttonExtension"}));
+
+        // The live picture: wait for the camera's first frame in the main view, then read the
+        // screen back.
+        QVERIFY2(waitFor([this] { return m_output.contains("MediaControl::showImgUsePixmap, video solution changed"); },
+                         30000),
+                 m_output.right(3000).constData());
+        QTest::qWait(2500);   // the virtual sheet slides into place during the first two seconds
+        const auto view = widget("m_mainView");
+        QVERIFY(view);
+        const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-presenter.png"));
+        QVERIFY(!screen.isNull());
+        QSet<QRgb> colours;
+        QSet<int> greys;
+        const QRect area = view->rect.intersected(screen.rect());
+        for (int y = area.top(); y < area.bottom(); y += 5)
+            for (int x = area.left(); x < area.right(); x += 5) {
+                colours.insert(screen.pixel(x, y));
+                greys.insert(qGray(screen.pixel(x, y)) / 16);
+            }
+        // Dark desk, white sheet, dark text lines: many colours across the grey scale.
+        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+        QVERIFY2(greys.size() >= 8, qPrintable(QString::number(greys.size())));
+
+        // Two camera shots, one right after the other: two files of the camera mode's size.
+        const QString mode = textOf("m_comboSolution");
+        QVERIFY2(QRegularExpression("^\\d+x\\d+$").match(mode).hasMatch(), qPrintable(mode));
+        const QSize size(mode.section('x', 0, 0).toInt(), mode.section('x', 1, 1).toInt());
+        const auto shot = widget("buttonCameraShot");
+        QVERIFY(shot);
+        const QPoint p = shot->rect.center();
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(p.x()),
+                                                               QString::number(p.y()), "click", "--repeat", "2",
+                                                               "--delay", "150", "1"}),
+                 0);
+        const QString day = dayFolder(save);
+        QVERIFY2(waitFor([&] { return QDir(day).entryList({"*.jpg"}, QDir::Files).size() == 2; }, 10000),
+                 qPrintable(QDir(day).entryList().join(',')));
+        QTest::qWait(500);   // both written whole
+        const QStringList files = QDir(day).entryList({"*.jpg"}, QDir::Files, QDir::Name);
+        const QRegularExpression pattern("^(\\d{8}_\\d{6})(_1)?\\.jpg$");
+        for (const QString& file : files) {
+            const auto match = pattern.match(file);
+            QVERIFY2(match.hasMatch(), qPrintable(file));
+            QCOMPARE(match.captured(1).left(8), QDate::currentDate().toString("yyyyMMdd"));
+            QCOMPARE(probeSize(day + QLatin1Char('/') + file), size);
+        }
+        // Taken within one second, the second keeps the first's stamp with "_1".
+        const QString stem0 = pattern.match(files[0]).captured(1);
+        const QString stem1 = pattern.match(files[1]).captured(1);
+        if (stem0 == stem1)
+            QCOMPARE(files, (QStringList{stem0 + ".jpg", stem0 + "_1.jpg"}));
+
+        QVERIFY(click("buttonExit"));
+        expectExit(0);
+    }
+
+    // Record -> frame -> start -> 3 s -> Exit refused -> Stop: a playable screen recording.
+    void screenRecordingFromTheButtons()
+    {
+        const QString save = QDir::homePath() + QStringLiteral("/videos");
+        start({QStringLiteral("save_path=") + save + QLatin1Char('/'), QStringLiteral("recordType=0")});
+        waitPresenter();
+        QVERIFY(click("m_buttonRecord"));
+        QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, 10000), "no recording frame");
+        QVERIFY(click("m_buttonGrab"));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Stop"); }, 10000));
+        QVERIFY(widget("recordAreaBox"));
+        QVERIFY(widget("m_buttonPause"));
+        QSet<QString> shown;
+        QElapsedTimer recording;
+        recording.start();
+        waitFor([&] {
+            shown.insert(textOf("m_buttonHide"));
+            return recording.elapsed() > 3200;
+        }, 10000);
+        QVERIFY2(shown.contains("REC 00:00:01"), qPrintable(QStringList(shown.values()).join(',')));
+        QVERIFY2(shown.contains("REC 00:00:02"), qPrintable(QStringList(shown.values()).join(',')));
+        QVERIFY(widget("m_buttonRecord")->tip.startsWith("screen record is running, record file is:"));
+
+        // Exit while recording: refused with a warning, the program goes on.
+        QVERIFY(click("buttonExit"));
+        QVERIFY(waitFor([this] { return messageBoxPart("QLabel").has_value(); }, 10000));
+        QCOMPARE(messageBoxPart("QLabel")->text, QString("Please stop recording first!"));
+        QVERIFY(click(*messageBoxPart("QPushButton")));
+        QVERIFY(waitFor([this] { return !messageBoxPart("QLabel"); }, 5000));
+        QTest::qWait(300);
+        QVERIFY(running());
+        QCOMPARE(textOf("m_buttonRecord"), QString("Stop"));
+
+        // Stop: the offer to open the file, answered with "Close".
+        QVERIFY(click("m_buttonRecord"));
+        QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, 20000));
+        QVERIFY(click("pushButton_2"));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Record"); }, 5000));
+        QCOMPARE(textOf("m_buttonHide"), QString("Hide"));
+        QVERIFY(!widget("recordAreaBox"));
+        const QString day = dayFolder(save);
+        const QStringList videos = QDir(day).entryList({"screen_*.mp4"}, QDir::Files);
+        QCOMPARE(videos.size(), 1);
+        const QString video = day + QLatin1Char('/') + videos.first();
+        // Playable: every frame the file holds decodes without an error, and it lasts about as
+        // long as it ran.
+        QProcess decode;
+        decode.start(QStringLiteral("ffprobe"), {"-v", "error", "-count_frames", "-select_streams", "v:0",
+                                                 "-show_entries", "stream=nb_frames,nb_read_frames", "-of",
+                                                 "csv=p=0", video});
+        QVERIFY(decode.waitForFinished(60000));
+        QCOMPARE(decode.exitCode(), 0);
+        const QByteArray decodeErrors = decode.readAllStandardError().trimmed();
+        QVERIFY2(decodeErrors.isEmpty(), decodeErrors.constData());
+        const QList<QByteArray> counts = decode.readAllStandardOutput().trimmed().split(',');
+        QCOMPARE(counts.size(), 2);
+        QCOMPARE(counts[1].toInt(), counts[0].toInt());
+        QVERIFY2(counts[1].toInt() >= 30, counts[1].constData());
+        const double duration = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration",
+                                                                 "-of", "csv=p=0", video})
+                                    .trimmed()
+                                    .toDouble();
+        QVERIFY2(duration > 2.5 && duration < 15.0, qPrintable(QString::number(duration)));
+        QVERIFY(probeSize(video).isValid());
+
+        QVERIFY(click("buttonExit"));
+        expectExit(0);
+    }
+
+    // A save folder that can't be made: the recording start reports "record error" and the
+    // buttons stay idle. (Tests run as root, whom no permission bit stops, so the folder lies
+    // under a plain file.)
+    void screenRecordingIntoAnUnwritableFolder()
+    {
+        QFile blocker(QDir::homePath() + QStringLiteral("/blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        start({QStringLiteral("save_path=") + blocker.fileName() + QStringLiteral("/save/"),
+               QStringLiteral("recordType=0")});
+        waitPresenter();
+        QVERIFY(click("m_buttonRecord"));
+        QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, 10000), "no recording frame");
+        QVERIFY(click("m_buttonGrab"));
+        QVERIFY2(waitFor([this] { return messageBoxPart("QLabel").has_value(); }, 10000),
+                 m_output.right(3000).constData());
+        QCOMPARE(messageBoxPart("QLabel")->text, QString("record error"));
+        QCOMPARE(textOf("m_buttonRecord"), QString("Record"));
+        QVERIFY(click(*messageBoxPart("QPushButton")));
+        QVERIFY(waitFor([this] { return !widget("m_buttonGrab") && !messageBoxPart("QLabel"); }, 5000));
+        QTest::qWait(500);
+        QCOMPARE(textOf("m_buttonRecord"), QString("Record"));
+        QCOMPARE(textOf("m_buttonHide"), QString("Hide"));
+        QVERIFY(!widget("m_buttonPause"));
+        QVERIFY(!widget("recordAreaBox"));
+        QVERIFY(click("buttonExit"));
+        expectExit(0);
+    }
+
+    // Compare mode from the buttons: 2, 4 (2x2), 3 (a row), 1, then back to presenter; the count
+    // buttons rebuild the palette they stand on, and the run stays clean under the sanitizers.
+    void compareViewsFromTheButtons()
+    {
+        start({});
+        waitPresenter();
+        QVERIFY(click("m_buttonCompare"));
+        QVERIFY(waitFor([this] { return named("compareView").size() == 2; }, 10000));
+        QCOMPARE(rowsAndColumns(named("compareView")), qMakePair(1, 2));
+        QVERIFY(widget("m_buttonCompare")->checked);
+        QVERIFY(!widget("m_buttonPresenter")->checked);
+        const QList<QPair<int, QPair<int, int>>> steps{{4, {2, 2}}, {3, {1, 3}}, {1, {1, 1}}, {4, {2, 2}}};
+        for (const auto& step : steps) {
+            const QString button = QStringLiteral("buttonCompare%1").arg(step.first);
+            QVERIFY2(click(button), qPrintable(button));
+            QVERIFY2(waitFor([&] { return named("compareView").size() == step.first; }, 10000), qPrintable(button));
+            QTest::qWait(300);
+            QCOMPARE(rowsAndColumns(named("compareView")), step.second);
+            if (step.first == 4)
+                QVERIFY(!grabScreen(artefactFolder() + QStringLiteral("/orvane-compare-4.png")).isNull());
+        }
+        // The count shown, pressed again, changes nothing.
+        const QList<Widget> before = named("compareView");
+        QVERIFY(click("buttonCompare4"));
+        QTest::qWait(500);
+        QCOMPARE(named("compareView").size(), before.size());
+        QVERIFY(click("m_buttonPresenter"));
+        QVERIFY(waitFor([this] { return named("compareView").isEmpty() && widget("buttonCameraShot"); }, 10000));
+        QVERIFY(click("buttonExit"));
+        expectExit(0);
+    }
+
+    // Which palette units the settings and the platform give: "Video Settings" stands first only
+    // below version 12 or while the UVC control setting is on; without it the palette holds twelve.
+    void bottomPaletteUnits_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("uvcControl");
+        QTest::addColumn<bool>("videoSettings");
+        QTest::newRow("version 11, UVC control off") << "11.0" << "false" << true;
+        QTest::newRow("version 13, UVC control off") << "13.0" << "false" << false;
+        QTest::newRow("version 13, UVC control on") << "13.0" << "true" << true;
+    }
+    void bottomPaletteUnits()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, uvcControl);
+        QFETCH(bool, videoSettings);
+        if (platform != QLatin1String("11.0"))
+            startService();
+        start({QStringLiteral("uvcControl=") + uvcControl}, {QStringLiteral("ORVANE_PLATFORM_VERSION=") + platform});
+        waitPresenter();
+        QStringList expected{"m_comboSolution", "m_buttonZoomIn", "m_sliderZoom", "m_buttonZoomOut",
+                             "m_buttonFitView", "m_buttonFullSize", "m_buttonTurnLeft", "m_sliderRotate",
+                             "m_buttonTurnRight", "m_buttonPictureLock", "buttonCameraShot", "buttonFullScreen"};
+        if (videoSettings)
+            expected.prepend("m_buttonVideoSet");
+        QVERIFY(waitFor([&] { return widget("m_bottomToolbar") && widget("m_bottomToolbar")->units == expected; },
+                        5000));
+        QCOMPARE(widget("m_bottomToolbar")->units.size(), videoSettings ? 13 : 12);
+        QCOMPARE(widget("m_buttonVideoSet").has_value(), videoSettings);
+        QVERIFY(click("buttonExit"));
+        expectExit(0, 30000);
+    }
+
+    // "Video Settings" from version 12 on: the camera moves into UVC preview mode through the
+    // service, the tip stays at least 3 s, then the controls popup opens; leaving it switches back,
+    // and Exit then ends the program with 0.
+    void uvcPreviewThroughTheService()
+    {
+        startService();
+        start({QStringLiteral("uvcControl=true")}, {QStringLiteral("ORVANE_PLATFORM_VERSION=13.0")});
+        waitPresenter();
+        const auto videoSet = widget("m_buttonVideoSet");
+        QVERIFY(videoSet);
+        QElapsedTimer sinceClick;
+        sinceClick.start();
+        QVERIFY(click(*videoSet));
+        bool tipSeen = false;
+        QVERIFY2(waitFor([&] {
+            tipSeen = tipSeen || widget("uvcPreviewTip").has_value();
+            return widget("VideoSet").has_value();
+        }, 20000), m_output.right(3000).constData());
+        const qint64 held = sinceClick.elapsed();
+        QVERIFY(tipSeen);
+        QVERIFY(!widget("uvcPreviewTip"));
+        QVERIFY2(held >= 3000, qPrintable(QString::number(held)));
+        QVERIFY2(m_output.contains("workmode switch success"), m_output.right(3000).constData());
+        // Escape closes the popup; the tip of the way back holds the window until the switch is done.
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"key", "Escape"}), 0);
+        QVERIFY(waitFor([this] { return !widget("VideoSet"); }, 5000));
+        QVERIFY(waitFor([this] { return !widget("TipsDialog") && !widget("VideoSet"); }, 20000));
+        QTest::qWait(300);
+        QVERIFY(click("buttonExit"));
+        expectExit(0, 30000);
+    }
+
+    // No camera at all: the tip, and its "close" ends the program with 0.
+    void noCameraTipCloseExits()
+    {
+        start({}, {}, false);
+        QVERIFY2(waitFor([this] { return widget("m_buttonClose").has_value(); }, 60000),
+                 m_output.right(3000).constData());
+        bool tipText = false;
+        for (const Widget& w : widgets())
+            tipText = tipText || (w.windowClass == QLatin1String("TipsDialog") && w.text == kNoDevice);
+        QVERIFY(tipText);
+        QCOMPARE(textOf("m_buttonClose"), QString("close"));
+        // The wired tip's "Wireless Mode" button is kept hidden.
+        QVERIFY(!widget("m_buttonSwitch"));
+        QVERIFY(!m_output.contains("MediaControl::showImgUsePixmap, video solution changed"));
+        QVERIFY(click("m_buttonClose"));
+        expectExit(0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OrvaneUi)
+#include "tst_orvane_ui.moc"
