@@ -287,6 +287,29 @@ class tst_OrvaneUi : public QObject {
         return QImage(file);
     }
 
+    // Playable: every frame the file holds decodes without an error, and it lasts at least
+    // `seconds` (and not absurdly long).
+    void expectPlayable(const QString& video, double seconds)
+    {
+        QProcess decode;
+        decode.start(QStringLiteral("ffprobe"), {"-v", "error", "-count_frames", "-select_streams", "v:0",
+                                                 "-show_entries", "stream=nb_frames,nb_read_frames", "-of",
+                                                 "csv=p=0", video});
+        QVERIFY(decode.waitForFinished(60000));
+        QCOMPARE(decode.exitCode(), 0);
+        const QByteArray decodeErrors = decode.readAllStandardError().trimmed();
+        QVERIFY2(decodeErrors.isEmpty(), decodeErrors.constData());
+        const QList<QByteArray> counts = decode.readAllStandardOutput().trimmed().split(',');
+        QCOMPARE(counts.size(), 2);
+        QCOMPARE(counts[1].toInt(), counts[0].toInt());
+        QVERIFY2(counts[1].toInt() >= 30, counts[1].constData());
+        const double duration = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration",
+                                                                 "-of", "csv=p=0", video})
+                                    .trimmed()
+                                    .toDouble();
+        QVERIFY2(duration > seconds && duration < 15.0, qPrintable(QString::number(duration)));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -441,27 +464,40 @@ private slots:
         const QStringList videos = QDir(day).entryList({"screen_*.mp4"}, QDir::Files);
         QCOMPARE(videos.size(), 1);
         const QString video = day + QLatin1Char('/') + videos.first();
-        // Playable: every frame the file holds decodes without an error, and it lasts about as
-        // long as it ran.
-        QProcess decode;
-        decode.start(QStringLiteral("ffprobe"), {"-v", "error", "-count_frames", "-select_streams", "v:0",
-                                                 "-show_entries", "stream=nb_frames,nb_read_frames", "-of",
-                                                 "csv=p=0", video});
-        QVERIFY(decode.waitForFinished(60000));
-        QCOMPARE(decode.exitCode(), 0);
-        const QByteArray decodeErrors = decode.readAllStandardError().trimmed();
-        QVERIFY2(decodeErrors.isEmpty(), decodeErrors.constData());
-        const QList<QByteArray> counts = decode.readAllStandardOutput().trimmed().split(',');
-        QCOMPARE(counts.size(), 2);
-        QCOMPARE(counts[1].toInt(), counts[0].toInt());
-        QVERIFY2(counts[1].toInt() >= 30, counts[1].constData());
-        const double duration = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration",
-                                                                 "-of", "csv=p=0", video})
-                                    .trimmed()
-                                    .toDouble();
-        QVERIFY2(duration > 2.5 && duration < 15.0, qPrintable(QString::number(duration)));
+        expectPlayable(video, 2.5);
         QVERIFY(probeSize(video).isValid());
 
+        QVERIFY(click("buttonExit"));
+        expectExit(0);
+    }
+
+    // Record type "main camera": the buttons follow the camera SDK's own reports (running look,
+    // time, tooltip with the file), and Stop leaves a playable file.
+    void cameraRecordingFromTheButtons()
+    {
+        start({QStringLiteral("recordType=1")});
+        waitPresenter();
+        const QString mode = textOf("m_comboSolution");
+        QVERIFY(click("m_buttonRecord"));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Stop"); }, 10000));
+        QVERIFY(widget("m_buttonPause"));
+        QVERIFY(!widget("m_comboSolution")->enabled);
+        QVERIFY(waitFor([this] { return textOf("m_buttonHide") == QLatin1String("REC 00:00:02"); }, 10000));
+        const QString tip = widget("m_buttonRecord")->tip;
+        const QString prefix = QStringLiteral("main camera record is running, record file is:");
+        QVERIFY2(tip.startsWith(prefix), qPrintable(tip));
+        const QString video = tip.mid(prefix.size());
+        QVERIFY2(QFileInfo(video).fileName().endsWith(".mp4"), qPrintable(video));
+        QVERIFY(click("m_buttonRecord"));
+        QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, 20000));
+        QVERIFY(click("pushButton_2"));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Record"); }, 5000));
+        QVERIFY(!widget("m_buttonPause"));
+        QVERIFY(widget("m_comboSolution")->enabled);
+        QVERIFY(waitFor([&] { return QFileInfo(video).size() > 0; }, 10000));
+        QTest::qWait(500);
+        expectPlayable(video, 1.5);
+        QCOMPARE(probeSize(video), QSize(mode.section('x', 0, 0).toInt(), mode.section('x', 1, 1).toInt()));
         QVERIFY(click("buttonExit"));
         expectExit(0);
     }

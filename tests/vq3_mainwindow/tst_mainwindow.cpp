@@ -577,6 +577,11 @@ private slots:
         QVERIFY(window);
         QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonCompare"), Qt::LeftButton);
         QTRY_COMPARE(window->wirelessTiles().size(), 2);
+        QTest::qWait(100);
+        QList<QWidget*> two;
+        for (GraphicsViewForWirelessDevice* t : window->wirelessTiles())
+            two << t;
+        QCOMPARE(rowsAndColumns(two), qMakePair(1, 2));   // "Compare" gives two tiles side by side
         auto* combo = child<QComboBox>(window->bottomToolbar(), "m_comboTiles");
         QVERIFY(combo);
         QCOMPARE(combo->currentText(), QString("2"));
