@@ -24,7 +24,7 @@
 
 #include <cstring>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(IMAGEPROC_NO_VECTOR_PATHS)
 #define IMAGEPROC_HAVE_VECTOR_PATHS 1
 #include <immintrin.h>
 // The kernels pass 32-byte vectors between inlined helpers; no such value crosses a real call.
@@ -204,6 +204,7 @@ private:
     std::vector<AreaFactors> m_byCols;
 };
 
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
 // 8 bits reversed.
 struct ReversedBytes
 {
@@ -226,7 +227,6 @@ const ReversedBytes& reversedBytes()
     return table;
 }
 
-#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
 namespace simd {
 
 // Error bounds of the float estimates below against the rule's double values.
