@@ -1,6 +1,7 @@
 #include "paxaudiorecord.h"
 
 #include "audioinput.h"
+#include "paxaacencoder.h"
 #include "paxavptr.h"
 #include "paxpacketreader.h"
 #include "paxrecordscreen.h"
@@ -267,7 +268,7 @@ struct PaxAudioRecord::Run {
     _AudioBindInfoS bind;
     AVCodecContext* encoder = nullptr;   // the screen recorder's
     AVFrame* encodeFrame = nullptr;      // the screen recorder's
-    int frameSize = 1024;
+    int frameSize = paxaac::kFrameSamples;
     paxav::AudioFifo fifo;
     VolumeGraph volumeGraph;
     bool volumeBroken = false;
@@ -321,7 +322,7 @@ bool PaxAudioRecord::Run::takeHandOver()
     }
     encoder = bind.audioEncoder;
     encodeFrame = bind.audioFrame;
-    frameSize = encoder->frame_size > 0 ? encoder->frame_size : 1024;
+    frameSize = encoder->frame_size > 0 ? encoder->frame_size : paxaac::kFrameSamples;
     PAXSCREEN_DEBUG("audio input frame, channel_layout[%d] sample_rate[%d] sample_fmt[%d]\n",
                     layoutMask(decoder->ch_layout), decoder->sample_rate, int(decoder->sample_fmt));
     PAXSCREEN_DEBUG("audio output frame, channel_layout[%d] sample_rate[%d] sample_fmt[%d]\n",

@@ -1,5 +1,6 @@
 #include "paxrecordscreen.h"
 
+#include "paxaacencoder.h"
 #include "paxavptr.h"
 #include "paxh264options.h"
 #include "paxrecordscreen_run.h"
@@ -304,9 +305,10 @@ void PaxRecordScreen::writeAudioPacket(AVPacket* packet)
         if (m_bind->audioPacketCounter == 0)
             m_videoOrigin = av_gettime();
         packet->stream_index = m_bind->audioStream->index;
-        packet->pts = packet->dts = av_rescale_q(m_bind->audioPacketCounter * 1024, AVRational{1, 44100},
+        const AVRational sampleTime{1, paxaac::kSampleRate};
+        packet->pts = packet->dts = av_rescale_q(m_bind->audioPacketCounter * paxaac::kFrameSamples, sampleTime,
                                                  m_bind->audioStream->time_base);
-        packet->duration = av_rescale_q(1024, AVRational{1, 44100}, m_bind->audioStream->time_base);
+        packet->duration = av_rescale_q(paxaac::kFrameSamples, sampleTime, m_bind->audioStream->time_base);
         ++m_bind->audioPacketCounter;
         ret = av_interleaved_write_frame(m_bind->outputContext, packet);
         if (ret < 0)

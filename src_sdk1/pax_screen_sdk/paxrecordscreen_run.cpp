@@ -462,7 +462,8 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
     if (audioOn) {
         QMutexLocker bind(&owner.m_bindMutex);
         if (owner.m_bind && origin) {
-            const int64_t audioMs = int64_t(double(owner.m_bind->audioPacketCounter) * 1024.0 * 1000.0 / 44100.0);
+            const int64_t audioMs = int64_t(double(owner.m_bind->audioPacketCounter) * paxaac::kFrameSamples * 1000.0 /
+                                             paxaac::kSampleRate);
             const int64_t drift = audioMs - elapsedUs / 1000;
             if (drift > 100)
                 owner.m_videoOrigin -= 5000;
