@@ -59,19 +59,14 @@ struct GrayView
 };
 
 #ifdef IMAGEPROC_HAVE_VECTOR_PATHS
-// The row kernels are written once over eight-lane vectors and compiled twice: for SSE2 (which every
-// x86-64 processor has; the compiler splits each vector in two) and for AVX2 (chosen at run time).
+// The row kernels are written once and compiled twice: for SSE2 (which every x86-64 processor has) and
+// for AVX2 (chosen at run time).
 // The kernels themselves are in BinarizeKernels.h, with the few operations that have no portable form.
 namespace simd {
 
-typedef float F8 __attribute__((vector_size(32)));
-typedef int32_t I8 __attribute__((vector_size(32)));
-typedef uint32_t U8 __attribute__((vector_size(32)));
 typedef int32_t I4 __attribute__((vector_size(16)));
 typedef uint32_t U4 __attribute__((vector_size(16)));
-typedef float F4 __attribute__((vector_size(16)));
 typedef double D4 __attribute__((vector_size(32)));
-typedef uint8_t Bytes32 __attribute__((vector_size(32)));
 
 #define SIMD_INLINE inline __attribute__((always_inline))
 
@@ -89,13 +84,6 @@ SIMD_INLINE void store(void* p, V v)
     std::memcpy(p, &v, sizeof v);
 }
 
-SIMD_INLINE F8 toFloat(U8 v) { return __builtin_convertvector(I8(v), F8); }
-SIMD_INLINE F8 absF(F8 v) { return F8(I8(v) & 0x7fffffff); }
-SIMD_INLINE F8 splat(float f) { return F8{} + f; }
-SIMD_INLINE U8 lastLane(U8 v) { return __builtin_shufflevector(v, v, 7, 7, 7, 7, 7, 7, 7, 7); }
-SIMD_INLINE U4 lowHalf(U8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
-SIMD_INLINE U4 highHalf(U8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
-SIMD_INLINE U8 join(U4 lo, U4 hi) { return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7); }
 
 } // namespace simd
 #endif
@@ -245,58 +233,25 @@ const float kDeviationErrorFloor = 2e-4f;
 // values up to 330, each within 2^-24; 1e-3 is several times their sum.
 const float kThresholdError = 1e-3f;
 
-// The window sums of the eight columns x .. x + 7 and their areas' factors.
-struct Group
-{
-    U8 sum;
-    U8 sq;
-    F8 inv;
-};
-
-SIMD_INLINE Group group(const WindowSums& ws, const uint32_t* ps, const uint32_t* pq, int x, int left, int right,
-                        F8 innerInv)
-{
-    Group g;
-    g.sum = load<U8>(ps + x + right) - load<U8>(ps + x - left);
-    g.sq = load<U8>(pq + x + right) - load<U8>(pq + x - left);
-    g.inv = innerInv;
-    if (!ws.innerGroup(x)) {
-        float lanes[8];
-        for (int i = 0; i < 8; ++i) {
-            lanes[i] = ws.factors(x + i).invF;
-        }
-        g.inv = load<F8>(lanes);
-    }
-    return g;
-}
-
-// Mean and |square mean - mean²| in floats: within kVarianceError of the rule's variance. Square sums
-// of 2^31 and more lose their lowest bit, which is nothing against that.
-template <bool kSmallSquares>
-SIMD_INLINE void meanVariance(const Group& g, F8& mean, F8& var)
-{
-    mean = toFloat(g.sum) * g.inv;
-    const F8 sq = kSmallSquares ? toFloat(g.sq) : toFloat(g.sq >> 1) * 2.0f;
-    var = absF(sq * g.inv - mean * mean);
-}
-
 // The rules' float estimates.
 struct WolfEstimate
 {
     float darkest;
     float invD;
-    SIMD_INLINE void estimate(F8 mean, F8 dev, F8& t, F8& slope) const
+    template <typename V>
+    SIMD_INLINE void estimate(V mean, V dev, V& t, V& slope) const
     {
-        const F8 range = mean - darkest;
+        const V range = mean - darkest;
         t = mean + range * ((1.0f - dev * invD) * -0.3f);
-        // 1.01 covers 1 / D's rounding.
-        slope = absF(range) * (0.303f * invD);
+        // d threshold / d deviation; 1.01 covers 1 / D's rounding.
+        slope = range * (0.303f * invD);
     }
 };
 
 struct SauvolaEstimate
 {
-    SIMD_INLINE void estimate(F8 mean, F8 dev, F8& t, F8& slope) const
+    template <typename V>
+    SIMD_INLINE void estimate(V mean, V dev, V& t, V& slope) const
     {
         // mean * (0.66 + 0.34 / 128 * deviation)
         t = mean * (0.66f + dev * (0.34f / 128.0f));

@@ -1,7 +1,8 @@
-// Row kernels of the window binarisations over eight-lane vectors, compiled once per instruction set:
-// Binarize.cpp includes this file (inside its own namespace) with KERNEL_NAMESPACE, KERNEL_TARGET and
-// KERNEL_AVX2 defined. Every function carries the target, so the whole chain inlines into the entry
-// points. No include guard: it is meant to be read more than once.
+// Row kernels of the window binarisations, compiled once per instruction set: Binarize.cpp includes this
+// file (inside its own namespace) with KERNEL_NAMESPACE, KERNEL_TARGET and KERNEL_AVX2 defined. The
+// vectors are the instruction set's own width (four lanes for SSE2, eight for AVX2); every function
+// carries the target, so the whole chain inlines into the entry points. No include guard: it is meant
+// to be read more than once.
 
 namespace KERNEL_NAMESPACE {
 
@@ -10,76 +11,56 @@ namespace KERNEL_NAMESPACE {
 #define KERNEL_INLINE_LAMBDA __attribute__((always_inline, target(KERNEL_TARGET)))
 
 #if KERNEL_AVX2 == 0
+const int kLanes = 4;
+typedef float VF __attribute__((vector_size(16)));
+typedef int32_t VI __attribute__((vector_size(16)));
+typedef uint32_t VU __attribute__((vector_size(16)));
+typedef uint8_t VBytes __attribute__((vector_size(16)));
+
 struct Ops
 {
-    // Eight bytes widened to 32-bit lanes.
-    static KERNEL_INLINE U8 loadBytes(const uchar* p)
+    // kLanes bytes widened to 32-bit lanes.
+    static KERNEL_INLINE VU loadBytes(const uchar* p)
     {
+        int32_t word;
+        std::memcpy(&word, p, 4);
         const __m128i zero = _mm_setzero_si128();
-        const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
-        return join(U4(_mm_unpacklo_epi16(b, zero)), U4(_mm_unpackhi_epi16(b, zero)));
+        return VU(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero));
     }
     // v * v for values below 2^15.
-    static KERNEL_INLINE U8 square(U8 v)
+    static KERNEL_INLINE VU square(VU v) { return VU(_mm_madd_epi16(__m128i(v), __m128i(v))); }
+    // Inclusive prefix sums of the lanes (wrapping).
+    static KERNEL_INLINE VU prefix(VU v)
     {
-        return join(U4(_mm_madd_epi16(__m128i(lowHalf(v)), __m128i(lowHalf(v)))),
-                    U4(_mm_madd_epi16(__m128i(highHalf(v)), __m128i(highHalf(v)))));
+        __m128i c = __m128i(v);
+        c = _mm_add_epi32(c, _mm_slli_si128(c, 4));
+        c = _mm_add_epi32(c, _mm_slli_si128(c, 8));
+        return VU(c);
     }
-    // Inclusive prefix sums of the eight lanes (wrapping).
-    static KERNEL_INLINE U8 prefix(U8 v)
-    {
-        __m128i lo = __m128i(lowHalf(v));
-        __m128i hi = __m128i(highHalf(v));
-        lo = _mm_add_epi32(lo, _mm_slli_si128(lo, 4));
-        hi = _mm_add_epi32(hi, _mm_slli_si128(hi, 4));
-        lo = _mm_add_epi32(lo, _mm_slli_si128(lo, 8));
-        hi = _mm_add_epi32(hi, _mm_slli_si128(hi, 8));
-        hi = _mm_add_epi32(hi, _mm_shuffle_epi32(lo, 0xff));
-        return join(U4(lo), U4(hi));
-    }
+    static KERNEL_INLINE VU lastLane(VU v) { return VU(_mm_shuffle_epi32(__m128i(v), 0xff)); }
     // Bit i: lane i's mask.
-    static KERNEL_INLINE int movemask(I8 m)
-    {
-        const U8 u = U8(m);
-        return _mm_movemask_ps(__m128(lowHalf(u))) | (_mm_movemask_ps(__m128(highHalf(u))) << 4);
-    }
-    static KERNEL_INLINE F8 rsqrt(F8 v)
-    {
-        const U8 u = U8(v);
-        return F8(join(U4(_mm_rsqrt_ps(__m128(lowHalf(u)))), U4(_mm_rsqrt_ps(__m128(highHalf(u))))));
-    }
-    static KERNEL_INLINE F8 rcp(F8 v)
-    {
-        const U8 u = U8(v);
-        return F8(join(U4(_mm_rcp_ps(__m128(lowHalf(u)))), U4(_mm_rcp_ps(__m128(highHalf(u))))));
-    }
-    static KERNEL_INLINE F8 min(F8 a, F8 b)
-    {
-        const U8 ua = U8(a);
-        const U8 ub = U8(b);
-        return F8(join(U4(_mm_min_ps(__m128(lowHalf(ua)), __m128(lowHalf(ub)))),
-                       U4(_mm_min_ps(__m128(highHalf(ua)), __m128(highHalf(ub))))));
-    }
-    static KERNEL_INLINE F8 max(F8 a, F8 b)
-    {
-        const U8 ua = U8(a);
-        const U8 ub = U8(b);
-        return F8(join(U4(_mm_max_ps(__m128(lowHalf(ua)), __m128(lowHalf(ub)))),
-                       U4(_mm_max_ps(__m128(highHalf(ua)), __m128(highHalf(ub))))));
-    }
+    static KERNEL_INLINE int movemask(VI m) { return _mm_movemask_ps(__m128(m)); }
+    static KERNEL_INLINE VF rsqrt(VF v) { return VF(_mm_rsqrt_ps(__m128(v))); }
+    static KERNEL_INLINE VF rcp(VF v) { return VF(_mm_rcp_ps(__m128(v))); }
+    static KERNEL_INLINE VF min(VF a, VF b) { return VF(_mm_min_ps(__m128(a), __m128(b))); }
+    static KERNEL_INLINE VF max(VF a, VF b) { return VF(_mm_max_ps(__m128(a), __m128(b))); }
+    static KERNEL_INLINE VBytes minBytes(VBytes a, VBytes b) { return VBytes(_mm_min_epu8(__m128i(a), __m128i(b))); }
 };
 #else
+const int kLanes = 8;
+typedef float VF __attribute__((vector_size(32)));
+typedef int32_t VI __attribute__((vector_size(32)));
+typedef uint32_t VU __attribute__((vector_size(32)));
+typedef uint8_t VBytes __attribute__((vector_size(32)));
+
 struct Ops
 {
-    static KERNEL_INLINE U8 loadBytes(const uchar* p)
+    static KERNEL_INLINE VU loadBytes(const uchar* p)
     {
-        return U8(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+        return VU(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
     }
-    static KERNEL_INLINE U8 square(U8 v)
-    {
-        return U8(_mm256_madd_epi16(__m256i(v), __m256i(v)));
-    }
-    static KERNEL_INLINE U8 prefix(U8 v)
+    static KERNEL_INLINE VU square(VU v) { return VU(_mm256_madd_epi16(__m256i(v), __m256i(v))); }
+    static KERNEL_INLINE VU prefix(VU v)
     {
         __m256i c = __m256i(v);
         c = _mm256_add_epi32(c, _mm256_slli_si256(c, 4));
@@ -87,37 +68,49 @@ struct Ops
         // The low half's total into every lane of the high half.
         const __m256i t = _mm256_shuffle_epi32(c, 0xff);
         c = _mm256_add_epi32(c, _mm256_permute2x128_si256(t, t, 0x08));
-        return U8(c);
+        return VU(c);
     }
-    static KERNEL_INLINE int movemask(I8 m) { return _mm256_movemask_ps(__m256(m)); }
-    static KERNEL_INLINE F8 rsqrt(F8 v) { return F8(_mm256_rsqrt_ps(__m256(v))); }
-    static KERNEL_INLINE F8 rcp(F8 v) { return F8(_mm256_rcp_ps(__m256(v))); }
-    static KERNEL_INLINE F8 min(F8 a, F8 b) { return F8(_mm256_min_ps(__m256(a), __m256(b))); }
-    static KERNEL_INLINE F8 max(F8 a, F8 b) { return F8(_mm256_max_ps(__m256(a), __m256(b))); }
+    static KERNEL_INLINE VU lastLane(VU v)
+    {
+        return VU(_mm256_permutevar8x32_epi32(__m256i(v), _mm256_set1_epi32(7)));
+    }
+    static KERNEL_INLINE int movemask(VI m) { return _mm256_movemask_ps(__m256(m)); }
+    static KERNEL_INLINE VF rsqrt(VF v) { return VF(_mm256_rsqrt_ps(__m256(v))); }
+    static KERNEL_INLINE VF rcp(VF v) { return VF(_mm256_rcp_ps(__m256(v))); }
+    static KERNEL_INLINE VF min(VF a, VF b) { return VF(_mm256_min_ps(__m256(a), __m256(b))); }
+    static KERNEL_INLINE VF max(VF a, VF b) { return VF(_mm256_max_ps(__m256(a), __m256(b))); }
+    static KERNEL_INLINE VBytes minBytes(VBytes a, VBytes b)
+    {
+        return VBytes(_mm256_min_epu8(__m256i(a), __m256i(b)));
+    }
 };
 #endif
 
-// Adds the entering row and subtracts the leaving one (either may be null) from the column sums and
-// square sums, and forms their prefixes: ps[0] = 0, ps[x + 1] = colSum[0] + ... + colSum[x] (wrapping).
+KERNEL_INLINE VF toFloat(VU v) { return __builtin_convertvector(VI(v), VF); }
+KERNEL_INLINE VF absF(VF v) { return VF(VI(v) & 0x7fffffff); }
+KERNEL_INLINE VF splat(float f) { return VF{} + f; }
+
+// Adds the entering row and subtracts the leaving one from the column sums and square sums, and forms
+// their prefixes: ps[0] = 0, ps[x + 1] = colSum[0] + ... + colSum[x] (wrapping).
 template <bool kEntering, bool kLeaving>
 KERNEL_INLINE void updatePrefixRows(const uchar* entering, const uchar* leaving, int w, uint32_t* colSum,
                                     uint32_t* colSq, uint32_t* ps, uint32_t* pq)
 {
-    U8 carryS = U8{};
-    U8 carryQ = U8{};
+    VU carryS = VU{};
+    VU carryQ = VU{};
     ps[0] = 0;
     pq[0] = 0;
     int x = 0;
-    for (; x + 8 <= w; x += 8) {
-        U8 cs = load<U8>(colSum + x);
-        U8 cq = load<U8>(colSq + x);
+    for (; x + kLanes <= w; x += kLanes) {
+        VU cs = load<VU>(colSum + x);
+        VU cq = load<VU>(colSq + x);
         if (kEntering) {
-            const U8 v = Ops::loadBytes(entering + x);
+            const VU v = Ops::loadBytes(entering + x);
             cs += v;
             cq += Ops::square(v);
         }
         if (kLeaving) {
-            const U8 v = Ops::loadBytes(leaving + x);
+            const VU v = Ops::loadBytes(leaving + x);
             cs -= v;
             cq -= Ops::square(v);
         }
@@ -127,8 +120,8 @@ KERNEL_INLINE void updatePrefixRows(const uchar* entering, const uchar* leaving,
         cq = Ops::prefix(cq);
         store(ps + 1 + x, cs + carryS);
         store(pq + 1 + x, cq + carryQ);
-        carryS += lastLane(cs);
-        carryQ += lastLane(cq);
+        carryS += Ops::lastLane(cs);
+        carryQ += Ops::lastLane(cq);
     }
     uint32_t runS = ps[x];
     uint32_t runQ = pq[x];
@@ -150,6 +143,7 @@ KERNEL_INLINE void updatePrefixRows(const uchar* entering, const uchar* leaving,
     }
 }
 
+// The same with either row possibly null.
 KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, int w, uint32_t* colSum, uint32_t* colSq,
                                   uint32_t* ps, uint32_t* pq)
 {
@@ -168,10 +162,10 @@ KERNEL_FUNCTION void updatePrefix(const uchar* entering, const uchar* leaving, i
 KERNEL_FUNCTION void addRow(const uchar* line, int w, uint32_t* colSum, uint32_t* colSq)
 {
     int x = 0;
-    for (; x + 8 <= w; x += 8) {
-        const U8 v = Ops::loadBytes(line + x);
-        store(colSum + x, load<U8>(colSum + x) + v);
-        store(colSq + x, load<U8>(colSq + x) + Ops::square(v));
+    for (; x + kLanes <= w; x += kLanes) {
+        const VU v = Ops::loadBytes(line + x);
+        store(colSum + x, load<VU>(colSum + x) + v);
+        store(colSq + x, load<VU>(colSq + x) + Ops::square(v));
     }
     for (; x < w; ++x) {
         const uint32_t v = line[x];
@@ -180,12 +174,47 @@ KERNEL_FUNCTION void addRow(const uchar* line, int w, uint32_t* colSum, uint32_t
     }
 }
 
+// The window sums of the columns x .. x + kLanes - 1, and 1 / area of each in float.
+struct Group
+{
+    VU sum;
+    VU sq;
+    VF inv;
+};
+
+KERNEL_INLINE Group group(const WindowSums& ws, const uint32_t* ps, const uint32_t* pq, int x, int left, int right,
+                          VF innerInv)
+{
+    Group g;
+    g.sum = load<VU>(ps + x + right) - load<VU>(ps + x - left);
+    g.sq = load<VU>(pq + x + right) - load<VU>(pq + x - left);
+    g.inv = innerInv;
+    if (!ws.innerGroup(x)) {
+        float lanes[kLanes];
+        for (int i = 0; i < kLanes; ++i) {
+            lanes[i] = ws.factors(x + i).invF;
+        }
+        g.inv = load<VF>(lanes);
+    }
+    return g;
+}
+
+// Mean and |square mean - mean²| in floats: within kVarianceError of the rule's variance. Square sums
+// of 2^31 and more lose their lowest bit, which is nothing against that.
+template <bool kSmallSquares>
+KERNEL_INLINE void meanVariance(const Group& g, VF& mean, VF& var)
+{
+    mean = toFloat(g.sum) * g.inv;
+    const VF sq = kSmallSquares ? toFloat(g.sq) : toFloat(g.sq >> 1) * 2.0f;
+    var = absF(sq * g.inv - mean * mean);
+}
+
 // sqrt(v) for v >= 0 to within 1e-6 of its value: the root's reciprocal estimate refined once by
 // Newton's step, times v.
-KERNEL_INLINE F8 deviation(F8 v)
+KERNEL_INLINE VF deviation(VF v)
 {
-    const F8 y0 = Ops::rsqrt(Ops::max(v, splat(1e-30f)));
-    const F8 y1 = y0 * (1.5f - (v * 0.5f) * (y0 * y0));
+    const VF y0 = Ops::rsqrt(Ops::max(v, splat(1e-30f)));
+    const VF y1 = y0 * (1.5f - (v * 0.5f) * (y0 * y0));
     return v * y1;
 }
 
@@ -197,17 +226,17 @@ KERNEL_FUNCTION double rowMaxVarianceRough(const WindowSums& ws)
     const int right = ws.rightHalf();
     const uint32_t* ps = ws.prefSum();
     const uint32_t* pq = ws.prefSq32();
-    const int groups = ws.width() & ~7;
-    const F8 innerInv = splat(ws.innerFactors().invF);
-    F8 best = F8{};
-    for (int x = 0; x < groups; x += 8) {
-        F8 mean;
-        F8 var;
+    const int groups = ws.width() - ws.width() % kLanes;
+    const VF innerInv = splat(ws.innerFactors().invF);
+    VF best = VF{};
+    for (int x = 0; x < groups; x += kLanes) {
+        VF mean;
+        VF var;
         meanVariance<kSmallSquares>(group(ws, ps, pq, x, left, right, innerInv), mean, var);
         best = Ops::max(best, var);
     }
     double m = 0.0;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kLanes; ++i) {
         m = std::max(m, double(best[i]));
     }
     for (int x = groups; x < ws.width(); ++x) {
@@ -224,13 +253,16 @@ KERNEL_FUNCTION double rowMaxVarianceRough(const WindowSums& ws)
 template <bool kSmallSquares>
 KERNEL_FUNCTION double rowMaxVarianceExact(const WindowSums& ws)
 {
+    int x = 0;
+    double m = 0.0;
+#if KERNEL_AVX2
     const int left = ws.leftHalf();
     const int right = ws.rightHalf();
     const uint32_t* ps = ws.prefSum();
     const uint32_t* pq = ws.prefSq32();
     const int groups = ws.width() & ~3;
     D4 best = D4{};
-    for (int x = 0; x < groups; x += 4) {
+    for (; x < groups; x += 4) {
         const U4 sum = load<U4>(ps + x + right) - load<U4>(ps + x - left);
         const U4 sq = load<U4>(pq + x + right) - load<U4>(pq + x - left);
         const D4 inv = {ws.factors(x).inv, ws.factors(x + 1).inv, ws.factors(x + 2).inv, ws.factors(x + 3).inv};
@@ -243,11 +275,12 @@ KERNEL_FUNCTION double rowMaxVarianceExact(const WindowSums& ws)
         const D4 var = d < 0.0 ? -d : d;
         best = var > best ? var : best;
     }
-    double m = 0.0;
     for (int i = 0; i < 4; ++i) {
         m = best[i] > m ? best[i] : m;
     }
-    for (int x = groups; x < ws.width(); ++x) {
+#endif
+    // (SSE2: the plain loop; these rows are few.)
+    for (; x < ws.width(); ++x) {
         double mean;
         double var;
         ws.stats(x, mean, var);
@@ -259,20 +292,20 @@ KERNEL_FUNCTION double rowMaxVarianceExact(const WindowSums& ws)
 // The smallest grey level of rows y0 .. y1 - 1.
 KERNEL_FUNCTION int minGray(const GrayView& g, int y0, int y1)
 {
-    Bytes32 best = Bytes32{} + uint8_t(255);
+    const int step = int(sizeof(VBytes));
+    VBytes best = VBytes{} + uint8_t(255);
     int m = 255;
     for (int y = y0; y < y1; ++y) {
         const uchar* line = g.bits + size_t(y) * g.stride;
         int x = 0;
-        for (; x + 32 <= g.width; x += 32) {
-            const Bytes32 v = load<Bytes32>(line + x);
-            best = v < best ? v : best;
+        for (; x + step <= g.width; x += step) {
+            best = Ops::minBytes(best, load<VBytes>(line + x));
         }
         for (; x < g.width; ++x) {
             m = std::min(m, int(line[x]));
         }
     }
-    for (int i = 0; i < 32; ++i) {
+    for (int i = 0; i < step; ++i) {
         m = std::min(m, int(best[i]));
     }
     return m;
@@ -282,10 +315,10 @@ KERNEL_FUNCTION int minGray(const GrayView& g, int y0, int y1)
 // pixel whose grey level lies further from it than the estimate's error bound; the rest, and the
 // columns past the last group, go through the exact rule. Grey levels below `lower` are black and above
 // `upper` white without a threshold. rule.estimate(mean, deviation, threshold, slope) gives the
-// threshold and |d threshold / d deviation| in floats.
+// threshold and d threshold / d deviation in floats.
 template <bool kSmallSquares, typename Rule, typename ExactFn>
 KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const Rule& rule, int lower, int upper,
-                              uint32_t* out, ExactFn exact)
+                                  uint32_t* out, ExactFn exact)
 {
     const ReversedBytes& reversed = reversedBytes();
     // A copy the compiler can keep in registers across the stores to `out`.
@@ -295,34 +328,42 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
     const uint32_t* ps = ws.prefSum();
     const uint32_t* pq = ws.prefSq32();
     const int groups = ws.width() & ~7;
-    const F8 innerInv = splat(ws.innerFactors().invF);
-    const F8 vLower = splat(float(lower));
-    const F8 vUpper = splat(float(upper));
-    // The black bits of pixels x .. x + 7, pixel x in the highest bit.
-    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
-        F8 mean;
-        F8 var;
+    const VF innerInv = splat(ws.innerFactors().invF);
+    const VF vLower = splat(float(lower));
+    const VF vUpper = splat(float(upper));
+    // The black bits of pixels x .. x + kLanes - 1, pixel x in bit 0.
+    auto laneBits = [&](int x) KERNEL_INLINE_LAMBDA {
+        VF mean;
+        VF var;
         meanVariance<kSmallSquares>(group(ws, ps, pq, x, left, right, innerInv), mean, var);
-        const F8 dev = deviation(var);
-        F8 t;
-        F8 slope;
+        const VF dev = deviation(var);
+        VF t;
+        VF slope;
         estimator.estimate(mean, dev, t, slope);
-        const F8 devError =
+        const VF devError =
             Ops::min(splat(kDeviationErrorCap), Ops::rcp(dev) * kDeviationErrorScale) + kDeviationErrorFloor;
-        const F8 margin = kThresholdError + slope * devError;
-        const F8 g = toFloat(Ops::loadBytes(line + x));
-        const I8 low = g < vLower;
-        const I8 high = g > vUpper;
-        const I8 black = low | ((t > g) & ~high);
-        const I8 near = (absF(t - g) < margin) & ~(low | high);
+        const VF margin = kThresholdError + absF(slope) * devError;
+        const VF g = toFloat(Ops::loadBytes(line + x));
+        const VI low = g < vLower;
+        const VI high = g > vUpper;
+        const VI black = low | ((t > g) & ~high);
+        const VI near = (absF(t - g) < margin) & ~(low | high);
         int bits = Ops::movemask(black);
         const int nearBits = Ops::movemask(near);
         if (__builtin_expect(nearBits != 0, 0)) {
-            for (int i = 0; i < 8; ++i) {
+            for (int i = 0; i < kLanes; ++i) {
                 if ((nearBits >> i) & 1) {
                     bits = (bits & ~(1 << i)) | (int(exact(x + i)) << i);
                 }
             }
+        }
+        return bits;
+    };
+    // The black bits of pixels x .. x + 7, pixel x in the highest bit.
+    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
+        int bits = 0;
+        for (int h = 0; h < 8; h += kLanes) {
+            bits |= laneBits(x + h) << h;
         }
         return uint32_t(reversed.v[bits]);
     };
@@ -343,7 +384,6 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
         out[end >> 5] = word;
     }
 }
-
 
 #undef KERNEL_INLINE
 #undef KERNEL_FUNCTION
