@@ -223,9 +223,9 @@ namespace simd {
 // most seven roundings of values up to 255² (7 * 2^-24 * 65025 < 0.028) and the difference one more;
 // 0.045 bounds the whole.
 const float kVarianceError = 0.045f;
-// Deviation: |sqrt(a) - sqrt(b)| <= sqrt(|a - b|) and <= |a - b| / sqrt(a). 0.22 > sqrt(0.045) and the
-// reciprocal factor allows for rcp's 12-bit estimate; the floor covers the refined root's own error
-// (below 1e-6 relative) and the rule's rounding of the deviation to float.
+// Deviation: |sqrt(a) - sqrt(b)| <= sqrt(|a - b|) and <= |a - b| / sqrt(a). 0.22 > sqrt(0.045), and
+// 0.05 times the refined 1 / sqrt(a) is more than 0.045 / sqrt(a); the floor covers the refined root's
+// own error (below 1e-6 relative) and the rule's rounding of the deviation to float.
 const float kDeviationErrorCap = 0.22f;
 const float kDeviationErrorScale = 0.05f;
 const float kDeviationErrorFloor = 2e-4f;

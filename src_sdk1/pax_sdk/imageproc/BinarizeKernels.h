@@ -41,7 +41,6 @@ struct Ops
     // Bit i: lane i's mask.
     static KERNEL_INLINE int movemask(VI m) { return _mm_movemask_ps(__m128(m)); }
     static KERNEL_INLINE VF rsqrt(VF v) { return VF(_mm_rsqrt_ps(__m128(v))); }
-    static KERNEL_INLINE VF rcp(VF v) { return VF(_mm_rcp_ps(__m128(v))); }
     static KERNEL_INLINE VF min(VF a, VF b) { return VF(_mm_min_ps(__m128(a), __m128(b))); }
     static KERNEL_INLINE VF max(VF a, VF b) { return VF(_mm_max_ps(__m128(a), __m128(b))); }
     static KERNEL_INLINE VBytes minBytes(VBytes a, VBytes b) { return VBytes(_mm_min_epu8(__m128i(a), __m128i(b))); }
@@ -76,7 +75,6 @@ struct Ops
     }
     static KERNEL_INLINE int movemask(VI m) { return _mm256_movemask_ps(__m256(m)); }
     static KERNEL_INLINE VF rsqrt(VF v) { return VF(_mm256_rsqrt_ps(__m256(v))); }
-    static KERNEL_INLINE VF rcp(VF v) { return VF(_mm256_rcp_ps(__m256(v))); }
     static KERNEL_INLINE VF min(VF a, VF b) { return VF(_mm256_min_ps(__m256(a), __m256(b))); }
     static KERNEL_INLINE VF max(VF a, VF b) { return VF(_mm256_max_ps(__m256(a), __m256(b))); }
     static KERNEL_INLINE VBytes minBytes(VBytes a, VBytes b)
@@ -210,12 +208,12 @@ KERNEL_INLINE void meanVariance(const Group& g, VF& mean, VF& var)
 }
 
 // sqrt(v) for v >= 0 to within 1e-6 of its value: the root's reciprocal estimate refined once by
-// Newton's step, times v.
-KERNEL_INLINE VF deviation(VF v)
+// Newton's step (kept in `inverse`, within 1e-6 of 1 / sqrt(v), and huge for v = 0), times v.
+KERNEL_INLINE VF deviation(VF v, VF& inverse)
 {
     const VF y0 = Ops::rsqrt(Ops::max(v, splat(1e-30f)));
-    const VF y1 = y0 * (1.5f - (v * 0.5f) * (y0 * y0));
-    return v * y1;
+    inverse = y0 * (1.5f - (v * 0.5f) * (y0 * y0));
+    return v * inverse;
 }
 
 // Largest variance of a row in floats: within kVarianceError of the rule's largest.
@@ -336,12 +334,12 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
         VF mean;
         VF var;
         meanVariance<kSmallSquares>(group(ws, ps, pq, x, left, right, innerInv), mean, var);
-        const VF dev = deviation(var);
+        VF inverse;
+        const VF dev = deviation(var, inverse);
         VF t;
         VF slope;
         estimator.estimate(mean, dev, t, slope);
-        const VF devError =
-            Ops::min(splat(kDeviationErrorCap), Ops::rcp(dev) * kDeviationErrorScale) + kDeviationErrorFloor;
+        const VF devError = Ops::min(splat(kDeviationErrorCap), inverse * kDeviationErrorScale) + kDeviationErrorFloor;
         const VF margin = kThresholdError + absF(slope) * devError;
         const VF g = toFloat(Ops::loadBytes(line + x));
         const VI low = g < vLower;
