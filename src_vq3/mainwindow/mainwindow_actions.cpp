@@ -47,8 +47,10 @@ void MainWindow::slotVideoSet()
                     QThread::msleep(static_cast<unsigned long>(left));
             }
         }));
-        // The task may end before the dialog runs; then there is nothing to wait for.
-        if (!watcher.isFinished())
+        // The task may end before the dialog runs; then there is nothing to wait for. A tip
+        // closed early (Escape) comes back: the window keeps its events running until the
+        // switch has ended instead of blocking in the wait below.
+        while (!watcher.isFinished())
             tips.exec();
         watcher.waitForFinished();
     }

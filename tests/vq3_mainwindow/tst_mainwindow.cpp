@@ -745,6 +745,34 @@ private slots:
             QVERIFY2(ms < 2500, qPrintable(QString::number(ms)));
     }
 
+    // Escape on the tip does not end the wait early: the tip comes back until the switch is
+    // done, and the window keeps handling its events meanwhile.
+    void uvcPreviewTipStaysAfterEscape()
+    {
+        m_camera->servicePath = true;
+        auto window = makeWindow();
+        QVERIFY(window);
+        bool tipAgain = false;
+        dialogtest::onNextModal("TipsDialog", [this, &tipAgain](QWidget* tip) {
+            QTest::keyClick(tip, Qt::Key_Escape);
+            QTimer::singleShot(0, this, [this, &tipAgain] {
+                dialogtest::onNextModal("TipsDialog", [&tipAgain](QWidget*) { tipAgain = true; }, 3000, this);
+            });
+        }, 3000, this);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+        tick.start(100);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "m_buttonVideoSet"), Qt::LeftButton);
+        const qint64 ms = elapsed.elapsed();
+        QVERIFY(tipAgain);
+        QVERIFY2(ms >= 3000, qPrintable(QString::number(ms)));
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QCOMPARE(m_dialogs->videoSetRuns, 1);
+    }
+
     void exitRetriesWhileServiceBusy()
     {
         m_camera->servicePath = true;
