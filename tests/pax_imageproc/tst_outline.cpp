@@ -1,14 +1,19 @@
 #include "Binarize.h"
 #include "failingmats.h"
+#include "paxlog.h"
 #include "paxopencvutil.h"
 #include "sheetimage.h"
 
 #include <QPainter>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -670,14 +675,60 @@ void TestOutline::failedMatricesAreNoException()
     QCOMPARE(ImageToIplImage(s.image, 0).cols, 640);
 }
 
+namespace {
+QStringList g_ffmpegLines;
+void keepFfmpegLines(QtMsgType, const QMessageLogContext&, const QString& msg)
+{
+    if (msg.contains(QLatin1String("[ffmpeg]")))
+        g_ffmpegLines << msg;
+}
+
+// What the calls write to standard error (its descriptor pointed at a file meanwhile).
+QByteArray standardErrorOf(const std::function<void()>& calls)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        return QByteArrayLiteral("cannot open a temporary file");
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(file.handle(), STDERR_FILENO);
+    calls();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+} // namespace
+
 void TestOutline::ffmpegInitOnce()
 {
+    using pax_log::Component;
+    // FFmpeg's own level is left as it is: the one log filters its messages.
     av_log_set_level(AV_LOG_INFO);
     ffmpeg_init();
-    QCOMPARE(av_log_get_level(), AV_LOG_QUIET);
-    av_log_set_level(AV_LOG_INFO);
-    ffmpeg_init(); // once per process: the second call changes nothing
     QCOMPARE(av_log_get_level(), AV_LOG_INFO);
+    // FFmpeg's messages reach the process's one log, where the camera SDK asks for none: no
+    // line, and nothing from FFmpeg's own printer on standard error.
+    QCOMPARE(pax_log::ffmpegLevel(Component::CameraSdk), AV_LOG_QUIET);
+    const QtMessageHandler previous = qInstallMessageHandler(keepFfmpegLines);
+    g_ffmpegLines.clear();
+    const QByteArray printed =
+        standardErrorOf([] { av_log(nullptr, AV_LOG_ERROR, "outline test error one\n"); });
+    QCOMPARE(printed, QByteArray());
+    QCOMPARE(g_ffmpegLines, QStringList());
+    // Once per process: a level asked for later stays, and FFmpeg's errors then arrive in the
+    // camera SDK's line form.
+    pax_log::setFfmpegLevel(Component::CameraSdk, AV_LOG_ERROR, pax_log::LineForm::Tagged);
+    ffmpeg_init();
+    QCOMPARE(pax_log::ffmpegLevel(Component::CameraSdk), AV_LOG_ERROR);
+    av_log(nullptr, AV_LOG_ERROR, "outline test error two\n");
+    av_log(nullptr, AV_LOG_INFO, "outline test info\n");
+    qInstallMessageHandler(previous);
+    pax_log::setFfmpegLevel(Component::CameraSdk, AV_LOG_QUIET, pax_log::LineForm::Tagged);
+    QCOMPARE(g_ffmpegLines.size(), 1);
+    QVERIFY2(g_ffmpegLines.first().startsWith(QLatin1String("[ERROR][ffmpeg][")), qPrintable(g_ffmpegLines.first()));
+    QVERIFY(g_ffmpegLines.first().endsWith(QLatin1String("outline test error two")));
 }
 
 QTEST_MAIN(TestOutline)

@@ -549,7 +549,10 @@ void ffmpeg_init()
     static std::once_flag once;
     std::call_once(once, [] {
         PAX_LOG_DEBUG("init ffmpeg..............");
-        av_log_set_level(AV_LOG_QUIET);
+        // FFmpeg's messages go through the process's one log, under the camera SDK at the level it
+        // asks: none (AV_LOG_QUIET) unless a level was asked for before.
+        pax_log::setFfmpegLevel(pax_log::Component::CameraSdk,
+                                pax_log::ffmpegLevel(pax_log::Component::CameraSdk), pax_log::LineForm::Tagged);
         avformat_network_init();
         avdevice_register_all();
         PAX_LOG_DEBUG("init ffmpeg..............end");

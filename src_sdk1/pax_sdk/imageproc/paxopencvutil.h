@@ -44,5 +44,6 @@ QImage myImageScaled(const QImage& source, int width, int height, bool keepAspec
 // above Otsu's level are white.
 QImage blackOrWhiteImage(QImage& image);
 
-// Once per process: quiet FFmpeg log, network and device registration.
+// Once per process: FFmpeg's log routed into the process's one log (the camera SDK asks for none
+// of its messages unless it asked for a level before), network and device registration.
 void ffmpeg_init();
