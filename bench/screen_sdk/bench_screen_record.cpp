@@ -3,7 +3,6 @@
 // control. Reports CPU seconds, frames written (against 30 x 20) and the CPU ratio SDK / tool.
 // Run under an X server (Xvfb :N -screen 0 1920x1080x24): DISPLAY=:N bench_screen_record
 
-#include "paxlib.h"
 #include "paxscreenqtlib.h"
 
 #include <QApplication>

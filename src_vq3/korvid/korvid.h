@@ -30,6 +30,8 @@ public:
 
 private slots:
     void slotTcpNewConnection();
+    // Serves the commands read; blocks the main thread in each reply's write (at most 30 s) and,
+    // for search and close, 2 s more before the reply (see the class comment).
     void slotFunctionReadyRead();
     void slotFunctionDisconnected();
     void slotCheckDevice();
