@@ -191,6 +191,13 @@ QImage randomPicture(QRandomGenerator& rng, const QString& kind, int w, int h)
                 line[x] = uchar(rng.bounded(256));
             } else if (kind == "four levels") {
                 line[x] = uchar(100 + rng.bounded(4));
+            } else if (kind == "ramp") {
+                // The same deviation in almost every window, and grey levels at the window mean: the
+                // thresholds lie on the pixels' levels.
+                line[x] = uchar((x * 255) / std::max(1, w - 1));
+            } else if (kind == "late contrast") {
+                // Flat but for the last quarter: the largest deviation is met late in every band.
+                line[x] = y < h * 3 / 4 ? uchar(128 + int(rng.bounded(5)) - 2) : uchar(rng.bounded(256));
             } else if (kind == "sparse dots") {
                 line[x] = rng.bounded(997) == 0 ? 129 : 128;
             } else { // "blocks": flat patches of random levels, ties everywhere
@@ -228,6 +235,11 @@ void TestBinarize::randomImagesMatchReference_data()
     QTest::newRow("noise, width 33, window wider") << "noise" << 14 << QSize(33, 17) << QSize(101, 3) << 1;
     QTest::newRow("blocks, width 95, window taller") << "blocks" << 15 << QSize(95, 40) << QSize(9, 81) << 2;
     QTest::newRow("four levels, width 17") << "four levels" << 16 << QSize(17, 300) << QSize(15, 15) << 1;
+    // Many pixels left for the exact rule after the single pass, and rows thresholded again.
+    QTest::newRow("ramp, one band") << "ramp" << 17 << QSize(1030, 200) << QSize(51, 51) << 1;
+    QTest::newRow("ramp, bands") << "ramp" << 18 << bands << QSize(31, 31) << 4;
+    QTest::newRow("late contrast, one band") << "late contrast" << 19 << QSize(700, 400) << QSize(51, 51) << 1;
+    QTest::newRow("late contrast, bands") << "late contrast" << 20 << bands << QSize(51, 51) << 3;
 }
 
 void TestBinarize::randomImagesMatchReference()
@@ -257,7 +269,7 @@ void TestBinarize::randomSizesMatchReference()
     // Many small pictures of random size, window and content through every kernel and band count.
     QRandomGenerator rng(2026);
     const KernelSettings restore;
-    const QStringList kinds = {"noise", "document", "four levels", "sparse dots", "blocks"};
+    const QStringList kinds = {"noise", "document", "four levels", "sparse dots", "blocks", "ramp", "late contrast"};
     for (int round = 0; round < 40; ++round) {
         const int w = 1 + int(rng.bounded(140));
         const int h = 1 + int(rng.bounded(70));

@@ -117,7 +117,7 @@ public:
     {
         const int w = g.width;
         const int64_t maxArea = int64_t(std::min(window.width(), w)) * std::min(window.height(), g.height);
-        m_narrow = maxArea * 255 * 255 < (int64_t(1) << 32);
+        m_narrow = narrowFor(window, w, g.height);
         m_squaresBelow31Bits = maxArea * 255 * 255 < (int64_t(1) << 31);
         m_colSum.assign(size_t(w) + 8, 0);
         // Prefixes are padded so that index j runs from -leftW to w + rightW: 0 before the row and the
@@ -137,6 +137,12 @@ public:
         m_innerGroupEnd = w - m_rightW - 7; // x0 < this, and x0 >= begin
     }
 
+    // Whether the square sums of every window fit 32 bits (the vector kernels need it).
+    static bool narrowFor(QSize window, int w, int h)
+    {
+        const int64_t maxArea = int64_t(std::min(window.width(), w)) * std::min(window.height(), h);
+        return maxArea * 255 * 255 < (int64_t(1) << 32);
+    }
     bool narrow() const { return m_narrow; }
     bool squaresBelow31Bits() const { return m_squaresBelow31Bits; }
     int leftHalf() const { return m_leftW; }
@@ -640,6 +646,103 @@ void bandStatistics(const GrayView& gray, QSize window, int y0, int y1, int leve
     }
 }
 
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+// ---- Wolf in one pass over the window sums ----
+//
+// The threshold needs the largest deviation D of the whole picture, known only after every window has
+// been seen. A band's rows are thresholded while its windows are summed, for every D from the largest
+// deviation seen so far (a lower bound) to 1/16 above it: pixels whose bit is the same for all of
+// those are written, the others keep their exact mean and deviation for later. Once D is known, rows
+// whose range did not reach it are thresholded again, and the kept pixels get the exact rule.
+
+// Upper end of the deviations a row's bits hold for, over the largest seen before it.
+const double kBoundedDeviationSpan = 1.0625;
+
+struct PendingPixel
+{
+    int x;
+    int y;
+    float mean;
+    float deviation;
+};
+
+struct WolfBand
+{
+    std::vector<PendingPixel> pending;
+    // Per row: the largest D its bits hold for; -1: none (the row is thresholded again).
+    std::vector<double> rowUpper;
+    double maxVariance = 0.0;
+};
+
+// The largest variance of the row at `sums`, from the float estimate and, where it may hold a new
+// largest, the exact rule. best is the largest so far (-1 before the first row).
+double updateMaxVariance(const WindowSums& sums, int level, double estimate, double best)
+{
+    const bool small = sums.squaresBelow31Bits();
+    if (estimate >= best - 2.0 * double(simd::kVarianceError)) {
+        const double exact = level == kAvx2 ? (small ? simd::avx2::rowMaxVarianceExact<true>(sums)
+                                                     : simd::avx2::rowMaxVarianceExact<false>(sums))
+                                            : (small ? simd::sse2::rowMaxVarianceExact<true>(sums)
+                                                     : simd::sse2::rowMaxVarianceExact<false>(sums));
+        best = std::max(best, exact);
+    }
+    return best;
+}
+
+void bandWolfOnePass(const GrayView& gray, QSize window, int y0, int y1, int level, int lower, int upper,
+                     float darkest, uint32_t* out, int wpl, WolfBand& band)
+{
+    band.rowUpper.assign(size_t(std::max(0, y1 - y0)), -1.0);
+    if (y0 >= y1) {
+        return;
+    }
+    WindowSums sums(gray, window);
+    sums.start(y0, level);
+    const bool small = sums.squaresBelow31Bits();
+    const bool avx2 = level == kAvx2;
+    // Past this many kept pixels the rest of the band is thresholded again instead.
+    const size_t limit = size_t(y1 - y0) * size_t(gray.width) / 32 + 1024;
+    double best = -1.0;
+    out += size_t(y0) * size_t(wpl);
+    for (int y = y0; y < y1; ++y, out += wpl) {
+        sums.advance(y, level);
+        const uchar* line = gray.bits + size_t(y) * gray.stride;
+        const double lowD = best > 0.0 ? std::sqrt(best) : 0.0;
+        double estimate;
+        if (lowD > 0.0 && band.pending.size() < limit) {
+            const double highD = lowD * kBoundedDeviationSpan;
+            auto undecided = [&](int x) {
+                double mean;
+                double var;
+                sums.stats(x, mean, var);
+                band.pending.push_back({x, y, float(mean), float(std::sqrt(var))});
+            };
+            const float invLow = float(1.0 / lowD);
+            const float invHigh = float(1.0 / highD);
+            if (avx2) {
+                estimate = small ? simd::avx2::rowWolfBounded<true>(sums, line, darkest, invLow, invHigh, lower, upper,
+                                                                    out, undecided)
+                                 : simd::avx2::rowWolfBounded<false>(sums, line, darkest, invLow, invHigh, lower,
+                                                                     upper, out, undecided);
+            } else {
+                estimate = small ? simd::sse2::rowWolfBounded<true>(sums, line, darkest, invLow, invHigh, lower, upper,
+                                                                    out, undecided)
+                                 : simd::sse2::rowWolfBounded<false>(sums, line, darkest, invLow, invHigh, lower,
+                                                                     upper, out, undecided);
+            }
+            band.rowUpper[size_t(y - y0)] = highD;
+        } else {
+            estimate = avx2 ? (small ? simd::avx2::rowMaxVarianceRough<true>(sums)
+                                     : simd::avx2::rowMaxVarianceRough<false>(sums))
+                            : (small ? simd::sse2::rowMaxVarianceRough<true>(sums)
+                                     : simd::sse2::rowMaxVarianceRough<false>(sums));
+        }
+        best = updateMaxVariance(sums, level, estimate, best);
+    }
+    band.maxVariance = std::max(0.0, best);
+}
+#endif
+
 // Thresholds rows y0 .. y1 - 1 into their words. rule(mean, variance, grey) is the exact rule on the
 // window statistics of one pixel; estimate its float form for the vector kernels.
 template <typename Rule, typename Estimate>
@@ -729,31 +832,58 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
     const int h = gray.height;
     const int level = currentLevel();
     const Bands bands(w, h);
+    BinaryImage bw(w, h);
+    const int wpl = bw.wordsPerLine();
+    uint32_t* out = bw.data();
 
-    // First pass: the darkest level and the largest deviation. sqrt is monotonic, so the largest
-    // deviation is the root of the largest variance.
-    std::vector<int> minGrays(size_t(bands.count), 255);
-    std::vector<double> maxVariances(size_t(bands.count), 0.0);
-    bands.run([&](int b) {
-        bandStatistics(gray, windowSize, bands.first(b), bands.end(b), level, minGrays[size_t(b)],
-                       maxVariances[size_t(b)]);
-    });
-    const int minGray = *std::min_element(minGrays.begin(), minGrays.end());
-    const double maxDeviation = std::sqrt(*std::max_element(maxVariances.begin(), maxVariances.end()));
+    int minGray = 255;
+    double maxDeviation = 0.0;
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    // The vector kernels: the darkest level first, then one pass over the window sums that finds the
+    // largest deviation and thresholds most pixels on the way.
+    const bool onePass = level != kScalar && WindowSums::narrowFor(windowSize, w, h);
+    std::vector<WolfBand> wolfBands(onePass ? size_t(bands.count) : 0);
+    if (onePass) {
+        std::vector<int> minGrays(size_t(bands.count), 255);
+        bands.run([&](int b) {
+            minGrays[size_t(b)] = level == kAvx2 ? simd::avx2::minGray(gray, bands.first(b), bands.end(b))
+                                                 : simd::sse2::minGray(gray, bands.first(b), bands.end(b));
+        });
+        minGray = *std::min_element(minGrays.begin(), minGrays.end());
+        bands.run([&](int b) {
+            bandWolfOnePass(gray, windowSize, bands.first(b), bands.end(b), level, lowerBound, upperBound,
+                            float(minGray), out, wpl, wolfBands[size_t(b)]);
+        });
+        double maxVariance = 0.0;
+        for (const WolfBand& band : wolfBands) {
+            maxVariance = std::max(maxVariance, band.maxVariance);
+        }
+        maxDeviation = std::sqrt(maxVariance);
+    } else
+#endif
+    {
+        // First pass: the darkest level and the largest deviation. sqrt is monotonic, so the largest
+        // deviation is the root of the largest variance.
+        std::vector<int> minGrays(size_t(bands.count), 255);
+        std::vector<double> maxVariances(size_t(bands.count), 0.0);
+        bands.run([&](int b) {
+            bandStatistics(gray, windowSize, bands.first(b), bands.end(b), level, minGrays[size_t(b)],
+                           maxVariances[size_t(b)]);
+        });
+        minGray = *std::min_element(minGrays.begin(), minGrays.end());
+        maxDeviation = std::sqrt(*std::max_element(maxVariances.begin(), maxVariances.end()));
+    }
 
     qDebug() << "max_deviation :" << maxDeviation;
     qDebug() << "lower_bound :" << int(lowerBound) << ",upper_bound:" << int(upperBound);
 
-    // Second pass: the same window statistics again, and the threshold.
-    BinaryImage bw(w, h);
-    const int wpl = bw.wordsPerLine();
-    uint32_t* out = bw.data();
     const float fMin = float(minGray);
-    auto rule = [fMin, maxDeviation](double mean, double var, uchar g) {
-        const float m = float(mean);
-        const float s = float(std::sqrt(var));
-        const double threshold = double(m) + double(m - fMin) * ((1.0 - double(s) / maxDeviation) * -0.3);
-        return threshold > double(g);
+    auto threshold = [fMin, maxDeviation](float m, float s, uchar g) {
+        const double t = double(m) + double(m - fMin) * ((1.0 - double(s) / maxDeviation) * -0.3);
+        return t > double(g);
+    };
+    auto rule = [threshold](double mean, double var, uchar g) {
+        return threshold(float(mean), float(std::sqrt(var)), g);
     };
     // A uniform picture (no deviation) is left to the exact rule, whose quotient is then not a number.
     const int rowLevel = maxDeviation > 0.0 ? level : kScalar;
@@ -762,6 +892,41 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
 #else
     const NoEstimate estimate;
 #endif
+#ifdef IMAGEPROC_HAVE_VECTOR_PATHS
+    if (onePass) {
+        // Rows whose bits do not hold for the largest deviation are thresholded again; the kept pixels
+        // of the others get the exact rule.
+        bands.run([&](int b) {
+            const int y0 = bands.first(b);
+            const int y1 = bands.end(b);
+            const WolfBand& band = wolfBands[size_t(b)];
+            auto holds = [&](int y) { return band.rowUpper[size_t(y - y0)] >= maxDeviation; };
+            for (int y = y0; y < y1;) {
+                if (holds(y)) {
+                    ++y;
+                    continue;
+                }
+                const int again = y;
+                while (y < y1 && !holds(y)) {
+                    ++y;
+                }
+                bandThreshold(gray, windowSize, again, y, rowLevel, lowerBound, upperBound, out, wpl, rule, estimate);
+            }
+            for (const PendingPixel& px : band.pending) {
+                if (!holds(px.y)) {
+                    continue;
+                }
+                const uchar g = gray.bits[size_t(px.y) * gray.stride + size_t(px.x)];
+                const bool black = g < lowerBound || (g <= upperBound && threshold(px.mean, px.deviation, g));
+                uint32_t& word = out[size_t(px.y) * size_t(wpl) + size_t(px.x >> 5)];
+                const uint32_t bit = 1u << (31 - (px.x & 31));
+                word = black ? (word | bit) : (word & ~bit);
+            }
+        });
+        return bw;
+    }
+#endif
+    // Second pass: the same window statistics again, and the threshold.
     bands.run([&](int b) {
         bandThreshold(gray, windowSize, bands.first(b), bands.end(b), rowLevel, lowerBound, upperBound, out, wpl,
                       rule, estimate);

@@ -383,6 +383,91 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
     }
 }
 
+// Wolf's threshold for every largest deviation D from dLow to dHigh, in one pass with the window sums:
+// the threshold falls as D grows, so a pixel is black for all of them when it is black at dHigh, and
+// white when it is white at dLow. Those bits are written (with a word per 32 pixels, the rest 0);
+// undecided(x) is called for the others, and for the columns past the last group. Returns the row's
+// largest variance in floats (within kVarianceError of the rule's).
+template <bool kSmallSquares, typename UndecidedFn>
+KERNEL_FUNCTION double rowWolfBounded(const WindowSums& ws, const uchar* line, float darkest, float invDLow,
+                                      float invDHigh, int lower, int upper, uint32_t* out, UndecidedFn undecided)
+{
+    const ReversedBytes& reversed = reversedBytes();
+    const int left = ws.leftHalf();
+    const int right = ws.rightHalf();
+    const uint32_t* ps = ws.prefSum();
+    const uint32_t* pq = ws.prefSq32();
+    const int groups = ws.width() & ~7;
+    const VF innerInv = splat(ws.innerFactors().invF);
+    const VF vLower = splat(float(lower));
+    const VF vUpper = splat(float(upper));
+    const VF vDarkest = splat(darkest);
+    const VF vInvDLow = splat(invDLow);
+    const VF vInvDHigh = splat(invDHigh);
+    const VF slopeScale = splat(0.303f * invDLow);
+    VF best = VF{};
+    auto laneBits = [&](int x) KERNEL_INLINE_LAMBDA {
+        VF mean;
+        VF var;
+        meanVariance<kSmallSquares>(group(ws, ps, pq, x, left, right, innerInv), mean, var);
+        best = Ops::max(best, var);
+        VF inverse;
+        const VF dev = deviation(var, inverse);
+        const VF range = mean - vDarkest;
+        // The thresholds at dLow (the highest) and at dHigh (the lowest).
+        const VF tHigh = mean + range * ((1.0f - dev * vInvDLow) * -0.3f);
+        const VF tLow = mean + range * ((1.0f - dev * vInvDHigh) * -0.3f);
+        const VF devError = Ops::min(splat(kDeviationErrorCap), inverse * kDeviationErrorScale) + kDeviationErrorFloor;
+        const VF margin = kThresholdError + absF(range) * slopeScale * devError;
+        const VF g = toFloat(Ops::loadBytes(line + x));
+        const VI low = g < vLower;
+        const VI high = g > vUpper;
+        const VI black = low | ((tLow - margin > g) & ~high);
+        const VI white = ~low & (high | (tHigh + margin < g));
+        const int bits = Ops::movemask(black);
+        const int open = Ops::movemask(~(black | white));
+        if (__builtin_expect(open != 0, 0)) {
+            for (int i = 0; i < kLanes; ++i) {
+                if ((open >> i) & 1) {
+                    undecided(x + i);
+                }
+            }
+        }
+        return bits;
+    };
+    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
+        int bits = 0;
+        for (int h = 0; h < 8; h += kLanes) {
+            bits |= laneBits(x + h) << h;
+        }
+        return uint32_t(reversed.v[bits]);
+    };
+    int x = 0;
+    for (; x + 32 <= groups; x += 32) {
+        out[x >> 5] = (groupByte(x) << 24) | (groupByte(x + 8) << 16) | (groupByte(x + 16) << 8) | groupByte(x + 24);
+    }
+    uint32_t word = 0;
+    for (; x < groups; x += 8) {
+        word |= groupByte(x) << (24 - (x & 31));
+    }
+    const int end = ws.width();
+    if (end & 31) {
+        out[end >> 5] = word;
+    }
+    double m = 0.0;
+    for (int i = 0; i < kLanes; ++i) {
+        m = std::max(m, double(best[i]));
+    }
+    for (int c = groups; c < end; ++c) {
+        double mean;
+        double var;
+        ws.stats(c, mean, var);
+        m = var > m ? var : m;
+        undecided(c);
+    }
+    return m;
+}
+
 #undef KERNEL_INLINE
 #undef KERNEL_FUNCTION
 #undef KERNEL_INLINE_LAMBDA
