@@ -45,6 +45,10 @@ OrvaneApp::~OrvaneApp()
 {
     finish();
     delete m_splash;
+    if (m_testRestartHold) {
+        qDebug().noquote() << "restart test: holding on before letting go";
+        QThread::msleep(TestRestartHoldMs);
+    }
 }
 
 void OrvaneApp::makeSplash()
@@ -79,8 +83,10 @@ void OrvaneApp::_delayedStart()
         return;
     }
     qDebug().noquote() << "start-up done";
-    if (qEnvironmentVariable(TestRestartVariable) == QLatin1String("1"))
+    if (qEnvironmentVariable(TestRestartVariable) == QLatin1String("1")) {
+        m_testRestartHold = true;
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(AppStartup::RestartCode); });
+    }
 }
 
 // The steps of the delayed start; false when SIGINT cut them short. The SDK's start (at least a

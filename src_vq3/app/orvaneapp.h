@@ -21,8 +21,12 @@ class OrvaneApp : public QObject {
 public:
     // A test hook: with ORVANE_TEST_RESTART=1 the program ends its event loop with the restart code
     // once the delayed start is done, as the settings dialog does after a language change. The
-    // restarted process does not inherit the variable.
+    // restarted process does not inherit the variable. The object's destruction then keeps the
+    // process (and the single-instance port, which the application object still holds) for
+    // TestRestartHoldMs more, as a slow camera's release would: a new instance started before
+    // this process let go finds it still running and ends with 255.
     static constexpr const char* TestRestartVariable = "ORVANE_TEST_RESTART";
+    static constexpr int TestRestartHoldMs = 2000;
 
     explicit OrvaneApp(SingleApplication* app);
     ~OrvaneApp() override;
@@ -53,4 +57,5 @@ private:
     bool m_starting = false;
     bool m_quitRequested = false;
     bool m_finished = false;
+    bool m_testRestartHold = false;
 };

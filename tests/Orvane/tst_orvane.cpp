@@ -83,6 +83,15 @@ bool processGone(qint64 pid)
     return status.readAll().contains("State:\tZ");
 }
 
+// The log's lines without their "[hh:mm:ss] " stamps.
+QByteArray stripStamps(const QByteArray& log)
+{
+    QByteArray out;
+    for (const QByteArray& line : log.split('\n'))
+        out += (line.startsWith('[') && line.indexOf("] ") == 9 ? line.mid(11) : line) + '\n';
+    return out;
+}
+
 int countLines(const QByteArray& output, const QByteArray& line)
 {
     int count = 0;
@@ -314,6 +323,9 @@ private slots:
         QCOMPARE(orvane->exitStatus(), QProcess::NormalExit);
         QVERIFY2(orvane->exitCode() == 0, output.right(3000).constData());
         QVERIFY2(output.contains("start-up done"), output.constData());
+        // The hook kept the old process (and its port) a while after its event loop ended: a new
+        // instance started before the old one let go would have found it and ended with 255.
+        QVERIFY2(countLines(output, "restart test: holding on before letting go") == 1, output.constData());
 
         // The new instance owns the port and keeps running: it did not find a dying old one.
         QVERIFY2(waitFor(portListens, 10000), "the restarted program does not listen");
@@ -327,6 +339,11 @@ private slots:
         // It started without the hook, so it stays; SIGINT ends it and frees the port.
         QTest::qWait(2000);
         QCOMPARE(runningInstances(), instances);
+        // Both went through the whole start (the log is shared by every instance of one HOME).
+        QVERIFY(waitFor([] {
+            QFile log(documents() + QStringLiteral("/vq3/pax_sdk/log/vq3.log"));
+            return log.open(QIODevice::ReadOnly) && countLines(stripStamps(log.readAll()), "start-up done") == 2;
+        }, 20000));
         ::kill(pid_t(newPid), SIGINT);
         QVERIFY(waitFor([&] { return processGone(newPid); }, 5000));
         QVERIFY(waitFor([] { return !portListens(); }, 2000));
