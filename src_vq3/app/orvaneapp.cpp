@@ -83,6 +83,9 @@ void OrvaneApp::_delayedStart()
         return;
     }
     qDebug().noquote() << "start-up done";
+    const QString record = qEnvironmentVariable(TestRecordVariable);
+    if (!record.isEmpty())
+        _startTestRecording(record);
     if (qEnvironmentVariable(TestRestartVariable) == QLatin1String("1")) {
         m_testRestartHold = true;
         QTimer::singleShot(0, this, [] { QCoreApplication::exit(AppStartup::RestartCode); });
@@ -153,6 +156,39 @@ void OrvaneApp::_onInterrupt()
     // its current step and ends the loop itself.
     if (!m_starting)
         QCoreApplication::exit(0);
+}
+
+// Starts the recording the test hook asks for; the camera's as soon as the camera is open. Logs
+// the file once the recording runs.
+void OrvaneApp::_startTestRecording(const QString& what)
+{
+    if (what == QLatin1String("screen")) {
+        PaxScreenQtLib* screen = PaxScreenQtLib::getInstance();
+        screen->setRect(ScreenGeometry::screenRect());
+        if (screen->startRecordScreen(MyMemory::getNextVideoName()))
+            qDebug().noquote() << "test recording:" << screen->getRecordInfo().fileName;
+        else
+            qWarning().noquote() << "test recording: the screen recording did not start";
+        return;
+    }
+    if (what != QLatin1String("camera")) {
+        qWarning().noquote() << "test recording: unknown kind" << what;
+        return;
+    }
+    auto* poll = new QTimer(this);
+    poll->setInterval(kInitPollMs);
+    connect(poll, &QTimer::timeout, this, [poll, asked = false]() mutable {
+        PaxQtLib* sdk = PaxQtLib::getInstance();
+        const _PaxRecordInfoS info = sdk->getRecordInfoMain();
+        if (info.status != PaxRecordStop) {
+            qDebug().noquote() << "test recording:" << info.fileName;
+            poll->deleteLater();
+        } else if (!asked && sdk->isOpenCurCamera()) {
+            asked = true;
+            sdk->startRecordMain();
+        }
+    });
+    poll->start();
 }
 
 void OrvaneApp::_stopRecordings()

@@ -27,6 +27,10 @@ public:
     // this process let go finds it still running and ends with 255.
     static constexpr const char* TestRestartVariable = "ORVANE_TEST_RESTART";
     static constexpr int TestRestartHoldMs = 2000;
+    // A test hook: with ORVANE_TEST_RECORD=screen (the whole screen) or =camera (the main camera,
+    // once it shows) the program starts that recording after the delayed start and logs
+    // "test recording: <file>" once it runs, so a test can end the program while it records.
+    static constexpr const char* TestRecordVariable = "ORVANE_TEST_RECORD";
 
     explicit OrvaneApp(SingleApplication* app);
     ~OrvaneApp() override;
@@ -48,6 +52,7 @@ private:
     bool _delayedStartSteps();
     void _onInterrupt();
     void _stopRecordings();
+    void _startTestRecording(const QString& what);
 
     SingleApplication* m_app;
     QSplashScreen* m_splash = nullptr;

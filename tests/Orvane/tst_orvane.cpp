@@ -1,105 +1,15 @@
 // The program Orvane driven from outside as a process on the X display, with the virtual camera
 // and the temporary HOME of the test: the single-instance port, a second start, "firstrun",
-// SIGINT and the restart code.
+// SIGINT. (Ending while recording and the restart code: tst_orvane_restart.)
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
+#include "orvaneprocess.h"
+
 #include <QRegularExpression>
-#include <QTcpSocket>
-#include <QtTest>
 
 #include <csignal>
 #include <sys/types.h>
 
-namespace {
-constexpr quint16 kPort = 11050;
-constexpr int kAnotherInstanceStatus = 255;
-
-QString programPath()
-{
-    return qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/Orvane");
-}
-
-QString documents()
-{
-    return QDir::homePath() + QStringLiteral("/Documents");
-}
-
-bool portListens()
-{
-    QTcpSocket probe;
-    probe.connectToHost(QStringLiteral("127.0.0.1"), kPort);
-    const bool up = probe.waitForConnected(300);
-    probe.abort();
-    return up;
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
-
-// Processes of this build's program that run with this test's HOME (the restarted instance is
-// not our child, so it is found through /proc).
-QList<qint64> runningInstances()
-{
-    const QString program = QFileInfo(programPath()).canonicalFilePath();
-    const QByteArray home = "HOME=" + QDir::homePath().toLocal8Bit();
-    QList<qint64> pids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != program)
-            continue;
-        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (!environ.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> variables = environ.readAll().split('\0');
-        // A zombie has an empty environment: it no longer runs.
-        if (variables.contains(home))
-            pids << pid;
-    }
-    return pids;
-}
-
-bool processGone(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return true;
-    return status.readAll().contains("State:\tZ");
-}
-
-// The log's lines without their "[hh:mm:ss] " stamps.
-QByteArray stripStamps(const QByteArray& log)
-{
-    QByteArray out;
-    for (const QByteArray& line : log.split('\n'))
-        out += (line.startsWith('[') && line.indexOf("] ") == 9 ? line.mid(11) : line) + '\n';
-    return out;
-}
-
-int countLines(const QByteArray& output, const QByteArray& line)
-{
-    int count = 0;
-    for (const QByteArray& each : output.split('\n'))
-        count += each.trimmed() == line ? 1 : 0;
-    return count;
-}
-} // namespace
+using namespace orvaneprocess;
 
 class tst_Orvane : public QObject {
     Q_OBJECT
@@ -108,30 +18,9 @@ class tst_Orvane : public QObject {
 
     QProcess* start(const QStringList& arguments, const QStringList& extraEnvironment = {})
     {
-        auto* process = new QProcess(this);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("ORVANE_PLATFORM_VERSION"), QStringLiteral("11.0"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // Mesa's GLX keeps an allocation to the end that the leak checker would report.
-        environment.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
-        for (const QString& pair : extraEnvironment)
-            environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
-        process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->start(programPath(), arguments);
+        QProcess* process = startProgram(this, arguments, extraEnvironment);
         m_processes << process;
         return process;
-    }
-
-    static QByteArray readUntil(QProcess* process, const QByteArray& line, int ms, QByteArray& output)
-    {
-        waitFor([&] {
-            output += process->readAll();
-            return countLines(output, line) > 0 || process->state() == QProcess::NotRunning;
-        }, ms);
-        output += process->readAll();
-        return output;
     }
 
     static bool interruptAndWait(QProcess* process, int ms)
@@ -226,7 +115,7 @@ private slots:
 
         // The SDK log carries the program's messages, each stamped with the time of day. (Other
         // components' messages may span lines, so the program's own are checked whole.)
-        QFile log(documents() + QStringLiteral("/vq3/pax_sdk/log/vq3.log"));
+        QFile log(logPath());
         QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
         const QString text = QString::fromUtf8(log.readAll());
         QVERIFY2(text.startsWith(QLatin1Char('[')), qPrintable(text.left(200)));
@@ -309,44 +198,6 @@ private slots:
         QVERIFY2(orvane->exitCode() == 0, output.right(3000).constData());
         QVERIFY(timer.elapsed() < 5000);
         QVERIFY(!portListens());
-    }
-
-    // ORVANE_TEST_RESTART=1 makes the program end its event loop with the restart code once it has
-    // started, as the settings dialog does after a language change.
-    void restartLeavesOneInstance()
-    {
-        QProcess* orvane = start({}, {QStringLiteral("ORVANE_TEST_RESTART=1")});
-        QVERIFY(orvane->waitForStarted(5000));
-        const qint64 oldPid = orvane->processId();
-        QVERIFY(orvane->waitForFinished(30000));
-        const QByteArray output = orvane->readAll();
-        QCOMPARE(orvane->exitStatus(), QProcess::NormalExit);
-        QVERIFY2(orvane->exitCode() == 0, output.right(3000).constData());
-        QVERIFY2(output.contains("start-up done"), output.constData());
-        // The hook kept the old process (and its port) a while after its event loop ended: a new
-        // instance started before the old one let go would have found it and ended with 255.
-        QVERIFY2(countLines(output, "restart test: holding on before letting go") == 1, output.constData());
-
-        // The new instance owns the port and keeps running: it did not find a dying old one.
-        QVERIFY2(waitFor(portListens, 10000), "the restarted program does not listen");
-        QTest::qWait(3000);
-        const QList<qint64> instances = runningInstances();
-        QCOMPARE(instances.size(), 1);
-        const qint64 newPid = instances.first();
-        QVERIFY(newPid != oldPid);
-        QVERIFY(portListens());
-
-        // It started without the hook, so it stays; SIGINT ends it and frees the port.
-        QTest::qWait(2000);
-        QCOMPARE(runningInstances(), instances);
-        // Both went through the whole start (the log is shared by every instance of one HOME).
-        QVERIFY(waitFor([] {
-            QFile log(documents() + QStringLiteral("/vq3/pax_sdk/log/vq3.log"));
-            return log.open(QIODevice::ReadOnly) && countLines(stripStamps(log.readAll()), "start-up done") == 2;
-        }, 20000));
-        ::kill(pid_t(newPid), SIGINT);
-        QVERIFY(waitFor([&] { return processGone(newPid); }, 5000));
-        QVERIFY(waitFor([] { return !portListens(); }, 2000));
     }
 };
 

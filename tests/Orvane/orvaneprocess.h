@@ -1,0 +1,252 @@
+#pragma once
+// The program Orvane as a process of the test: where it lies, how it starts (virtual camera, X
+// display of the test), its single-instance port, its instances with the test's HOME, its log and
+// its windows on the X display.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace orvaneprocess {
+
+constexpr quint16 kPort = 11050;
+constexpr int kAnotherInstanceStatus = 255;
+
+inline QString programPath()
+{
+    return qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/Orvane");
+}
+
+inline QString documents()
+{
+    return QDir::homePath() + QStringLiteral("/Documents");
+}
+
+inline QString logPath()
+{
+    return documents() + QStringLiteral("/vq3/pax_sdk/log/vq3.log");
+}
+
+inline bool portListens()
+{
+    QTcpSocket probe;
+    probe.connectToHost(QStringLiteral("127.0.0.1"), kPort);
+    const bool up = probe.waitForConnected(300);
+    probe.abort();
+    return up;
+}
+
+inline bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// Processes of this build's program that run with this test's HOME (a restarted instance is
+// not our child, so they are found through /proc).
+inline QList<qint64> runningInstances()
+{
+    const QString program = QFileInfo(programPath()).canonicalFilePath();
+    const QByteArray home = "HOME=" + QDir::homePath().toLocal8Bit();
+    QList<qint64> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() != program)
+            continue;
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!environ.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> variables = environ.readAll().split('\0');
+        // A zombie has an empty environment: it no longer runs.
+        if (variables.contains(home))
+            pids << pid;
+    }
+    return pids;
+}
+
+inline bool processGone(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return true;
+    return status.readAll().contains("State:\tZ");
+}
+
+// The log's lines without their "[hh:mm:ss] " stamps.
+inline QByteArray stripStamps(const QByteArray& log)
+{
+    QByteArray out;
+    for (const QByteArray& line : log.split('\n'))
+        out += (line.startsWith('[') && line.indexOf("] ") == 9 ? line.mid(11) : line) + '\n';
+    return out;
+}
+
+inline int countLines(const QByteArray& output, const QByteArray& line)
+{
+    int count = 0;
+    for (const QByteArray& each : output.split('\n'))
+        count += each.trimmed() == line ? 1 : 0;
+    return count;
+}
+
+// The rest of the first line that starts with `prefix`; empty when there is none.
+inline QByteArray lineAfter(const QByteArray& output, const QByteArray& prefix)
+{
+    for (const QByteArray& each : output.split('\n')) {
+        const QByteArray line = each.trimmed();
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+    }
+    return QByteArray();
+}
+
+// Starts the program with the virtual camera on the test's X display; `extraEnvironment` holds
+// "NAME=value" pairs. Output and errors come merged.
+inline QProcess* startProgram(QObject* owner, const QStringList& arguments, const QStringList& extraEnvironment = {})
+{
+    auto* process = new QProcess(owner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("ORVANE_PLATFORM_VERSION"), QStringLiteral("11.0"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Mesa's GLX keeps an allocation to the end that the leak checker would report.
+    environment.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    for (const QString& pair : extraEnvironment)
+        environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(programPath(), arguments);
+    return process;
+}
+
+// Reads the process's output into `output` until `line` appears whole or the process ends.
+inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteArray& output)
+{
+    waitFor([&] {
+        output += process->readAll();
+        return countLines(output, line) > 0 || process->state() == QProcess::NotRunning;
+    }, ms);
+    output += process->readAll();
+    return countLines(output, line) > 0;
+}
+
+// The windows of one process on the X display of the test, as a window manager would see them:
+// the mapped top-level windows carrying the process's _NET_WM_PID.
+class XWindows {
+public:
+    XWindows() : m_connection(xcb_connect(nullptr, nullptr)) {}
+    ~XWindows() { xcb_disconnect(m_connection); }
+    XWindows(const XWindows&) = delete;
+    XWindows& operator=(const XWindows&) = delete;
+
+    bool connected() const { return xcb_connection_has_error(m_connection) == 0; }
+
+    // The mapped top-level windows of `pid` that accept WM_DELETE_WINDOW, largest first.
+    QList<xcb_window_t> closableWindowsOf(qint64 pid)
+    {
+        QList<QPair<int, xcb_window_t>> found;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, screen->root), nullptr), &std::free);
+        if (!tree)
+            return {};
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t window = children[i];
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+                xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window),
+                                                nullptr),
+                &std::free);
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            const QVector<quint32> pids = _cardinals(window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+            if (pids.isEmpty() || pids.first() != quint32(pid))
+                continue;
+            if (!_cardinals(window, atom("WM_PROTOCOLS"), XCB_ATOM_ATOM).contains(atom("WM_DELETE_WINDOW")))
+                continue;
+            std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+                xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr), &std::free);
+            found << qMakePair(geometry ? int(geometry->width) * int(geometry->height) : 0, window);
+        }
+        std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        QList<xcb_window_t> windows;
+        for (const auto& each : found)
+            windows << each.second;
+        return windows;
+    }
+
+    // Asks the window to close as a window manager's close button does: WM_DELETE_WINDOW.
+    bool askToClose(xcb_window_t window)
+    {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        return xcb_flush(m_connection) > 0;
+    }
+
+    // Changes a property of the window nobody reads: the owner gets an X event. (Qt keeps a close
+    // request it read while processing events without user input until its next X event; on a
+    // desktop the pointer and the window manager always bring one.)
+    void nudge(xcb_window_t window)
+    {
+        const quint32 value = ++m_nudges;
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window, atom("_ORVANE_TEST_NUDGE"),
+                            XCB_ATOM_CARDINAL, 32, 1, &value);
+        xcb_flush(m_connection);
+    }
+
+    xcb_atom_t atom(const char* name)
+    {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(m_connection, xcb_intern_atom(m_connection, 0, uint16_t(qstrlen(name)), name),
+                                  nullptr),
+            &std::free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
+private:
+    QVector<quint32> _cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
+    {
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+            xcb_get_property_reply(m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 64),
+                                   nullptr),
+            &std::free);
+        QVector<quint32> values;
+        if (!reply || reply->format != 32)
+            return values;
+        const auto* data = static_cast<const quint32*>(xcb_get_property_value(reply.get()));
+        for (int i = 0; i < xcb_get_property_value_length(reply.get()) / 4; ++i)
+            values << data[i];
+        return values;
+    }
+
+    xcb_connection_t* m_connection;
+    quint32 m_nudges = 0;
+};
+
+} // namespace orvaneprocess

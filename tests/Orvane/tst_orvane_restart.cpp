@@ -1,0 +1,174 @@
+// The program Orvane ending from outside while it records, and restarting itself: SIGINT and the
+// window's close stop a running screen or camera recording first, so its MP4 is complete; the
+// restart code leaves exactly one instance. The program runs as a process on the X display of the
+// test, with the virtual camera and the test's temporary HOME.
+
+#include "mediaprobe.h"
+#include "orvaneprocess.h"
+
+#include <csignal>
+#include <sys/types.h>
+
+using namespace orvaneprocess;
+
+class tst_OrvaneRestart : public QObject {
+    Q_OBJECT
+
+    QList<QProcess*> m_processes;
+
+    QProcess* start(const QStringList& extraEnvironment)
+    {
+        QProcess* process = startProgram(this, {}, extraEnvironment);
+        m_processes << process;
+        return process;
+    }
+
+    // Every problem ffmpeg meets decoding the whole file; empty for a sound file. (The frames keep
+    // the file's own time base: a variable-rate recording has frames closer together than the
+    // nominal rate's tick.)
+    static QByteArray decodeErrors(const QString& file)
+    {
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                                                file, QStringLiteral("-enc_time_base"), QStringLiteral("-1"),
+                                                QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+        if (!ffmpeg.waitForFinished(60000))
+            return "ffmpeg did not finish";
+        const QByteArray errors = ffmpeg.readAllStandardError();
+        if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)
+            return "ffmpeg failed: " + errors;
+        return errors;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+        QVERIFY2(!portListens(), "port 11050 is taken before the test");
+    }
+
+    void cleanup()
+    {
+        // A restarted instance writes into the pipes of the process it replaced: end it first.
+        for (qint64 pid : runningInstances())
+            ::kill(pid_t(pid), SIGKILL);
+        QVERIFY(waitFor([] { return runningInstances().isEmpty(); }, 5000));
+        for (QProcess* process : qAsConst(m_processes)) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+            delete process;
+        }
+        m_processes.clear();
+        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
+        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
+    }
+
+    // ORVANE_TEST_RECORD starts the recording once the program has started and logs its file.
+    void endingStopsTheRecording_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("closeWindow");
+        QTest::addColumn<QByteArray>("stopLine");
+        const QByteArray screen("ending: stopping the screen recording");
+        const QByteArray camera("ending: stopping the main camera's recording");
+        QTest::newRow("screen, SIGINT") << QStringLiteral("screen") << false << screen;
+        QTest::newRow("screen, window closed") << QStringLiteral("screen") << true << screen;
+        QTest::newRow("camera, SIGINT") << QStringLiteral("camera") << false << camera;
+        QTest::newRow("camera, window closed") << QStringLiteral("camera") << true << camera;
+    }
+
+    void endingStopsTheRecording()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, closeWindow);
+        QFETCH(QByteArray, stopLine);
+        QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=") + kind});
+        QVERIFY(orvane->waitForStarted(5000));
+        QByteArray output;
+        QVERIFY2(waitFor([&] {
+            output += orvane->readAll();
+            return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
+        }, 40000), output.right(3000).constData());
+        const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+        QVERIFY2(file.endsWith(QLatin1String(".mp4")), output.right(3000).constData());
+        QTest::qWait(2500);
+
+        bool ended = false;
+        if (closeWindow) {
+            XWindows display;
+            QVERIFY(display.connected());
+            const QList<xcb_window_t> windows = display.closableWindowsOf(orvane->processId());
+            QVERIFY2(!windows.isEmpty(), "the program shows no window to close");
+            QVERIFY(display.askToClose(windows.first()));
+            QElapsedTimer timer;
+            timer.start();
+            while (!(ended = orvane->waitForFinished(300)) && timer.elapsed() < 15000)
+                display.nudge(windows.first());
+        } else {
+            ::kill(pid_t(orvane->processId()), SIGINT);
+            ended = orvane->waitForFinished(15000);
+        }
+        output += orvane->readAll();
+        QVERIFY2(ended, ("the program did not end: " + output.right(3000)).constData());
+        QCOMPARE(orvane->exitStatus(), QProcess::NormalExit);
+        QVERIFY2(orvane->exitCode() == 0, output.right(3000).constData());
+
+        // The file has its index (the trailer) and plays from start to end.
+        QVERIFY2(QFileInfo(file).size() > 0, qPrintable(file));
+        QVERIFY2(mediaprobe::topLevelBoxes(file).contains(QStringLiteral("moov")),
+                 qPrintable(mediaprobe::topLevelBoxes(file).join(QLatin1Char(' '))));
+        const QJsonObject info = mediaprobe::probe(file, true);
+        QVERIFY2(!info.isEmpty(), qPrintable(file));
+        QVERIFY(!mediaprobe::stream(info, QStringLiteral("video")).isEmpty());
+        const double duration = mediaprobe::number(info.value(QStringLiteral("format")).toObject(), "duration");
+        QVERIFY2(duration > 1.0, qPrintable(QString::number(duration)));
+        QVERIFY2(mediaprobe::videoSpan(info) > 1.0, qPrintable(QString::number(mediaprobe::videoSpan(info))));
+        const QByteArray errors = decodeErrors(file);
+        QVERIFY2(errors.isEmpty(), errors.constData());
+        // It was the program's end that stopped the recording.
+        QVERIFY2(countLines(output, stopLine) == 1, output.right(3000).constData());
+    }
+
+    // ORVANE_TEST_RESTART=1 makes the program end its event loop with the restart code once it has
+    // started, as the settings dialog does after a language change.
+    void restartLeavesOneInstance()
+    {
+        QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RESTART=1")});
+        QVERIFY(orvane->waitForStarted(5000));
+        const qint64 oldPid = orvane->processId();
+        QVERIFY(orvane->waitForFinished(30000));
+        const QByteArray output = orvane->readAll();
+        QCOMPARE(orvane->exitStatus(), QProcess::NormalExit);
+        QVERIFY2(orvane->exitCode() == 0, output.right(3000).constData());
+        QVERIFY2(output.contains("start-up done"), output.constData());
+        // The hook kept the old process (and its port) a while after its event loop ended: a new
+        // instance started before the old one let go would have found it and ended with 255.
+        QVERIFY2(countLines(output, "restart test: holding on before letting go") == 1, output.constData());
+
+        // The new instance owns the port and keeps running: it did not find a dying old one.
+        QVERIFY2(waitFor(portListens, 10000), "the restarted program does not listen");
+        QTest::qWait(3000);
+        const QList<qint64> instances = runningInstances();
+        QCOMPARE(instances.size(), 1);
+        const qint64 newPid = instances.first();
+        QVERIFY(newPid != oldPid);
+        QVERIFY(portListens());
+
+        // It started without the hook, so it stays; SIGINT ends it and frees the port.
+        QTest::qWait(2000);
+        QCOMPARE(runningInstances(), instances);
+        // Both went through the whole start (the log is shared by every instance of one HOME).
+        QVERIFY(waitFor([] {
+            QFile log(logPath());
+            return log.open(QIODevice::ReadOnly) && countLines(stripStamps(log.readAll()), "start-up done") == 2;
+        }, 20000));
+        ::kill(pid_t(newPid), SIGINT);
+        QVERIFY(waitFor([&] { return processGone(newPid); }, 5000));
+        QVERIFY(waitFor([] { return !portListens(); }, 2000));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OrvaneRestart)
+#include "tst_orvane_restart.moc"
