@@ -235,6 +235,9 @@ const float kVarianceError = 0.045f;
 const float kDeviationErrorCap = 0.22f;
 const float kDeviationErrorScale = 0.05f;
 const float kDeviationErrorFloor = 2e-4f;
+// The root's reciprocal estimate without Newton's step: within 1.5 * 2^-12 < 3.7e-4 relative; 4e-4 of
+// the deviation covers it.
+const float kRootEstimateError = 4e-4f;
 // Threshold: the float mean (within 3 roundings of the rule's) and a handful of float operations on
 // values up to 330, each within 2^-24; 1e-3 is several times their sum.
 const float kThresholdError = 1e-3f;
