@@ -69,6 +69,49 @@ private slots:
         }
         m_processes.clear();
         QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
+        for (const QString& saved : {QStringLiteral("/Orvane"), QStringLiteral("/Orvane0")}) {
+            QDir(documents() + saved).removeRecursively();
+            QFile::remove(documents() + saved);
+        }
+    }
+
+    // A first start with a fresh HOME writes the application's settings file with the default
+    // save folder and the microphone volume, nothing else; a plain file in the folder's place is
+    // kept and the next free name is used.
+    void freshHomeSettings_data()
+    {
+        QTest::addColumn<bool>("plainFile");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("nothing in the way") << false << QStringLiteral("Orvane");
+        QTest::newRow("plain file Orvane") << true << QStringLiteral("Orvane0");
+    }
+
+    void freshHomeSettings()
+    {
+        QFETCH(bool, plainFile);
+        QFETCH(QString, folder);
+        QVERIFY(!QFileInfo::exists(documents() + QStringLiteral("/vq3")));
+        QFile file(documents() + QStringLiteral("/Orvane"));
+        if (plainFile) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept\n");
+            file.close();
+        }
+        QProcess* orvane = start({});
+        QByteArray output;
+        QVERIFY2(readUntil(orvane, "start-up done", 30000, output), output.right(3000).constData());
+        QVERIFY(interruptAndWait(orvane, 5000));
+        QCOMPARE(orvane->exitCode(), 0);
+
+        QFile config(documents() + QStringLiteral("/vq3/app/config.ini"));
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        const QString expected = QStringLiteral("[common]\nmicVolumn=100\nsave_path=%1/%2/\n").arg(documents(), folder);
+        QCOMPARE(QString::fromUtf8(config.readAll()), expected);
+        QVERIFY(QFileInfo(documents() + QLatin1Char('/') + folder).isDir());
+        if (plainFile) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("kept\n"));
+        }
     }
 
     void laterStartsActivateTheFirst_data()

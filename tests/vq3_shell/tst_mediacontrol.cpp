@@ -16,12 +16,14 @@
 #include <QTimer>
 
 namespace {
+#ifndef MEDIA_LIVE
 QPixmap filled(int w, int h, QColor colour = Qt::darkCyan)
 {
     QPixmap pixmap(w, h);
     pixmap.fill(colour);
     return pixmap;
 }
+#endif
 
 // Closes the next modal message box and remembers its text.
 struct BoxCloser {
