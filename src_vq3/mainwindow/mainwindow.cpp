@@ -81,6 +81,7 @@ MainWindow::~MainWindow()
             memory->savePtr(QString::fromLatin1(key), nullptr);
     delete m_mainView;
     m_mainView = nullptr;
+    delete m_pipWindow;   // gone with its palette already, unless it was moved elsewhere
     MainWindowLinks::media()->destroy(m_mediaControl);
     m_mediaControl = nullptr;
     delete m_recordAreaBox;

@@ -12,6 +12,7 @@
 #include "paxscreentypes.h"
 
 #include <QList>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -216,6 +217,9 @@ private:
     int m_normalWindow = 1;
     QRect m_grabRect;
     bool m_pip = false;
+    // The picture-in-picture window while it is open (it lives on the function palette). It uses
+    // the media bridge, so it goes before the bridge does.
+    QPointer<QObject> m_pipWindow;
 
     // Set once the first resize event has laid out the current mode.
     bool m_firstResizeDone = false;

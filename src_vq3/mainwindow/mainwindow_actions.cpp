@@ -158,7 +158,11 @@ void MainWindow::slotPower()
     m_buttonHide = m_buttonRecord = m_buttonPause = nullptr;
     m_buttonPresenter = m_buttonDesktop = m_buttonCompare = nullptr;
     _clearBottomMembers();
-    // The views hand their picture items back to the bridge when they go, so they go first.
+    // The views hand their picture items back to the bridge when they go, so they go first; so
+    // does the picture-in-picture window, which closes the second camera through the bridge
+    // (its palette goes only later).
+    delete m_pipWindow;
+    m_pip = false;
     _DeleteCompareObjects();
     if (MyMemory::getInstance()->getPtr(QStringLiteral("curGraphicsView")) == m_mainView)
         MyMemory::getInstance()->savePtr(QStringLiteral("curGraphicsView"), nullptr);

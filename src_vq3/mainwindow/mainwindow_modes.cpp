@@ -168,6 +168,7 @@ void MainWindow::slotPreview()
     if (!pip)
         return;
     connect(pip, SIGNAL(sigClose()), this, SLOT(slotPipClose()), Qt::QueuedConnection);
+    m_pipWindow = pip;
     m_pip = true;
 }
 

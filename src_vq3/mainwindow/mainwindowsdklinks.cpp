@@ -10,6 +10,8 @@
 #include "shelllinks.h"
 #include "videoset.h"
 
+#include <QPointer>
+
 namespace
 {
 // What the picture-in-picture window asks of the window's media bridge.
@@ -23,12 +25,24 @@ public:
         connect(media, &MediaControl::imageCaptured, this, &DialogMediaControl::imageCaptured);
     }
     MediaControl* media() const override { return m_media; }
-    void switchPreview() override { m_media->switchPreview(); }
-    void capture_otherCamera(const QString& name) override { m_media->capture_otherCamera(name); }
-    void closeCamera1() override { m_media->closeCamera1(); }
+    void switchPreview() override
+    {
+        if (m_media)
+            m_media->switchPreview();
+    }
+    void capture_otherCamera(const QString& name) override
+    {
+        if (m_media)
+            m_media->capture_otherCamera(name);
+    }
+    void closeCamera1() override
+    {
+        if (m_media)
+            m_media->closeCamera1();
+    }
 
 private:
-    MediaControl* m_media;
+    QPointer<MediaControl> m_media;   // the window's bridge may go first
 };
 
 ShellMainMediaLink g_media;
