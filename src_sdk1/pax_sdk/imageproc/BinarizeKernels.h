@@ -425,13 +425,13 @@ KERNEL_FUNCTION double rowWolfBounded(const WindowSums& ws, const uchar* line, f
         const VF devError = Ops::min(splat(kDeviationErrorCap), inverse * kDeviationErrorScale) +
                             (kDeviationErrorFloor + dev * kRootEstimateError);
         const VF margin = kThresholdError + absF(range) * slopeScale * devError;
-        const VF g = toFloat(Ops::loadBytes(line + x));
-        const VI low = g < vLower;
-        const VI high = g > vUpper;
-        const VI black = low | ((tLow - margin > g) & ~high);
-        const VI white = ~low & (high | (tHigh + margin < g));
-        const int bits = Ops::movemask(black);
-        const int open = Ops::movemask(~(black | white));
+        // Levels below `lower` (black) and above `upper` (white) move out of every threshold's reach;
+        // `lower` decides first.
+        VF g = toFloat(Ops::loadBytes(line + x));
+        g = g > vUpper ? splat(1e30f) : g;
+        g = g < vLower ? splat(-1e30f) : g;
+        const int bits = Ops::movemask(tLow - margin > g);
+        const int open = ~(bits | Ops::movemask(tHigh + margin < g)) & ((1 << kLanes) - 1);
         if (__builtin_expect(open != 0, 0)) {
             for (int i = 0; i < kLanes; ++i) {
                 if ((open >> i) & 1) {
