@@ -383,6 +383,16 @@ private slots:
                                            "buttonClear", "m_buttonMove", "m_buttonBack", "buttonScreenShot",
                                            "buttonOpenFolder", "m_buttonExtension"}));
         expectBottomUnits(true);   // below version 12 "Video Settings" always stands first
+        // The extension palette opens beside the drawing palette and closes again.
+        QVERIFY(click("m_buttonExtension"));
+        QVERIFY(waitFor([this] { return widget("m_extendToolbar").has_value(); }, 5000));
+        QCOMPARE(widget("m_extendToolbar")->units, (QStringList{"m_buttonLineColor", "m_buttonFillColor",
+                                                                "buttonLineSize", "buttonTransparent",
+                                                                "buttonEraseSize"}));
+        QCOMPARE(widget("m_buttonExtension")->tip, QString("Contraction"));
+        QVERIFY(click("m_buttonExtension"));
+        QVERIFY(waitFor([this] { return !widget("m_extendToolbar"); }, 5000));
+        QCOMPARE(widget("m_buttonExtension")->tip, QString("Extension"));
 
         // The live picture: wait for the camera's first frame in the main view, then read the
         // screen back.
@@ -606,6 +616,12 @@ private slots:
         QVERIFY(click("m_buttonCompare"));
         QVERIFY(waitFor([this] { return named("compareView").size() == 2; }, 10000));
         QCOMPARE(rowsAndColumns(named("compareView")), qMakePair(1, 2));
+        // The wired compare palette (its type 0: "Video Settings" and the resolutions belong to type 1).
+        QVERIFY(waitFor([this] { return widget("buttonCompare4").has_value(); }, 5000));
+        QCOMPARE(widget("m_bottomToolbar")->units,
+                 (QStringList{"m_buttonLocalPicture", "m_buttonVisualPresenter", "m_buttonZoomIn", "m_sliderZoom", "m_buttonZoomOut", "m_buttonFitView",
+                              "m_buttonFullSize", "m_buttonTurnLeft", "m_sliderRotate", "m_buttonTurnRight",
+                              "buttonCompare1", "buttonCompare2", "buttonCompare3", "buttonCompare4"}));
         QVERIFY(widget("m_buttonCompare")->checked);
         QVERIFY(!widget("m_buttonPresenter")->checked);
         const QList<QPair<int, QPair<int, int>>> steps{{4, {2, 2}}, {3, {1, 3}}, {1, {1, 1}}, {4, {2, 2}}};
