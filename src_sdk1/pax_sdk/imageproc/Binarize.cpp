@@ -132,6 +132,7 @@ public:
             m_prefSq64.assign(padded, 0);
         }
         m_byCols.assign(size_t(std::min(window.width(), w)) + 1, AreaFactors());
+        m_invFByColumn.assign(size_t(w), 0.0f);
         // Groups of eight columns x0 .. x0 + 7 whose windows all lie inside the row share one area.
         m_innerGroupBegin = (m_leftW + 7) & ~7;
         m_innerGroupEnd = w - m_rightW - 7; // x0 < this, and x0 >= begin
@@ -156,6 +157,8 @@ public:
     // Whether the group of eight columns from x0 has the inner area (innerFactors()).
     bool innerGroup(int x0) const { return x0 >= m_innerGroupBegin && x0 < m_innerGroupEnd; }
     const AreaFactors& innerFactors() const { return m_byCols.back(); }
+    // factors(x).invF of the columns of every group that is not inner, for the rows the window covers now.
+    const float* invFByColumn() const { return m_invFByColumn.data(); }
 
     // Puts the window at row y0 (the rows above it are added), ready for advance(y0, level).
     void start(int y0, int level);
@@ -196,6 +199,7 @@ private:
     std::vector<uint32_t> m_prefSq32;
     std::vector<uint64_t> m_prefSq64;
     std::vector<AreaFactors> m_byCols;
+    std::vector<float> m_invFByColumn;
 };
 
 #ifdef IMAGEPROC_HAVE_VECTOR_PATHS
@@ -343,6 +347,14 @@ void WindowSums::advance(int y, int level)
             f.inv2 = 1.0 / (double(area) * double(area));
             f.invF = float(f.inv);
             f.inv2F = float(f.inv2);
+        }
+        // Only the columns of the groups that are not inner are read.
+        const int head = std::min(w, m_innerGroupBegin + 8);
+        for (int x = 0; x < head; ++x) {
+            m_invFByColumn[size_t(x)] = factors(x).invF;
+        }
+        for (int x = std::max(head, m_innerGroupEnd); x < w; ++x) {
+            m_invFByColumn[size_t(x)] = factors(x).invF;
         }
     }
     uint32_t* ps = m_prefSum.data() + m_leftW;

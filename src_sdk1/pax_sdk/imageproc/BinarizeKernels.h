@@ -186,14 +186,7 @@ KERNEL_INLINE Group group(const WindowSums& ws, const uint32_t* ps, const uint32
     Group g;
     g.sum = load<VU>(ps + x + right) - load<VU>(ps + x - left);
     g.sq = load<VU>(pq + x + right) - load<VU>(pq + x - left);
-    g.inv = innerInv;
-    if (!ws.innerGroup(x)) {
-        float lanes[kLanes];
-        for (int i = 0; i < kLanes; ++i) {
-            lanes[i] = ws.factors(x + i).invF;
-        }
-        g.inv = load<VF>(lanes);
-    }
+    g.inv = ws.innerGroup(x) ? innerInv : load<VF>(ws.invFByColumn() + x);
     return g;
 }
 
