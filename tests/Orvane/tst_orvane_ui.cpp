@@ -3,6 +3,8 @@
 // through the widget map the program writes on request (ORVANE_TEST_WIDGET_MAP) and clicked with
 // xdotool; the files it writes are checked with ffprobe and the screen is read with ffmpeg.
 
+#include "orvaneprocess.h"
+
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,18 +23,11 @@
 #include <unistd.h>
 #include <optional>
 
+using orvaneprocess::documents;
+using orvaneprocess::programPath;
+
 namespace {
 const QString kNoDevice = QStringLiteral("Not find valid device, please insert valid device into usb and wait");
-
-QString programPath()
-{
-    return qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/Orvane");
-}
-
-QString documents()
-{
-    return QDir::homePath() + QStringLiteral("/Documents");
-}
 
 QString artefactFolder()
 {
@@ -114,22 +109,10 @@ class tst_OrvaneUi : public QObject {
         m_mapFile = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + QStringLiteral("/widgets.json");
         QFile::remove(m_mapFile);
         m_output.clear();
-        m_orvane = new QProcess(this);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (virtualCamera)
-            environment.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QStringLiteral("1"));
-        else
-            environment.remove(QStringLiteral("ORVANE_VIRTUAL_CAMERA"));
-        environment.insert(QStringLiteral("ORVANE_PLATFORM_VERSION"), QStringLiteral("11.0"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // Mesa's GLX keeps an allocation to the end that the leak checker would report.
-        environment.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
-        environment.insert(QStringLiteral("ORVANE_TEST_WIDGET_MAP"), m_mapFile);
-        for (const QString& pair : environmentExtra)
-            environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
-        m_orvane->setProcessEnvironment(environment);
-        m_orvane->setProcessChannelMode(QProcess::MergedChannels);
-        m_orvane->start(programPath(), QStringList());
+        QStringList environment{QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile};
+        if (!virtualCamera)
+            environment << QStringLiteral("ORVANE_VIRTUAL_CAMERA=");   // empty: no virtual camera
+        m_orvane = orvaneprocess::startProgram(this, QStringList(), environment + environmentExtra);
         QVERIFY(m_orvane->waitForStarted(5000));
     }
 
@@ -179,19 +162,14 @@ class tst_OrvaneUi : public QObject {
                  m_output.right(6000).constData());
     }
 
+    // Waits for the condition, collecting the program's output meanwhile.
     bool waitFor(const std::function<bool()>& condition, int ms)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (true) {
+        return orvaneprocess::waitFor([&] {
             if (m_orvane)
                 m_output += m_orvane->readAll();
-            if (condition())
-                return true;
-            if (timer.elapsed() > ms)
-                return false;
-            QTest::qWait(50);
-        }
+            return condition();
+        }, ms);
     }
 
     // ---- what it shows
