@@ -397,7 +397,9 @@ KERNEL_FUNCTION double rowWolfBounded(const WindowSums& ws, const uchar* line, f
     const VF vDarkest = splat(darkest);
     const VF vInvDLow = splat(invDLow);
     const VF vInvDHigh = splat(invDHigh);
-    const VF slopeScale = splat(0.303f * invDLow);
+    // |d threshold / d deviation| at dLow (the larger) times the largest error of the unrefined root:
+    // kDeviationErrorCap + kDeviationErrorFloor + 127.5 * kRootEstimateError < 0.28.
+    const VF marginScale = splat(0.303f * invDLow * 0.28f);
     VF best = VF{};
     auto laneBits = [&](int x) KERNEL_INLINE_LAMBDA {
         VF mean;
@@ -415,9 +417,9 @@ KERNEL_FUNCTION double rowWolfBounded(const WindowSums& ws, const uchar* line, f
         const VF rise = range * dev * 0.3f;
         const VF tHigh = base + rise * vInvDLow;
         const VF tLow = base + rise * vInvDHigh;
-        const VF devError = Ops::min(splat(kDeviationErrorCap), inverse * kDeviationErrorScale) +
-                            (kDeviationErrorFloor + dev * kRootEstimateError);
-        const VF margin = kThresholdError + absF(range) * slopeScale * devError;
+        // The deviation's error bound at its largest (the range of deviations leaves far more pixels
+        // open than the per-pixel bound would save).
+        const VF margin = kThresholdError + absF(range) * marginScale;
         // Levels below `lower` (black) and above `upper` (white) move out of every threshold's reach;
         // `lower` decides first.
         VF g = toFloat(Ops::loadBytes(line + x));
