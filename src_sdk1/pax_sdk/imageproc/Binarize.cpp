@@ -704,6 +704,16 @@ double updateMaxVariance(const WindowSums& sums, int level, double estimate, dou
     return best;
 }
 
+// The largest variance of the row at `sums` in floats.
+double roughMaxVariance(const WindowSums& sums, int level)
+{
+    const bool small = sums.squaresBelow31Bits();
+    return level == kAvx2 ? (small ? simd::avx2::rowMaxVarianceRough<true>(sums)
+                                   : simd::avx2::rowMaxVarianceRough<false>(sums))
+                          : (small ? simd::sse2::rowMaxVarianceRough<true>(sums)
+                                   : simd::sse2::rowMaxVarianceRough<false>(sums));
+}
+
 void bandWolfOnePass(const GrayView& gray, QSize window, int y0, int y1, int level, int lower, int upper,
                      float darkest, uint32_t* out, int wpl, WolfBand& band)
 {
@@ -722,6 +732,10 @@ void bandWolfOnePass(const GrayView& gray, QSize window, int y0, int y1, int lev
     for (int y = y0; y < y1; ++y, out += wpl) {
         sums.advance(y, level);
         const uchar* line = gray.bits + size_t(y) * gray.stride;
+        if (best < 0.0) {
+            // The band's first row: its own largest variance is the first lower bound.
+            best = updateMaxVariance(sums, level, roughMaxVariance(sums, level), best);
+        }
         const double lowD = best > 0.0 ? std::sqrt(best) : 0.0;
         double estimate;
         if (lowD > 0.0 && band.pending.size() < limit) {
@@ -747,10 +761,7 @@ void bandWolfOnePass(const GrayView& gray, QSize window, int y0, int y1, int lev
             }
             band.rowUpper[size_t(y - y0)] = highD;
         } else {
-            estimate = avx2 ? (small ? simd::avx2::rowMaxVarianceRough<true>(sums)
-                                     : simd::avx2::rowMaxVarianceRough<false>(sums))
-                            : (small ? simd::sse2::rowMaxVarianceRough<true>(sums)
-                                     : simd::sse2::rowMaxVarianceRough<false>(sums));
+            estimate = roughMaxVariance(sums, level);
         }
         best = updateMaxVariance(sums, level, estimate, best);
     }
