@@ -921,7 +921,15 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
 #ifdef IMAGEPROC_HAVE_VECTOR_PATHS
     if (onePass) {
         // Rows whose bits do not hold for the largest deviation are thresholded again; the kept pixels
-        // of the others get the exact rule.
+        // of the others get the exact rule. Often there is nothing left to do.
+        bool left = false;
+        for (const WolfBand& band : wolfBands) {
+            left = left || !band.pending.empty() ||
+                   std::any_of(band.rowUpper.begin(), band.rowUpper.end(), [&](double u) { return u < maxDeviation; });
+        }
+        if (!left) {
+            return bw;
+        }
         bands.run([&](int b) {
             const int y0 = bands.first(b);
             const int y1 = bands.end(b);
