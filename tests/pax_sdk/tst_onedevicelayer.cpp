@@ -1,11 +1,13 @@
-// One copy of the device layer in a process that holds the camera SDK's library beside it: the
-// test program (linked like the application, the device layer named before the SDK) and the SDK's
-// library reach the same code and so the same singletons, factories and registries.
+// One copy of the device layer and of the SDK's core in a process that holds the camera SDK's
+// library beside it: the test program (linked like the application, the device layer named before
+// the SDK) and the SDK's library reach the same code and so the same singletons, factories and
+// registries.
 
 #include "paxdevicemonitor.h"
 #include "paxcamerainfo.h"
 #include "paxh264options.h"
 #include "paxlog.h"
+#include "paxdata.h"
 #include "paxopencvutil.h"
 #include "screeninput.h"
 
@@ -71,6 +73,7 @@ private slots:
         QTest::newRow("encoder options") << addressOf(&paxh264::bitRateOf) << "libpax_media.so";
         QTest::newRow("FFmpeg start") << addressOf(&ffmpeg_init) << "libpax_imageproc.so";
         QTest::newRow("log destinations") << addressOf(&pax_log::registerDestination) << "libpax_log.so";
+        QTest::newRow("settings store") << addressOf(&PaxData::getInstance) << "libpax_sdk_core.so";
     }
 
     // The code this program calls lies in the layer's own library, and the SDK's library, looking up

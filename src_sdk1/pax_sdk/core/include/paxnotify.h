@@ -1,5 +1,5 @@
 #pragma once
-// Notifications of the camera SDK's facades to their hosts.
+// Notifications of the camera SDK to its hosts: the camera object raises them, the facades pass them on.
 
 #include <QMetaType>
 
