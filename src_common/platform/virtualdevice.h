@@ -1,7 +1,8 @@
 #pragma once
 // The virtual USB document camera selected by ORVANE_VIRTUAL_CAMERA: shared facts and the
 // process-wide state of its UVC controls. Every virtual backend (UVC, capture, microphone,
-// device listing) reads these; nothing outside src_common/platform/ includes this header.
+// device listing) reads these; outside src_common/platform/ only tests include this header, to set up
+// and read back the virtual camera.
 
 #include <QByteArray>
 #include <QList>

@@ -112,6 +112,8 @@ private slots:
     void nullFrameFindsNothing();
     void reduceToGrayPicksQtPixels_data();
     void reduceToGrayPicksQtPixels();
+    void reduceToGrayFindsLevels_data();
+    void reduceToGrayFindsLevels();
     void frameBorderIsNoDocument_data();
     void frameBorderIsNoDocument();
     void clipCornersToFrame_data();
@@ -328,11 +330,17 @@ void TestOutline::reduceToGrayPicksQtPixels()
     for (bool vector : {true, false}) {
         imageproc::detail::setVectorPathsEnabled(vector);
         cv::Mat out;
-        const bool made = reduceToGray(src, target, mode, stretch, out);
+        GrayLevels levels;
+        const bool made = reduceToGray(src, target, mode, stretch, out, &levels);
         imageproc::detail::setVectorPathsEnabled(true);
         QVERIFY(made);
         QCOMPARE(out.cols, small.width());
         QCOMPARE(out.rows, small.height());
+        double darkest = 0.0;
+        double lightest = 0.0;
+        cv::minMaxLoc(out, &darkest, &lightest);
+        QCOMPARE(int(levels.darkest), int(darkest));
+        QCOMPARE(int(levels.lightest), int(lightest));
         for (int y = 0; y < small.height(); ++y) {
             for (int x = 0; x < small.width(); ++x) {
                 if (int(out.at<uchar>(y, x)) != level(small.pixel(x, y))) {
@@ -343,6 +351,40 @@ void TestOutline::reduceToGrayPicksQtPixels()
     }
     cv::Mat none;
     QVERIFY(!reduceToGray(QImage(), target, mode, stretch, none));
+}
+
+void TestOutline::reduceToGrayFindsLevels_data()
+{
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QPoint>("dark");
+    QTest::addColumn<QPoint>("light");
+    // The extremes in the last pixel of a row (past the last whole group of 16), in the first, and inside.
+    QTest::newRow("last pixels") << QSize(1001, 777) << QPoint(1000, 776) << QPoint(1000, 0);
+    QTest::newRow("first pixels") << QSize(1920, 1080) << QPoint(0, 0) << QPoint(0, 1079);
+    QTest::newRow("inside") << QSize(640, 480) << QPoint(333, 201) << QPoint(17, 400);
+}
+
+void TestOutline::reduceToGrayFindsLevels()
+{
+    // A mid-grey picture with one darker and one lighter pixel; the reduction to the same size keeps
+    // every pixel, so the levels are those two pixels' levels.
+    QFETCH(QSize, frame);
+    QFETCH(QPoint, dark);
+    QFETCH(QPoint, light);
+    QImage src(frame, QImage::Format_RGB32);
+    src.fill(qRgb(120, 120, 120));
+    src.setPixel(dark, qRgb(90, 90, 90));
+    src.setPixel(light, qRgb(150, 150, 150));
+    for (bool vector : {true, false}) {
+        imageproc::detail::setVectorPathsEnabled(vector);
+        cv::Mat out;
+        GrayLevels levels;
+        const bool made = reduceToGray(src, frame, Qt::IgnoreAspectRatio, false, out, &levels);
+        imageproc::detail::setVectorPathsEnabled(true);
+        QVERIFY(made);
+        QCOMPARE(int(levels.darkest), 90);
+        QCOMPARE(int(levels.lightest), 150);
+    }
 }
 
 void TestOutline::frameBorderIsNoDocument_data()

@@ -222,10 +222,47 @@ float toLegacyBoxAngle(float angle)
     return a;
 }
 
+// Widens levels to the darkest and lightest value of one row.
+void takeRowLevels(const uchar* row, int w, GrayLevels& levels)
+{
+    uchar darkest = levels.darkest;
+    uchar lightest = levels.lightest;
+    int x = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (w >= 16) {
+        __m128i lo = _mm_set1_epi8(char(darkest));
+        __m128i hi = _mm_set1_epi8(char(lightest));
+        for (; x + 16 <= w; x += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+            lo = _mm_min_epu8(lo, v);
+            hi = _mm_max_epu8(hi, v);
+        }
+        alignas(16) uchar los[16];
+        alignas(16) uchar his[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
+        for (int i = 0; i < 16; ++i) {
+            darkest = std::min(darkest, los[i]);
+            lightest = std::max(lightest, his[i]);
+        }
+    }
+#endif
+    for (; x < w; ++x) {
+        darkest = std::min(darkest, row[x]);
+        lightest = std::max(lightest, row[x]);
+    }
+    levels.darkest = darkest;
+    levels.lightest = lightest;
+}
+
 } // namespace
 
-bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, bool stretch, cv::Mat& out)
+bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, bool stretch, cv::Mat& out,
+                  GrayLevels* levels)
 {
+    if (levels) {
+        *levels = GrayLevels();
+    }
     if (frame.isNull()) {
         return false;
     }
@@ -248,12 +285,16 @@ bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, b
 #ifdef PAX_HAVE_AVX2_REDUCTION
                 if (vector) {
                     reduceRowAvx2(src, map.cols.data(), o, w, stretch);
-                    continue;
-                }
+                } else
 #endif
-                for (int x = 0; x < w; ++x) {
-                    const QRgb c = src[map.cols[size_t(x)]];
-                    o[x] = stretch ? stretchedGray(c) : plainGray(c);
+                {
+                    for (int x = 0; x < w; ++x) {
+                        const QRgb c = src[map.cols[size_t(x)]];
+                        o[x] = stretch ? stretchedGray(c) : plainGray(c);
+                    }
+                }
+                if (levels) {
+                    takeRowLevels(o, w, *levels);
                 }
             }
             return true;
@@ -271,6 +312,9 @@ bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, b
         for (int x = 0; x < small.width(); ++x) {
             o[x] = stretch ? stretchedGray(line[x]) : plainGray(line[x]);
         }
+        if (levels) {
+            takeRowLevels(o, small.width(), *levels);
+        }
     }
     return true;
 }
@@ -287,7 +331,8 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
         // The working buffers stay with the thread between calls.
         thread_local cv::Mat gray;
         thread_local cv::Mat mask;
-        if (!reduceToGray(*frame, target, Qt::KeepAspectRatio, true, gray)) {
+        GrayLevels levels;
+        if (!reduceToGray(*frame, target, Qt::KeepAspectRatio, true, gray, &levels)) {
             return false;
         }
         const int w = gray.cols;
@@ -295,10 +340,7 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle)
 
         // A single grey level has no bright region to find: Otsu's level would fall below it and the
         // whole frame would pass for an outline.
-        double darkest = 0.0;
-        double lightest = 0.0;
-        cv::minMaxLoc(gray, &darkest, &lightest);
-        if (darkest == lightest) {
+        if (levels.darkest == levels.lightest) {
             return false;
         }
 

@@ -18,8 +18,15 @@ bool FindLunKuo(const QImage* frame, QPoint (&corners)[4], float& angle);
 // The frame reduced as QImage::scaled(target, mode, Qt::FastTransformation) reduces it, as one grey
 // channel ((11 R + 16 G + 5 B) >> 5, with stretch of each channel to clamp((c - 102) * 8 + 127) first),
 // written into out (its buffer is reused when the size stays). RGB32 and ARGB32 frames are read in
-// place through tables of the pixels that reduction picks; false for a null frame.
-bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, bool stretch, cv::Mat& out);
+// place through tables of the pixels that reduction picks; false for a null frame. With levels, the
+// darkest and lightest grey level of out are found on the way (each row while it is still in cache).
+struct GrayLevels
+{
+    uchar darkest = 255;
+    uchar lightest = 0;
+};
+bool reduceToGray(const QImage& frame, QSize target, Qt::AspectRatioMode mode, bool stretch, cv::Mat& out,
+                  GrayLevels* levels = nullptr);
 
 // A new 8-bit image of the QImage's size: mode 1 gives three channels (blue, green, red), every other
 // mode one grey channel ((11 R + 16 G + 5 B) >> 5). Empty for a null image or when it can't be made.
