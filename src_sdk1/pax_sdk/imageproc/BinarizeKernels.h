@@ -302,6 +302,36 @@ KERNEL_FUNCTION int minGray(const GrayView& g, int y0, int y1)
     return m;
 }
 
+// Packs one row of black bits into whole words, pixel 0 in the highest bit: laneBits(x) gives the bits
+// of pixels x .. x + kLanes - 1 (pixel x in bit 0) for the groups of 8 below `groups`, tailBit(c) the
+// bit of each column from `groups` to `end`. Whole words of four groups first, then the groups left.
+template <typename LaneBitsFn, typename TailBitFn>
+KERNEL_INLINE void packRow(int groups, int end, uint32_t* out, LaneBitsFn& laneBits, TailBitFn tailBit)
+{
+    const ReversedBytes& reversed = reversedBytes();
+    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
+        int bits = 0;
+        for (int h = 0; h < 8; h += kLanes) {
+            bits |= laneBits(x + h) << h;
+        }
+        return uint32_t(reversed.v[bits]);
+    };
+    int x = 0;
+    for (; x + 32 <= groups; x += 32) {
+        out[x >> 5] = (groupByte(x) << 24) | (groupByte(x + 8) << 16) | (groupByte(x + 16) << 8) | groupByte(x + 24);
+    }
+    uint32_t word = 0;
+    for (; x < groups; x += 8) {
+        word |= groupByte(x) << (24 - (x & 31));
+    }
+    for (int c = groups; c < end; ++c) {
+        word |= uint32_t(tailBit(c)) << (31 - (c & 31));
+    }
+    if (end & 31) {
+        out[end >> 5] = word;
+    }
+}
+
 // One row of black bits, written as whole words. A float estimate of the threshold decides every
 // pixel whose grey level lies further from it than the estimate's error bound; the rest, and the
 // columns past the last group, go through the exact rule. Grey levels below `lower` are black and above
@@ -311,7 +341,6 @@ template <bool kSmallSquares, typename Rule, typename ExactFn>
 KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const Rule& rule, int lower, int upper,
                                   uint32_t* out, ExactFn exact)
 {
-    const ReversedBytes& reversed = reversedBytes();
     // A copy the compiler can keep in registers across the stores to `out`.
     const Rule estimator = rule;
     const int left = ws.leftHalf();
@@ -350,30 +379,7 @@ KERNEL_FUNCTION void rowThreshold(const WindowSums& ws, const uchar* line, const
         }
         return bits;
     };
-    // The black bits of pixels x .. x + 7, pixel x in the highest bit.
-    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
-        int bits = 0;
-        for (int h = 0; h < 8; h += kLanes) {
-            bits |= laneBits(x + h) << h;
-        }
-        return uint32_t(reversed.v[bits]);
-    };
-    // Whole words of four groups, then the groups left.
-    int x = 0;
-    for (; x + 32 <= groups; x += 32) {
-        out[x >> 5] = (groupByte(x) << 24) | (groupByte(x + 8) << 16) | (groupByte(x + 16) << 8) | groupByte(x + 24);
-    }
-    uint32_t word = 0;
-    for (; x < groups; x += 8) {
-        word |= groupByte(x) << (24 - (x & 31));
-    }
-    const int end = ws.width();
-    for (int c = groups; c < end; ++c) {
-        word |= uint32_t(exact(c)) << (31 - (c & 31));
-    }
-    if (end & 31) {
-        out[end >> 5] = word;
-    }
+    packRow(groups, ws.width(), out, laneBits, exact);
 }
 
 // Wolf's threshold for every largest deviation D from dLow to dHigh, in one pass with the window sums:
@@ -385,7 +391,6 @@ template <bool kSmallSquares, typename UndecidedFn>
 KERNEL_FUNCTION double rowWolfBounded(const WindowSums& ws, const uchar* line, float darkest, float invDLow,
                                       float invDHigh, int lower, int upper, uint32_t* out, UndecidedFn undecided)
 {
-    const ReversedBytes& reversed = reversedBytes();
     const int left = ws.leftHalf();
     const int right = ws.rightHalf();
     const uint32_t* ps = ws.prefSum();
@@ -436,25 +441,8 @@ KERNEL_FUNCTION double rowWolfBounded(const WindowSums& ws, const uchar* line, f
         }
         return bits;
     };
-    auto groupByte = [&](int x) KERNEL_INLINE_LAMBDA {
-        int bits = 0;
-        for (int h = 0; h < 8; h += kLanes) {
-            bits |= laneBits(x + h) << h;
-        }
-        return uint32_t(reversed.v[bits]);
-    };
-    int x = 0;
-    for (; x + 32 <= groups; x += 32) {
-        out[x >> 5] = (groupByte(x) << 24) | (groupByte(x + 8) << 16) | (groupByte(x + 16) << 8) | groupByte(x + 24);
-    }
-    uint32_t word = 0;
-    for (; x < groups; x += 8) {
-        word |= groupByte(x) << (24 - (x & 31));
-    }
     const int end = ws.width();
-    if (end & 31) {
-        out[end >> 5] = word;
-    }
+    packRow(groups, end, out, laneBits, [](int) { return false; });
     double m = 0.0;
     for (int i = 0; i < kLanes; ++i) {
         m = std::max(m, double(best[i]));
