@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cassert>
 #include <cmath>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -431,6 +432,8 @@ const int kMinBandRows = 64;
 
 std::atomic<int> g_bandThreads{std::max(1, std::min(kMaxBandThreads, int(std::thread::hardware_concurrency())))};
 
+const std::chrono::microseconds kSpinBeforeSleep{50};
+
 // kMaxBandThreads - 1 workers; the calling thread takes bands too. One job at a time: a caller that
 // finds the pool busy runs its bands itself.
 class BandPool
@@ -474,7 +477,7 @@ public:
             m_unfinished = count;
             m_helpers = std::min(threads, kMaxBandThreads) - 1;
             m_error = nullptr;
-            ++m_generation;
+            m_posted.store(++m_generation, std::memory_order_release);
         }
         m_wake.notify_all();
         takeBands();
@@ -493,6 +496,12 @@ private:
     {
         uint64_t seen = 0;
         for (;;) {
+            // The rounds of one picture follow each other within microseconds: look for the next one
+            // for a short while before sleeping, so a round does not wait for a thread to wake up.
+            const auto spinEnd = std::chrono::steady_clock::now() + kSpinBeforeSleep;
+            while (m_posted.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < spinEnd) {
+                std::this_thread::yield();
+            }
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_wake.wait(lock, [&] { return m_quit || (m_generation != seen && m_helpers > 0); });
@@ -544,6 +553,7 @@ private:
     int m_helpers = 0; // workers still to join the job
     int m_active = 0;  // workers inside the job
     uint64_t m_generation = 0;
+    std::atomic<uint64_t> m_posted{0}; // m_generation, readable without the lock
     bool m_quit = false;
     std::exception_ptr m_error;
     std::vector<std::thread> m_threads;
