@@ -13,6 +13,7 @@
 
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -82,6 +83,25 @@ inline QList<qint64> runningInstances()
             pids << pid;
     }
     return pids;
+}
+
+// Ends every instance of the program running with this test's HOME (a restarted instance writes
+// into the pipes of the process it replaced, so it goes first), then the processes the test
+// started, and forgets them. False when an instance outlived 5 s.
+inline bool endAll(QList<QProcess*>& processes)
+{
+    for (qint64 pid : runningInstances())
+        ::kill(pid_t(pid), SIGKILL);
+    const bool ended = waitFor([] { return runningInstances().isEmpty(); }, 5000);
+    for (QProcess* process : qAsConst(processes)) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+        delete process;
+    }
+    processes.clear();
+    return ended;
 }
 
 inline bool processGone(qint64 pid)

@@ -56,18 +56,7 @@ private slots:
 
     void cleanup()
     {
-        // A restarted instance writes into the pipes of the process it replaced: end it first.
-        for (qint64 pid : runningInstances())
-            ::kill(pid_t(pid), SIGKILL);
-        QVERIFY(waitFor([] { return runningInstances().isEmpty(); }, 5000));
-        for (QProcess* process : qAsConst(m_processes)) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-            delete process;
-        }
-        m_processes.clear();
+        QVERIFY(endAll(m_processes));
         QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
         for (const QString& saved : {QStringLiteral("/Orvane"), QStringLiteral("/Orvane0")}) {
             QDir(documents() + saved).removeRecursively();

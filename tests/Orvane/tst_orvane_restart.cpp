@@ -23,23 +23,6 @@ class tst_OrvaneRestart : public QObject {
         return process;
     }
 
-    // Every problem ffmpeg meets decoding the whole file; empty for a sound file. (The frames keep
-    // the file's own time base: a variable-rate recording has frames closer together than the
-    // nominal rate's tick.)
-    static QByteArray decodeErrors(const QString& file)
-    {
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
-                                                file, QStringLiteral("-enc_time_base"), QStringLiteral("-1"),
-                                                QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
-        if (!ffmpeg.waitForFinished(60000))
-            return "ffmpeg did not finish";
-        const QByteArray errors = ffmpeg.readAllStandardError();
-        if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)
-            return "ffmpeg failed: " + errors;
-        return errors;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -49,18 +32,7 @@ private slots:
 
     void cleanup()
     {
-        // A restarted instance writes into the pipes of the process it replaced: end it first.
-        for (qint64 pid : runningInstances())
-            ::kill(pid_t(pid), SIGKILL);
-        QVERIFY(waitFor([] { return runningInstances().isEmpty(); }, 5000));
-        for (QProcess* process : qAsConst(m_processes)) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-            delete process;
-        }
-        m_processes.clear();
+        QVERIFY(endAll(m_processes));
         QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
         QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
     }
@@ -125,7 +97,7 @@ private slots:
         const double duration = mediaprobe::number(info.value(QStringLiteral("format")).toObject(), "duration");
         QVERIFY2(duration > 1.0, qPrintable(QString::number(duration)));
         QVERIFY2(mediaprobe::videoSpan(info) > 1.0, qPrintable(QString::number(mediaprobe::videoSpan(info))));
-        const QByteArray errors = decodeErrors(file);
+        const QByteArray errors = mediaprobe::decodeErrors(file);
         QVERIFY2(errors.isEmpty(), errors.constData());
         // It was the program's end that stopped the recording.
         QVERIFY2(countLines(output, stopLine) == 1, output.right(3000).constData());

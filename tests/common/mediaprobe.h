@@ -107,4 +107,21 @@ inline double videoSpan(const QJsonObject& info, int* packetCount = nullptr)
     return last - first;
 }
 
+// Every problem ffmpeg meets decoding the whole file; empty for a sound file. (The frames keep
+// the file's own time base: a variable-rate recording has frames closer together than the
+// nominal rate's tick.)
+inline QByteArray decodeErrors(const QString& file)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                                            QStringLiteral("-enc_time_base"), QStringLiteral("-1"), QStringLiteral("-f"),
+                                            QStringLiteral("null"), QStringLiteral("-")});
+    if (!ffmpeg.waitForFinished(60000))
+        return "ffmpeg did not finish";
+    const QByteArray errors = ffmpeg.readAllStandardError();
+    if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)
+        return "ffmpeg failed: " + errors;
+    return errors;
+}
+
 } // namespace mediaprobe
