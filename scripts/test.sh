@@ -11,21 +11,38 @@ export CCACHE_DIR=${CCACHE_DIR:-$root/.cache/ccache}
 # Sanitizer options are set per test (cmake/OrvaneHelpers.cmake).
 
 xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true; }
-trap cleanup EXIT INT TERM
+xvfb_dir=""
+cleanup() {
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    [ -z "$xvfb_dir" ] || rm -rf "$xvfb_dir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = "true" ]; then
-    # A private X server, 1920x1080x24, for the screen-capture tests.
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$n"
-        break
-    done
-    for _ in $(seq 1 50); do
-        xdpyinfo >/dev/null 2>&1 && break
-        sleep 0.1
-    done
+    # A private X server, 1920x1080x24, for the screen-capture tests. Xvfb picks a free display
+    # number itself and writes it to the pipe once it accepts connections; should this script
+    # die without its cleanup, the server gets SIGKILL.
+    xvfb_dir=$(mktemp -d "${TMPDIR:-/tmp}/orvane-xvfb.XXXXXX")
+    mkfifo "$xvfb_dir/displayfd"
+    pdeath=""
+    if command -v setpriv >/dev/null 2>&1; then pdeath="setpriv --pdeathsig KILL --"; fi
+    # shellcheck disable=SC2086
+    $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp \
+        3>"$xvfb_dir/displayfd" >"$xvfb_dir/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    n=""
+    read -r n <"$xvfb_dir/displayfd" || true
+    case "$n" in
+        ''|*[!0-9]*)
+            echo "test.sh: Xvfb did not start:" >&2
+            cat "$xvfb_dir/xvfb.log" >&2
+            exit 1 ;;
+    esac
+    export DISPLAY=":$n"
 fi
 
 cd "$BUILD_DIR"

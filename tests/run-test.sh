@@ -35,26 +35,48 @@ fi
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/orvane-test.XXXXXX") || exit 1
 xvfb=""
-trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$tmp"' EXIT INT TERM
+cleanup() {
+    if [ -n "$xvfb" ]; then
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+    fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Starts Xvfb on a display number it picks itself (-displayfd: the server takes the first free
+# number atomically and writes it once it accepts connections) and exports DISPLAY. The server
+# gets SIGKILL should this script die without its cleanup. False when no server came up.
+start_xvfb() {
+    mkfifo "$tmp/displayfd" || return 1
+    pdeath=""
+    command -v setpriv >/dev/null 2>&1 && pdeath="setpriv --pdeathsig KILL --"
+    # shellcheck disable=SC2086
+    $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -dpi 96 -nolisten tcp \
+        3>"$tmp/displayfd" >"$tmp/xvfb.log" 2>&1 &
+    xvfb=$!
+    # Blocks until the server writes its number; a server that fails closes the pipe unwritten.
+    n=""
+    read -r n <"$tmp/displayfd"
+    rm -f "$tmp/displayfd"
+    case "$n" in
+        ''|*[!0-9]*)
+            echo "run-test.sh: Xvfb did not start:" >&2
+            cat "$tmp/xvfb.log" >&2
+            kill "$xvfb" 2>/dev/null
+            wait "$xvfb" 2>/dev/null
+            xvfb=""
+            return 1 ;;
+    esac
+    export DISPLAY=":$n"
+}
 
 # With ORVANE_TEST_PRIVATE_X=1 (tests that read back what the screen shows, or watch every window
 # mapped on it) the test gets an X server of its own, so other tests' windows never appear on it.
 if [ "${ORVANE_TEST_PRIVATE_X:-0}" = 1 ] && command -v Xvfb >/dev/null 2>&1; then
-    for n in $(seq 150 250); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1920x1080x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-        xvfb=$!
-        for _ in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$n" ] && break
-            kill -0 "$xvfb" 2>/dev/null || break
-            sleep 0.05
-        done
-        if kill -0 "$xvfb" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-            export DISPLAY=":$n"
-            break
-        fi
-        xvfb=""    # lost the race for that number to another test: try the next
-    done
+    start_xvfb || exit 1
 fi
 mkdir -p "$tmp/home/Documents" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime"
 chmod 700 "$tmp/runtime"
