@@ -196,7 +196,8 @@ void tst_MacCamera::deliversFrames_data()
 }
 
 // Frames keep coming, each new (its number above the one before) and of the size asked. The rate
-// they come at is measured by bench_sdk_pipeline (delivered_fps), not here.
+// they come at is a figure of bench_capture (BM_VirtualCaptureRate), and of bench_sdk_pipeline
+// through the whole pipeline.
 void tst_MacCamera::deliversFrames()
 {
     QFETCH(Camera, camera);

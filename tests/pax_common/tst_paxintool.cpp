@@ -115,7 +115,7 @@ private slots:
         QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner);
         QProcess child;
         child.start(copy, {QStringLiteral("--log-child")});
-        QVERIFY(child.waitForFinished(30000));
+        QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
         const QByteArray expected = "cannot open log file[" + QFile::encodeName(dir.filePath(QStringLiteral("pax.log")))
                                     + "]\n";

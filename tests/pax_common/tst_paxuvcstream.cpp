@@ -214,7 +214,7 @@ void tst_PaxUvcStream::secondStartOnStreamingCamera()
 }
 
 // Frames keep coming, each a new picture (the virtual camera numbers its frames) of the size
-// asked. The rate they come at is a figure of bench_uvcclient, not checked here.
+// asked. The rate they come at is a figure of bench_capture (BM_VirtualUvcStreamRate).
 void tst_PaxUvcStream::framesKeepComing()
 {
     PaxUvcControl* uvc = open({device(0x0001, 0)});
