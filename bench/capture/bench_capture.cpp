@@ -1,7 +1,13 @@
 // Cost per 1920x1080 frame of the capture backend's conversion into ARGB32 (what the capture
 // thread does with every buffer), beside the libraries' own work on the same data:
 // libjpeg-turbo decoding the same JPEG, libyuv converting the same YUYV. Ratios are printed last.
+// Also the rate the virtual camera delivers at when asked for 30 frames per second, through the
+// capture stream (the previews' path) and through the UVC layer's stream (JPEG frames into the
+// camera's slot): the tests only check that frames keep coming.
 
+#include "capturebackend.h"
+#include "paxmacos.h"
+#include "paxuvccontrol.h"
 #include "v4l2capture.h"
 #include "virtualpicture.h"
 
@@ -12,9 +18,13 @@
 #include <libyuv/convert_from_argb.h>
 #include <turbojpeg.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -133,12 +143,74 @@ void BM_VirtualFrameSliding(benchmark::State& state)
     }
 }
 
+constexpr int kRateFps = 30;
+constexpr auto kRateWindow = std::chrono::seconds(3);
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Frames the virtual main camera's capture stream hands its sink in 3 s at 1280x720.
+void BM_VirtualCaptureRate(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::atomic<int> frames{0};
+        auto stream = pax_platform::openCaptureStream(QStringLiteral("Virtual Document Camera"), QSize(1280, 720),
+                                                      kRateFps, [&frames](QImage&&) { ++frames; });
+        if (!stream) {
+            state.SkipWithError("the virtual camera did not start");
+            return;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(kRateWindow);
+        const int counted = frames;
+        const double seconds = secondsSince(start);
+        stream.reset();
+        state.counters["asked_fps"] = kRateFps;
+        state.counters["delivered_fps"] = counted / seconds;
+    }
+}
+
+// JPEG frames of the virtual main camera taken from its UVC slot in 3 s at 640x480, the slot
+// looked at every 2 ms.
+void BM_VirtualUvcStreamRate(benchmark::State& state)
+{
+    qputenv("ORVANE_PLATFORM_VERSION", "11.0");
+    pax_resetMacosVersionCache();
+    PaxUvcControl* uvc = PaxUvcControl::getInstance();
+    uvc->freshDevice(false);
+    for (auto _ : state) {
+        if (uvc->startReceiveVideoFrame(0, 640, 480, kRateFps, 0) != 0) {
+            state.SkipWithError("the virtual camera did not stream");
+            break;
+        }
+        int frames = 0;
+        const auto start = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - start < kRateWindow) {
+            if (PaxUvcControl::_VideoFrame* f = uvc->getVideoFrame(0)) {
+                ++frames;
+                std::free(f->data);
+                delete f;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        const double seconds = secondsSince(start);
+        uvc->stopReceiveVideoFrame(0);
+        state.counters["asked_fps"] = kRateFps;
+        state.counters["delivered_fps"] = frames / seconds;
+    }
+    PaxUvcControl::releaseInstance();
+}
+
 BENCHMARK(BM_BackendMjpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TurboJpegDecode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BackendYuyv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibyuvYuy2ToArgb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VirtualFrameSettled)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VirtualFrameSliding)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VirtualCaptureRate)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VirtualUvcStreamRate)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's real time per iteration for the ratio lines.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -165,6 +237,9 @@ public:
 
 int main(int argc, char** argv)
 {
+    // The virtual cameras stand in for real ones, unless the caller chose otherwise.
+    if (qEnvironmentVariableIsEmpty("ORVANE_VIRTUAL_CAMERA"))
+        qputenv("ORVANE_VIRTUAL_CAMERA", "2");
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

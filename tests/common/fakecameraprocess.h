@@ -31,11 +31,11 @@ public:
     // True once the program has bound its ports.
     bool waitReady()
     {
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(60000))
             return false;
         QByteArray out;
         while (!out.contains("ready")) {
-            if (!m_process.waitForReadyRead(10000))
+            if (!m_process.waitForReadyRead(60000))
                 return false;
             out += m_process.readAllStandardOutput();
         }

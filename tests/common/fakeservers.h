@@ -242,7 +242,7 @@ private:
             to->write(p.bytes);
             to->flush();
             if (p.close) {
-                to->waitForBytesWritten(1000);
+                to->waitForBytesWritten(60000);
                 _dropClient();
                 return;
             }

@@ -13,6 +13,9 @@
 #include <QTest>
 #include <QtEndian>
 
+// Ceiling of the waits of the service tests: only a hang reaches it.
+constexpr int kServiceHangMs = 60000;
+
 // A program of the build's bin folder, killed at the latest when this object goes away.
 class ChildProcess
 {
@@ -31,7 +34,7 @@ public:
         if (stdinAtEnd)
             m_p.setStandardInputFile(QProcess::nullDevice());
         m_p.start();
-        return m_p.waitForStarted(10000);
+        return m_p.waitForStarted(kServiceHangMs);
     }
 
     // Waits for the end and returns the exit code; -1 when still running or killed by a signal.
@@ -108,7 +111,7 @@ class LinkClient
 {
 public:
     // Connects, retrying while nothing listens yet.
-    bool connectTo(quint16 port, int ms = 15000)
+    bool connectTo(quint16 port, int ms = kServiceHangMs)
     {
         QElapsedTimer t;
         t.start();
@@ -125,7 +128,7 @@ public:
     void send(const QByteArray& payload)
     {
         m_socket.write(rawFrame(payload));
-        m_socket.waitForBytesWritten(3000);
+        m_socket.waitForBytesWritten(kServiceHangMs);
     }
 
     // The next message, or a null string when none arrives within ms.
@@ -146,7 +149,7 @@ public:
         return m_pending.isEmpty() ? QString() : m_pending.takeFirst();
     }
 
-    QString request(const QByteArray& payload, int ms = 5000)
+    QString request(const QByteArray& payload, int ms = kServiceHangMs)
     {
         send(payload);
         return next(ms);
@@ -197,6 +200,45 @@ inline QSet<int> listeningPorts()
         }
     }
     return ports;
+}
+
+// Bytes received on the loopback connection from local port `from` to local port `to` that the
+// program holding the receiving end has not read yet, from /proc/net/tcp; -1 when there is no
+// such connection.
+inline qint64 unreadBytes(int from, int to)
+{
+    QFile f(QStringLiteral("/proc/net/tcp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    f.readLine();
+    while (!f.atEnd()) {
+        const QList<QByteArray> cols = f.readLine().simplified().split(' ');
+        if (cols.size() < 5)
+            continue;
+        const QList<QByteArray> local = cols.at(1).split(':');
+        const QList<QByteArray> remote = cols.at(2).split(':');
+        const QList<QByteArray> queues = cols.at(4).split(':');   // tx_queue:rx_queue
+        if (local.size() == 2 && remote.size() == 2 && queues.size() == 2 && local.at(1).toInt(nullptr, 16) == to &&
+            remote.at(1).toInt(nullptr, 16) == from)
+            return queues.at(1).toLongLong(nullptr, 16);
+    }
+    return -1;
+}
+
+// Waits until the service has read everything the client sent so far: the receiving end's
+// queue is empty.
+inline bool waitAllRead(QTcpSocket& client, int ms = kServiceHangMs)
+{
+    if (!client.waitForBytesWritten(ms) && client.bytesToWrite() > 0)
+        return false;
+    QElapsedTimer t;
+    t.start();
+    while (unreadBytes(client.localPort(), client.peerPort()) != 0) {
+        if (t.elapsed() > ms)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
 }
 
 // User plus system CPU time of a process in clock ticks; -1 when unknown.

@@ -36,7 +36,7 @@ Run runTool(const QStringList& args, const QByteArray& virtualSetting, const QSt
     p.setWorkingDirectory(qEnvironmentVariable("ORVANE_BIN_DIR"));
     p.start(QStringLiteral("./mytool"), args);
     Run r;
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(60000))
         return r;
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.output = PaxCameraInfo::_toolText(p.readAll());

@@ -7,7 +7,6 @@
 #include "paxmacos.h"
 #include "uvclink.h"
 
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -139,15 +138,15 @@ private slots:
         ScriptedService service;
         service.answers = answers;
         QVERIFY2(service.listen(serviceUp), "ports 11080/11081 are taken");
-        MacUvcClient::getInstance()->setWaitLimit(1000);
+        // A row that lets the client time out (a silent answer, no service) waits out a short
+        // limit; every other one a limit only a hang reaches.
+        const bool timesOut = !serviceUp || answers.contains(QString());
+        MacUvcClient::getInstance()->setWaitLimit(timesOut ? 1000 : 60000);
 
         PaxCameraInfo* model = PaxCameraInfo::getInstance();
         ErrorLines errors;
-        QElapsedTimer t;
-        t.start();
         QTEST(model->searchCameraDeviceInfo(), "result");
         QTEST(errors.of(QStringLiteral("_searchCameraDeviceInfoInMac")), "errors");
-        QVERIFY(t.elapsed() < 30000);
         QTEST(model->getCameraDeviceNameInMac(PaxCameraIndexMain), "mainName");
         QTEST(model->getCameraDeviceNameInMac(PaxCameraIndexSecond), "secondName");
         QTEST(service.searches, "searches");

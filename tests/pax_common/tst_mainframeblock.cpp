@@ -11,15 +11,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
+#include <pthread.h>
+#include <sys/syscall.h>
 #include <sys/ipc.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
 #include <sys/time.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
+
+// Ceiling of every wait: only a hang reaches it.
+constexpr int kHangMs = 60000;
 
 QByteArray pattern(int seed, int size)
 {
@@ -73,13 +80,15 @@ int childMain(int argc, char** argv)
         return 0;
     }
     if (mode == "hold") {
-        // Takes the lock, writes a frame by hand while holding it, then gives it back.
-        const int ms = std::atoi(argv[4]);
+        // Takes the lock and holds it until the file argv[4] appears (60 s at most), then
+        // writes a frame by hand and gives the lock back.
+        const QString release = QString::fromLocal8Bit(argc > 4 ? argv[4] : "");
         if (!block.semaphore().take())
             return 6;
         std::printf("held\n");
         std::fflush(stdout);
-        ::usleep(useconds_t(ms) * 1000);
+        for (int i = 0; i < 12000 && !QFile::exists(release); ++i)
+            ::usleep(5000);
         const QByteArray frame = pattern(42, 4096);
         std::memcpy(static_cast<char*>(block.address()) + 4, frame.constData(), size_t(frame.size()));
         *static_cast<std::uint32_t*>(block.address()) = std::uint32_t(frame.size());
@@ -97,7 +106,48 @@ int childMain(int argc, char** argv)
     return 2;
 }
 
-void onAlarm(int) {}
+std::atomic<int> g_alarms{0};
+
+void onAlarm(int)
+{
+    ++g_alarms;
+}
+
+// State letter of thread `tid` of this process in /proc ('S': asleep, as in a blocked semop).
+char threadState(pid_t tid)
+{
+    QFile f(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!f.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray stat = f.readAll();
+    const int close = stat.lastIndexOf(')');
+    return close > 0 && stat.size() > close + 2 ? stat.at(close + 2) : '?';
+}
+
+// Makes the file `release` once the calling thread is asleep inside `call` (and, with
+// minAlarms, once that many alarms were caught meanwhile), so that a process holding the lock
+// lets go only while the caller waits for it; returns what `call` returned.
+template <typename Call> auto releaseWhileWaiting(const QString& release, int minAlarms, Call call)
+{
+    const pid_t caller = pid_t(::syscall(SYS_gettid));
+    std::atomic<bool> calling{true};
+    std::thread helper([&] {
+        sigset_t alarm;
+        sigemptyset(&alarm);
+        sigaddset(&alarm, SIGALRM);
+        pthread_sigmask(SIG_BLOCK, &alarm, nullptr);   // the alarms are for the caller
+        for (int i = 0; i < 60000 && calling; ++i) {
+            if (threadState(caller) == 'S' && g_alarms >= minAlarms)
+                break;
+            ::usleep(1000);
+        }
+        QFile(release).open(QIODevice::WriteOnly);
+    });
+    auto result = call();
+    calling = false;
+    helper.join();
+    return result;
+}
 
 } // namespace
 
@@ -123,10 +173,10 @@ private:
         p.setArguments(QStringList{QStringLiteral("--child")} + args);
         p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start();
-        return p.waitForStarted(5000);
+        return p.waitForStarted(kHangMs);
     }
 
-    static bool readLine(QProcess& p, QByteArray& line, int ms = 10000)
+    static bool readLine(QProcess& p, QByteArray& line, int ms = kHangMs)
     {
         QElapsedTimer t;
         t.start();
@@ -444,7 +494,7 @@ private slots:
         // ipcs lists the segment with its full size.
         QProcess ipcs;
         ipcs.start(QStringLiteral("ipcs"), {QStringLiteral("-m")});
-        if (ipcs.waitForFinished(5000) && ipcs.exitCode() == 0) {
+        if (ipcs.waitForFinished(kHangMs) && ipcs.exitCode() == 0) {
             bool found = false;
             const QList<QByteArray> lines = ipcs.readAllStandardOutput().split('\n');
             for (const QByteArray& l : lines) {
@@ -472,7 +522,7 @@ private slots:
             QVERIFY(out == pattern(i, out.size()));
             QCOMPARE(b->take(out), MainFrameBlock::TakeResult::Empty);
         }
-        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(child.waitForFinished(kHangMs));
         QCOMPARE(child.exitCode(), 0);
     }
 
@@ -480,19 +530,20 @@ private slots:
     {
         MainFrameBlock* b = makeBlock();
         QVERIFY(b->create(m_dir.path()));
+        const QString release = m_dir.filePath(QStringLiteral("release"));
+        QFile::remove(release);   // left by an earlier case
         QProcess child;
-        QVERIFY(startChild(child, {QStringLiteral("hold"), m_dir.path(), QStringLiteral("400")}));
+        QVERIFY(startChild(child, {QStringLiteral("hold"), m_dir.path(), release}));
         auto guard = qScopeGuard([&] { stopChild(child); });
         QByteArray line;
         QVERIFY(readLine(child, line));
         QCOMPARE(line, QByteArray("held"));
-        QElapsedTimer t;
-        t.start();
+        // The holder writes its frame only once this take waits for the lock: a take that did
+        // not wait would find the block empty.
         QByteArray out;
-        QCOMPARE(b->take(out), MainFrameBlock::TakeResult::Taken);
-        QVERIFY2(t.elapsed() >= 250, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(releaseWhileWaiting(release, 0, [&] { return b->take(out); }), MainFrameBlock::TakeResult::Taken);
         QVERIFY(out == pattern(42, 4096));
-        QVERIFY(child.waitForFinished(5000));
+        QVERIFY(child.waitForFinished(kHangMs));
         QCOMPARE(child.exitCode(), 0);
     }
 
@@ -500,14 +551,18 @@ private slots:
     {
         MainFrameBlock* b = makeBlock();
         QVERIFY(b->create(m_dir.path()));
+        const QString release = m_dir.filePath(QStringLiteral("release"));
+        QFile::remove(release);   // left by an earlier case
         QProcess child;
-        QVERIFY(startChild(child, {QStringLiteral("hold"), m_dir.path(), QStringLiteral("500")}));
+        QVERIFY(startChild(child, {QStringLiteral("hold"), m_dir.path(), release}));
         auto guard = qScopeGuard([&] { stopChild(child); });
         QByteArray line;
         QVERIFY(readLine(child, line));
         QCOMPARE(line, QByteArray("held"));
 
-        // A handler without SA_RESTART: semop returns EINTR on every alarm.
+        // A handler without SA_RESTART: semop returns EINTR on every alarm. The holder lets go
+        // after three alarms were caught while the take waited.
+        g_alarms = 0;
         struct sigaction sa, old;
         std::memset(&sa, 0, sizeof sa);
         sa.sa_handler = onAlarm;
@@ -518,12 +573,13 @@ private slots:
         tv.it_value = {0, 50000};
         ::setitimer(ITIMER_REAL, &tv, nullptr);
         QByteArray out;
-        const MainFrameBlock::TakeResult r = b->take(out);
+        const MainFrameBlock::TakeResult r = releaseWhileWaiting(release, 3, [&] { return b->take(out); });
         struct itimerval off = {};
         ::setitimer(ITIMER_REAL, &off, nullptr);
         ::sigaction(SIGALRM, &old, nullptr);
         QCOMPARE(r, MainFrameBlock::TakeResult::Taken);
         QVERIFY(out == pattern(42, 4096));
+        QVERIFY(g_alarms >= 3);
     }
 
     void lockOfDeadHolderIsGivenBack()
@@ -533,7 +589,7 @@ private slots:
         QProcess child;
         QVERIFY(startChild(child, {QStringLiteral("die-holding"), m_dir.path()}));
         auto guard = qScopeGuard([&] { stopChild(child); });
-        QVERIFY(child.waitForFinished(5000));
+        QVERIFY(child.waitForFinished(kHangMs));
         QCOMPARE(child.exitCode(), 9);
         QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("held"));
         QCOMPARE(b->semaphore().value(), 1);

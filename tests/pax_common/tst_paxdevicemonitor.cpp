@@ -4,10 +4,11 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
+#include <atomic>
 #include <condition_variable>
+#include <numeric>
 #include <mutex>
 
 namespace {
@@ -24,6 +25,7 @@ struct FakeHub
     int opened = 0;
     int closed = 0;
     int lastTimeout = -1;
+    int wakes = 0;
 
     void push(int n)
     {
@@ -40,6 +42,12 @@ struct FakeHub
         failOpen = false;
         opened = closed = 0;
         lastTimeout = -1;
+        wakes = 0;
+    }
+    template <typename T> T read(const T& field)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return field;
     }
 };
 
@@ -69,6 +77,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(g_hub.mutex);
         g_hub.woken = true;
+        ++g_hub.wakes;
         g_hub.cv.notify_all();
     }
     void close() override
@@ -83,6 +92,56 @@ void useFakeSource()
     PaxDeviceMonitor::setEventSourceFactory([] { return std::make_unique<FakeSource>(); });
 }
 
+// Ceiling of every wait: only a hang reaches it.
+constexpr int kHangMs = 60000;
+// A quiet time no test lasts.
+constexpr int kHourMs = 3600 * 1000;
+
+// What the monitor did, in order, as seen on the thread that owns it: 'e' once it handled a raw
+// event (queued after the monitor's own slot), 'S' for each debounced signal.
+struct Trace
+{
+    QString log;
+    std::atomic<int> raw{0};   // raw events emitted on the monitor thread
+    QObject context;           // ends the connections with the trace
+
+    void watch(PaxDeviceMonitor* m)
+    {
+        QObject::connect(m, &PaxDeviceMonitor::sigInDeviceInOut, &context, [this] { ++raw; }, Qt::DirectConnection);
+        QObject::connect(m, &PaxDeviceMonitor::sigInDeviceInOut, &context, [this] { log += 'e'; },
+                         Qt::QueuedConnection);
+        QObject::connect(m, &PaxDeviceMonitor::sigOutdeviceInOut, &context, [this] { log += 'S'; });
+    }
+
+    // Pushes a burst of n events and waits until the monitor thread has emitted them all, without
+    // running this thread's events: the monitor handles the whole burst in one go afterwards.
+    bool burst(int n)
+    {
+        const int target = raw + n;
+        g_hub.push(n);
+        QElapsedTimer t;
+        t.start();
+        while (raw < target) {
+            if (t.elapsed() > kHangMs)
+                return false;
+            QThread::msleep(1);
+        }
+        return true;
+    }
+
+    // Runs this thread's events until the log reads `expected`.
+    bool waitLog(const QString& expected)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (log.size() < expected.size() && t.elapsed() < kHangMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(1);
+        }
+        return log == expected;
+    }
+};
+
 } // namespace
 
 class TestPaxDeviceMonitor : public QObject
@@ -90,6 +149,11 @@ class TestPaxDeviceMonitor : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QCOMPARE(PaxDeviceMonitor::debounceInterval(), 5000);
+    }
+
     void init()
     {
         g_hub.reset();
@@ -112,83 +176,74 @@ private slots:
         QCOMPARE(PaxDeviceMonitor::getInstance(), m);
         QCOMPARE(PaxDeviceMonitor::getInstanceNoCreate(), m);
         QVERIFY(m->isRunning());
-        QTRY_COMPARE(g_hub.lastTimeout, PaxDeviceMonitor::EventTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(g_hub.read(g_hub.lastTimeout), PaxDeviceMonitor::EventTimeoutMs, kHangMs);
         PaxDeviceMonitor::releaseInstance();
         QVERIFY(!PaxDeviceMonitor::getInstanceNoCreate());
         QCOMPARE(g_hub.closed, 1);
         // A fresh instance gets a fresh source.
         QVERIFY(PaxDeviceMonitor::getInstance() != nullptr);
-        QTRY_COMPARE(g_hub.opened, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(g_hub.read(g_hub.opened), 2, kHangMs);
     }
 
-    // Bursts of events with a short quiet time. Row: event times (ms from start), quiet time,
-    // and for each debounced signal the index of the last event it follows.
+    // Bursts of events, each handled as a whole before the quiet time can end, with the signal
+    // awaited between bursts. Row: the size of each burst; the monitor's trace.
     void debounce_data()
     {
-        QTest::addColumn<QList<int>>("eventTimes");
-        QTest::addColumn<int>("quietMs");
-        QTest::addColumn<QList<int>>("signalAfter");
+        QTest::addColumn<QList<int>>("bursts");
+        QTest::addColumn<QString>("trace");
 
-        QTest::newRow("one event") << QList<int>{0} << 300 << QList<int>{0};
-        QTest::newRow("burst of three") << QList<int>{0, 60, 120} << 400 << QList<int>{2};
-        QTest::newRow("event re-arms before firing") << QList<int>{0, 200} << 450 << QList<int>{1};
-        QTest::newRow("two bursts apart") << QList<int>{0, 50, 900} << 300 << QList<int>{1, 2};
+        QTest::newRow("one event") << QList<int>{1} << "eS";
+        QTest::newRow("burst of three") << QList<int>{3} << "eeeS";
+        QTest::newRow("two bursts apart") << QList<int>{2, 1} << "eeSeS";
+        QTest::newRow("three bursts apart") << QList<int>{1, 1, 4} << "eSeSeeeeS";
     }
 
     void debounce()
     {
-        QFETCH(QList<int>, eventTimes);
-        QFETCH(int, quietMs);
-        QFETCH(QList<int>, signalAfter);
+        QFETCH(QList<int>, bursts);
+        QFETCH(QString, trace);
 
-        PaxDeviceMonitor::setDebounceInterval(quietMs);
+        PaxDeviceMonitor::setDebounceInterval(50);
         PaxDeviceMonitor* m = PaxDeviceMonitor::getInstance();
-        QSignalSpy raw(m, &PaxDeviceMonitor::sigInDeviceInOut);
-        QSignalSpy out(m, &PaxDeviceMonitor::sigOutdeviceInOut);
-        QList<qint64> firedAt;
-        QList<qint64> pushedAt;
-        QElapsedTimer clock;
-        connect(m, &PaxDeviceMonitor::sigOutdeviceInOut, this, [&] { firedAt.append(clock.elapsed()); });
-        clock.start();
-        for (int t : eventTimes)
-            QTimer::singleShot(t, this, [&] {
-                pushedAt.append(clock.elapsed());
-                g_hub.push(1);
-            });
-        QTest::qWait(eventTimes.last() + quietMs + 600);
-        QCOMPARE(pushedAt.size(), eventTimes.size());
-        QCOMPARE(raw.count(), eventTimes.size());
-        QCOMPARE(out.count(), signalAfter.size());
-        for (int i = 0; i < signalAfter.size(); ++i) {
-            const qint64 delay = firedAt.at(i) - pushedAt.at(signalAfter.at(i));
-            QVERIFY2(delay >= quietMs - 30 && delay <= quietMs + 250,
-                     qPrintable(QStringLiteral("signal %1 came %2 ms after its last event").arg(i).arg(delay)));
+        Trace t;
+        t.watch(m);
+        QString expected;
+        for (int n : bursts) {
+            QVERIFY(t.burst(n));
+            expected += QString(n, 'e') + 'S';
+            QVERIFY2(t.waitLog(expected), qPrintable(t.log));
         }
+        QCOMPARE(t.log, trace);
+        QCOMPARE(int(t.raw), std::accumulate(bursts.begin(), bursts.end(), 0));
     }
 
-    // Real time: events within 5 s give one signal 5000 ms after the last.
+    // Each event starts the quiet time anew, with the interval set at its time: a first event
+    // armed for an hour, a second for a moment, give one signal, after the second.
+    void eventRestartsQuietTime()
+    {
+        PaxDeviceMonitor::setDebounceInterval(kHourMs);
+        PaxDeviceMonitor* m = PaxDeviceMonitor::getInstance();
+        Trace t;
+        t.watch(m);
+        QVERIFY(t.burst(1));
+        QVERIFY2(t.waitLog("e"), qPrintable(t.log));   // armed for an hour
+        PaxDeviceMonitor::setDebounceInterval(50);
+        QVERIFY(t.burst(1));
+        QVERIFY2(t.waitLog("eeS"), qPrintable(t.log));
+    }
+
+    // The default quiet time of 5000 ms: events close together give one signal, after the last.
     void debounceOfFiveSeconds()
     {
         PaxDeviceMonitor* m = PaxDeviceMonitor::getInstance();
-        QSignalSpy out(m, &PaxDeviceMonitor::sigOutdeviceInOut);
-        QElapsedTimer clock;
-        qint64 lastEvent = -1;
-        qint64 fired = -1;
-        connect(m, &PaxDeviceMonitor::sigOutdeviceInOut, this, [&] { fired = clock.elapsed(); });
-        clock.start();
-        const QList<int> times{0, 1000, 3000};
-        for (int t : times)
-            QTimer::singleShot(t, this, [&] {
-                lastEvent = clock.elapsed();
-                g_hub.push(1);
-            });
-        QTest::qWait(3000 + 4500);
-        QCOMPARE(out.count(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(out.count(), 1, 2000);
-        const qint64 delay = fired - lastEvent;
-        QVERIFY2(delay >= 4750 && delay <= 5600, qPrintable(QString::number(delay)));
-        QTest::qWait(300);
-        QCOMPARE(out.count(), 1);
+        Trace t;
+        t.watch(m);
+        QVERIFY(t.burst(1));
+        QVERIFY2(t.waitLog("e"), qPrintable(t.log));
+        QVERIFY(t.burst(1));
+        QVERIFY2(t.waitLog("ee"), qPrintable(t.log));
+        QVERIFY(t.burst(1));
+        QVERIFY2(t.waitLog("eeeS"), qPrintable(t.log));
     }
 
     void releaseWhileArmedNeverFires()
@@ -197,12 +252,18 @@ private slots:
         PaxDeviceMonitor* m = PaxDeviceMonitor::getInstance();
         int fired = 0;
         connect(m, &PaxDeviceMonitor::sigOutdeviceInOut, this, [&] { ++fired; });
-        QSignalSpy raw(m, &PaxDeviceMonitor::sigInDeviceInOut);
-        g_hub.push(2);
-        QTRY_COMPARE(raw.count(), 2);
-        QCoreApplication::processEvents();   // the queued slot arms the timer
+        Trace armed;
+        armed.watch(m);
+        QVERIFY(armed.burst(2));
+        QVERIFY2(armed.waitLog("ee"), qPrintable(armed.log));   // the queued slot armed the timer
         PaxDeviceMonitor::releaseInstance();
-        QTest::qWait(400);
+        // A new monitor armed later with the same quiet time: its signal comes after the released
+        // one's would have.
+        PaxDeviceMonitor* next = PaxDeviceMonitor::getInstance();
+        Trace t;
+        t.watch(next);
+        QVERIFY(t.burst(1));
+        QVERIFY2(t.waitLog("eS"), qPrintable(t.log));
         QCOMPARE(fired, 0);
     }
 
@@ -225,16 +286,17 @@ private slots:
             PaxDeviceMonitor::setEventSourceFactory(nullptr);
         g_hub.honourWake = honourWake;
         PaxDeviceMonitor* m = PaxDeviceMonitor::getInstance();
-        QTest::qWait(150);   // the thread is inside its wait
-        QElapsedTimer t;
-        t.start();
-        PaxDeviceMonitor::releaseInstance();
-        const qint64 took = t.elapsed();
         Q_UNUSED(m);
-        QVERIFY2(took <= 1500, qPrintable(QString::number(took)));
-        if (fake && honourWake)
-            QVERIFY2(took < 500, qPrintable(QString::number(took)));
+        if (fake) {
+            // The thread is inside its wait, which lasts one event time-out at most.
+            QTRY_COMPARE_WITH_TIMEOUT(g_hub.read(g_hub.lastTimeout), PaxDeviceMonitor::EventTimeoutMs, kHangMs);
+        }
+        PaxDeviceMonitor::releaseInstance();   // returns: a hang ends the test at its ceiling
         QVERIFY(!PaxDeviceMonitor::getInstanceNoCreate());
+        if (fake) {
+            QCOMPARE(g_hub.read(g_hub.wakes), 1);   // the release woke the source's wait
+            QCOMPARE(g_hub.read(g_hub.closed), 1);
+        }
     }
 
     void failedSetUpEndsThreadWithoutSignals()
@@ -243,11 +305,14 @@ private slots:
         PaxDeviceMonitor::setDebounceInterval(100);
         PaxDeviceMonitor* m = PaxDeviceMonitor::getInstance();
         QSignalSpy out(m, &PaxDeviceMonitor::sigOutdeviceInOut);
-        QVERIFY(m->wait(2000));
+        QSignalSpy raw(m, &PaxDeviceMonitor::sigInDeviceInOut);
+        QVERIFY(m->wait(kHangMs));   // the thread ended
         g_hub.push(3);
-        QTest::qWait(300);
+        QCoreApplication::processEvents();
+        QCOMPARE(g_hub.read(g_hub.pending), 3);   // nobody waits for events any more
+        QCOMPARE(raw.count(), 0);
         QCOMPARE(out.count(), 0);
-        QCOMPARE(g_hub.closed, 1);
+        QCOMPARE(g_hub.read(g_hub.closed), 1);
     }
 };
 

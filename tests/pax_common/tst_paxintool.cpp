@@ -56,8 +56,9 @@ private slots:
         const QString expected = QStringLiteral("[%1][%2][lineForm][%3] camera index[1], name[Doc Cam]")
                                      .arg(tag, QString::fromUtf8(__FILE__)).arg(line);
         QCOMPARE(g_messages.first(), expected);
-        QVERIFY2(g_messages.first().startsWith(QStringLiteral("[%1][../../../tests/pax_common/tst_paxintool.cpp][").arg(tag)),
-                 qPrintable(g_messages.first()));
+        // The file as the compiler was given it, whatever folder the build runs in.
+        const QRegularExpression form(QStringLiteral("^\\[%1\\]\\[([^\\]]*/)?tests/pax_common/tst_paxintool\\.cpp\\]\\[").arg(tag));
+        QVERIFY2(form.match(g_messages.first()).hasMatch(), qPrintable(g_messages.first()));
     }
 
     void longTextIsCutNotOverflowed()
@@ -115,7 +116,7 @@ private slots:
         QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner);
         QProcess child;
         child.start(copy, {QStringLiteral("--log-child")});
-        QVERIFY(child.waitForFinished(30000));
+        QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
         const QByteArray expected = "cannot open log file[" + QFile::encodeName(dir.filePath(QStringLiteral("pax.log")))
                                     + "]\n";

@@ -59,8 +59,11 @@ void freeFrame(Frame* f)
     delete f;
 }
 
+// Ceiling of every wait for a frame: only a hang reaches it.
+constexpr int kHangMs = 60000;
+
 // Waits for a frame in the slot of camera idx, at most timeoutMs.
-Frame* waitForFrame(PaxUvcControl* uvc, int idx, int timeoutMs)
+Frame* waitForFrame(PaxUvcControl* uvc, int idx, int timeoutMs = kHangMs)
 {
     QElapsedTimer t;
     t.start();
@@ -91,7 +94,7 @@ private slots:
     void startArguments_data();
     void startArguments();
     void secondStartOnStreamingCamera();
-    void rateIsHonoured();
+    void framesKeepComing();
     void stopIsPrompt();
     void slotKeepsLatestFrame();
     void invalidSlotIndex();
@@ -143,7 +146,7 @@ void tst_PaxUvcStream::framesLandInSlot()
     QVERIFY(uvc->isCameraValid(idx));
 
     QCOMPARE(uvc->startReceiveVideoFrame(idx, width, height, 30, 0), 0);
-    Frame* frame = waitForFrame(uvc, idx, 10000);
+    Frame* frame = waitForFrame(uvc, idx);
     QCOMPARE(uvc->stopReceiveVideoFrame(idx), 0);
     QVERIFY(frame);
     QVERIFY(isJpeg(frame->data, frame->size));
@@ -205,32 +208,34 @@ void tst_PaxUvcStream::secondStartOnStreamingCamera()
     // Stopped, it starts again.
     QCOMPARE(uvc->stopReceiveVideoFrame(0), 0);
     QCOMPARE(uvc->startReceiveVideoFrame(0, 640, 480, 30, 0), 0);
-    Frame* f = waitForFrame(uvc, 0, 10000);
+    Frame* f = waitForFrame(uvc, 0);
     QVERIFY(f);
     freeFrame(f);
 }
 
-void tst_PaxUvcStream::rateIsHonoured()
+// Frames keep coming, each a new picture (the virtual camera numbers its frames) of the size
+// asked. The rate they come at is a figure of bench_capture (BM_VirtualUvcStreamRate).
+void tst_PaxUvcStream::framesKeepComing()
 {
     PaxUvcControl* uvc = open({device(0x0001, 0)});
     QCOMPARE(uvc->startReceiveVideoFrame(0, 640, 480, 30, 0), 0);
-    freeFrame(waitForFrame(uvc, 0, 10000));
-
-    // Count the frames of one second by taking each as it lands (polled well above 30 Hz).
-    int frames = 0;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 1000) {
-        if (Frame* f = uvc->getVideoFrame(0)) {
-            ++frames;
-            freeFrame(f);
-        }
-        QThread::msleep(3);
+    Frame* first = waitForFrame(uvc, 0);
+    QVERIFY(first);
+    QByteArray previous(reinterpret_cast<const char*>(first->data), first->size);
+    freeFrame(first);
+    for (int i = 0; i < 10; ++i) {
+        Frame* f = waitForFrame(uvc, 0);
+        QVERIFY2(f, qPrintable(QStringLiteral("frame %1 did not come").arg(i + 1)));
+        const QByteArray jpeg(reinterpret_cast<const char*>(f->data), f->size);
+        freeFrame(f);
+        QVERIFY(isJpeg(reinterpret_cast<const unsigned char*>(jpeg.constData()), jpeg.size()));
+        QImage image;
+        QVERIFY(image.loadFromData(jpeg, "JPEG"));
+        QCOMPARE(image.size(), QSize(640, 480));
+        QVERIFY(jpeg != previous);   // not the same frame again
+        previous = jpeg;
     }
     QCOMPARE(uvc->stopReceiveVideoFrame(0), 0);
-    // 30 per second at most (one of slack for the edges); a slow machine may deliver fewer.
-    QVERIFY2(frames <= 31, qPrintable(QString::number(frames)));
-    QVERIFY2(frames >= 3, qPrintable(QString::number(frames)));
 }
 
 void tst_PaxUvcStream::stopIsPrompt()
@@ -238,21 +243,19 @@ void tst_PaxUvcStream::stopIsPrompt()
     PaxUvcControl* uvc = open({device(0x0001, 0), device(0x0002, 1)});
     QCOMPARE(uvc->startReceiveVideoFrame(0, 1920, 1080, 30, 0), 0);
     QCOMPARE(uvc->startReceiveVideoFrame(1, 640, 480, 30, 0), 0);
-    freeFrame(waitForFrame(uvc, 0, 10000));
-    freeFrame(waitForFrame(uvc, 1, 10000));
+    freeFrame(waitForFrame(uvc, 0));
+    freeFrame(waitForFrame(uvc, 1));
 
-    QElapsedTimer t;
-    t.start();
-    QCOMPARE(uvc->stopReceiveVideoFrame(0), 0);
-    const qint64 stopMs = t.elapsed();
-    QVERIFY2(stopMs < 1000, qPrintable(QString::number(stopMs)));
+    QCOMPARE(uvc->stopReceiveVideoFrame(0), 0);   // returns: a hang ends the test at its ceiling
 
-    // No frame of camera 0 after the stop returned; camera 1 goes on.
+    // No frame of camera 0 after the stop returned, while camera 1, at the same rate, goes on
+    // delivering three more.
     freeFrame(uvc->getVideoFrame(0));
-    Frame* second = waitForFrame(uvc, 1, 10000);
-    QVERIFY(second);
-    freeFrame(second);
-    QThread::msleep(150);
+    for (int i = 0; i < 3; ++i) {
+        Frame* second = waitForFrame(uvc, 1);
+        QVERIFY(second);
+        freeFrame(second);
+    }
     QVERIFY(!uvc->getVideoFrame(0));
     // Stopping an idle camera is harmless.
     QCOMPARE(uvc->stopReceiveVideoFrame(0), 0);
@@ -327,7 +330,7 @@ void tst_PaxUvcStream::streamingCameraReleased()
     QCOMPARE(uvc->startReceiveVideoFrame(1, 640, 480, 30, 0), 0);
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 10000) {
+    while (t.elapsed() < kHangMs) {
         // Let both slots fill without taking the frames.
         QThread::msleep(50);
         Frame* a = uvc->getVideoFrame(0);
@@ -340,9 +343,7 @@ void tst_PaxUvcStream::streamingCameraReleased()
         if (both)
             break;
     }
-    t.restart();
-    PaxUvcControl::releaseInstance();
-    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+    PaxUvcControl::releaseInstance();   // returns: a hang ends the test at its ceiling
 #ifdef PAX_HAVE_LSAN
     QCOMPARE(__lsan_do_recoverable_leak_check(), 0);
 #endif
@@ -364,7 +365,7 @@ void tst_PaxUvcStream::framesLandInBlock()
     QElapsedTimer t;
     t.start();
     MainFrameBlock::TakeResult r = MainFrameBlock::TakeResult::Empty;
-    while (t.elapsed() < 10000 && (r = reader.take(jpeg)) == MainFrameBlock::TakeResult::Empty)
+    while (t.elapsed() < kHangMs && (r = reader.take(jpeg)) == MainFrameBlock::TakeResult::Empty)
         QThread::msleep(5);
     QCOMPARE(uvc->stopReceiveVideoFrame(1), 0);
     QCOMPARE(int(r), int(MainFrameBlock::TakeResult::Taken));

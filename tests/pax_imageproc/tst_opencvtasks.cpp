@@ -2,6 +2,7 @@
 #include "paxopencv.h"
 #include "sheetimage.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -47,6 +48,37 @@ PaxMotionDetector::OutlineFinder finderOf(bool found, QRect rect)
         angle = -90.0f;
         return true;
     };
+}
+
+// Ceiling of every wait on a task: only a hang reaches it.
+constexpr int kHangMs = 60000;
+
+// Hands `frame` to the running tasks of `cv` and waits until a task has kept it as its pending
+// frame and let it go again, which it does once the frame is analysed. The frame is a copy of its
+// own, so it is shared exactly while a task keeps it. setImage drops a frame while the task is
+// inside a step: such a frame is handed again until it is kept.
+bool offerUntilAnalysed(PaxOpenCv& cv, const QImage& frame)
+{
+    QImage own = frame.copy();
+    QElapsedTimer t;
+    t.start();
+    while (own.isDetached()) {
+        cv.setImage(own);
+        if (own.isDetached()) {
+            if (t.elapsed() > kHangMs) {
+                return false;
+            }
+            QThread::msleep(1);
+        }
+    }
+    while (!own.isDetached()) {
+        if (t.elapsed() > kHangMs) {
+            return false;
+        }
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 } // namespace
@@ -256,10 +288,7 @@ void TestOpenCvTasks::motionTaskGrabsOnceInItsThread()
     const QSize size(1280, 720);
     const QImage d = desk(size);
     const QImage s = reftest::sheetOnDesk(size, QSizeF(640, 420), -6.0).image;
-    auto offer = [&](const QImage& img) {
-        cv.setImage(img);
-        QTest::qWait(160);
-    };
+    auto offer = [&](const QImage& img) { QVERIFY(offerUntilAnalysed(cv, img)); };
     offer(d);  // buffers
     offer(s);  // first motion, ignored
     offer(d);  // motion: armed
@@ -272,7 +301,7 @@ void TestOpenCvTasks::motionTaskGrabsOnceInItsThread()
     now->store(1501);
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^curr_area: \\d+ , 921600$"));
     offer(s);
-    QTRY_COMPARE_WITH_TIMEOUT(grabs.count(), 1, 2000);
+    QCOMPARE(grabs.count(), 1);   // emitted by the task while it analysed the frame
     now->store(9000);
     offer(s);
     offer(s);
@@ -290,8 +319,8 @@ void TestOpenCvTasks::outlineTaskReportsEveryFrame()
     cv.startIdentifyLunkuo();
 
     const reftest::Sheet sheet = reftest::sheetOnDesk(QSize(1920, 1080), QSizeF(800, 600), 10.0);
-    cv.setImage(sheet.image);
-    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 3000);
+    QVERIFY(offerUntilAnalysed(cv, sheet.image));
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, kHangMs);
     QVERIFY(results[0].found);
     QVERIFY(QLineF(results[0].corners[0], sheet.corners[3]).length() < 8 ||
             QLineF(results[0].corners[0], sheet.corners[0]).length() < 8);
@@ -299,8 +328,8 @@ void TestOpenCvTasks::outlineTaskReportsEveryFrame()
 
     QImage uniform(800, 600, QImage::Format_RGB32);
     uniform.fill(qRgb(200, 200, 200));
-    cv.setImage(uniform);
-    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 3000);
+    QVERIFY(offerUntilAnalysed(cv, uniform));
+    QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, kHangMs);
     QVERIFY(!results[1].found);
     for (const QPoint& c : results[1].corners) {
         QCOMPARE(c, QPoint(0, 0));
@@ -312,19 +341,26 @@ void TestOpenCvTasks::outlineTaskReportsEveryFrame()
 void TestOpenCvTasks::framesDroppedWhileStopped()
 {
     PaxOpenCv cv;
-    QSignalSpy spy(&cv, &PaxOpenCv::sigLunkuo);
+    QList<bool> found;
+    connect(&cv, &PaxOpenCv::sigLunkuo, this, [&found](LunkuoS l) { found.append(l.found); }, Qt::DirectConnection);
     const QImage frame = deskWithSheet();
-    cv.setImage(frame); // stopped: dropped
+    QImage uniform(640, 360, QImage::Format_RGB32); // no outline: tells its result from the sheet's
+    uniform.fill(qRgb(200, 200, 200));
+    QVERIFY(frame.isDetached());
+    cv.setImage(frame); // stopped: dropped, so no copy shares its pixels
+    QVERIFY(frame.isDetached());
     cv.startIdentifyLunkuo();
-    QTest::qWait(250);
-    QCOMPARE(spy.count(), 0); // nothing was pending
-    cv.setImage(frame);
-    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 3000);
+    // The first step runs as the task starts; a kept frame would be reported before or instead of this one.
+    QVERIFY(offerUntilAnalysed(cv, uniform));
+    QCOMPARE(found, QList<bool>{false}); // nothing was pending
+    QVERIFY(offerUntilAnalysed(cv, frame));
+    QCOMPARE(found, (QList<bool>{false, true}));
     cv.stopIdentifyLunkuo();
     cv.setImage(frame);
+    QVERIFY(frame.isDetached());
     cv.startIdentifyLunkuo();
-    QTest::qWait(250);
-    QCOMPARE(spy.count(), 1);
+    QVERIFY(offerUntilAnalysed(cv, uniform));
+    QCOMPARE(found, (QList<bool>{false, true, false}));
     cv.stopIdentifyLunkuo();
 }
 

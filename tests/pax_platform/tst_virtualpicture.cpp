@@ -340,7 +340,7 @@ void tst_VirtualPicture::videoFileLoops()
                      QStringLiteral("[0:v][1:v]concat=n=2:v=1[v]"), QStringLiteral("-map"), QStringLiteral("[v]"),
                      QStringLiteral("-c:v"), QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("2"),
                      path});
-    QVERIFY(p.waitForFinished(20000));
+    QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
     qputenv("ORVANE_VIRTUAL_CAMERA", QFile::encodeName(path));
 
