@@ -8,6 +8,8 @@
 // bench_sdk_object.
 // BM_BlockedGuiThread: the GUI thread sleeps one second, then handles what is waiting;
 // pending_main and pending_second count the frames it finds (at most one each).
+// BM_ReleaseWhileFramesFlow: releaseInstance() of a started facade whose cameras deliver frames
+// (the device search and the first frames are not timed): release_ms, at most about two seconds.
 
 #include "myffmpegcameracontrol.h"
 #include "nousbevents.h"
@@ -96,10 +98,31 @@ void BM_BlockedGuiThread(benchmark::State& state)
     PaxQtLib::releaseInstance();
 }
 
+void BM_ReleaseWhileFramesFlow(benchmark::State& state)
+{
+    double slowest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        PaxQtLib* sdk = startedSdk();
+        int frames = 0;
+        QObject::connect(sdk, &PaxQtLib::sigGetOneFrame_currentCamera, sdk, [&](const QPixmap&) { ++frames; });
+        while (frames < 3) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+        state.ResumeTiming();
+        QElapsedTimer t;
+        t.start();
+        PaxQtLib::releaseInstance();
+        slowest = std::max(slowest, t.nsecsElapsed() / 1e6);
+    }
+    state.counters["release_ms"] = slowest;
+}
+
 } // namespace
 
 BENCHMARK(BM_FrameLatency)->Unit(benchmark::kMillisecond)->Iterations(300)->UseRealTime();
 BENCHMARK(BM_BlockedGuiThread)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ReleaseWhileFramesFlow)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 int main(int argc, char** argv)
 {

@@ -1,6 +1,7 @@
 // The callback facade: deliveries, plain records, text buffers and the shared singletons, with the
 // virtual camera (ORVANE_VIRTUAL_CAMERA=1) or without a camera.
 
+#include "myffmpegcameracontrol.h"
 #include "paxcommonlib.h"
 #include "paxcustom1lib.h"
 #include "nousbevents.h"
@@ -8,12 +9,50 @@
 #include "paxlib.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
+#include <atomic>
+
 namespace {
+
+// Longest wait for an event; it only catches a hang.
+constexpr int kEventCeilingMs = 60000;
+
+// Counts the frames leaving the capture pipeline (in its threads, after the camera worker took
+// each one) while it lives.
+class PipelineFrames
+{
+public:
+    PipelineFrames()
+    {
+        MyFfmpegCameraControl* pipeline = MyFfmpegCameraControl::getInstance();
+        m_connection = QObject::connect(pipeline, &MyFfmpegCameraControl::sigGetOneFrameForMain, pipeline,
+                                        [this] { ++m_count; }, Qt::DirectConnection);
+    }
+    ~PipelineFrames() { QObject::disconnect(m_connection); }
+    int count() const { return m_count.load(); }
+    // Runs events until `n` more frames have passed; false after the ceiling.
+    bool waitFor(int n)
+    {
+        const int target = m_count.load() + n;
+        QElapsedTimer t;
+        t.start();
+        while (m_count.load() < target) {
+            if (t.elapsed() > kEventCeilingMs)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+private:
+    QMetaObject::Connection m_connection;
+    std::atomic<int> m_count{0};
+};
 
 bool withCamera() { return qgetenv("ORVANE_VIRTUAL_CAMERA") == "1"; }
 
@@ -59,7 +98,7 @@ private slots:
         lib()->registerCallBackFun(&onChange);
         QVERIFY(qobject_cast<QGuiApplication*>(QCoreApplication::instance()));
         QVERIFY(!paxlib::YL_createOrGetFatherSaveDir(QString()).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!g_got.changes.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!g_got.changes.isEmpty(), kEventCeilingMs);
         QCOMPARE(g_got.changes.first(), withCamera() ? int(PaxChangeDeviceFound) : int(PaxChangeDeviceMissing));
     }
     void cleanupTestCase() { PaxCommonLib::releaseInstance(); }
@@ -97,18 +136,20 @@ private slots:
     {
         if (!withCamera())
             QSKIP("needs the virtual camera");
+        PipelineFrames pipeline;
         lib()->openCamera();
-        QTest::qWait(1000);
+        QVERIFY(pipeline.waitFor(5));
         const quint64 before = paxPackedFrameCount();
-        QTest::qWait(500);
+        QVERIFY(pipeline.waitFor(5));
         QCOMPARE(paxPackedFrameCount(), before); // no frame callback: no conversion
         lib()->registerCallBackFun(&onFrame);
-        QTRY_VERIFY_WITH_TIMEOUT(g_got.frames >= 5, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(g_got.frames >= 5, kEventCeilingMs);
         QVERIFY(g_got.rowsPacked);
         lib()->registerCallBackFun(static_cast<PaxCommonLib::FrameCallback>(nullptr));
         QCoreApplication::processEvents();
         const int frames = g_got.frames;
-        QTest::qWait(300);
+        QVERIFY(pipeline.waitFor(5));
+        QCoreApplication::processEvents();
         QCOMPARE(g_got.frames, frames);
         lib()->closeCamera();
     }
@@ -121,7 +162,7 @@ private slots:
         lib()->openCamera();
         lib()->setPicSaveFormat(PaxPicSaveFormatPng);
         lib()->grab();
-        QTRY_VERIFY_WITH_TIMEOUT(!g_got.grabs.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!g_got.grabs.isEmpty(), kEventCeilingMs);
         QVERIFY2(QFileInfo(g_got.grabs.first()).size() > 0, qPrintable(g_got.grabs.first()));
         lib()->closeCamera();
     }

@@ -1,13 +1,21 @@
-// The Qt facade started and released fifty times, each time while frames flow.
+// The Qt facade started and released twenty times, each time while frames flow. Each start runs
+// the device search (two runs of the device tool), which is most of the time a round takes; the
+// time a release takes is measured by bench_sdk_facade.
 
 #include "nousbevents.h"
 #include "paxdevicemonitor.h"
 #include "paxlib.h"
 #include "paxqtlib.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
+
+namespace {
+
+// Longest wait for an event; it only catches a hang.
+constexpr int kEventCeilingMs = 60000;
+
+} // namespace
 
 class tst_FacadeLoop : public QObject
 {
@@ -21,20 +29,16 @@ private slots:
 
     void startAndReleaseWhileFramesFlow()
     {
-        qint64 slowest = 0;
-        for (int i = 0; i < 50; ++i) {
+        for (int i = 0; i < 20; ++i) {
             PaxQtLib* sdk = PaxQtLib::getInstance();
-            QSignalSpy content(sdk, &PaxQtLib::sigContentChange);
             QSignalSpy frames(sdk, &PaxQtLib::sigGetOneFrame_currentCamera);
-            QTRY_VERIFY_WITH_TIMEOUT(sdk->isDeviceSearchComplete(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(sdk->isDeviceSearchComplete(), kEventCeilingMs);
             sdk->openCurCamera();
-            QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 3, 5000);
-            QElapsedTimer t;
-            t.start();
+            QTRY_VERIFY2_WITH_TIMEOUT(frames.size() >= 3, qPrintable(QStringLiteral("round %1").arg(i)),
+                                      kEventCeilingMs);
+            QCOMPARE(frames.last().first().value<QPixmap>().size(), QSize(1920, 1080));
             PaxQtLib::releaseInstance();
-            slowest = std::max(slowest, t.elapsed());
         }
-        QVERIFY2(slowest < 2000, qPrintable(QString::number(slowest)));
     }
 };
 

@@ -21,6 +21,9 @@
 
 namespace objtest {
 
+// Longest wait for an event; it only catches a hang.
+constexpr int kEventCeilingMs = 60000;
+
 // USB arrivals and removals pushed by the test, seen by the hot-plug monitor's thread.
 struct UsbHub {
     std::mutex mutex;
@@ -111,7 +114,7 @@ public:
     bool startAndWait()
     {
         start();
-        return m_ready.tryAcquire(1, 20000);
+        return m_ready.tryAcquire(1, kEventCeilingMs);
     }
     void stop()
     {

@@ -7,8 +7,8 @@
 #include "ffmpegvideoinput.h"
 #include "virtualcamerafixture.h"
 
-#include <QElapsedTimer>
 #include <QImage>
+#include <QList>
 #include <QMutex>
 
 #include <atomic>
@@ -21,16 +21,20 @@ using virtualcamera::prepareServiceClient;
 using eventwait::spin;
 using eventwait::waitUntil;
 
-// Counts the frames of one signal (connected directly: runs in the video-input thread).
+// Longest wait for an event; it only catches a hang.
+constexpr int kEventCeilingMs = 60000;
+
+// Counts the frames of one signal (connected directly: runs in the video-input thread) and keeps
+// the sizes they came in.
 class FrameCounter {
 public:
     void add(const QImage& image)
     {
-        const int n = ++m_count;
-        if (n == 1)
-            m_first.start();
         QMutexLocker lock(&m_mutex);
         m_size = image.size();
+        if (!m_sizes.contains(m_size))
+            m_sizes.append(m_size);
+        ++m_count;
     }
     int count() const { return m_count.load(); }
     QSize lastSize() const
@@ -38,13 +42,24 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_size;
     }
-    void reset() { m_count.store(0); }
+    // Every size seen since the last reset, in order of first appearance.
+    QList<QSize> sizes() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_sizes;
+    }
+    void reset()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_count.store(0);
+        m_sizes.clear();
+    }
 
 private:
     std::atomic<int> m_count{0};
-    QElapsedTimer m_first;
     mutable QMutex m_mutex;
     QSize m_size;
+    QList<QSize> m_sizes;
 };
 
 } // namespace pipeline

@@ -1,5 +1,6 @@
 // Records the virtual camera with the virtual microphone into the file named by the first
-// argument until the process is killed; prints "recording" once the first video is written.
+// argument until the process is killed; prints "recorded <n> s" as the recorder reports each second
+// of video written.
 
 #include "recorderfixture.h"
 
@@ -16,10 +17,8 @@ int main(int argc, char** argv)
     prepareServiceClient();
     MyFfmpegCameraControl* control = MyFfmpegCameraControl::getInstance();
     QObject::connect(control, &MyFfmpegCameraControl::sigRecordTimeChangeForMain, [](int seconds) {
-        if (seconds == 0) {
-            std::printf("recording\n");
-            std::fflush(stdout);
-        }
+        std::printf("recorded %d s\n", seconds);
+        std::fflush(stdout);
     });
     control->setCameraInfo(PaxCameraIndexMain, cameraInfo(QStringLiteral("1280x720"), 30));
     control->setCameraRecordInfo(PaxCameraIndexMain,

@@ -25,7 +25,7 @@ class tst_PaxObject : public QObject
         if (!m_worker->startAndWait())
             return false;
         return waitFor([&] { return m_rec.count(PaxChangeDeviceFound) + m_rec.count(PaxChangeDeviceMissing) > 0; },
-                       20000);
+                       kEventCeilingMs);
     }
     // Lets queued notifications reach the worker.
     void settle() { m_worker->call([](PaxObject*) {}); }
@@ -58,8 +58,8 @@ private slots:
     {
         LogCapture log;
         QVERIFY(startObject());
-        QVERIFY(waitFor([] { return pipelineCalls("setCameraInfo", 1) > 0; }, 5000));
-        QTest::qWait(300);
+        QVERIFY(waitFor([] { return pipelineCalls("setCameraInfo", 1) > 0; }, kEventCeilingMs));
+        QTest::qWait(300);   // no second push may follow
         const QStringList lines = LogCapture::messages();
         const int found = lines.indexOf("content change 0");
         QVERIFY(found >= 0);
@@ -79,8 +79,8 @@ private slots:
 
         // A USB change that changes nothing: another check, no new push.
         hub().push();
-        QVERIFY(waitFor([&] { return m_rec.count(PaxChangeDeviceFound) >= 2; }, 5000));
-        QTest::qWait(300);
+        QVERIFY(waitFor([&] { return m_rec.count(PaxChangeDeviceFound) >= 2; }, kEventCeilingMs));
+        QTest::qWait(300);   // no push may follow
         QCOMPARE(pipelineCalls("setCameraInfo", 0), 1);
         QCOMPARE(pipelineCalls("setCameraInfo", 1), 1);
         QCOMPARE(m_rec.count(PaxChangeDeviceMissing), 0);
@@ -201,13 +201,24 @@ private slots:
     {
         QVERIFY(startObject());
         store()->setCurCameraStatus("1");
-        QVERIFY(waitFor([&] { return m_rec.frames() >= 3; }, 10000));
+        QVERIFY(waitFor([&] { return m_rec.frames() >= 3; }, kEventCeilingMs));
         QElapsedTimer t;
         t.start();
         store()->setTimeGrab(true, 1);
-        QTest::qWait(int(3500 - t.elapsed()));
+        QVERIFY(waitFor([&] { return m_rec.grabCount() >= 3; }, kEventCeilingMs));
+        // Once per interval, not once per frame: three grabs take nearly three intervals at least
+        // (a coarse timer may fire up to 5% early).
+        QVERIFY2(t.elapsed() >= 2700, qPrintable(QString::number(t.elapsed())));
         store()->setTimeGrab(false, 1);
-        QCOMPARE(m_rec.grabCount(), 3);
+        settle();
+        // A grab asked for before the stop is saved with the next frames; after that none follows,
+        // however many frames pass in two intervals.
+        const int framesAtStop = m_rec.frames();
+        QVERIFY(waitFor([&] { return m_rec.frames() >= framesAtStop + 3; }, kEventCeilingMs));
+        const int grabs = m_rec.grabCount();
+        QTest::qWait(2000);
+        QVERIFY(waitFor([&] { return m_rec.frames() >= framesAtStop + 6; }, kEventCeilingMs));
+        QCOMPARE(m_rec.grabCount(), grabs);
         for (const QString& name : m_rec.grabs)
             QVERIFY2(QFileInfo(name).size() > 0, qPrintable(name));
     }
@@ -265,7 +276,7 @@ private slots:
         QCOMPARE(int(m_worker->object()->sentRecordStatus(0)), int(MFCC_Record_Stopped));
         QCOMPARE(pipelineCalls("changeCameraRecordStatus", 0), 2);
 
-        // Every start gets a name of its own.
+        // Every start gets a name of its own (names tell seconds apart: the next start is a second on).
         QTest::qWait(1100);
         m_worker->call([&](PaxObject* o) { o->slotRecord(0, 1); });
         QVERIFY(m_worker->object()->sentRecordInfo(0).filename != first);
@@ -328,7 +339,7 @@ private slots:
             o->slotIoctlFrameMain(makeFrame(16));
             o->slotIoctlFrameMain(makeFrame(235));
         });
-        QVERIFY(waitFor([&] { return m_rec.frames() >= 1; }, 3000));
+        QVERIFY(waitFor([&] { return m_rec.frames() >= 1; }, kEventCeilingMs));
         settle();
         QCOMPARE(m_rec.frames(), 1);
         QCOMPARE(m_rec.lastMainSize, QSize(64, 48));

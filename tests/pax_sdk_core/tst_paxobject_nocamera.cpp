@@ -22,8 +22,8 @@ private slots:
         Recorder rec;
         ObjectWorker worker(&rec);
         QVERIFY(worker.startAndWait());
-        QVERIFY(waitFor([&] { return rec.count(PaxChangeDeviceMissing) > 0; }, 20000));
-        QVERIFY(waitFor([] { return pipelineCalls("setCameraInfo", 1) > 0; }, 5000));
+        QVERIFY(waitFor([&] { return rec.count(PaxChangeDeviceMissing) > 0; }, kEventCeilingMs));
+        QVERIFY(waitFor([] { return pipelineCalls("setCameraInfo", 1) > 0; }, kEventCeilingMs));
         QCOMPARE(rec.count(PaxChangeDeviceFound), 0);
         QVERIFY(PaxData::getInstance()->getbInitComplete());
         // The cameras' parameters still go out, without device names.
