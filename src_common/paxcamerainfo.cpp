@@ -3,6 +3,7 @@
 #include "macuvcclient.h"
 #include "paxintool.h"
 #include "paxmacos.h"
+#include "paxplatform.h"
 #include "paxuvccontrol.h"
 #include "videodeviceenum.h"
 
@@ -16,7 +17,7 @@ PaxCameraInfo* PaxCameraInfo::s_instance = nullptr;
 
 namespace {
 
-const char* const kToolProgram = "./mytool";
+const char* const kToolProgram = "mytool";
 constexpr int kToolTimeoutMs = 30000;
 
 // The camera-id step logs its errors under the search's name, each at its fixed line number.
@@ -92,7 +93,7 @@ QByteArray PaxCameraInfo::_runTool(const QStringList& args)
     QProcess process;
     process.setWorkingDirectory(QCoreApplication::applicationDirPath());
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QString::fromLatin1(kToolProgram), args, QIODevice::ReadWrite);
+    process.start(pax_platform::helperProgramPath(QString::fromLatin1(kToolProgram)), args, QIODevice::ReadWrite);
     if (!process.waitForStarted(kToolTimeoutMs))
         return QByteArray();
     process.closeWriteChannel();

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 const char kHost[] = "127.0.0.1";
@@ -40,15 +41,41 @@ bool SingleApplication::isRunning()
 
 void SingleApplication::newLocalConnection()
 {
-    QTcpSocket* socket = m_server->nextPendingConnection();
-    if (!socket)
-        return;
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket]() {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        // A later instance writes its message and closes at once. Room is made for each new
+        // connection by dropping the oldest, so a flood never keeps a later start out.
+        while (m_connections.size() >= MaxConnections)
+            _evictOldest();
+        m_connections.append(socket);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket]() {
+            if (socket->readAll() == kActivate)
+                emit sigActive();
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket]() {
+            m_connections.removeOne(socket);
+            socket->close();
+            socket->deleteLater();
+        });
+        // A connection still open after the hold time is dropped, whatever it sent.
+        QTimer::singleShot(ConnectionHoldMs, socket, [this, socket]() { _drop(socket); });
+    }
+}
+
+void SingleApplication::_evictOldest()
+{
+    QTcpSocket* socket = m_connections.first();
+    // What it has sent and not yet been read counts as a message before it goes.
+    if (socket->bytesAvailable() > 0 || socket->waitForReadyRead(0)) {
         if (socket->readAll() == kActivate)
             emit sigActive();
-    });
-    connect(socket, &QTcpSocket::disconnected, socket, [socket]() {
-        socket->close();
-        socket->deleteLater();
-    });
+    }
+    _drop(socket);
+}
+
+void SingleApplication::_drop(QTcpSocket* socket)
+{
+    m_connections.removeOne(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }

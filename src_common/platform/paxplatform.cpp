@@ -1,12 +1,15 @@
 #include "paxplatform.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtGlobal>
 
 #include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
@@ -128,6 +131,17 @@ int resetPermission(SettingsPane pane)
 {
     qInfo("permission reset asked for pane %d: nothing to reset on this system", int(pane));
     return 0;
+}
+
+QString helperProgramPath(const QString& name)
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<const void*>(&helperProgramPath), &info) && info.dli_fname && *info.dli_fname) {
+        const QFileInfo beside(QFileInfo(QFile::decodeName(info.dli_fname)).absoluteDir(), name);
+        if (beside.isFile() && beside.isExecutable())
+            return beside.absoluteFilePath();
+    }
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
 }
 
 } // namespace pax_platform

@@ -112,6 +112,9 @@ bool PaxCommonLib::isCameraInvalid(_PaxCameraIndexE camera) { return m_d->isCame
 
 int PaxCommonLib::getSolutionList(_SolutionS** out)
 {
+    if (!out) {
+        return 0;
+    }
     const QList<_SolutionS> list = m_d->getSolutionList();
     *out = nullptr;
     if (list.isEmpty()) {

@@ -93,8 +93,19 @@ void PaxCustom1Lib::_waitForSearch()
     }
 }
 
+bool PaxCustom1Lib::captureSizeAccepted(long width, long height)
+{
+    if (width == -1 && height == -1) {
+        return true;
+    }
+    return width >= 1 && height >= 1 && width <= PAX_SDK_MAX_CAPTURE_SIDE && height <= PAX_SDK_MAX_CAPTURE_SIDE;
+}
+
 int PaxCustom1Lib::getDeviceInfo(long* count, _DEVICE_INFO* devices, char* message)
 {
+    if (!count || !devices) {
+        return _result(PAX_SDK_ABNORMAL, message);
+    }
     _waitForSearch();
     const PaxCameraInfo::_CameraDeviceInfoS main = paxLibCameras()->getCameraInfo(PaxCameraIndexMain);
     const PaxCameraInfo::_CameraDeviceInfoS second = paxLibCameras()->getCameraInfo(PaxCameraIndexSecond);
@@ -127,6 +138,9 @@ int PaxCustom1Lib::getDeviceSolutionList(_DEVICE_INFO* device, long* count, _SOL
     _waitForSearch();
     if (const int bad = _checkDevice(device)) {
         return _result(bad, message);
+    }
+    if (!count || !list) {
+        return _result(PAX_SDK_ABNORMAL, message);
     }
     m_d->switchCamera(_PaxCameraIndexE(device->index), false);
     long n = 0;
@@ -163,6 +177,10 @@ int PaxCustom1Lib::startCapture(_DEVICE_INFO* device, long trimMode, long angle,
     if (const int bad = _checkDevice(device)) {
         return _result(bad, message);
     }
+    // Checked on the long values: nothing is cut to int before the range is known.
+    if (!captureSizeAccepted(width, height)) {
+        return _result(PAX_SDK_ABNORMAL, message);
+    }
     m_d->switchCamera(_PaxCameraIndexE(device->index), false);
     switch (trimMode) {
     case 2:
@@ -190,6 +208,9 @@ int PaxCustom1Lib::getCapFrame(_DEVICE_INFO* device, _FMIMG_INFO* image)
 {
     if (const int bad = _checkDevice(device)) {
         return bad;
+    }
+    if (!image) {
+        return PAX_SDK_ABNORMAL;
     }
     QImage frame;
     if (!m_d->getCapImage(frame)) {

@@ -4,9 +4,37 @@
 
 #include <QApplication>
 
+#include <cstdlib>
+
 namespace {
 QApplication* s_ownApplication = nullptr;
 int s_users = 0;
+
+// The argument vector handed to the application object made here. QApplication takes the options
+// it knows out of the vector (and keeps the count by reference), so each object gets a fresh copy.
+// The platform the host's environment names (QT_QPA_PLATFORM) is used as it stands; without one,
+// offscreen: the SDK shows no window.
+struct HostArguments {
+    char name[8] = "pax_sdk";
+    char option[10] = "-platform";
+    char platform[10] = "offscreen";
+    char* argv[4] = {nullptr, nullptr, nullptr, nullptr};
+    int argc = 0;
+
+    void reset()
+    {
+        argv[0] = name;
+        argv[1] = argv[2] = argv[3] = nullptr;
+        argc = 1;
+        const char* env = std::getenv("QT_QPA_PLATFORM");
+        if (!env || !*env) {
+            argv[1] = option;
+            argv[2] = platform;
+            argc = 3;
+        }
+    }
+};
+HostArguments s_arguments;
 } // namespace
 
 void paxAcquireHostApplication()
@@ -15,12 +43,8 @@ void paxAcquireHostApplication()
     if (QCoreApplication::instance()) {
         return;
     }
-    static int argc = 3;
-    static char name[] = "pax_sdk";
-    static char option[] = "-platform";
-    static char platform[] = "offscreen";
-    static char* argv[] = {name, option, platform, nullptr};
-    s_ownApplication = new QApplication(argc, argv);
+    s_arguments.reset();
+    s_ownApplication = new QApplication(s_arguments.argc, s_arguments.argv);
 }
 
 void paxReleaseHostApplication()

@@ -29,6 +29,16 @@ bool nearAnchor(const QPoint& p, int ax, int ay)
     return ax - 10 <= p.x() && p.x() <= ax + 15 && ay - 10 <= p.y() && p.y() <= ay + 15;
 }
 
+// Mouse points of the manual trim are kept within +-2^28, so the sums and differences of two
+// or three of them (handle positions, widths, moves) stay far inside int.
+constexpr int kTrimPointLimit = 1 << 28;
+
+QPoint boundedTrimPoint(QPoint point)
+{
+    return QPoint(qBound(-kTrimPointLimit, point.x(), kTrimPointLimit),
+                  qBound(-kTrimPointLimit, point.y(), kTrimPointLimit));
+}
+
 } // namespace
 
 // ---- life cycle ----
@@ -640,17 +650,18 @@ void PaxLibPrivate::setManuTrimMouseLeftKeyPress(QPoint point)
     if (!m_pressPoint) {
         m_pressPoint = new QPoint;
     }
-    *m_pressPoint = point;
+    *m_pressPoint = boundedTrimPoint(point);
     delete m_lastMovePoint;
     m_lastMovePoint = nullptr;
     m_dragState = m_trimCommitted ? 1 : 0;
 }
 
-void PaxLibPrivate::setManuTrimMouseLeftKeyMove(QPoint m)
+void PaxLibPrivate::setManuTrimMouseLeftKeyMove(QPoint point)
 {
     if (!m_pressPoint) {
         return;
     }
+    const QPoint m = boundedTrimPoint(point);
     if (!m_lastMovePoint) {
         m_lastMovePoint = new QPoint;
     }

@@ -53,11 +53,9 @@ void PushButton::setPix(const QString& file)
 
 void PushButton::setPix(QPixmap* pixmap)
 {
-    if (m_picMode != PictureMode) {
-        if (pixmap != m_pix)
-            delete pixmap;
+    // Only a picture button takes the pixmap; any other leaves it to the caller.
+    if (m_picMode != PictureMode)
         return;
-    }
     _replace(m_pix, pixmap);
     update();
 }

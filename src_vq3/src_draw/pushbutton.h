@@ -22,8 +22,8 @@ public:
     PicMode picMode() const { return m_picMode; }
     void setBackgroundPix(const QString& normal, const QString& pressed, const QString& active);
     void setPix(const QString& file);
-    // Takes ownership of the pixmap in every mode; a PicMode 0 button has no use for it and
-    // frees it at once.
+    // A picture button (PicMode 1) takes ownership of the pixmap; in PicMode 0 it is not taken and
+    // stays the caller's.
     void setPix(QPixmap* pixmap);
     const QPixmap* pix() const { return m_pix; }
     void setMyText(const QString& text);

@@ -473,7 +473,7 @@ private slots:
     void pixmapHandOver_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::newRow("style-sheet button frees it") << 0;
+        QTest::newRow("style-sheet button leaves it to the caller") << 0;
         QTest::newRow("picture button keeps it") << 1;
     }
     void pixmapHandOver()
@@ -488,6 +488,9 @@ private slots:
         if (mode == 0) {
             QVERIFY(!button.pix());
             QCOMPARE(button.grab().toImage(), before);
+            // Still the caller's: readable, and freed here.
+            QCOMPARE(given->toImage().pixelColor(3, 3), QColor(Qt::magenta));
+            delete given;
         } else {
             QCOMPARE(button.pix(), given);
             auto* next = new QPixmap(22, 22);

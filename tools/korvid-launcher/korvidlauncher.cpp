@@ -230,14 +230,20 @@ void KorvidLauncher::slotNewConnection()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         if (m_readers.size() >= MaxFatherConnections) {
-            launcherLog(QStringLiteral("refused a father link connection: %1 are open").arg(m_readers.size()));
-            socket->abort();
-            socket->deleteLater();
-            continue;
+            if (QTcpSocket* idle = _idleConnection()) {
+                _dropConnection(idle, QStringLiteral("idle for %1 ms while another one waited")
+                                          .arg(m_lastActivity.value(idle).elapsed()));
+            } else {
+                launcherLog(QStringLiteral("refused a father link connection: %1 are open").arg(m_readers.size()));
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
         }
         // Qt's own buffer of the connection stays within what one command may take.
         socket->setReadBufferSize(UvcLinkFrame::HeaderSize + MaxFatherPayload);
         m_readers.insert(socket, new UvcLinkReader);
+        m_lastActivity[socket].start();
         connect(socket, &QTcpSocket::readyRead, this, &KorvidLauncher::slotReadyRead);
         connect(socket, &QTcpSocket::disconnected, this, &KorvidLauncher::slotDisconnected);
         launcherLog(QStringLiteral("father link connected"));
@@ -251,6 +257,8 @@ void KorvidLauncher::slotReadyRead()
     const auto sockets = m_readers.keys();
     for (QTcpSocket* socket : sockets) {
         UvcLinkReader* reader = m_readers.value(socket);
+        if (reader && socket->bytesAvailable() > 0)
+            m_lastActivity[socket].start();
         while (reader && socket->bytesAvailable() > 0) {
             const QList<QByteArray> payloads = reader->feed(socket->read(UvcLinkFrame::HeaderSize + MaxFatherPayload));
             for (const QByteArray& payload : payloads)
@@ -267,6 +275,7 @@ void KorvidLauncher::_dropConnection(QTcpSocket* socket, const QString& why)
 {
     launcherLog(QStringLiteral("dropped a father link connection: %1").arg(why));
     delete m_readers.take(socket);
+    m_lastActivity.remove(socket);
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
@@ -278,8 +287,23 @@ void KorvidLauncher::slotDisconnected()
     if (!socket)
         return;
     delete m_readers.take(socket);
+    m_lastActivity.remove(socket);
     socket->deleteLater();
     launcherLog(QStringLiteral("father link closed"));
+}
+
+QTcpSocket* KorvidLauncher::_idleConnection() const
+{
+    QTcpSocket* longest = nullptr;
+    qint64 longestMs = -1;
+    for (auto it = m_lastActivity.cbegin(); it != m_lastActivity.cend(); ++it) {
+        const qint64 ms = it.value().elapsed();
+        if (ms >= FatherIdleMs && ms > longestMs) {
+            longest = it.key();
+            longestMs = ms;
+        }
+    }
+    return longest;
 }
 
 void KorvidLauncher::_handleFatherMessage(const QString& text)

@@ -30,6 +30,10 @@ public:
     // and at most this many connections are open; a connection beyond either is dropped.
     static constexpr int MaxFatherPayload = 8 * 1024;
     static constexpr int MaxFatherConnections = 8;
+    // While all connections are open, a new one takes the place of the one idle longest when that
+    // has sent nothing for this long; otherwise the new one is dropped. The client keeps its
+    // connection while nobody else needs the place, and gets in again when it was the one dropped.
+    static constexpr int FatherIdleMs = 10000;
 
     // Listens on 127.0.0.1:FatherPort and starts Korvid without waiting for it; false when the
     // port can't be had.
@@ -68,9 +72,12 @@ private:
     void _handleFatherMessage(const QString& text);
     void _reset();
     void _dropConnection(QTcpSocket* socket, const QString& why);
+    // The connection idle longest, when it has been idle for FatherIdleMs at least; else null.
+    QTcpSocket* _idleConnection() const;
 
     QTcpServer m_server;
     QHash<QTcpSocket*, UvcLinkReader*> m_readers;
+    QHash<QTcpSocket*, QElapsedTimer> m_lastActivity;   // since the connection last sent bytes
     QProcess* m_korvid = nullptr;
     QString m_logDir;
     QString m_startedLogDir;   // the folder the running Korvid was given as its argument

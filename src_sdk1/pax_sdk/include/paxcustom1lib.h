@@ -33,6 +33,10 @@ public:
 
     void setDeviceSearchComplete() { m_deviceSearchComplete = true; }
 
+    // A capture size startCapture takes: both sides 1..PAX_SDK_MAX_CAPTURE_SIDE, or -1 x -1 (the
+    // camera's own frame size, no scaling).
+    static bool captureSizeAccepted(long width, long height);
+
 private:
     PaxCustom1Lib();
     ~PaxCustom1Lib();

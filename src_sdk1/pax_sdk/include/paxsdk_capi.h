@@ -8,7 +8,10 @@
  *
  * Every entry point returns a result code (PAX_SDK_...). A message buffer, when not null, receives
  * the code's NUL-terminated English text and must hold at least PAX_SDK_MESSAGE_SIZE bytes. The
- * record sizes and offsets below hold for 64-bit Linux (LP64). */
+ * record sizes and offsets below hold for 64-bit Linux (LP64).
+ *
+ * PAX_SDK_ABNORMAL (431005, "Abnormal") answers an argument the call can't use: a null count,
+ * record, list or frame pointer, or a capture size out of range; nothing is changed then. */
 #ifndef PAXSDK_CAPI_H
 #define PAXSDK_CAPI_H
 
@@ -29,6 +32,8 @@
 #define PAX_SDK_MESSAGE_SIZE 23
 /* getDeviceSolutionList fills at most this many entries. */
 #define PAX_SDK_MAX_SOLUTIONS 64
+/* startCapture takes sides of 1 to this many pixels (or -1 x -1: the camera's own size). */
+#define PAX_SDK_MAX_CAPTURE_SIDE 16384
 
 #define PAX_INIT_SYMBOL "_Z8pax_initv"
 #define PAX_FINI_SYMBOL "_Z8pax_finiv"
