@@ -180,9 +180,9 @@ void PushButton::paintEvent(QPaintEvent* event)
 
     QPixmap canvas = background->scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const int s = int(m_picSide);
-    // The picture is drawn into the s-square, so the square is what is centred: a picture taller
-    // than the button (a 48 px icon in a 25 px row) would otherwise start above the button's top.
-    const int m = (height() - s) / 2;
+    // The margin comes from the picture's own height (the blink disc's side when there is none).
+    const QPixmap* picture = (m_pix && !m_pix->isNull()) ? m_pix : m_flickerPix;
+    const int m = (height() - (picture ? picture->height() : s)) / 2;
     {
         QPainter onCanvas(&canvas);
         if (m_flickerPix) {
