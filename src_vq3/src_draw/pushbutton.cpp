@@ -4,6 +4,7 @@
 #include "drawsettings.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QTimerEvent>
 #include <QToolTip>
@@ -199,9 +200,15 @@ void PushButton::paintEvent(QPaintEvent* event)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(0, 0, width(), height()));
     }
+    const int textX = int(s + 2 * m + 10);
     QFont font(DrawLinks::fontFamily());
     font.setPointSize(qMax(1, DrawSettings::uiFontSize()));
+    // A text longer than the room right of the picture (the recording time) gets a smaller size
+    // rather than losing its end past the button's edge.
+    const int room = width() - textX - 2;
+    while (font.pointSize() > 1 && QFontMetrics(font, this).horizontalAdvance(text()) > room)
+        font.setPointSize(font.pointSize() - 1);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(QPoint(int(s + 2 * m + 10), height() - 10), text());
+    painter.drawText(QPoint(textX, height() - 10), text());
 }

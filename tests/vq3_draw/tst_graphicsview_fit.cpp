@@ -1,9 +1,10 @@
 // Fit of the live view without the zoom limits (the zoom buttons keep them), and the picture
-// button's picture placed by its own height.
+// button: its picture placed by its own height, its whole text inside the button.
 
 #include "drawtestsupport.h"
 #include "graphicsview.h"
 #include "pushbutton.h"
+#include "screengeometry.h"
 
 #include <QGraphicsPixmapItem>
 #include <QSlider>
@@ -132,6 +133,51 @@ private slots:
         QVERIFY(green(m + s - 2, m + s - 2));
         QVERIFY(!green(m - 1, m - 1));
         QVERIFY(!green(m + s + 1, m + s + 1));
+    }
+
+    // The function toolbar's buttons at the sizes the settings give for each screen height; the
+    // recording time is their longest text.
+    void wholeTextInsideTheButton_data()
+    {
+        QTest::addColumn<int>("screenHeight");
+        QTest::addColumn<QString>("text");
+        for (int h : {720, 768, 900, 1024, 1080, 1200, 1440, 2160}) {
+            QTest::addRow("%d px high, recording time", h) << h << QStringLiteral("REC 00:00:00");
+            QTest::addRow("%d px high, short text", h) << h << QStringLiteral("Hide");
+        }
+    }
+    void wholeTextInsideTheButton()
+    {
+        QFETCH(int, screenHeight);
+        QFETCH(QString, text);
+        const int screenWidth = screenHeight * 16 / 9;
+        ScreenGeometry::setOverride(QRect(0, 0, screenWidth, screenHeight), QRect(0, 0, screenWidth, screenHeight), 96);
+        MyMemory::releaseInstance();
+        initSettings(m_dir.path());
+        const QSize size = MyMemory::getInstance()->wideButtonSize;
+        ScreenGeometry::clearOverride();
+
+        const QString folder = m_dir.path() + QStringLiteral("/pictures");
+        QVERIFY(QDir().mkpath(folder));
+        const QString background = folder + QStringLiteral("/grey.png");
+        QVERIFY(filled(8, 8, QColor(40, 40, 40)).save(background));
+        PushButton button(text, nullptr, PushButton::PictureMode);
+        button.setBackgroundPix(background, background, background);
+        button.setPix(new QPixmap(filled(22, 22, QColor(40, 40, 40))));
+        button.resize(size);
+        QImage image(button.size(), QImage::Format_ARGB32);
+        button.render(&image);
+
+        auto whiteIn = [&](int fromX, int toX) {
+            int count = 0;
+            for (int x = fromX; x < toX; ++x)
+                for (int y = 0; y < image.height(); ++y)
+                    count += qGray(image.pixel(x, y)) > 150 ? 1 : 0;
+            return count;
+        };
+        QVERIFY(whiteIn(0, image.width()) > 0);
+        // Nothing of the text reaches the button's last pixels: it ends inside.
+        QCOMPARE(whiteIn(image.width() - 2, image.width()), 0);
     }
 };
 
