@@ -588,7 +588,7 @@ int MacUvcClient::switchWorkMode(int mode)
         closeDevice();   // the service ends after it; leaving the service path always succeeds here
     }
     m_workMode.store(mode);
-    MUC_LOG_ERROR_AT("switchWorkMode", "workmode switch success");
+    MUC_LOG_DEBUG_AT("switchWorkMode", "workmode switch success");
     return 0;
 }
 

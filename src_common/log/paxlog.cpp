@@ -261,8 +261,25 @@ void leaveHandler()
 
 } // namespace pax_log
 
+namespace {
+// Messages of libraries that repeat one lasting condition on every use (Qt's sound backend tries
+// the sound server each time a sound or an audio device is asked for): written once a process.
+bool repeatOfLastingCondition(const QString& msg)
+{
+    static const char* const kOnce[] = {"PulseAudioService: pa_context_connect() failed"};
+    static std::atomic<bool> seen[sizeof kOnce / sizeof kOnce[0]];
+    for (size_t i = 0; i < sizeof kOnce / sizeof kOnce[0]; ++i) {
+        if (msg == QLatin1String(kOnce[i]))
+            return seen[i].exchange(true);
+    }
+    return false;
+}
+} // namespace
+
 void customMessageHandler(QtMsgType, const QMessageLogContext& context, const QString& msg)
 {
+    if (repeatOfLastingCondition(msg))
+        return;
     if (!pax_log::enterHandler()) {
         // Logged while a message is being written (a path that logs, say): standard error only.
         std::fprintf(stderr, "%s\n", msg.toLocal8Bit().constData());

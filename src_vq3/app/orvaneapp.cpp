@@ -104,9 +104,9 @@ bool OrvaneApp::_delayedStartSteps()
 
     PaxQtLib* sdk = PaxQtLib::getInstance();
     m_cameraSdkMade = true;
+    installShellLinks();
     MyMemory* memory = MyMemory::getInstance();
     sdk->setUvcControl(memory->getConfigUvcControl());
-    installShellLinks();
     if (m_quitRequested)
         return false;
 

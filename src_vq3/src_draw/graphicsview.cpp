@@ -198,7 +198,8 @@ void GraphicsView::slotFitToView()
         // An item without a picture yet (or a view without a size) has nothing to fit.
         if (w < 1 || h < 1 || W < 1 || H < 1)
             continue;
-        m_scale = qBound(MinScale, (W / H > w / h) ? H / h : W / w, MaxScale);
+        // Fit has no bounds of its own; only the zoom buttons, slider and wheel keep the limits.
+        m_scale = (W / H > w / h) ? H / h : W / w;
         _zoomRotate();
         _centerToView();
     }

@@ -4,6 +4,7 @@
 #include "drawsettings.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QTimerEvent>
 #include <QToolTip>
@@ -178,9 +179,9 @@ void PushButton::paintEvent(QPaintEvent* event)
 
     QPixmap canvas = background->scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const int s = int(m_picSide);
-    // The picture is drawn into the s-square, so the square is what is centred: a picture taller
-    // than the button (a 48 px icon in a 25 px row) would otherwise start above the button's top.
-    const int m = (height() - s) / 2;
+    // The margin comes from the picture's own height (the blink disc's side when there is none).
+    const QPixmap* picture = (m_pix && !m_pix->isNull()) ? m_pix : m_flickerPix;
+    const int m = (height() - (picture ? picture->height() : s)) / 2;
     {
         QPainter onCanvas(&canvas);
         if (m_flickerPix) {
@@ -197,9 +198,15 @@ void PushButton::paintEvent(QPaintEvent* event)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(0, 0, width(), height()));
     }
+    const int textX = int(s + 2 * m + 10);
     QFont font(DrawLinks::fontFamily());
     font.setPointSize(qMax(1, DrawSettings::uiFontSize()));
+    // A text longer than the room right of the picture (the recording time) gets a smaller size
+    // rather than losing its end past the button's edge.
+    const int room = width() - textX - 2;
+    while (font.pointSize() > 1 && QFontMetrics(font, this).horizontalAdvance(text()) > room)
+        font.setPointSize(font.pointSize() - 1);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(QPoint(int(s + 2 * m + 10), height() - 10), text());
+    painter.drawText(QPoint(textX, height() - 10), text());
 }

@@ -456,7 +456,7 @@ private slots:
         QVERIFY(near(pixelAt(&button, QPoint(7, 7)), background));
     }
 
-    void largePictureStaysInItsSquare()
+    void largePictureIsPlacedByItsHeight()
     {
         const QString folder = m_dir.path();
         PushButton button(QString(), nullptr, PushButton::PictureMode);
@@ -464,9 +464,10 @@ private slots:
         button.setBackgroundPix(plain, plain, plain);
         button.setPix(savePicture(folder, "big.png", QColor(255, 0, 255), QSize(48, 48)));
         button.resize(140, 26);
-        // The 22-px square is centred in the 26-px row: from (2, 2) to (23, 23).
+        // m = (26 - 48) / 2 = -11: the 22-px square runs from (-11, -11) to (10, 10).
         QVERIFY(near(pixelAt(&button, QPoint(3, 3)), QColor(255, 0, 255)));
-        QVERIFY(near(pixelAt(&button, QPoint(22, 22)), QColor(255, 0, 255)));
+        QVERIFY(near(pixelAt(&button, QPoint(9, 9)), QColor(255, 0, 255)));
+        QVERIFY(near(pixelAt(&button, QPoint(13, 13)), QColor(0, 0, 200)));
         QVERIFY(near(pixelAt(&button, QPoint(30, 13)), QColor(0, 0, 200)));
     }
 

@@ -7,6 +7,7 @@
 #include "PackedBits.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <atomic>
@@ -32,6 +33,7 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
+Q_LOGGING_CATEGORY(binarizeLog, "pax.imageproc.binarize", QtInfoMsg)
 
 namespace imageproc {
 
@@ -910,8 +912,10 @@ BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowe
         maxDeviation = std::sqrt(*std::max_element(maxVariances.begin(), maxVariances.end()));
     }
 
-    qDebug() << "max_deviation :" << maxDeviation;
-    qDebug() << "lower_bound :" << int(lowerBound) << ",upper_bound:" << int(upperBound);
+    // Once per picture, so once per frame of a black-and-white live view: off unless the
+    // category's debug output is switched on.
+    qCDebug(binarizeLog) << "max_deviation :" << maxDeviation;
+    qCDebug(binarizeLog) << "lower_bound :" << int(lowerBound) << ",upper_bound:" << int(upperBound);
 
     const float fMin = float(minGray);
     auto threshold = [fMin, maxDeviation](float m, float s, uchar g) {

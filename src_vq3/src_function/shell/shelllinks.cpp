@@ -12,6 +12,7 @@ namespace {
 PaxQtLib* sdk() { return PaxQtLib::getInstance(); }
 
 struct Links {
+    ShellMemorySdkLink memory;
     ShellDrawMediaLink media;
     ShellDrawCameraLink camera;
     std::unique_ptr<PaxQtLibDialogSdk> dialogSdk;
@@ -70,6 +71,9 @@ void ShellDrawMediaLink::playWirelessDevice(MediaControl* media, const QString& 
 // The grab window is the picture-in-picture window in its grab scene, which no control of the
 // application opens; without it there is nothing to run.
 void ShellDrawMediaLink::runGrabWindow(MediaControl*, QWidget*) {}
+
+void ShellMemorySdkLink::setVideoMainSavePath(const QString& folder) { sdk()->setVideoMainSavePath(folder); }
+void ShellMemorySdkLink::setVideoSecondSavePath(const QString& folder) { sdk()->setVideoSecondSavePath(folder); }
 
 double ShellDrawCameraLink::getInitAngle() { return sdk()->getInitAngle(); }
 void ShellDrawCameraLink::setInitAngle(double angle) { sdk()->setInitAngle(angle); }
@@ -132,6 +136,7 @@ void installShellLinks()
         return;
     links() = std::make_unique<Links>();
     links()->dialogSdk = std::make_unique<PaxQtLibDialogSdk>();
+    MyMemory::setSdkLink(&links()->memory);
     DrawLinks::setMediaLink(&links()->media);
     DrawLinks::setCameraLink(&links()->camera);
     DialogCameraSdk::setInstance(links()->dialogSdk.get());
@@ -142,6 +147,7 @@ void removeShellLinks()
 {
     if (!links())
         return;
+    MyMemory::setSdkLink(nullptr);
     DrawLinks::setMediaLink(nullptr);
     DrawLinks::setCameraLink(nullptr);
     DialogCameraSdk::setInstance(nullptr);

@@ -4,6 +4,7 @@
 // installShellLinks() plugs them in once at start-up; GUI thread only.
 #include "dialogservices.h"
 #include "drawlinks.h"
+#include "mymemory.h"
 
 #include <QHash>
 
@@ -29,6 +30,13 @@ public:
     QString getFontFamily() override;
 };
 
+// The settings' save folder handed to the facade as the folder of both cameras' recordings.
+class ShellMemorySdkLink : public MyMemorySdkLink {
+public:
+    void setVideoMainSavePath(const QString& folder) override;
+    void setVideoSecondSavePath(const QString& folder) override;
+};
+
 // The settings dialog's view of the wireless cameras, forwarding to WirelessDeviceManage.
 class ShellDialogWirelessManager : public DialogWirelessManager {
 public:
@@ -43,7 +51,8 @@ private:
     QHash<WirelessDevice*, DialogWirelessDevice*> m_adapters;
 };
 
-// Installs the adapters for the canvas and the dialogs (idempotent); removeShellLinks() takes
+// Installs the adapters for the settings, the canvas and the dialogs (idempotent; before the
+// settings are first made, so their save folder reaches the facade); removeShellLinks() takes
 // them out again before the facade goes away.
 void installShellLinks();
 void removeShellLinks();

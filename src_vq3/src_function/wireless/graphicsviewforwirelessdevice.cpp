@@ -187,7 +187,6 @@ void GraphicsViewForWirelessDevice::slotFitToView()
         m_scale = upright ? tileH / h : tileH / w;
     else
         m_scale = upright ? tileW / w : tileW / h;
-    m_scale = qBound(MinScale, m_scale, MaxScale);
     _zoomRotate();
     _centre();
 }

@@ -1,0 +1,88 @@
+// The About dialog paints its own background over whatever window lies beneath it, the settings
+// dialog that opens it included.
+#include "aboutdialog.h"
+#include "configdialog.h"
+#include "mymemory.h"
+
+#include <QLabel>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestAboutDialogBackground : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    // The share of the dialog's free band (left of the title and link, under the logo) that shows
+    // the dialog's colour on the screen.
+    static double backgroundShare(const AboutDialog& d)
+    {
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        const QRect free(d.geometry().left() + 2, d.geometry().top() + d.label_2->geometry().bottom() + 4,
+                         d.label_3->geometry().left() - 4, d.geometry().height() - d.label_2->geometry().bottom() - 8);
+        int hits = 0, all = 0;
+        for (int y = free.top(); y <= free.bottom(); y += 2)
+            for (int x = free.left(); x <= free.right(); x += 2) {
+                ++all;
+                const QColor c = screen.pixelColor(x, y);
+                hits += (qAbs(c.red() - 55) < 4 && qAbs(c.green() - 66) < 4 && qAbs(c.blue() - 76) < 4) ? 1 : 0;
+            }
+        return all ? double(hits) / all : 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        MyMemory::setSavePath(m_dir.path());
+        MyMemory::getInstance();
+    }
+
+    void paintsItsBackground_data()
+    {
+        QTest::addColumn<bool>("overSettings");
+        QTest::newRow("over a bright window") << false;
+        QTest::newRow("over the settings dialog of a translucent window") << true;
+    }
+    void paintsItsBackground()
+    {
+        QFETCH(bool, overSettings);
+        // The main window is translucent; the settings dialog is its child.
+        QWidget window;
+        window.setAttribute(Qt::WA_TranslucentBackground, true);
+        window.setWindowFlags(Qt::FramelessWindowHint);
+        window.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QScopedPointer<QWidget> below;
+        if (overSettings) {
+            below.reset(new ConfigDialog(false, &window));
+        } else {
+            below.reset(new QLabel(QStringLiteral("beneath")));
+            below->setStyleSheet(QStringLiteral("background-color: rgb(250, 240, 10);"));
+        }
+        below->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        below->show();
+        QVERIFY(QTest::qWaitForWindowExposed(below.data()));
+        // Opened as the settings dialog opens it: modal, in its own event loop. The screen is read
+        // once the dialog's event loop has run its first rounds after the window was exposed.
+        AboutDialog d(below.data());
+        double share = -1;
+        QTimer::singleShot(0, &d, [&] {
+            QTimer::singleShot(0, &d, [&] {
+                if (!QTest::qWaitForWindowExposed(&d))
+                    return;
+                for (int i = 0; i < 5; ++i)
+                    QCoreApplication::processEvents();
+                share = backgroundShare(d);
+                d.close();
+            });
+        });
+        d.exec();
+        QVERIFY2(share > 0.95, qPrintable(QString::number(share)));
+    }
+};
+
+QTEST_MAIN(TestAboutDialogBackground)
+#include "tst_aboutdialog_background.moc"
