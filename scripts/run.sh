@@ -17,9 +17,10 @@ fi
 # only to them, so the wireless mode can be tried without hardware.
 if [ "${ORVANE_FAKE_WIRELESS:-}" = "1" ] && [ -x "$bin/fake-wireless-camera" ]; then
     export ORVANE_WIRELESS_TARGETS=127.0.0.2,127.0.0.3
+    export ORVANE_TEST_WIRELESS=1    # the window has no way into the wireless device mode
     export ORVANE_WIRELESS_RTSP_PORT=${ORVANE_WIRELESS_RTSP_PORT:-8554}
     for address in 127.0.0.2 127.0.0.3; do
-        "$bin/fake-wireless-camera" --address "$address" --wifiname "Fake $address" &
+        "$bin/fake-wireless-camera" --address "$address" --wifiname "Fake $address" --moving &
         pids="$pids $!"
     done
 fi

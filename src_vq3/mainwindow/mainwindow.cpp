@@ -19,6 +19,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QResizeEvent>
@@ -116,7 +117,14 @@ void MainWindow::init()
     setGeometry(_windowGeometry());
     _CreateMainWindowUnit();
     _CreateMainBottomToolbar();
-    QTimer::singleShot(0, this, &MainWindow::_SlotCheckValidDevice);
+    if (qEnvironmentVariable(TestWirelessVariable) == QLatin1String("1")) {
+        QTimer::singleShot(0, this, [this] {
+            qDebug().noquote() << "test hook: wireless device mode";
+            _SwitchDeviceMode(true);
+        });
+    } else {
+        QTimer::singleShot(0, this, &MainWindow::_SlotCheckValidDevice);
+    }
     QTimer::singleShot(1000, this, &MainWindow::slotDelayInit);
 }
 

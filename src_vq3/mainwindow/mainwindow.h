@@ -37,7 +37,11 @@ public:
     MainWindow();
     ~MainWindow() override;
 
+    // Lays out the views and toolbars and checks for a camera. A test hook: with
+    // ORVANE_TEST_WIRELESS=1 it first switches to the wireless device mode (the window itself
+    // offers no way into it) and logs "test hook: wireless device mode".
     void init();
+    static constexpr const char* TestWirelessVariable = "ORVANE_TEST_WIRELESS";
 
     // Written by the views with their signals blocked (scale x 1,000,000 and degrees).
     QSlider* m_sliderZoom = nullptr;

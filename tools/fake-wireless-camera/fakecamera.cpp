@@ -1,5 +1,6 @@
 #include "fakecamera.h"
 
+#include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -35,13 +36,19 @@ bool FakeCamera::start()
             return false;
         }
     }
+    // Its own address (replies go out from it) and every address, so that broadcasts reach it too;
+    // several cameras share the port.
+    const auto shared = QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
     m_udp = new QUdpSocket(this);
-    if (!m_udp->bind(m_options.address, m_options.discoveryPort)) {
-        std::fprintf(stderr, "can't bind udp %s:%u: %s\n", qPrintable(m_options.address.toString()),
-                     m_options.discoveryPort, qPrintable(m_udp->errorString()));
+    m_udpAny = new QUdpSocket(this);
+    if (!m_udp->bind(m_options.address, m_options.discoveryPort, shared)
+        || !m_udpAny->bind(QHostAddress::AnyIPv4, m_options.discoveryPort, shared)) {
+        std::fprintf(stderr, "can't bind udp %s:%u: %s %s\n", qPrintable(m_options.address.toString()),
+                     m_options.discoveryPort, qPrintable(m_udp->errorString()), qPrintable(m_udpAny->errorString()));
         return false;
     }
-    connect(m_udp, &QUdpSocket::readyRead, this, &FakeCamera::_onDatagram);
+    connect(m_udp, &QUdpSocket::readyRead, this, [this] { _onDatagram(m_udp); });
+    connect(m_udpAny, &QUdpSocket::readyRead, this, [this] { _onDatagram(m_udpAny); });
 
     m_tcp = new QTcpServer(this);
     if (!m_tcp->listen(m_options.address, m_options.commandPort)) {
@@ -53,26 +60,39 @@ bool FakeCamera::start()
     return _startRtsp();
 }
 
-void FakeCamera::_onDatagram()
+// A discovery sent to this camera's address or to a broadcast address is answered from its own address.
+void FakeCamera::_onDatagram(QUdpSocket* socket)
 {
-    while (m_udp->hasPendingDatagrams()) {
-        QByteArray datagram(int(m_udp->pendingDatagramSize()), '\0');
-        QHostAddress sender;
-        quint16 port = 0;
-        m_udp->readDatagram(datagram.data(), datagram.size(), &sender, &port);
-        if (datagram != "CMD_DISCOVER")
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        if (datagram.data() != "CMD_DISCOVER")
             continue;
+        const QHostAddress to = datagram.destinationAddress();
+        const bool broadcast = to.isBroadcast() || (to.toIPv4Address() & 0xffu) == 0xffu;
+        if (socket == m_udpAny && !broadcast && !to.isEqual(m_options.address, QHostAddress::TolerantConversion))
+            continue;    // meant for another camera on this machine
         const QString reply = "WIFINAME:" + m_options.wifiName + "SID:" + m_options.sid + "DEVNAME:"
                               + m_options.deviceName + "PRODUCT:" + m_options.product;
-        m_udp->writeDatagram(reply.toUtf8(), sender, port);
+        m_udp->writeDatagram(reply.toUtf8(), datagram.senderAddress(), quint16(datagram.senderPort()));
     }
 }
 
 void FakeCamera::_onConnection()
 {
     while (QTcpSocket* socket = m_tcp->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { _onCommandBytes(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        auto* quiet = new QTimer(socket);
+        quiet->setSingleShot(true);
+        quiet->setInterval(CommandQuietMs);
+        connect(quiet, &QTimer::timeout, this, [this, socket] { _takeCommands(socket, true); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, quiet] {
+            _onCommandBytes(socket);
+            quiet->start();
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            _takeCommands(socket, true);
+            m_pending.remove(socket);
+            socket->deleteLater();
+        });
     }
 }
 
@@ -83,12 +103,43 @@ void FakeCamera::_onCommandBytes(QTcpSocket* socket)
         m_byteLog.write(bytes);
         m_byteLog.flush();
     }
-    // Commands carry no terminator: each one runs from its "CMD_" to the next.
-    int at = bytes.indexOf("CMD_");
-    while (at >= 0) {
-        const int next = bytes.indexOf("CMD_", at + 4);
-        _handleCommand(socket, bytes.mid(at, next < 0 ? -1 : next - at));
-        at = next;
+    m_pending[socket] += bytes;
+    _takeCommands(socket, false);
+}
+
+// Commands carry no terminator and may arrive in any pieces: one runs from its "CMD_" to the next.
+// The two requests are whole as soon as their fixed text is in; any other command is taken when
+// the next one begins or the link has been quiet a moment (quiet) after its name.
+void FakeCamera::_takeCommands(QTcpSocket* socket, bool quiet)
+{
+    static const QByteArray fixed[] = {"CMD_GET_BACK_FRAME_LIST", "CMD_GETWIFICHANNEL"};
+    QByteArray& buffer = m_pending[socket];
+    for (;;) {
+        const int at = buffer.indexOf("CMD_");
+        if (at < 0) {
+            buffer = quiet ? QByteArray() : buffer.right(3);    // keep a "CMD_" that is still arriving
+            return;
+        }
+        buffer.remove(0, at);
+        int end = buffer.indexOf("CMD_", 4);
+        if (end < 0) {
+            for (const QByteArray& command : fixed) {
+                if (buffer == command)
+                    end = buffer.size();
+            }
+        }
+        static const QByteArray names[] = {"CMD_GET_BACK_FRAME_LIST", "CMD_GETWIFICHANNEL", "CMD_SET_BACK_FRAME ",
+                                           "CMD_SETWIFI ", "CMD_SETWIFICHANNEL ", "CMD_APPEARSSID"};
+        bool nameArriving = false;    // the text so far is the start of a command's name
+        for (const QByteArray& name : names)
+            nameArriving = nameArriving || (name.startsWith(buffer) && name != buffer);
+        if (end < 0 && quiet && !nameArriving)
+            end = buffer.size();
+        if (end < 0)
+            return;
+        const QByteArray command = buffer.left(end);
+        buffer.remove(0, end);
+        _handleCommand(socket, command);
     }
 }
 
@@ -129,15 +180,23 @@ void FakeCamera::_reply(QTcpSocket* socket, const QByteArray& text)
 
 void FakeCamera::_setStreamSize(const QSize& size)
 {
+    if (!m_options.streamFile.isEmpty()) {
+        const QString launch = QString("( filesrc location=\"%1\" ! h264parse ! rtph264pay name=pay0 pt=96 "
+                                       "config-interval=1 )").arg(m_options.streamFile);
+        gst_rtsp_media_factory_set_launch(GST_RTSP_MEDIA_FACTORY(m_factory), launch.toUtf8().constData());
+        return;
+    }
     if (m_options.forcedStreamSize.isValid() || size.width() <= 0 || size.height() <= 0)
         return;
     m_streamSize = size;
     const QString launch =
-        QString("( videotestsrc is-live=true pattern=smpte ! video/x-raw,width=%1,height=%2,framerate=30/1 "
+        QString("( videotestsrc is-live=true pattern=smpte horizontal-speed=%3 "
+                "! video/x-raw,width=%1,height=%2,framerate=30/1 "
                 "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=30 bframes=0 "
                 "! rtph264pay name=pay0 pt=96 config-interval=1 )")
             .arg(m_streamSize.width())
-            .arg(m_streamSize.height());
+            .arg(m_streamSize.height())
+            .arg(m_options.moving ? 8 : 0);
     gst_rtsp_media_factory_set_launch(GST_RTSP_MEDIA_FACTORY(m_factory), launch.toUtf8().constData());
 }
 

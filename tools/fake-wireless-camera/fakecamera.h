@@ -2,6 +2,7 @@
 // A scripted wireless camera bound to one (loopback) address.
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QSize>
@@ -26,6 +27,8 @@ struct FakeCameraOptions {
     bool splitReplies = false;                 // every reply in two writes 15 ms apart
     bool combineListAndChannel = false;        // the list reply carries the channel reply in the same write
     bool answerList = true;
+    QString streamFile;                        // stream this H.264 file (Annex B) instead of a test pattern
+    bool moving = false;                       // the pattern scrolls, so every frame differs
     QString byteLogPath;                       // every byte received on the command port, appended
 };
 
@@ -38,16 +41,20 @@ public:
     bool start();
 
 private:
-    void _onDatagram();
+    static constexpr int CommandQuietMs = 30;
+    void _onDatagram(QUdpSocket* socket);
     void _onConnection();
     void _onCommandBytes(QTcpSocket* socket);
+    void _takeCommands(QTcpSocket* socket, bool quiet);
     void _handleCommand(QTcpSocket* socket, const QByteArray& command);
     void _reply(QTcpSocket* socket, const QByteArray& text);
     void _setStreamSize(const QSize& size);
     bool _startRtsp();
 
     FakeCameraOptions m_options;
-    QUdpSocket* m_udp = nullptr;
+    QUdpSocket* m_udp = nullptr;       // bound to the camera's address
+    QUdpSocket* m_udpAny = nullptr;    // bound to every address: broadcasts
+    QHash<QTcpSocket*, QByteArray> m_pending;    // received command text not yet taken
     QTcpServer* m_tcp = nullptr;
     QFile m_byteLog;
     QSize m_streamSize{1920, 1080};

@@ -25,9 +25,11 @@ int main(int argc, char** argv)
     const QCommandLineOption split("split", "Send every reply in two pieces.");
     const QCommandLineOption combined("combined", "Send the channel reply with the list reply in one write.");
     const QCommandLineOption noList("no-list", "Never answer the frame size list request.");
+    const QCommandLineOption streamFile("stream-file", "Stream this H.264 file (Annex B) instead of a pattern.", "file");
+    const QCommandLineOption moving("moving", "Scroll the picture, so that every frame differs.");
     const QCommandLineOption byteLog("byte-log", "Append every byte received on the command port here.", "file");
     parser.addOptions({address, rtspPort, discoveryPort, commandPort, sizes, channel, wifiName, streamSize,
-                       split, combined, noList, byteLog});
+                       split, combined, noList, streamFile, moving, byteLog});
     parser.process(app);
 
     FakeCameraOptions options;
@@ -53,6 +55,8 @@ int main(int argc, char** argv)
     options.splitReplies = parser.isSet(split);
     options.combineListAndChannel = parser.isSet(combined);
     options.answerList = !parser.isSet(noList);
+    options.moving = parser.isSet(moving);
+    options.streamFile = parser.value(streamFile);
     options.byteLogPath = parser.value(byteLog);
 
     FakeCamera camera(options);

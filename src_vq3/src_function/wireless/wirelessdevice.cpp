@@ -6,10 +6,11 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 constexpr int ConnectTimeoutMs = 4000;
 constexpr int ChannelRequestDelayMs = 100;
-constexpr int ReplyQuietMs = 50;           // a reply with nothing after it is taken as whole after this
 constexpr int MaxBufferedText = 64 * 1024; // the camera's replies are short; more is junk
 const int ChannelNumbers[] = {40, 44, 48, 153, 157, 161, 165};
 
@@ -56,6 +57,59 @@ quint16 rtspPort()
     const uint port = qEnvironmentVariable("ORVANE_WIRELESS_RTSP_PORT").toUInt(&ok);
     return ok && port > 0 && port < 65536 ? quint16(port) : RtspPort;
 }
+
+bool frameSizeAcceptable(qint64 width, qint64 height)
+{
+    return width > 0 && height > 0 && width <= MaxFrameSide && height <= MaxFrameSide
+           && width * height <= MaxFramePixels;
+}
+
+int replyEnd(const QString& text)
+{
+    const QString head = ReplyHead;
+    const int next = text.indexOf(head, head.size());
+    if (next >= 0)
+        return next;
+    // Whole up to the end, but a trailing piece of the next reply's "CMD_" stays behind.
+    auto wholeToEnd = [&] {
+        for (int n = head.size() - 1; n > 0; --n) {
+            if (text.size() - n >= head.size() && text.endsWith(head.left(n)))
+                return text.size() - n;
+        }
+        return int(text.size());
+    };
+    const QString list = FrameListReply;
+    const QString channel = ChannelReply;
+    if (list.startsWith(text) || channel.startsWith(text))
+        return -1;    // the reply's name is not all here yet
+    const int colon = text.indexOf(':');
+    if (text.startsWith(list)) {
+        if (colon < 0)
+            return -1;
+        return text.endsWith(',') ? int(text.size()) : -1;
+    }
+    if (text.startsWith(channel)) {
+        if (colon < 0)
+            return -1;
+        const QString value = text.mid(colon + 1);
+        int digits = 0;
+        while (digits < value.size() && value.at(digits).isDigit())
+            ++digits;
+        if (digits < value.size())
+            return wholeToEnd();    // something else follows the number
+        if (digits == 0)
+            return -1;
+        for (int number : ChannelNumbers) {
+            const QString known = QString::number(number);
+            if (known == value)
+                return int(text.size());
+            if (known.startsWith(value))
+                return -1;    // may still grow into a channel of the table
+        }
+        return int(text.size());
+    }
+    return wholeToEnd();    // a reply we don't read: only logged
+}
 } // namespace WirelessProtocol
 
 WirelessDevice::WirelessDevice(QString reply, QString ip, quint16 port, QObject* parent) : QThread(parent)
@@ -79,10 +133,8 @@ WirelessDevice::WirelessDevice(QString reply, QString ip, quint16 port, QObject*
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::readyRead, this, &WirelessDevice::slotTcpRead);
     connect(m_socket, &QTcpSocket::connected, this, &WirelessDevice::_onConnected);
-    m_quietTimer = new QTimer(this);
-    m_quietTimer->setSingleShot(true);
-    m_quietTimer->setInterval(ReplyQuietMs);
-    connect(m_quietTimer, &QTimer::timeout, this, [this] { _parseBuffered(true); });
+    // A camera that ends the link has said all it will: what is left is taken as it stands.
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] { _parseBuffered(true); });
     m_connectTimer = new QTimer(this);
     m_connectTimer->setSingleShot(true);
     m_connectTimer->setInterval(ConnectTimeoutMs);
@@ -118,17 +170,24 @@ void WirelessDevice::_onConnected()
     m_connectPending = false;
     m_connectTimer->stop();
     _write(WirelessProtocol::GetFrameList);
-    QTimer::singleShot(ChannelRequestDelayMs, this, [this] { _write(WirelessProtocol::GetChannel); });
+    // The list request, the channel request 100 ms later, and only then the first size.
+    QTimer::singleShot(ChannelRequestDelayMs, this, [this] {
+        _write(WirelessProtocol::GetChannel);
+        m_channelSent = true;
+        if (!m_heldSetCommand.isEmpty())
+            _write(std::exchange(m_heldSetCommand, QByteArray()));
+    });
 }
 
-void WirelessDevice::_write(const QByteArray& command)
+bool WirelessDevice::_write(const QByteArray& command)
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
         PAX_LOG_DEBUG("no command link, not sent: %s", command.constData());
-        return;
+        return false;
     }
     m_socket->write(command);
     m_socket->flush();
+    return true;
 }
 
 QString WirelessDevice::getIp() const { return m_info.ip; }
@@ -156,26 +215,35 @@ void WirelessDevice::slotTcpRead()
         m_rxText.clear();
     }
     _parseBuffered(false);
-    m_quietTimer->start();
 }
 
-// Replies have no terminator: one is whole when the next "CMD_" arrives, or after a short quiet time.
-void WirelessDevice::_parseBuffered(bool flushLast)
+// Takes every whole reply off the received text; with takeRest also the last one, whole or not.
+void WirelessDevice::_parseBuffered(bool takeRest)
 {
     const QString head = WirelessProtocol::ReplyHead;
     for (;;) {
         const int first = m_rxText.indexOf(head);
         if (first < 0) {
-            if (flushLast)
-                m_rxText.clear();
+            // Text before a reply is dropped, but not the start of a "CMD_" still arriving.
+            int keep = 0;
+            for (int n = head.size() - 1; n > 0 && !takeRest; --n) {
+                if (m_rxText.endsWith(head.left(n))) {
+                    keep = n;
+                    break;
+                }
+            }
+            m_rxText = m_rxText.right(keep);
             return;
         }
         m_rxText.remove(0, first);
-        const int next = m_rxText.indexOf(head, head.size());
-        if (next < 0 && !flushLast)
-            return;
-        const QString reply = next < 0 ? m_rxText : m_rxText.left(next);
-        m_rxText.remove(0, next < 0 ? m_rxText.size() : next);
+        int end = WirelessProtocol::replyEnd(m_rxText);
+        if (end < 0) {
+            if (!takeRest)
+                return;
+            end = m_rxText.size();
+        }
+        const QString reply = m_rxText.left(end);
+        m_rxText.remove(0, end);
         _handleReply(reply);
     }
 }
@@ -190,6 +258,14 @@ void WirelessDevice::_handleReply(const QString& reply)
         for (QString item : items) {
             if (item.isEmpty())
                 continue;
+            const QString size = QString(item).replace('x', '*');
+            const qint64 w = size.section('*', 0, 0).trimmed().toLongLong();
+            const qint64 h = size.section('*', 1, 1).trimmed().toLongLong();
+            if (w > 0 && h > 0 && !WirelessProtocol::frameSizeAcceptable(w, h)) {
+                PAX_LOG_ERROR("frame size %s refused: more than %d a side or %lld pixels", qPrintable(item),
+                              WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+                continue;
+            }
             const QString entry = QString::number(k++) + ":" + item.replace('*', 'x');
             PAX_LOG_DEBUG("solution option:%s", qPrintable(entry));
             m_solutionList.append(entry);
@@ -222,7 +298,16 @@ void WirelessDevice::switchCameraSolution(int index)
             PAX_LOG_ERROR("not a frame size: %s", qPrintable(entry));
             continue;
         }
-        _write(QByteArray(WirelessProtocol::SetFrame) + size.toLocal8Bit());
+        if (!WirelessProtocol::frameSizeAcceptable(width, height)) {
+            PAX_LOG_ERROR("frame size %s refused: more than %d a side or %lld pixels", qPrintable(entry),
+                          WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+            continue;
+        }
+        const QByteArray command = QByteArray(WirelessProtocol::SetFrame) + size.toLocal8Bit();
+        if (m_channelSent)
+            _write(command);
+        else
+            m_heldSetCommand = command;    // goes out right after the channel request
         m_width = width;
         m_height = height;
         QThread::msleep(100);

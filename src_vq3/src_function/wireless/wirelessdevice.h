@@ -46,6 +46,16 @@ void parseDiscoveryReply(const QString& reply, WirelessDeviceInfo& info);
 int modeForAddress(const QString& ip);
 // The RTSP port: ORVANE_WIRELESS_RTSP_PORT when set to a valid port, else 554.
 quint16 rtspPort();
+// Largest frame taken from a camera: 16384 a side, 8192 x 4096 pixels in all.
+constexpr int MaxFrameSide = 16384;
+constexpr qint64 MaxFramePixels = qint64(8192) * 4096;
+// True for a size within those bounds (both sides positive).
+bool frameSizeAcceptable(qint64 width, qint64 height);
+// Index of the first character after the first whole reply that begins text (which begins with
+// "CMD_"), or -1 while the reply may still go on. Replies carry no terminator: one ends where the
+// next "CMD_" begins, or where its own shape is whole (a channel number that can't grow into a
+// channel of the table; a size list ending in ",").
+int replyEnd(const QString& text);
 }
 
 class WirelessDevice : public QThread {
@@ -90,8 +100,8 @@ private slots:
 
 private:
     void _onConnected();
-    void _write(const QByteArray& command);
-    void _parseBuffered(bool flushLast);
+    bool _write(const QByteArray& command);
+    void _parseBuffered(bool takeRest);
     void _handleReply(const QString& reply);
     void _stopThread();
     // Decoding thread: hands a frame to the GUI thread; at most one waits there at a time.
@@ -106,13 +116,15 @@ private:
     QTcpSocket* m_socket = nullptr;
     QTimer* m_connectTimer = nullptr;
     bool m_connectPending = false;
-    QTimer* m_quietTimer = nullptr;
+    bool m_channelSent = false;       // the first channel request went out
+    QByteArray m_heldSetCommand;      // a size chosen before that, sent right after it
     QString m_rxText;           // received text not yet taken as whole replies
     QStringList m_solutionList;
     std::atomic<int> m_width{-1};     // chosen size, read by the decoding thread
     std::atomic<int> m_height{-1};
     std::atomic<int> m_stop{1};
     std::atomic<qint64> m_deadline{0};   // epoch ms after which a network wait gives up
+    std::atomic<int> m_closing{0};       // the stream is being closed: a stop no longer interrupts
 
     QMutex m_frameMutex;
     QImage m_pendingFrame;      // latest decoded frame not yet delivered

@@ -14,6 +14,7 @@ extern "C" {
 namespace {
 constexpr qint64 OpenTimeoutMs = 10000;    // connecting and probing the stream
 constexpr qint64 ReadTimeoutMs = 3000;     // a camera that sends nothing for this long has gone
+constexpr qint64 CloseGraceMs = 1000;      // closing the session (TEARDOWN) may take this long
 
 void initNetwork()
 {
@@ -41,6 +42,7 @@ void WirelessDevice::run()
     initNetwork();
     ErrorText err;
 
+    m_closing = 0;
     m_deadline = 0;
     _armWatchdog(OpenTimeoutMs);
     AVFormatContext* raw = avformat_alloc_context();
@@ -63,6 +65,15 @@ void WirelessDevice::run()
         return;    // the context was freed by the failed open
     }
     paxav::InputContext input(raw);
+    // Runs before the input is closed: the close sends TEARDOWN, which a stop request must not cut off.
+    struct CloseGrace {
+        WirelessDevice* device;
+        ~CloseGrace()
+        {
+            device->m_deadline = QDateTime::currentMSecsSinceEpoch() + CloseGraceMs;
+            device->m_closing = 1;
+        }
+    } closeGrace{this};
     _armWatchdog(OpenTimeoutMs);
     ret = avformat_find_stream_info(input.get(), nullptr);
     if (ret < 0) {
@@ -82,6 +93,12 @@ void WirelessDevice::run()
         return;
     }
     const AVCodecParameters* params = input->streams[streamIndex]->codecpar;
+    if ((params->width > 0 || params->height > 0)
+        && !WirelessProtocol::frameSizeAcceptable(params->width, params->height)) {
+        PAX_LOG_ERROR("stream frame size %dx%d refused: more than %d a side or %lld pixels", params->width,
+                      params->height, WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+        return;
+    }
     const AVCodec* codec = avcodec_find_decoder(params->codec_id);
     paxav::CodecContext decoder(avcodec_alloc_context3(codec));
     if (!codec || !decoder) {
@@ -100,7 +117,8 @@ void WirelessDevice::run()
     paxav::Packet packet(av_packet_alloc());
     SwsContext* scaler = nullptr;    // rebuilt whenever the decoded size or format changes
     bool decodeFailing = false;
-    while (m_stop.load() == 0) {
+    bool refused = false;
+    while (m_stop.load() == 0 && !refused) {
         if (av_read_frame(input.get(), packet.get()) < 0)
             break;    // end, error, stop request or 3 s without data
         _armWatchdog(ReadTimeoutMs);
@@ -124,6 +142,12 @@ void WirelessDevice::run()
             const AVPixelFormat format = AVPixelFormat(frame->format);
             if (format == AV_PIX_FMT_NONE || frame->width <= 0 || frame->height <= 0)
                 continue;
+            if (!WirelessProtocol::frameSizeAcceptable(frame->width, frame->height)) {
+                PAX_LOG_ERROR("stream frame size %dx%d refused: more than %d a side or %lld pixels", frame->width,
+                              frame->height, WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+                refused = true;
+                break;
+            }
             scaler = sws_getCachedContext(scaler, frame->width, frame->height, format, width, height,
                                           AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
             if (!scaler)
@@ -151,6 +175,8 @@ void WirelessDevice::_armWatchdog(qint64 ms)
 int WirelessDevice::_interrupt(void* opaque)
 {
     auto* device = static_cast<WirelessDevice*>(opaque);
+    if (device->m_closing.load() != 0)
+        return QDateTime::currentMSecsSinceEpoch() > device->m_deadline.load() ? 1 : 0;
     if (device->m_stop.load() != 0)
         return 1;
     // Once silent for too long the run is over, even if the demuxer still hands out queued packets.

@@ -5,7 +5,6 @@
 #include "wirelessdevice.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkDatagram>
@@ -15,7 +14,6 @@
 namespace {
 constexpr int WaitPasses = 50;
 constexpr int PassMs = 100;
-constexpr int ReplyGraceMs = 1000;    // replies still taken this long after a search that ended early
 constexpr int MaxDevices = 64;
 }
 
@@ -73,7 +71,6 @@ void WirelessDeviceManage::searchDevice()
     const QStringList targets = discoveryTargets();
     PAX_LOG_DEBUG("discovery targets: %s", qPrintable(targets.size() > 4 ? targets.first() + " ... " + targets.last()
                                                                            : targets.join(',')));
-    m_searchOpenUntil = QDateTime::currentMSecsSinceEpoch() + WaitPasses * PassMs;
     const QByteArray message = WirelessProtocol::Discover;
     for (const QString& target : targets) {
         qint64 written = -1;
@@ -92,15 +89,12 @@ void WirelessDeviceManage::searchDevice()
         QTimer::singleShot(PassMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    m_searchOpenUntil = QDateTime::currentMSecsSinceEpoch() + ReplyGraceMs;
 }
 
 void WirelessDeviceManage::slotUdpRead()
 {
     while (m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
-        if (QDateTime::currentMSecsSinceEpoch() > m_searchOpenUntil)
-            continue;    // no search is going on: not an answer to us
         QByteArray bytes = datagram.data();
         const int nul = bytes.indexOf('\0');
         if (nul >= 0)

@@ -72,5 +72,4 @@ private:
     int m_selectedIndex = -1;
     int m_viewMode = 0;
     QList<DeviceViewPair*> m_pairs;
-    qint64 m_searchOpenUntil = 0;    // replies are taken until then (epoch ms)
 };
