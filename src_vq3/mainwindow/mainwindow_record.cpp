@@ -245,6 +245,10 @@ void MainWindow::slotPause()
 void MainWindow::slotRecordInfo(PaxScreenRecordInfoS info)
 {
     if (info.state == PaxRecordRun) {
+        // A report queued before the recording stopped may arrive after the stop: the recording
+        // has ended, and its time no longer shows.
+        if (PaxScreenQtLib::getInstance()->getRecordInfo().state != PaxRecordRun)
+            return;
         if (m_buttonHide)
             m_buttonHide->setMyText(recordTimeText(info.recordSeconds));
         if (m_buttonRecord)

@@ -3,11 +3,17 @@
 // display of the test), its single-instance port, its instances with the test's HOME, its log and
 // its windows on the X display.
 
+#include "eventwait.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -22,6 +28,7 @@ namespace orvaneprocess {
 
 constexpr quint16 kPort = 11050;
 constexpr int kAnotherInstanceStatus = 255;
+using eventwait::kHangMs;
 
 inline QString programPath()
 {
@@ -38,11 +45,14 @@ inline QString logPath()
     return documents() + QStringLiteral("/vq3/pax_sdk/log/vq3.log");
 }
 
+// Whether the program's single-instance port takes connections. A closed loopback port refuses at
+// once, so the long ceiling costs nothing; it keeps a busy machine from making a listening port
+// look closed.
 inline bool portListens()
 {
     QTcpSocket probe;
     probe.connectToHost(QStringLiteral("127.0.0.1"), kPort);
-    const bool up = probe.waitForConnected(300);
+    const bool up = probe.waitForConnected(kHangMs);
     probe.abort();
     return up;
 }
@@ -87,16 +97,16 @@ inline QList<qint64> runningInstances()
 
 // Ends every instance of the program running with this test's HOME (a restarted instance writes
 // into the pipes of the process it replaced, so it goes first), then the processes the test
-// started, and forgets them. False when an instance outlived 5 s.
+// started, and forgets them. False when an instance outlived SIGKILL.
 inline bool endAll(QList<QProcess*>& processes)
 {
     for (qint64 pid : runningInstances())
         ::kill(pid_t(pid), SIGKILL);
-    const bool ended = waitFor([] { return runningInstances().isEmpty(); }, 5000);
+    const bool ended = waitFor([] { return runningInstances().isEmpty(); }, kHangMs);
     for (QProcess* process : qAsConst(processes)) {
         if (process->state() != QProcess::NotRunning) {
             process->kill();
-            process->waitForFinished(5000);
+            process->waitForFinished(kHangMs);
         }
         delete process;
     }
@@ -170,6 +180,26 @@ inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteAr
     return countLines(output, line) > 0;
 }
 
+// The recording time the program shows on its "Hide" button ("REC hh:mm:ss"), read from the widget
+// map it writes (ORVANE_TEST_WIDGET_MAP) in seconds; -1 when it shows none.
+inline int recordSecondsShown(const QString& mapFile)
+{
+    QFile file(mapFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QJsonArray widgets = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
+    static const QRegularExpression rec(QStringLiteral("^REC (\\d+):(\\d\\d):(\\d\\d)$"));
+    for (const QJsonValue& value : widgets) {
+        const QJsonObject widget = value.toObject();
+        if (widget.value("name").toString() != QLatin1String("m_buttonHide"))
+            continue;
+        const auto match = rec.match(widget.value("text").toString());
+        if (match.hasMatch())
+            return match.captured(1).toInt() * 3600 + match.captured(2).toInt() * 60 + match.captured(3).toInt();
+    }
+    return -1;
+}
+
 // The windows of one process on the X display of the test, as a window manager would see them:
 // the mapped top-level windows carrying the process's _NET_WM_PID.
 class XWindows {
@@ -213,6 +243,19 @@ public:
         for (const auto& each : found)
             windows << each.second;
         return windows;
+    }
+
+    // Creates and maps a small top-level window of this connection (it lives as long as the
+    // connection): a marker in the stream of map events others watch.
+    xcb_window_t mapMarker()
+    {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const xcb_window_t window = xcb_generate_id(m_connection);
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(m_connection, window);
+        xcb_flush(m_connection);
+        return window;
     }
 
     // Asks the window to close as a window manager's close button does: WM_DELETE_WINDOW.

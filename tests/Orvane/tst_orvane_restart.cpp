@@ -56,16 +56,24 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, closeWindow);
         QFETCH(QByteArray, stopLine);
-        QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=") + kind});
-        QVERIFY(orvane->waitForStarted(5000));
+        // The widget map shows the recording's time as the program counts it.
+        const QString map = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + QStringLiteral("/widgets.json");
+        QFile::remove(map);
+        QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=") + kind, QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + map});
+        QVERIFY(orvane->waitForStarted(kHangMs));
         QByteArray output;
         QVERIFY2(waitFor([&] {
             output += orvane->readAll();
             return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, 40000), output.right(3000).constData());
+        }, kHangMs), output.right(3000).constData());
         const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
         QVERIFY2(file.endsWith(QLatin1String(".mp4")), output.right(3000).constData());
-        QTest::qWait(2500);
+        // Two seconds on the recording's own clock.
+        QVERIFY2(waitFor([&] {
+            output += orvane->readAll();
+            return recordSecondsShown(map) >= 2 || orvane->state() == QProcess::NotRunning;
+        }, kHangMs), output.right(3000).constData());
+        QVERIFY2(recordSecondsShown(map) >= 2, output.right(3000).constData());
 
         bool ended = false;
         if (closeWindow) {
@@ -76,11 +84,11 @@ private slots:
             QVERIFY(display.askToClose(windows.first()));
             QElapsedTimer timer;
             timer.start();
-            while (!(ended = orvane->waitForFinished(300)) && timer.elapsed() < 15000)
+            while (!(ended = orvane->waitForFinished(300)) && timer.elapsed() < kHangMs)
                 display.nudge(windows.first());
         } else {
             ::kill(pid_t(orvane->processId()), SIGINT);
-            ended = orvane->waitForFinished(15000);
+            ended = orvane->waitForFinished(kHangMs);
         }
         output += orvane->readAll();
         QVERIFY2(ended, ("the program did not end: " + output.right(3000)).constData());
@@ -108,9 +116,9 @@ private slots:
     void restartLeavesOneInstance()
     {
         QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RESTART=1")});
-        QVERIFY(orvane->waitForStarted(5000));
+        QVERIFY(orvane->waitForStarted(kHangMs));
         const qint64 oldPid = orvane->processId();
-        QVERIFY(orvane->waitForFinished(30000));
+        QVERIFY(orvane->waitForFinished(kHangMs));
         const QByteArray output = orvane->readAll();
         QCOMPARE(orvane->exitStatus(), QProcess::NormalExit);
         QVERIFY2(orvane->exitCode() == 0, output.right(3000).constData());
@@ -119,26 +127,31 @@ private slots:
         // instance started before the old one let go would have found it and ended with 255.
         QVERIFY2(countLines(output, "restart test: holding on before letting go") == 1, output.constData());
 
-        // The new instance owns the port and keeps running: it did not find a dying old one.
-        QVERIFY2(waitFor(portListens, 10000), "the restarted program does not listen");
-        QTest::qWait(3000);
+        // Both went through the whole start (the log is shared by every instance of one HOME): the
+        // new instance did not find a dying old one, which would have ended it before that.
+        const auto readLog = [] {
+            QFile log(logPath());
+            return log.open(QIODevice::ReadOnly) ? stripStamps(log.readAll()) : QByteArray();
+        };
+        QVERIFY2(waitFor([&] { return countLines(readLog(), "start-up done") == 2; }, kHangMs),
+                 readLog().right(3000).constData());
+        // The new instance owns the port and keeps running.
+        QVERIFY2(waitFor(portListens, kHangMs), "the restarted program does not listen");
         const QList<qint64> instances = runningInstances();
         QCOMPARE(instances.size(), 1);
         const qint64 newPid = instances.first();
         QVERIFY(newPid != oldPid);
         QVERIFY(portListens());
 
-        // It started without the hook, so it stays; SIGINT ends it and frees the port.
-        QTest::qWait(2000);
-        QCOMPARE(runningInstances(), instances);
-        // Both went through the whole start (the log is shared by every instance of one HOME).
-        QVERIFY(waitFor([] {
-            QFile log(logPath());
-            return log.open(QIODevice::ReadOnly) && countLines(stripStamps(log.readAll()), "start-up done") == 2;
-        }, 20000));
+        // It started without the hook, so it stays until SIGINT ends it and frees the port: it
+        // does not restart once more on its own (its hook would have fired right after its start).
         ::kill(pid_t(newPid), SIGINT);
-        QVERIFY(waitFor([&] { return processGone(newPid); }, 5000));
-        QVERIFY(waitFor([] { return !portListens(); }, 2000));
+        QVERIFY(waitFor([&] { return processGone(newPid); }, kHangMs));
+        QVERIFY(waitFor([] { return !portListens(); }, kHangMs));
+        QVERIFY(runningInstances().isEmpty());
+        const QByteArray log = readLog();
+        QVERIFY2(countLines(log, "start-up done") == 2, log.right(3000).constData());
+        QVERIFY2(countLines(log, "restart test: holding on before letting go") <= 1, log.right(3000).constData());
     }
 };
 

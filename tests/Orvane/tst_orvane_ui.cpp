@@ -3,6 +3,7 @@
 // through the widget map the program writes on request (ORVANE_TEST_WIDGET_MAP) and clicked with
 // xdotool; the files it writes are checked with ffprobe and the screen is read with ffmpeg.
 
+#include "mediaprobe.h"
 #include "orvaneprocess.h"
 
 #include <QDate>
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +25,7 @@
 #include <unistd.h>
 #include <optional>
 
+using eventwait::kHangMs;
 using orvaneprocess::documents;
 using orvaneprocess::programPath;
 
@@ -52,7 +55,7 @@ struct Widget
 };
 
 // Runs a program to its end and returns its standard output (empty when it failed).
-QByteArray run(const QString& program, const QStringList& arguments, int ms = 30000)
+QByteArray run(const QString& program, const QStringList& arguments, int ms = eventwait::kHangMs)
 {
     QProcess process;
     process.start(program, arguments);
@@ -113,7 +116,7 @@ class tst_OrvaneUi : public QObject {
         if (!virtualCamera)
             environment << QStringLiteral("ORVANE_VIRTUAL_CAMERA=");   // empty: no virtual camera
         m_orvane = orvaneprocess::startProgram(this, QStringList(), environment + environmentExtra);
-        QVERIFY(m_orvane->waitForStarted(5000));
+        QVERIFY(m_orvane->waitForStarted(kHangMs));
     }
 
     // Waits for the main window in presenter mode showing the camera's first picture (the bottom
@@ -123,7 +126,7 @@ class tst_OrvaneUi : public QObject {
         QVERIFY2(waitFor([this] {
             return m_output.contains("MediaControl::showImgUsePixmap, video solution changed")
                    && widget("buttonCameraShot").has_value();
-        }, 60000), m_output.right(3000).constData());
+        }, kHangMs), m_output.right(3000).constData());
     }
 
     // The UVC control service as the platform runs it from version 12 on: its launcher, which
@@ -137,20 +140,25 @@ class tst_OrvaneUi : public QObject {
         m_service->setProcessEnvironment(environment);
         m_service->setProcessChannelMode(QProcess::MergedChannels);
         m_service->start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/korvid-launcher"), QStringList());
-        QVERIFY(m_service->waitForStarted(5000));
+        QVERIFY(m_service->waitForStarted(kHangMs));
         QByteArray output;
         QVERIFY2(waitFor([&] {
             output += m_service->readAll();
             return output.contains("korvid-launcher: started Korvid (pid");
-        }, 15000), output.constData());
+        }, kHangMs), output.constData());
     }
 
     bool running() { return m_orvane && m_orvane->state() != QProcess::NotRunning; }
 
     // Waits for the program's end; its status and that the sanitizers found nothing.
-    void expectExit(int code, int ms = 20000)
+    void expectExit(int code, int ms = kHangMs)
     {
-        QVERIFY2(waitFor([this] { return !running(); }, ms), "the program did not end");
+        if (!waitFor([this] { return !running(); }, ms)) {
+            QFile map(m_mapFile);
+            map.open(QIODevice::ReadOnly);
+            QFAIL(("the program did not end; it shows " + map.readAll().left(4000) + "\n"
+                   + m_output.right(3000)).constData());
+        }
         m_output += m_orvane->readAll();
         QCOMPARE(m_orvane->exitStatus(), QProcess::NormalExit);
         // A sanitizer's report is shown from its start.
@@ -235,7 +243,6 @@ class tst_OrvaneUi : public QObject {
         const int code = QProcess::execute(QStringLiteral("xdotool"),
                                            {"mousemove", "--sync", QString::number(p.x()), QString::number(p.y()),
                                             "click", "1"});
-        QTest::qWait(150);
         QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", "5", "5"});
         return code == 0;
     }
@@ -264,32 +271,33 @@ class tst_OrvaneUi : public QObject {
         QProcess ffmpeg;
         ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "x11grab", "-video_size", "1920x1080", "-i",
                                                 QString::fromLocal8Bit(display), "-frames:v", "1", file});
-        if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
+        if (!ffmpeg.waitForFinished(kHangMs) || ffmpeg.exitCode() != 0)
             return QImage();
         return QImage(file);
     }
 
     // Playable: every frame the file holds decodes without an error, and it lasts at least
-    // `seconds` (and not absurdly long).
-    void expectPlayable(const QString& video, double seconds)
+    // `seconds` and no longer than the `longest` the recording ran, as the test measured it.
+    void expectPlayable(const QString& video, double seconds, double longest)
     {
         QProcess decode;
         decode.start(QStringLiteral("ffprobe"), {"-v", "error", "-count_frames", "-select_streams", "v:0",
                                                  "-show_entries", "stream=nb_frames,nb_read_frames", "-of",
                                                  "csv=p=0", video});
-        QVERIFY(decode.waitForFinished(60000));
+        QVERIFY(decode.waitForFinished(kHangMs));
         QCOMPARE(decode.exitCode(), 0);
         const QByteArray decodeErrors = decode.readAllStandardError().trimmed();
         QVERIFY2(decodeErrors.isEmpty(), decodeErrors.constData());
         const QList<QByteArray> counts = decode.readAllStandardOutput().trimmed().split(',');
         QCOMPARE(counts.size(), 2);
         QCOMPARE(counts[1].toInt(), counts[0].toInt());
-        QVERIFY2(counts[1].toInt() >= 30, counts[1].constData());
+        QVERIFY2(counts[1].toInt() >= 2, counts[1].constData());
         const double duration = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format=duration",
                                                                  "-of", "csv=p=0", video})
                                     .trimmed()
                                     .toDouble();
-        QVERIFY2(duration > seconds && duration < 15.0, qPrintable(QString::number(duration)));
+        QVERIFY2(duration > seconds && duration < longest + 1.0,
+                 qPrintable(QStringLiteral("%1 s, at most %2 s").arg(duration).arg(longest)));
     }
 
     // The bottom palette's units in order, with or without "Video Settings" first.
@@ -363,36 +371,39 @@ private slots:
         expectBottomUnits(true);   // below version 12 "Video Settings" always stands first
         // The extension palette opens beside the drawing palette and closes again.
         QVERIFY(click("m_buttonExtension"));
-        QVERIFY(waitFor([this] { return widget("m_extendToolbar").has_value(); }, 5000));
+        QVERIFY(waitFor([this] { return widget("m_extendToolbar").has_value(); }, kHangMs));
         QCOMPARE(widget("m_extendToolbar")->units, (QStringList{"m_buttonLineColor", "m_buttonFillColor",
                                                                 "buttonLineSize", "buttonTransparent",
                                                                 "buttonEraseSize"}));
         QCOMPARE(widget("m_buttonExtension")->tip, QString("Contraction"));
         QVERIFY(click("m_buttonExtension"));
-        QVERIFY(waitFor([this] { return !widget("m_extendToolbar"); }, 5000));
+        QVERIFY(waitFor([this] { return !widget("m_extendToolbar"); }, kHangMs));
         QCOMPARE(widget("m_buttonExtension")->tip, QString("Extension"));
 
         // The live picture: wait for the camera's first frame in the main view, then read the
         // screen back.
         QVERIFY2(waitFor([this] { return m_output.contains("MediaControl::showImgUsePixmap, video solution changed"); },
-                         30000),
+                         kHangMs),
                  m_output.right(3000).constData());
-        QTest::qWait(2500);   // the virtual sheet slides into place during the first two seconds
         const auto view = widget("m_mainView");
         QVERIFY(view);
-        const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-presenter.png"));
-        QVERIFY(!screen.isNull());
+        // The virtual sheet slides into place over the first frames: the screen is read until it
+        // shows the dark desk, the white sheet and dark text lines, many colours across the grey
+        // scale.
         QSet<QRgb> colours;
         QSet<int> greys;
-        const QRect area = view->rect.intersected(screen.rect());
-        for (int y = area.top(); y < area.bottom(); y += 5)
-            for (int x = area.left(); x < area.right(); x += 5) {
-                colours.insert(screen.pixel(x, y));
-                greys.insert(qGray(screen.pixel(x, y)) / 16);
-            }
-        // Dark desk, white sheet, dark text lines: many colours across the grey scale.
-        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
-        QVERIFY2(greys.size() >= 8, qPrintable(QString::number(greys.size())));
+        QVERIFY2(waitFor([&] {
+            const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-presenter.png"));
+            colours.clear();
+            greys.clear();
+            const QRect area = view->rect.intersected(screen.rect());
+            for (int y = area.top(); y < area.bottom(); y += 5)
+                for (int x = area.left(); x < area.right(); x += 5) {
+                    colours.insert(screen.pixel(x, y));
+                    greys.insert(qGray(screen.pixel(x, y)) / 16);
+                }
+            return colours.size() > 50 && greys.size() >= 8;
+        }, kHangMs), qPrintable(QStringLiteral("%1 colours, %2 grey levels").arg(colours.size()).arg(greys.size())));
 
         // Two camera shots, one right after the other: two files of the camera mode's size.
         const QString mode = textOf("m_comboSolution");
@@ -406,9 +417,14 @@ private slots:
                                                                "--delay", "150", "1"}),
                  0);
         const QString day = dayFolder(save);
-        QVERIFY2(waitFor([&] { return QDir(day).entryList({"*.jpg"}, QDir::Files).size() == 2; }, 10000),
-                 qPrintable(QDir(day).entryList().join(',')));
-        QTest::qWait(500);   // both written whole
+        // Both there and written whole: each decodes to a picture of the mode's size.
+        QVERIFY2(waitFor([&] {
+            const QStringList files = QDir(day).entryList({"*.jpg"}, QDir::Files);
+            for (const QString& file : files)
+                if (QImageReader(day + QLatin1Char('/') + file).size() != size)
+                    return false;
+            return files.size() == 2;
+        }, kHangMs), qPrintable(QDir(day).entryList().join(',')));
         const QStringList files = QDir(day).entryList({"*.jpg"}, QDir::Files, QDir::Name);
         const QRegularExpression pattern("^(\\d{8}_\\d{6})(_1)?\\.jpg$");
         for (const QString& file : files) {
@@ -437,72 +453,85 @@ private slots:
                  (QStringList{"buttonSettings", "buttonPip", "m_buttonRecord", "m_buttonPause", "m_buttonCompare",
                               "m_buttonPresenter", "m_buttonDesktop", "buttonExit"}));
         QVERIFY(click("buttonPip"));
-        QVERIFY(waitFor([this] { return named("PreviewDialog").size() == 1; }, 10000));
+        QVERIFY(waitFor([this] { return named("PreviewDialog").size() == 1; }, kHangMs));
         QVERIFY(click("buttonPip"));
-        QTest::qWait(1500);   // the second camera's frames arrive meanwhile
-        QCOMPARE(named("PreviewDialog").size(), 1);
-        // The window shows the second camera: a picture, not a flat colour.
+        QList<int> windowCounts;   // as the map showed them from the second press on
+        // The window shows the second camera once its frames arrive: a picture, not a flat colour.
         const Widget pip = named("PreviewDialog").first();
-        const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-pip.png"));
-        QVERIFY(!screen.isNull());
         QSet<QRgb> colours;
-        for (int y = pip.rect.top() + 40; y < pip.rect.bottom() - 40; y += 5)
-            for (int x = pip.rect.left() + 40; x < pip.rect.right() - 40; x += 5)
-                colours.insert(screen.pixel(x, y));
-        QVERIFY2(colours.size() > 30, qPrintable(QString::number(colours.size())));
+        QVERIFY2(waitFor([&] {
+            windowCounts << named("PreviewDialog").size();
+            const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-pip.png"));
+            colours.clear();
+            for (int y = pip.rect.top() + 40; y < pip.rect.bottom() - 40; y += 5)
+                for (int x = pip.rect.left() + 40; x < pip.rect.right() - 40; x += 5)
+                    colours.insert(screen.pixel(x, y));
+            return colours.size() > 30;
+        }, kHangMs), qPrintable(QString::number(colours.size())));
+        // "Close" reaches the program after the second press: once the window has gone, that press
+        // was handled, and it opened no second window.
         QVERIFY(click(named("m_buttonClose").first()));
-        QVERIFY(waitFor([this] { return named("PreviewDialog").isEmpty(); }, 5000));
+        QVERIFY(waitFor([&] {
+            windowCounts << named("PreviewDialog").size();
+            return windowCounts.last() == 0;
+        }, kHangMs));
+        QVERIFY2(!windowCounts.contains(2), qPrintable(QString::number(windowCounts.count(2))));
         QVERIFY(click("buttonPip"));
-        QVERIFY(waitFor([this] { return named("PreviewDialog").size() == 1; }, 10000));
+        QVERIFY(waitFor([this] { return named("PreviewDialog").size() == 1; }, kHangMs));
         QVERIFY(click("buttonExit"));
         expectExit(0);
     }
 
-    // Record -> frame -> start -> 3 s -> Exit refused -> Stop: a playable screen recording.
+    // Record -> frame -> start -> 3 s of the recording's own clock -> Exit refused -> Stop: a
+    // playable screen recording.
     void screenRecordingFromTheButtons()
     {
         const QString save = QDir::homePath() + QStringLiteral("/videos");
         start({QStringLiteral("save_path=") + save + QLatin1Char('/'), QStringLiteral("recordType=0")});
         waitPresenter();
         QVERIFY(click("m_buttonRecord"));
-        QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, 10000), "no recording frame");
+        QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, kHangMs), "no recording frame");
+        QElapsedTimer sinceStart;   // the recording can't be longer than this
+        sinceStart.start();
         QVERIFY(click("m_buttonGrab"));
-        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Stop"); }, 10000));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Stop"); }, kHangMs));
         QVERIFY(widget("recordAreaBox"));
         QVERIFY(widget("m_buttonPause"));
-        QSet<QString> shown;
-        QElapsedTimer recording;
-        recording.start();
-        waitFor([&] {
-            shown.insert(textOf("m_buttonHide"));
-            return recording.elapsed() > 3200;
-        }, 10000);
-        QVERIFY2(shown.contains("REC 00:00:01"), qPrintable(QStringList(shown.values()).join(',')));
-        QVERIFY2(shown.contains("REC 00:00:02"), qPrintable(QStringList(shown.values()).join(',')));
+        // The time shown counts up in whole seconds of the recording's own clock.
+        QList<int> shown;
+        QVERIFY2(waitFor([&] {
+            const int seconds = orvaneprocess::recordSecondsShown(m_mapFile);
+            if (seconds >= 0 && (shown.isEmpty() || shown.last() != seconds))
+                shown << seconds;
+            return seconds >= 3;
+        }, kHangMs), qPrintable(QString::number(shown.size())));
+        for (int i = 1; i < shown.size(); ++i)
+            QVERIFY2(shown[i] > shown[i - 1], qPrintable(QStringLiteral("%1 after %2").arg(shown[i]).arg(shown[i - 1])));
         QVERIFY(widget("m_buttonRecord")->tip.startsWith("screen record is running, record file is:"));
 
         // Exit while recording: refused with a warning, the program goes on.
         QVERIFY(click("buttonExit"));
-        QVERIFY(waitFor([this] { return messageBoxPart("QLabel").has_value(); }, 10000));
+        QVERIFY(waitFor([this] { return messageBoxPart("QLabel").has_value(); }, kHangMs));
         QCOMPARE(messageBoxPart("QLabel")->text, QString("Please stop recording first!"));
         QVERIFY(click(*messageBoxPart("QPushButton")));
-        QVERIFY(waitFor([this] { return !messageBoxPart("QLabel"); }, 5000));
-        QTest::qWait(300);
+        QVERIFY(waitFor([this] { return !messageBoxPart("QLabel"); }, kHangMs));
         QVERIFY(running());
         QCOMPARE(textOf("m_buttonRecord"), QString("Stop"));
 
-        // Stop: the offer to open the file, answered with "Close".
+        // Stop (handled after the warning: the program went on): the offer to open the file,
+        // answered with "Close".
         QVERIFY(click("m_buttonRecord"));
-        QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, 20000));
+        QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, kHangMs));
         QVERIFY(click("pushButton_2"));
-        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Record"); }, 5000));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Record"); }, kHangMs));
+        const double longest = sinceStart.elapsed() / 1000.0;
         QCOMPARE(textOf("m_buttonHide"), QString("Hide"));
         QVERIFY(!widget("recordAreaBox"));
         const QString day = dayFolder(save);
         const QStringList videos = QDir(day).entryList({"screen_*.mp4"}, QDir::Files);
         QCOMPARE(videos.size(), 1);
         const QString video = day + QLatin1Char('/') + videos.first();
-        expectPlayable(video, 2.5);
+        expectPlayable(video, 2.5, longest);
         QVERIFY(probeSize(video).isValid());
 
         QVERIFY(click("buttonExit"));
@@ -516,25 +545,30 @@ private slots:
         start({QStringLiteral("recordType=1")});
         waitPresenter();
         const QString mode = textOf("m_comboSolution");
+        QElapsedTimer sinceStart;   // the recording can't be longer than this
+        sinceStart.start();
         QVERIFY(click("m_buttonRecord"));
-        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Stop"); }, 10000));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Stop"); }, kHangMs));
         QVERIFY(widget("m_buttonPause"));
         QVERIFY(!widget("m_comboSolution")->enabled);
-        QVERIFY(waitFor([this] { return textOf("m_buttonHide") == QLatin1String("REC 00:00:02"); }, 10000));
+        // Two seconds of the recording's own clock, as the camera SDK reports them.
+        QVERIFY(waitFor([this] { return orvaneprocess::recordSecondsShown(m_mapFile) >= 2; }, kHangMs));
         const QString tip = widget("m_buttonRecord")->tip;
         const QString prefix = QStringLiteral("main camera record is running, record file is:");
         QVERIFY2(tip.startsWith(prefix), qPrintable(tip));
         const QString video = tip.mid(prefix.size());
         QVERIFY2(QFileInfo(video).fileName().endsWith(".mp4"), qPrintable(video));
         QVERIFY(click("m_buttonRecord"));
-        QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, 20000));
+        QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, kHangMs));
         QVERIFY(click("pushButton_2"));
-        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Record"); }, 5000));
+        QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == QLatin1String("Record"); }, kHangMs));
+        const double longest = sinceStart.elapsed() / 1000.0;
         QVERIFY(!widget("m_buttonPause"));
         QVERIFY(widget("m_comboSolution")->enabled);
-        QVERIFY(waitFor([&] { return QFileInfo(video).size() > 0; }, 10000));
-        QTest::qWait(500);
-        expectPlayable(video, 1.5);
+        // Its index (the trailer) written: the file is complete.
+        QVERIFY2(waitFor([&] { return mediaprobe::topLevelBoxes(video).contains(QStringLiteral("moov")); }, kHangMs),
+                 qPrintable(mediaprobe::topLevelBoxes(video).join(QLatin1Char(' '))));
+        expectPlayable(video, 1.5, longest);
         QCOMPARE(probeSize(video), QSize(mode.section('x', 0, 0).toInt(), mode.section('x', 1, 1).toInt()));
         QVERIFY(click("buttonExit"));
         expectExit(0);
@@ -568,19 +602,19 @@ private slots:
         start({QStringLiteral("save_path=") + save + QLatin1Char('/'), QStringLiteral("recordType=0")});
         waitPresenter();
         QVERIFY(click("m_buttonRecord"));
-        QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, 10000), "no recording frame");
+        QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, kHangMs), "no recording frame");
         QVERIFY(click("m_buttonGrab"));
-        QVERIFY2(waitFor([this] { return messageBoxPart("QLabel").has_value(); }, 10000),
+        QVERIFY2(waitFor([this] { return messageBoxPart("QLabel").has_value(); }, kHangMs),
                  m_output.right(3000).constData());
         QCOMPARE(messageBoxPart("QLabel")->text, QString("record error"));
         QCOMPARE(textOf("m_buttonRecord"), QString("Record"));
         QVERIFY(click(*messageBoxPart("QPushButton")));
-        QVERIFY(waitFor([this] { return !widget("m_buttonGrab") && !messageBoxPart("QLabel"); }, 5000));
-        QTest::qWait(500);
+        QVERIFY(waitFor([this] { return !widget("m_buttonGrab") && !messageBoxPart("QLabel"); }, kHangMs));
         QCOMPARE(textOf("m_buttonRecord"), QString("Record"));
         QCOMPARE(textOf("m_buttonHide"), QString("Hide"));
         QVERIFY(!widget("m_buttonPause"));
         QVERIFY(!widget("recordAreaBox"));
+        // Exit is not refused: no recording started after all.
         QVERIFY(click("buttonExit"));
         expectExit(0);
     }
@@ -592,10 +626,10 @@ private slots:
         start({});
         waitPresenter();
         QVERIFY(click("m_buttonCompare"));
-        QVERIFY(waitFor([this] { return named("compareView").size() == 2; }, 10000));
+        QVERIFY(waitFor([this] { return named("compareView").size() == 2; }, kHangMs));
         QCOMPARE(rowsAndColumns(named("compareView")), qMakePair(1, 2));
         // The wired compare palette (its type 0: "Video Settings" and the resolutions belong to type 1).
-        QVERIFY(waitFor([this] { return widget("buttonCompare4").has_value(); }, 5000));
+        QVERIFY(waitFor([this] { return widget("buttonCompare4").has_value(); }, kHangMs));
         QCOMPARE(widget("m_bottomToolbar")->units,
                  (QStringList{"m_buttonLocalPicture", "m_buttonVisualPresenter", "m_buttonZoomIn", "m_sliderZoom", "m_buttonZoomOut", "m_buttonFitView",
                               "m_buttonFullSize", "m_buttonTurnLeft", "m_sliderRotate", "m_buttonTurnRight",
@@ -606,19 +640,24 @@ private slots:
         for (const auto& step : steps) {
             const QString button = QStringLiteral("buttonCompare%1").arg(step.first);
             QVERIFY2(click(button), qPrintable(button));
-            QVERIFY2(waitFor([&] { return named("compareView").size() == step.first; }, 10000), qPrintable(button));
-            QTest::qWait(300);
-            QCOMPARE(rowsAndColumns(named("compareView")), step.second);
+            QVERIFY2(waitFor([&] {
+                const QList<Widget> views = named("compareView");
+                return views.size() == step.first && rowsAndColumns(views) == step.second;
+            }, kHangMs), qPrintable(button));
             if (step.first == 4)
                 QVERIFY(!grabScreen(artefactFolder() + QStringLiteral("/orvane-compare-4.png")).isNull());
         }
-        // The count shown, pressed again, changes nothing.
-        const QList<Widget> before = named("compareView");
+        // The count shown, pressed again, changes nothing: until "Presenter" (handled after it) takes
+        // the views away, there are four.
         QVERIFY(click("buttonCompare4"));
-        QTest::qWait(500);
-        QCOMPARE(named("compareView").size(), before.size());
         QVERIFY(click("m_buttonPresenter"));
-        QVERIFY(waitFor([this] { return named("compareView").isEmpty() && widget("buttonCameraShot"); }, 10000));
+        QList<int> counts;
+        QVERIFY(waitFor([&] {
+            counts << named("compareView").size();
+            return counts.last() == 0 && widget("buttonCameraShot");
+        }, kHangMs));
+        for (int count : qAsConst(counts))
+            QVERIFY2(count == 4 || count == 0, qPrintable(QString::number(count)));
         QVERIFY(click("buttonExit"));
         expectExit(0);
     }
@@ -633,7 +672,7 @@ private slots:
         waitPresenter();
         expectBottomUnits(false);
         QVERIFY(click("buttonExit"));
-        expectExit(0, 30000);
+        expectExit(0);
     }
 
     // "Video Settings" from version 12 on: the camera moves into UVC preview mode through the
@@ -654,7 +693,7 @@ private slots:
         QVERIFY2(waitFor([&] {
             tipSeen = tipSeen || widget("uvcPreviewTip").has_value();
             return widget("VideoSet").has_value();
-        }, 20000), m_output.right(3000).constData());
+        }, kHangMs), m_output.right(3000).constData());
         const qint64 held = sinceClick.elapsed();
         QVERIFY(tipSeen);
         QVERIFY(!widget("uvcPreviewTip"));
@@ -662,18 +701,17 @@ private slots:
         QVERIFY2(m_output.contains("workmode switch success"), m_output.right(3000).constData());
         // Escape closes the popup; the tip of the way back holds the window until the switch is done.
         QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"key", "Escape"}), 0);
-        QVERIFY(waitFor([this] { return !widget("VideoSet"); }, 5000));
-        QVERIFY(waitFor([this] { return !widget("TipsDialog") && !widget("VideoSet"); }, 20000));
-        QTest::qWait(300);
+        QVERIFY(waitFor([this] { return !widget("VideoSet"); }, kHangMs));
+        QVERIFY(waitFor([this] { return !widget("TipsDialog") && !widget("VideoSet"); }, kHangMs));
         QVERIFY(click("buttonExit"));
-        expectExit(0, 30000);
+        expectExit(0);
     }
 
     // No camera at all: the tip, and its "close" ends the program with 0.
     void noCameraTipCloseExits()
     {
         start({}, {}, false);
-        QVERIFY2(waitFor([this] { return widget("m_buttonClose").has_value(); }, 60000),
+        QVERIFY2(waitFor([this] { return widget("m_buttonClose").has_value(); }, kHangMs),
                  m_output.right(3000).constData());
         bool tipText = false;
         for (const Widget& w : widgets())

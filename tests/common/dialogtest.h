@@ -2,14 +2,18 @@
 // Helpers of the dialog tests: screenshots kept as artefacts beside the build's test output,
 // and closing whatever modal window a dialog under test opens.
 
+#include "eventwait.h"
+
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 namespace dialogtest {
 
@@ -26,16 +30,17 @@ inline QString saveScreenshot(QWidget* widget, const QString& name)
 
 // Runs `act` on the next modal widget of class `className` (checked every 20 ms, up to `ms`).
 // The watch ends with `context` when one is given, so `act` may capture what lives as long.
-inline void onNextModal(const char* className, std::function<void(QWidget*)> act, int ms = 5000,
+inline void onNextModal(const char* className, std::function<void(QWidget*)> act, int ms = eventwait::kHangMs,
                         QObject* context = nullptr)
 {
     auto* timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, ms, className, waited = 0]() mutable {
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, act, ms, className, clock] {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal && !modal->inherits(className))
             modal = nullptr;
-        waited += 20;
-        if (modal || waited > ms) {
+        if (modal || clock->elapsed() > ms) {
             timer->stop();
             timer->deleteLater();
             if (modal)
@@ -43,6 +48,13 @@ inline void onNextModal(const char* className, std::function<void(QWidget*)> act
         }
     });
     timer->start(20);
+}
+
+// Delivers every event posted so far, runs the zero timers started before this call and the
+// deletions they left (eventwait::runPending).
+inline bool flushEvents()
+{
+    return eventwait::runPending();
 }
 
 } // namespace dialogtest

@@ -1,5 +1,7 @@
 #pragma once
 // Runs the fake wireless camera program on one loopback address for the life of the object.
+#include "eventwait.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -31,11 +33,11 @@ public:
     // True once the program has bound its ports.
     bool waitReady()
     {
-        if (!m_process.waitForStarted(60000))
+        if (!m_process.waitForStarted(eventwait::kHangMs))
             return false;
         QByteArray out;
         while (!out.contains("ready")) {
-            if (!m_process.waitForReadyRead(60000))
+            if (!m_process.waitForReadyRead(eventwait::kHangMs))
                 return false;
             out += m_process.readAllStandardOutput();
         }

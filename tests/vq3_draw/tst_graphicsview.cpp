@@ -2,6 +2,7 @@
 // wheel zoom about the pointer, current-view gating of compare views, the preview hand-over
 // between compare views, still pictures, and touch pinch gestures.
 
+#include "eventwait.h"
 #include "drawitem.h"
 #include "drawtestsupport.h"
 #include "graphicsscene.h"
@@ -71,7 +72,7 @@ private:
         auto* view = new GraphicsView(m_media.bridge(), nullptr, mode, GraphicsView::FitOnCreate);
         view->resize(800, 600);
         view->show();
-        if (!QTest::qWaitForWindowExposed(view))
+        if (!QTest::qWaitForWindowExposed(view, eventwait::kHangMs))
             qWarning("view not exposed");
         view->slotPreview();
         view->liveItem()->setPixmap(filled(picture.width(), picture.height()));
@@ -138,7 +139,7 @@ private slots:
         QCOMPARE(view->liveItem()->sceneTransform(), before);
         QCOMPARE(m_window->rotate->value(), slider == 360 ? 360 : slider);
         QVERIFY(!view->fitAllowed());
-        QTRY_VERIFY_WITH_TIMEOUT(view->fitAllowed(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->fitAllowed(), eventwait::kHangMs);
         // Once the SDK has the angle, the same rotation sends nothing again.
         view->slotRotate(slider);
         QCOMPARE(m_camera.sent.size(), 1);
@@ -296,13 +297,13 @@ private slots:
         for (GraphicsView* view : {&first, &second}) {
             view->resize(600, 400);
             view->show();
-            QVERIFY(QTest::qWaitForWindowExposed(view));
+            QVERIFY(QTest::qWaitForWindowExposed(view, eventwait::kHangMs));
             QVERIFY(view->previewButton());
             QCOMPARE(view->previewButton()->geometry(), QRect(300, 150, 100, 100));
             QCOMPARE(view->pictureButton()->geometry(), QRect(200, 150, 100, 100));
         }
         QTest::mouseClick(first.previewButton(), Qt::LeftButton);
-        QTRY_VERIFY(!first.previewButton());
+        QTRY_VERIFY_WITH_TIMEOUT(!first.previewButton(), eventwait::kHangMs);
         QVERIFY(first.liveItem());
         QCOMPARE(m_media.ops(), (QStringList{"setRender"}));
         QCOMPARE(m_media.calls.last().item, first.liveItem());
@@ -311,7 +312,7 @@ private slots:
         m_media.calls.clear();
         QGraphicsPixmapItem* firstItem = first.liveItem();
         QTest::mouseClick(second.previewButton(), Qt::LeftButton);
-        QTRY_VERIFY(!second.previewButton());
+        QTRY_VERIFY_WITH_TIMEOUT(!second.previewButton(), eventwait::kHangMs);
         QVERIFY(!first.liveItem());
         QVERIFY(first.previewButton());
         QVERIFY(first.previewButton()->isVisible());
@@ -531,7 +532,7 @@ private slots:
         QCOMPARE(view->tipLabel()->objectName(), QStringLiteral("viewTip"));
         const QSize tip = MyMemory::getInstance()->tipSize;
         QCOMPARE(view->tipLabel()->geometry(), QRect((800 - tip.width()) / 2, (600 - tip.height()) / 2, tip.width(), tip.height()));
-        QTRY_VERIFY_WITH_TIMEOUT(!view->tipLabel(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->tipLabel(), eventwait::kHangMs);
     }
 
     void deviceMenuPlaysTheChosenCamera()
@@ -552,7 +553,7 @@ private slots:
         QCOMPARE(m_media.ops(), (QStringList{"connectImageCaptured"}));
         view.resize(400, 300);
         view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(QTest::qWaitForWindowExposed(&view, eventwait::kHangMs));
         QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
         QCOMPARE(view.dragState(), int(GraphicsView::DragPressed));
         QMouseEvent move(QEvent::MouseMove, QPointF(80, 80), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
@@ -599,7 +600,7 @@ private slots:
         Q_UNUSED(expected);
         QTest::touchEvent(viewport, m_touch).release(0, at(distance, -1), viewport).release(1, at(distance, 1), viewport);
         QVERIFY2(qAbs(view->scale() - scale) < 0.011, qPrintable(QString::number(view->scale())));
-        QTRY_VERIFY_WITH_TIMEOUT(view->fitAllowed(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->fitAllowed(), eventwait::kHangMs);
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
         QVERIFY(view->liveItem()->flags() & QGraphicsItem::ItemIsMovable);
     }

@@ -2,6 +2,7 @@
 // hide button, hover clearing, blink overlay, self-painted button states. Screenshots of the
 // three palette styles are written to artefacts/ beside the test's working folder.
 
+#include "eventwait.h"
 #include "drawtestsupport.h"
 #include "ltoolbar.h"
 #include "pushbutton.h"
@@ -331,7 +332,7 @@ private slots:
             }
             toolbar.freshUi();
             toolbar.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&toolbar));
+            QVERIFY(QTest::qWaitForWindowExposed(&toolbar, eventwait::kHangMs));
             const QImage shot = toolbar.grab().toImage();
             QVERIFY(!shot.isNull());
             const QString file = folder + QStringLiteral("/ltoolbar_style%1.png").arg(style);
@@ -397,12 +398,14 @@ private slots:
         QVERIFY(button.isOpenPixFlicker());
         QVERIFY(button.isFlickerRunning());
         QVERIFY(button.isFlickerPhaseVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!button.isFlickerPhaseVisible(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!button.isFlickerPhaseVisible(), eventwait::kHangMs);
         button.openPixFlicker(); // no change
         button.pausePixFlicker();
         QVERIFY(!button.isFlickerRunning());
         QVERIFY(button.isFlickerPhaseVisible());
-        QTest::qWait(700);
+        // Paused: no timer runs, and what was pending changes nothing.
+        QVERIFY(eventwait::runPending());
+        QVERIFY(!button.isFlickerRunning());
         QVERIFY(button.isFlickerPhaseVisible());
         button.resumePixFlicker();
         QVERIFY(button.isFlickerRunning());
@@ -451,7 +454,7 @@ private slots:
         // While the overlay blinks the picture is never drawn.
         button.openPixFlicker();
         QVERIFY(near(pixelAt(&button, QPoint(16, 16)), QColor(255, 0, 0)));
-        QTRY_VERIFY_WITH_TIMEOUT(!button.isFlickerPhaseVisible(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!button.isFlickerPhaseVisible(), eventwait::kHangMs);
         QVERIFY(near(pixelAt(&button, QPoint(16, 16)), background));
         QVERIFY(near(pixelAt(&button, QPoint(7, 7)), background));
     }

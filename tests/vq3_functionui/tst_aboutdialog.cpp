@@ -67,7 +67,7 @@ private slots:
         else
             QCOMPARE(d.label_2->pixmap(Qt::ReturnByValue).size(), icon.size());
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         dialogtest::saveScreenshot(&d, "about");
         QTest::mouseClick(d.m_buttonClose, Qt::LeftButton);
         QVERIFY(!d.isVisible());

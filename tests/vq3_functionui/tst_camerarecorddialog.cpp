@@ -98,7 +98,7 @@ private slots:
     {
         CameraRecordDialog d(PaxCameraIndexMain, nullptr);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         refresh();
         // m = 15, s = 19, a = 256, t = 64, r = 29, g = 25, b = 165
         QCOMPARE(child<QLabel>(d, "m_labelRecordAudio")->geometry(), QRect(15, 19, 256, 29));
@@ -332,7 +332,7 @@ private slots:
         dialogtest::onNextModal("QMessageBox", [&text](QWidget* box) {
             text = static_cast<QMessageBox*>(box)->text();
             box->findChild<QPushButton*>("m_buttonQuit")->click();
-        }, 5000, &d);
+        }, eventwait::kHangMs, &d);
         child<QCheckBox>(d, "m_checkRecordAudio")->setChecked(true);
         QCOMPARE(text, QStringLiteral("This function must use a microphone"));
         QVERIFY(!m_sdk->calls.contains("setIsRecordAudio 0 1"));

@@ -161,7 +161,7 @@ private slots:
             dialogtest::onNextModal("ConfigDialog", [](QWidget* w) {
                 dialogtest::saveScreenshot(w, w->findChild<QGroupBox*>() ? "settings_wireless" : "settings_record");
                 static_cast<ConfigDialog*>(w)->m_buttonClose->click();
-            }, 5000, &d);
+            }, eventwait::kHangMs, &d);
             d.exec();
             loop.exit(0);
         });
@@ -175,7 +175,7 @@ private slots:
         const QByteArray before = readAll(MyMemory::configFileName());
         ConfigDialog d(false, nullptr);
         d.m_checkRecordAudio->setChecked(false);
-        dialogtest::onNextModal("ConfigDialog", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }, 5000, &d);
+        dialogtest::onNextModal("ConfigDialog", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }, eventwait::kHangMs, &d);
         d.exec();
         QCOMPARE(readAll(MyMemory::configFileName()), before);
     }
@@ -203,7 +203,7 @@ private slots:
     {
         ConfigDialog d(false, nullptr);
         const QString before = d.m_edit1->text();
-        dialogtest::onNextModal("QFileDialog", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, 5000, &d);
+        dialogtest::onNextModal("QFileDialog", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, eventwait::kHangMs, &d);
         d.m_buttonSelectPath->click();
         QCOMPARE(d.m_edit1->text(), before);
     }
@@ -242,7 +242,7 @@ private slots:
             dialogtest::onNextModal("CameraRecordDialog", [&opened](QWidget* w) {
                 opened = static_cast<CameraRecordDialog*>(w)->target();
                 static_cast<QDialog*>(w)->reject();
-            }, 5000, &d);
+            }, eventwait::kHangMs, &d);
             options->click();
             QCOMPARE(opened, target);
         }
@@ -254,7 +254,7 @@ private slots:
     {
         ConfigDialog d(true, nullptr);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         auto* devices = child<QComboBox>(d, "m_comboDevice");
         QCOMPARE(devices->count(), 2);
         QCOMPARE(devices->itemText(0), QStringLiteral("Cam-S:127.0.0.2:Office"));
@@ -311,11 +311,11 @@ private slots:
                 auto* label = next->findChild<QLabel*>("label");
                 shown = label ? label->text() : static_cast<QMessageBox*>(next)->text();
                 QTest::keyClick(next, Qt::Key_Escape);
-            }, 1000, &d);
+            }, eventwait::kHangMs, &d);
             w->findChild<QPushButton*>(answer)->click();
-        }, 5000, &d);
+        }, eventwait::kHangMs, &d);
         child<QPushButton>(d, "m_buttonCommit")->click();
-        QTest::qWait(50);
+        QVERIFY(dialogtest::flushEvents());
         QCOMPARE(m_calls, sent);
         QCOMPARE(shown, tip);
     }
@@ -326,9 +326,9 @@ private slots:
         ConfigDialog d(true, nullptr);
         QCOMPARE(child<QComboBox>(d, "m_comboChannel")->currentIndex(), -1);
         dialogtest::onNextModal("TipsDialog", [&d](QWidget* w) {
-            dialogtest::onNextModal("QMessageBox", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); }, 1000, &d);
+            dialogtest::onNextModal("QMessageBox", [](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); }, eventwait::kHangMs, &d);
             w->findChild<QPushButton*>("m_buttonConfirm")->click();
-        }, 5000, &d);
+        }, eventwait::kHangMs, &d);
         child<QPushButton>(d, "m_buttonCommit")->click();
         QVERIFY(m_calls.isEmpty());
     }
@@ -342,7 +342,7 @@ private slots:
         QVERIFY(child<QLineEdit>(d, "m_editDeviceName")->text().isEmpty());
         QCOMPARE(child<QComboBox>(d, "m_comboChannel")->currentIndex(), -1);
         dialogtest::onNextModal("TipsDialog", [](QWidget* w) { w->findChild<QPushButton*>("m_buttonConfirm")->click(); },
-                                5000, &d);
+                                eventwait::kHangMs, &d);
         child<QPushButton>(d, "m_buttonCommit")->click();
         QVERIFY(m_calls.isEmpty());
     }
@@ -357,7 +357,7 @@ private slots:
             d.m_option3->setCurrentIndex(1);
             d.m_checkRecordAudio->setChecked(false);
             dialogtest::onNextModal("ConfigDialog", [](QWidget* w) { static_cast<ConfigDialog*>(w)->m_buttonClose->click(); },
-                                    5000, &d);
+                                    eventwait::kHangMs, &d);
             d.exec();
         });
         QCOMPARE(loop.exec(), 773);

@@ -87,13 +87,13 @@ private slots:
         QVERIFY(QFile::rename(picture, spaced));
         OcrTipDialog d(spaced, nullptr);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         dialogtest::saveScreenshot(&d, "ocr_wait");
         QString error;
         dialogtest::onNextModal("QMessageBox", [&error](QWidget* box) {
             error = static_cast<QMessageBox*>(box)->text();
             QTest::keyClick(box, Qt::Key_Escape);
-        }, 60000, &d);
+        }, eventwait::kHangMs, &d);
         d.exec();
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(m_urls.urls.size(), 1);
@@ -120,8 +120,8 @@ private slots:
         dialogtest::onNextModal("QMessageBox", [&shown](QWidget* box) {
             shown = static_cast<QMessageBox*>(box)->text();
             QTest::keyClick(box, Qt::Key_Escape);
-        }, 5000, &d);
-        QTimer::singleShot(10000, &d, &QDialog::reject);
+        }, eventwait::kHangMs, &d);
+        QTimer::singleShot(eventwait::kHangMs, &d, &QDialog::reject);   // only a hang ends it this way
         d.exec();
         QCOMPARE(shown, "open temp pic file error, temp pic file:" + picture);
         QVERIFY(QFile::exists(picture));
@@ -134,7 +134,12 @@ private slots:
         {
             OcrTipDialog d(picture, nullptr);
         }
-        QTest::qWait(300);
+        // The dialog's run was due 100 ms after its start: a timer of twice that period started now
+        // fires after it would have.
+        QObject context;
+        bool later = false;
+        QTimer::singleShot(200, &context, [&later] { later = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(later, eventwait::kHangMs);
         QVERIFY(QFile::exists(picture));
         QVERIFY(m_urls.urls.isEmpty());
     }

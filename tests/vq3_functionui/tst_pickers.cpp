@@ -86,9 +86,9 @@ private slots:
         auto picker = makePicker(kind, QPoint(300, 200), current);
         QSignalSpy spy(picker.get(), signalOf(kind));
         picker->show();
-        QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(picker.get(), eventwait::kHangMs));
         QTest::mouseMove(picker.get(), QPoint(50, pressY));
-        QTRY_VERIFY(picker->underMouse());
+        QTRY_VERIFY_WITH_TIMEOUT(picker->underMouse(), eventwait::kHangMs);
         QEnterEvent enter(QPointF(50, pressY), QPointF(50, pressY), picker->mapToGlobal(QPoint(50, pressY)));
         QApplication::sendEvent(picker.get(), &enter);
         QTest::mousePress(picker.get(), Qt::LeftButton, Qt::NoModifier, QPoint(50, pressY));
@@ -108,7 +108,7 @@ private slots:
         auto picker = makePicker(Colour, QPoint(300, 200), 3);
         QSignalSpy spy(picker.get(), SIGNAL(sigColorSelectChanged(int)));
         picker->show();
-        QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(picker.get(), eventwait::kHangMs));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(picker.get(), &leave);
         QTest::mousePress(picker.get(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 40));
@@ -120,11 +120,11 @@ private slots:
     {
         auto picker = makePicker(Pen, QPoint(300, 200), 1);
         picker->show();
-        QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(picker.get(), eventwait::kHangMs));
         QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), picker->mapToGlobal(QPoint(10, 10)));
         QApplication::sendEvent(picker.get(), &enter);
         QTest::mouseMove(picker.get(), QPoint(60, 36 * 4 + 3));
-        QTRY_COMPARE(picker->hoveredRow(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(picker->hoveredRow(), 4, eventwait::kHangMs);
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(picker.get(), &leave);
         QCOMPARE(picker->hoveredRow(), -1);
@@ -154,7 +154,7 @@ private slots:
         QFETCH(QColor, colour);
         auto picker = makePicker(kind, QPoint(300, 200), 2);
         picker->show();
-        QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(picker.get(), eventwait::kHangMs));
         const QImage image = picker->grab().toImage();
         const QColor got = image.pixelColor(pixel);
         QVERIFY2(qAbs(got.red() - colour.red()) <= 2 && qAbs(got.green() - colour.green()) <= 2 &&

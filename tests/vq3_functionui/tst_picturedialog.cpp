@@ -41,7 +41,7 @@ private slots:
         QVERIFY(d->hasPicture());
         QCOMPARE(d->stepsLeft(), 15);
         QCOMPARE(d->size(), QSize(960, 540));   // full size before the first step
-        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), eventwait::kHangMs);
         QCOMPARE(steps.size(), 15);
         QCOMPARE(steps.first(), QRect(1320, 1530, 960, 540));
         QCOMPARE(steps.at(15 - 8), QRect(704, 816, 512, 288));
@@ -84,7 +84,7 @@ private slots:
         d->slotImageCaptured(image);
         QVERIFY(!d->hasPicture());
         QCOMPARE(d->stepsLeft(), 0);
-        QTest::qWait(200);
+        QVERIFY(eventwait::runPending());
         QVERIFY(!d.isNull());
         QVERIFY(!d->isVisible());
         delete d;
@@ -96,11 +96,11 @@ private slots:
         QImage image(800, 450, QImage::Format_RGB32);
         image.fill(QColor(200, 30, 40));
         d->slotImageCaptured(image);
-        QTRY_VERIFY(d->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(d->isVisible(), eventwait::kHangMs);
         const QImage shown = d->grab().toImage();
         QCOMPARE(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(200, 30, 40));
         dialogtest::saveScreenshot(d, "shot_preview");
-        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), eventwait::kHangMs);
     }
 
 };

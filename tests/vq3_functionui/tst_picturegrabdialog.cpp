@@ -78,9 +78,9 @@ private slots:
         QVERIFY(d->hasPicture());
         QCOMPARE(d->geometry(), QRect(0, 0, 1920, 1080));
         d->show();
-        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QVERIFY(QTest::qWaitForWindowExposed(d, eventwait::kHangMs));
         dialogtest::saveScreenshot(d, "one_frame_grab");
-        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), eventwait::kHangMs);
         QCOMPARE(steps, (QList<QSize>{{1600, 900}, {1280, 720}, {960, 540}, {640, 360}, {320, 180}}));
     }
 
@@ -91,7 +91,7 @@ private slots:
         QVERIFY(!d->hasPicture());
         QCOMPARE(d->stepsLeft(), 5);
         d->show();
-        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), eventwait::kHangMs);
     }
 
     void missingToolStillCloses()
@@ -99,7 +99,7 @@ private slots:
         PictureGrabDialog::setToolProgram(m_dir.filePath("no-such-tool"));
         QPointer<PictureGrabDialog> d = new PictureGrabDialog(0, nullptr);
         QVERIFY(!d->hasPicture());
-        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), eventwait::kHangMs);
     }
 };
 

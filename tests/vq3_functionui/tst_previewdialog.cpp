@@ -96,8 +96,8 @@ private slots:
         QCursor::setPos(5, 5);   // the pointer starts outside the window
         PreviewDialog d(&m_media, nullptr, PreviewDialog::ScenePip);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        QTRY_VERIFY(d.pointerOutside());
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
+        QTRY_VERIFY_WITH_TIMEOUT(d.pointerOutside(), eventwait::kHangMs);
         QCOMPARE(d.view()->geometry(), QRect(0, 0, 640, 360));
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(&d, &enter);
@@ -128,7 +128,7 @@ private slots:
         PreviewDialog d(&m_media, nullptr, PreviewDialog::ScenePip);
         d.slotSolutionChange(640, 480);   // 640 x 480 at (640, 360)
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         const QPoint grip = d.mapToGlobal(QPoint(630, 470));
         sendMouse(&d, QEvent::MouseButtonPress, grip);
         sendMouse(&d, QEvent::MouseMove, grip + QPoint(-600, 0));
@@ -143,7 +143,7 @@ private slots:
     {
         PreviewDialog d(&m_media, nullptr, PreviewDialog::ScenePip);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         const QPoint inside = d.mapToGlobal(QPoint(300, 100));
         sendMouse(&d, QEvent::MouseButtonPress, inside);
         sendMouse(&d, QEvent::MouseMove, inside + QPoint(5000, 5000));
@@ -191,7 +191,7 @@ private slots:
         QSignalSpy closed(d.data(), &PreviewDialog::sigClose);
         d->show();
         d->m_buttonClose->click();
-        QTRY_VERIFY(d.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), eventwait::kHangMs);
         QCOMPARE(closed.count(), 1);
         QCOMPARE(m_media.calls, QStringList{"closeCamera1"});
     }

@@ -62,7 +62,7 @@ private slots:
         RecordDialog d(RecordDialog::FunctionRecord, nullptr);
         QCOMPARE(d.geometry(), QRect(400, 0, 800, 900));
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         QCOMPARE(button(d, "m_buttonGrab")->text(), QStringLiteral("Start Record"));
         QCOMPARE(button(d, "m_button640x480")->size(), QSize(128, 36));
         // x0 = (800 - 768 - 3) / 2 = 14, y0 = (900 - 108 - 2) / 2 = 395
@@ -78,7 +78,7 @@ private slots:
     {
         RecordDialog d(RecordDialog::FunctionCapture, nullptr);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         QVERIFY(label(d, "m_labelSolution")->isHidden());
         QCOMPARE(button(d, "m_buttonGrab")->text(), QStringLiteral("Start Capture"));
         // g = (800 - 256 - 1) / 2 = 271; q = (900 - 108 - 2) * 3 / 4 = 592
@@ -138,7 +138,7 @@ private slots:
         RecordDialog d(RecordDialog::FunctionCapture, nullptr);
         d.resizeDialog(800, 600, false);   // (560, 240)
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         sendMouse(&d, QEvent::MouseButtonPress, QPoint(960, 540));
         sendMouse(&d, QEvent::MouseMove, QPoint(2500, 540));
         QCOMPARE(d.pos(), QPoint(1120, 240));
@@ -171,7 +171,7 @@ private slots:
         RecordDialog d(RecordDialog::FunctionRecord, nullptr);
         d.resizeDialog(800, 600, false);
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         const QPoint start = d.mapToGlobal(grab);
         sendMouse(&d, QEvent::MouseButtonPress, start);
         sendMouse(&d, QEvent::MouseMove, start + travel);
@@ -222,8 +222,9 @@ private slots:
         QVERIFY(!d.isVisible());
         QVERIFY(d.videoFileName().endsWith(".mp4"));
         PaxScreenQtLib* screen = PaxScreenQtLib::getInstance();
-        QTRY_COMPARE_WITH_TIMEOUT(screen->getRecordInfo().state, 1, 10000);
-        QTest::qWait(2000);
+        QTRY_COMPARE_WITH_TIMEOUT(screen->getRecordInfo().state, 1, eventwait::kHangMs);
+        // Frames written: the recorder has counted its first second.
+        QTRY_VERIFY_WITH_TIMEOUT(screen->getRecordInfo().recordSeconds >= 1, eventwait::kHangMs);
         d.stopRecord();
         QCOMPARE(screen->getRecordInfo().state, 0);
 
@@ -250,7 +251,7 @@ private slots:
         PaxScreenQtLib* screen = PaxScreenQtLib::getInstance();
         QCOMPARE(screen->getRecordWidth(), 1920);
         QCOMPARE(screen->getRecordHeight(), 1080);
-        QTRY_COMPARE_WITH_TIMEOUT(screen->getRecordInfo().state, 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(screen->getRecordInfo().state, 1, eventwait::kHangMs);
         d.stopRecord();
         QCOMPARE(screen->getRecordInfo().state, 0);
     }
@@ -270,7 +271,7 @@ private slots:
             dialogtest::onNextModal("QMessageBox", [&errorShown](QWidget* box) {
                 errorShown = static_cast<QMessageBox*>(box)->text() == "record error" && box->windowTitle() == "Error";
                 QTest::keyClick(box, Qt::Key_Escape);
-            }, 5000, w);
+            }, eventwait::kHangMs, w);
             w->setGeometry(100, 100, 640, 480);
             button(*static_cast<RecordDialog*>(w), "m_buttonGrab")->click();
         });

@@ -110,7 +110,7 @@ private slots:
         QVERIFY(d.mainRow().info->text().endsWith("1minutes1second"));   // paused: kept
         QCOMPARE(states(d.mainRow()), QStringLiteral("10101+"));
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         dialogtest::saveScreenshot(&d, "record_panel");
     }
 

@@ -82,7 +82,7 @@ private slots:
         auto* box = new RecordAreaBox(&owner);
         box->setGeometry(30, 30, 220, 120);
         owner.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QVERIFY(QTest::qWaitForWindowExposed(&owner, eventwait::kHangMs));
         QVERIFY(!box->isWindow());
         QVERIFY(box->testAttribute(Qt::WA_TransparentForMouseEvents));
         QCOMPARE(box->color(), QColor(Qt::red));
@@ -98,13 +98,15 @@ private slots:
         box->Flick(true);
         QVERIFY(box->isFlashing());
         const QColor before = box->color();
-        QTRY_VERIFY_WITH_TIMEOUT(box->color() != before, 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(box->color() != before, eventwait::kHangMs);
         box->Flick(false);
         const QColor kept = box->color();
-        QTest::qWait(600);
+        // Stopped: its timer no longer runs, and what was pending changes nothing.
+        QVERIFY(!box->isFlashing());
+        QVERIFY(eventwait::runPending());
         QCOMPARE(box->color(), kept);
         box->Flick(true);
-        QTRY_VERIFY_WITH_TIMEOUT(box->color() != kept, 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(box->color() != kept, eventwait::kHangMs);
         box->Flick(false);
 
         const QImage picture = box->grab().toImage();

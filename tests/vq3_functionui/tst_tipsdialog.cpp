@@ -73,7 +73,7 @@ private slots:
         QCOMPARE(button(d, "m_buttonSwitch")->geometry(), QRect(312, 180, 144, 54));
         QCOMPARE(button(d, "m_buttonSwitch")->styleSheet(), QStringLiteral("QPushButton{border:1px solid #888888;}"));
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         dialogtest::saveScreenshot(&d, "tips_type3");
     }
 
@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(button(d, "m_buttonClose")->geometry(), QRect(312, 180, 72, 54));
         QVERIFY(button(d, "m_buttonSwitch")->isHidden());
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         dialogtest::saveScreenshot(&d, "tips_type2");
         QTest::mouseClick(button(d, "m_buttonClose"), Qt::LeftButton);
         QCOMPARE(d.getReturnReason(), 0);

@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(set.m_buttonDefault->text(), QStringLiteral("Reset"));
         QCOMPARE(set.m_sliderGain->toolTip(), QStringLiteral("Gain"));
         set.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&set));
+        QVERIFY(QTest::qWaitForWindowExposed(&set, eventwait::kHangMs));
         dialogtest::saveScreenshot(&set, "uvc_popup");
     }
 
@@ -137,7 +137,7 @@ private slots:
     {
         VideoSet set(QPoint(300, 1000), nullptr);
         set.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&set));
+        QVERIFY(QTest::qWaitForWindowExposed(&set, eventwait::kHangMs));
         QTest::mouseClick(set.m_checkAuto, Qt::LeftButton, Qt::NoModifier, QPoint(8, set.m_checkAuto->height() / 2));
         QCOMPARE(m_sdk->calls, QStringList{"setUvcAuto 7 0"});
         QVERIFY(set.m_sliderExposure->isEnabled());

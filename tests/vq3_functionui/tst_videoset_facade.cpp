@@ -25,7 +25,7 @@ private slots:
         lib->setUvcControl(true);
         m_sdk = new PaxQtLibDialogSdk(lib);
         DialogCameraSdk::setInstance(m_sdk);
-        QTRY_VERIFY_WITH_TIMEOUT(m_sdk->getUvcInfo(DialogCameraSdk::Brightness).supported, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sdk->getUvcInfo(DialogCameraSdk::Brightness).supported, eventwait::kHangMs);
     }
     void cleanupTestCase()
     {
@@ -46,10 +46,10 @@ private slots:
         const int target = before.cur == before.max ? before.cur - 1 : before.cur + 1;
         set.m_sliderBrightness->setValue(target);
         QCOMPARE(m_sdk->getUvcInfo(DialogCameraSdk::Brightness).cur, target);
-        QTRY_COMPARE(pax_virtual::controlValue(0, pax_virtual::Brightness), target);
+        QTRY_COMPARE_WITH_TIMEOUT(pax_virtual::controlValue(0, pax_virtual::Brightness), target, eventwait::kHangMs);
         set.m_buttonDefault->click();
         QCOMPARE(set.m_sliderBrightness->value(), before.def);
-        QTRY_COMPARE(pax_virtual::controlValue(0, pax_virtual::Brightness), before.def);
+        QTRY_COMPARE_WITH_TIMEOUT(pax_virtual::controlValue(0, pax_virtual::Brightness), before.def, eventwait::kHangMs);
     }
 };
 

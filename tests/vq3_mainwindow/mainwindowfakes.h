@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMutex>
 #include <QObject>
+#include <QSemaphore>
 #include <QStringList>
 
 class FakeMediaObject : public QObject
@@ -36,10 +37,15 @@ public:
     int captures = 0;
     bool frozen = false;
     int refreshes = 0;
+    int statusChecks = 0;
 
     MediaControl* create(QObject*) override { return nullptr; }
     QObject* object(MediaControl*) override { return &object_; }
-    int getCameraStatus(MediaControl*) override { return status; }
+    int getCameraStatus(MediaControl*) override
+    {
+        ++statusChecks;
+        return status;
+    }
     bool isWirelessMode(MediaControl*) override { return wireless; }
     void switchWirelessMode(MediaControl*, bool toggle) override
     {
@@ -87,6 +93,10 @@ public:
     int busyAnswers = 0;   // isRelease() answers true this many times
     QList<qint64> releaseAsked;
     QElapsedTimer clock;
+    // With `holdSwitch`, switchWorkMode (on a worker thread) waits until the test opens the gate.
+    bool holdSwitch = false;
+    QSemaphore switchGate;
+    bool switchReleased = false;   // the gate opened before the hang ceiling
 
     FakeCamera() { clock.start(); }
     void note(const QString& call)
@@ -123,6 +133,8 @@ public:
     int switchWorkMode(int mode) override
     {
         note(QStringLiteral("switchWorkMode %1").arg(mode));
+        if (holdSwitch)
+            switchReleased = switchGate.tryAcquire(1, 60000);
         return switchResult;
     }
     bool isRelease() override

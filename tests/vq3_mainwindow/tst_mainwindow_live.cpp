@@ -2,6 +2,7 @@
 // live picture reaches the main view, and camera shots are written into the day folder at the
 // camera mode's size.
 #include "dialogtest.h"
+#include "eventwait.h"
 
 #include "graphicsview.h"
 #include "ltoolbar.h"
@@ -51,16 +52,12 @@ private slots:
         PaxQtLib::getInstance();
         MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
         MyMemory::getInstance()->setConfigGrabTipAudio(false);
-        QElapsedTimer waited;
-        waited.start();
-        while (!PaxQtLib::getInstance()->getbInitComplete() && waited.elapsed() < 20000)
-            QTest::qWait(200);
-        QVERIFY(PaxQtLib::getInstance()->getbInitComplete());
+        QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->getbInitComplete(), eventwait::kHangMs);
         installMainWindowLinks();
         m_window = std::make_unique<MainWindow>();
         m_window->init();
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), eventwait::kHangMs));
     }
     void cleanupTestCase()
     {
@@ -72,14 +69,19 @@ private slots:
 
     void liveViewShowsTheCamera()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!livePixmap().isNull(), 10000);
-        QTest::qWait(500);
-        const QImage shown = m_window->mainView()->grab().toImage();
-        QSet<QRgb> colours;
-        for (int y = 0; y < shown.height(); y += 7)
-            for (int x = 0; x < shown.width(); x += 7)
-                colours.insert(shown.pixel(x, y));
-        QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+        QTRY_VERIFY_WITH_TIMEOUT(!livePixmap().isNull(), eventwait::kHangMs);
+        // The virtual sheet slides into place over the first frames: wait until the view shows
+        // the picture (many colours), not the empty desk.
+        int colours = 0;
+        QVERIFY2(QTest::qWaitFor([&] {
+            const QImage shown = m_window->mainView()->grab().toImage();
+            QSet<QRgb> seen;
+            for (int y = 0; y < shown.height(); y += 7)
+                for (int x = 0; x < shown.width(); x += 7)
+                    seen.insert(shown.pixel(x, y));
+            colours = seen.size();
+            return colours > 20;
+        }, eventwait::kHangMs), qPrintable(QString::number(colours)));
         dialogtest::saveScreenshot(m_window.get(), "mainwindow-live");
         // The whole screen, with the floating palettes around the window.
         const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR", QDir::currentPath()) + "/../test-artefacts/mainwindow";
@@ -92,14 +94,21 @@ private slots:
 
     void cameraShotsAreWritten()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!livePixmap().isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!livePixmap().isNull(), eventwait::kHangMs);
         const QSize mode = livePixmap().size();
         auto* shot = m_window->bottomToolbar()->findChild<PushButton*>("buttonCameraShot");
         QVERIFY(shot);
         QTest::mouseClick(shot, Qt::LeftButton);
         QTest::mouseClick(shot, Qt::LeftButton);
         const QString day = m_dir.filePath("save") + "/" + QDate::currentDate().toString("yyyy_MM_dd");
-        QTRY_COMPARE(QDir(day).entryList({"*.jpg"}, QDir::Files).size(), 2);
+        // Both files there and written whole (their headers readable).
+        QTRY_VERIFY_WITH_TIMEOUT([&] {
+            const QStringList files = QDir(day).entryList({"*.jpg"}, QDir::Files);
+            for (const QString& file : files)
+                if (!QImageReader(day + "/" + file).size().isValid())
+                    return false;
+            return files.size() == 2;
+        }(), eventwait::kHangMs);
         const QRegularExpression name("^\\d{8}_\\d{6}(_\\d+)?\\.jpg$");
         for (const QString& file : QDir(day).entryList({"*.jpg"}, QDir::Files)) {
             QVERIFY2(name.match(file).hasMatch(), qPrintable(file));

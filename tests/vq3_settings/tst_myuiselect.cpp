@@ -1,5 +1,6 @@
 // Dialog styles: the exact style sheets and font each setter applies, the UI type file, and the
 // local TCP client that connects only when asked for.
+#include "eventwait.h"
 #include "mymemory.h"
 #include "myuiselect.h"
 #include "screengeometry.h"
@@ -176,17 +177,19 @@ private slots:
         MyUiSelect::getInstance();
         QLabel label;
         MyUiSelect::setLabelStyle(&label);
-        QTest::qWait(300);
+        // What those two left pending has run: no connection reached the port.
+        QVERIFY(eventwait::runPending());
+        QVERIFY(!server.waitForNewConnection(0));
         QVERIFY(!server.hasPendingConnections());
 
         MyTcpClient* client = MyTcpClient::getInstance();
-        QVERIFY(server.waitForNewConnection(3000));
-        QTRY_VERIFY(client->isConnected());
+        QVERIFY(server.waitForNewConnection(eventwait::kHangMs));
+        QTRY_VERIFY_WITH_TIMEOUT(client->isConnected(), eventwait::kHangMs);
         QCOMPARE(client->_getHostIp(), QStringLiteral("127.0.0.1"));
         QTcpSocket* peer = server.nextPendingConnection();
         QCOMPARE(peer->peerAddress(), QHostAddress(QHostAddress::LocalHost));
         peer->close();
-        QTRY_VERIFY(!client->isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(!client->isConnected(), eventwait::kHangMs);
     }
 };
 

@@ -1,4 +1,5 @@
 // Start-up pieces: splash size rule, camera permission wait, SIGINT delivered to the GUI thread.
+#include "eventwait.h"
 #include "appstartup.h"
 #include "logcapture.h"
 
@@ -77,7 +78,7 @@ void TestAppStartup::sigintReachesTheEventLoop()
     QVERIFY(watcher);
     QSignalSpy spy(watcher, &InterruptWatcher::interrupted);
     ::raise(SIGINT);    // the process keeps running: the handler only wakes the event loop
-    QVERIFY(spy.wait(2000));
+    QVERIFY(spy.wait(eventwait::kHangMs));
     QCOMPARE(spy.count(), 1);
     delete watcher;
 }

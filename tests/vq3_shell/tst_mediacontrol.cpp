@@ -1,5 +1,6 @@
 // The media bridge against the real camera SDK facade: without a camera (frames are fed by hand)
 // and, built with MEDIA_LIVE, with the virtual camera in process.
+#include "eventwait.h"
 #include "mediacontrol.h"
 #include "mymemory.h"
 #include "paxlib.h"
@@ -193,10 +194,10 @@ void TestMediaControl::liveFramesReachTheItem()
 {
     MediaControl media;
     QGraphicsPixmapItem item;
-    QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->isDeviceSearchComplete(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->isDeviceSearchComplete(), eventwait::kHangMs);
     media.setRender(&item);
     QSignalSpy changes(&media, &MediaControl::sig_solutionChange);
-    QTRY_VERIFY_WITH_TIMEOUT(!item.pixmap().isNull(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!item.pixmap().isNull(), eventwait::kHangMs);
     QCOMPARE(changes.count(), 1);
     QVERIFY(item.pixmap().width() >= 640);
 }
@@ -205,9 +206,9 @@ void TestMediaControl::missingThenFoundDeviceReopensCamera()
 {
     MediaControl media;
     QGraphicsPixmapItem item;
-    QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->isDeviceSearchComplete(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->isDeviceSearchComplete(), eventwait::kHangMs);
     media.setRender(&item);
-    QTRY_VERIFY_WITH_TIMEOUT(!item.pixmap().isNull(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!item.pixmap().isNull(), eventwait::kHangMs);
     QVERIFY(PaxQtLib::getInstance()->isOpenCurCamera());
     media.slotPaxContentChange(PaxChangeDeviceMissing);
     QCOMPARE(media.getCameraStatus(), 1);
@@ -218,13 +219,13 @@ void TestMediaControl::missingThenFoundDeviceReopensCamera()
     QCOMPARE(media.getCameraStatus(), 0);
     QVERIFY(PaxQtLib::getInstance()->isOpenCurCamera());
     item.setPixmap(QPixmap());
-    QTRY_VERIFY_WITH_TIMEOUT(!item.pixmap().isNull(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!item.pixmap().isNull(), eventwait::kHangMs);
 }
 
 void TestMediaControl::solutionList()
 {
     MediaControl media;
-    QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->isDeviceSearchComplete(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(PaxQtLib::getInstance()->isDeviceSearchComplete(), eventwait::kHangMs);
     const QStringList list = media.getSolutionList();
     QVERIFY2(list.size() >= 3, qPrintable(list.join(",")));
     QVERIFY2(list.first().startsWith("0:"), qPrintable(list.join(",")));

@@ -1,4 +1,5 @@
 // Background commands: the OCR job with the real tesseract beside the program, and the grab sound.
+#include "eventwait.h"
 #include "logcapture.h"
 #include "oncecommandfromthread.h"
 #include "urlcatcher.h"
@@ -93,7 +94,7 @@ void TestOnceCommand::playerThreadEndsAndFreesItself()
     QSignalSpy destroyed(command, &QObject::destroyed);
     LogCapture capture;
     command->_playGrabTipAudio();
-    QVERIFY(destroyed.wait(40000));
+    QVERIFY(destroyed.wait(eventwait::kHangMs));
     QVERIFY(!LogCapture::messages().filter("play wav command:").isEmpty());
     QVERIFY(LogCapture::messages().filter("play wav command:").first().contains("mytool2 grabTipAudio.wav -nodisp -autoexit"));
 }

@@ -1,6 +1,7 @@
 // The settings dialog's view of the wireless cameras: what ShellDialogWirelessManager forwards to
 // the real WirelessDeviceManage and its devices, against two fake cameras on 127.0.0.2 and
 // 127.0.0.3 (the discovery targets are loopback addresses only).
+#include "eventwait.h"
 #include "dialogservices.h"
 #include "fakecameraprocess.h"
 #include "paxlib.h"
@@ -37,7 +38,8 @@ struct TwoCameras {
         qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2,127.0.0.3");
         WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
         manager->searchDevice();
-        return QTest::qWaitFor([manager] { return manager->getDeviceList().size() == 2; }, 3000) ? manager : nullptr;
+        return QTest::qWaitFor([manager] { return manager->getDeviceList().size() == 2; }, eventwait::kHangMs) ? manager
+                                                                                                          : nullptr;
     }
 };
 } // namespace
@@ -121,10 +123,11 @@ void TestShellLinks::settingsReachTheirCamera()
     FakeCameraProcess& b = cameras.b;
     FakeCameraProcess& target = camera == CameraA ? a : b;
     FakeCameraProcess& other = camera == CameraA ? b : a;
-    // Both links are up and past their opening requests.
-    QTRY_VERIFY_WITH_TIMEOUT(a.bytes().contains("CMD_GETWIFICHANNEL"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(b.bytes().contains("CMD_GETWIFICHANNEL"), 5000);
-    QTest::qWait(200);
+    // Both links are up and past their opening requests (the size list, the size, the channel).
+    for (FakeCameraProcess* each : {&a, &b})
+        QTRY_VERIFY_WITH_TIMEOUT(each->bytes().contains("CMD_GETWIFICHANNEL")
+                                     && each->bytes().contains("CMD_SET_BACK_FRAME"),
+                                 eventwait::kHangMs);
     const QByteArray otherBefore = other.bytes();
 
     ShellDialogWirelessManager wireless;
@@ -138,9 +141,19 @@ void TestShellLinks::settingsReachTheirCamera()
         device->setStation("Office", "secret 1");
     else
         device->setAp("Room 12", WirelessDevice::CH_153);
-    QTRY_VERIFY_WITH_TIMEOUT(target.bytes().endsWith(sent), 3000);
-    QTest::qWait(200);
-    QCOMPARE(other.bytes(), otherBefore);
+    QTRY_VERIFY_WITH_TIMEOUT(target.bytes().endsWith(sent), eventwait::kHangMs);
+    // A request of the other camera's own link, sent now, arrives behind anything sent to it
+    // before: the first bytes it got after the opening requests are that request.
+    WirelessDevice* otherLink = nullptr;
+    for (WirelessDevice* d : WirelessDeviceManage::getInstance()->getDeviceList()) {
+        if (d->getIp() == other.address())
+            otherLink = d;
+    }
+    QVERIFY(otherLink);
+    otherLink->searchDeviceInfo();
+    const QByteArray marker = "CMD_GET_BACK_FRAME_LIST";
+    QTRY_VERIFY_WITH_TIMEOUT(other.bytes().size() >= otherBefore.size() + marker.size(), eventwait::kHangMs);
+    QCOMPARE(other.bytes().left(otherBefore.size() + marker.size()), otherBefore + marker);
 }
 
 void TestShellLinks::installedAsTheDialogsManager()

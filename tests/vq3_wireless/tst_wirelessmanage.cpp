@@ -1,5 +1,6 @@
 // Discovery, pairing of tiles and devices, and the tile's geometry, against two fake cameras on
 // 127.0.0.2 and 127.0.0.3 (the discovery targets are loopback addresses only).
+#include "eventwait.h"
 #include "fakecameraprocess.h"
 #include "graphicsviewforwirelessdevice.h"
 #include "logcapture.h"
@@ -92,8 +93,8 @@ void TestWirelessManage::discoveryFindsTwoCameras()
         WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
         manager->searchDevice();
         // Both cameras answer; the second reply of 127.0.0.2 makes no second device.
-        QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
-        QTest::qWait(300);
+        QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, eventwait::kHangMs);
+        QVERIFY(eventwait::runPending());   // replies already received
         QCOMPARE(manager->getDeviceList().size(), 2);
         QStringList found = ips(manager->getDeviceList());
         found.sort();
@@ -124,9 +125,9 @@ void TestWirelessManage::connectAllPairsByPosition()
     QVERIFY(b.waitReady());
     WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
     manager->searchDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, eventwait::kHangMs);
     for (WirelessDevice* device : manager->getDeviceList())
-        QTRY_COMPARE_WITH_TIMEOUT(device->getCameraCurSolution(), QString("640x480"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(device->getCameraCurSolution(), QString("640x480"), eventwait::kHangMs);
     manager->enterMode(1);
     auto t1 = tile(), t2 = tile(), t3 = tile();
     QList<GraphicsViewForWirelessDevice*> views{t1.get(), t2.get(), t3.get()};
@@ -139,8 +140,8 @@ void TestWirelessManage::connectAllPairsByPosition()
     QCOMPARE(manager->getDeviceFromView(t2.get()), manager->getDeviceList().at(1));
     QVERIFY(manager->getIdleDeviceList().isEmpty());
     // Frames reach both paired tiles.
-    QTRY_VERIFY_WITH_TIMEOUT(!t1->renderItem()->pixmap().isNull(), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!t2->renderItem()->pixmap().isNull(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!t1->renderItem()->pixmap().isNull(), eventwait::kHangMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!t2->renderItem()->pixmap().isNull(), eventwait::kHangMs);
     QCOMPARE(t1->renderItem()->pixmap().size(), QSize(640, 480));
 
     // The unpaired tile can be selected; zoom then reaches no tile.
@@ -178,7 +179,7 @@ void TestWirelessManage::modesAndIdleDevices()
     QVERIFY(b.waitReady());
     WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
     manager->searchDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 2, eventwait::kHangMs);
     // Single view: every device but the current one is idle.
     QCOMPARE(manager->getIdleDeviceList().size(), 1);
     QVERIFY(!manager->getIdleDeviceList().contains(manager->getCurDevice()));
@@ -270,9 +271,9 @@ void TestWirelessManage::tileSolutionMenu()
     qputenv("ORVANE_WIRELESS_TARGETS", "127.0.0.2");
     WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
     manager->searchDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 1, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 1, eventwait::kHangMs);
     WirelessDevice* device = manager->getCurDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(device->getCameraCurSolution(), QString("1280x720"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(device->getCameraCurSolution(), QString("1280x720"), eventwait::kHangMs);
     manager->enterMode(1);
     auto view = tile();
     view->show();
@@ -313,8 +314,8 @@ void TestWirelessManage::tileSolutionMenu()
     choice.setCheckable(true);
     view->slotSolutionActionTriggered(&choice);
     QCOMPARE(device->getCameraCurSolution(), QString("640x480"));
-    QTRY_VERIFY(a.bytes().contains("CMD_SET_BACK_FRAME 640*480"));
-    QTRY_COMPARE_WITH_TIMEOUT(view->renderItem()->pixmap().size(), QSize(640, 480), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(a.bytes().contains("CMD_SET_BACK_FRAME 640*480"), eventwait::kHangMs);
+    QTRY_COMPARE_WITH_TIMEOUT(view->renderItem()->pixmap().size(), QSize(640, 480), eventwait::kHangMs);
 }
 
 int main(int argc, char** argv)
