@@ -122,7 +122,7 @@ void BM_ReleaseWhileFramesFlow(benchmark::State& state)
 
 BENCHMARK(BM_FrameLatency)->Unit(benchmark::kMillisecond)->Iterations(300)->UseRealTime();
 BENCHMARK(BM_BlockedGuiThread)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_ReleaseWhileFramesFlow)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(BM_ReleaseWhileFramesFlow)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 int main(int argc, char** argv)
 {

@@ -30,6 +30,9 @@ Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
 
+// Longest wait for an event; it only catches a hang.
+constexpr int kEventCeilingMs = 60000;
+
 // The base folder of the test's save paths, in the documents folder of the test's own home.
 QString baseFolder()
 {
@@ -81,16 +84,16 @@ void waitForStop(const std::function<int()>& status)
         QThread::msleep(1);
 }
 
-// Runs `stop` on a thread of its own and waits at most 5 s for it; when it hangs, `release`
-// unblocks it so the test run itself still ends. True when the stop ended by itself.
-bool endsWithin5s(const std::function<void()>& stop, const std::function<void()>& release)
+// Runs `stop` on a thread of its own and waits for it (ceiling kEventCeilingMs); when it hangs,
+// `release` unblocks it so the test run itself still ends. True when the stop ended by itself.
+bool endsByItself(const std::function<void()>& stop, const std::function<void()>& release)
 {
     std::atomic<bool> done{false};
     std::thread stopper([&] {
         stop();
         done = true;
     });
-    const bool ended = QTest::qWaitFor([&] { return done.load(); }, 5000);
+    const bool ended = QTest::qWaitFor([&] { return done.load(); }, kEventCeilingMs);
     if (!ended)
         release();
     stopper.join();
@@ -521,7 +524,7 @@ private slots:
         PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
         QSignalSpy changed(lib, &PaxScreenQtLib::sigAudioInfoChange);
         const QByteArray before = readFile(configPath());
-        QVERIFY(changed.wait(2000));
+        QVERIFY(changed.wait(kEventCeilingMs));
         QCOMPARE(lib->getCurMicrophoneName(), current);
         const QList<_ScreenMicrophoneS> list = lib->getMicrophoneList();
         QCOMPARE(list.size(), listed.size());
@@ -540,13 +543,13 @@ private slots:
         g_sources = {{QStringLiteral("Mic A"), QStringLiteral("lavfi"), QStringLiteral("anullsrc")}};
         PaxScreenQtLib* lib = freshFacade();
         QSignalSpy changed(lib, &PaxScreenQtLib::sigAudioInfoChange);
-        QVERIFY(changed.wait(2000));
+        QVERIFY(changed.wait(kEventCeilingMs));
         QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Mic A"));
         g_sources = {{QStringLiteral("Mic B"), QStringLiteral("lavfi"), QStringLiteral("anullsrc")},
                      {QStringLiteral("Mic C"), QStringLiteral("lavfi"), QStringLiteral("anullsrc")}};
         changed.clear();
         emit PaxDeviceMonitor::getInstance()->sigOutdeviceInOut();
-        QVERIFY(changed.wait(2000));
+        QVERIFY(changed.wait(kEventCeilingMs));
         QCOMPARE(lib->getMicrophoneList().size(), 2);
         QCOMPARE(lib->getMicrophoneList().at(1).name, QStringLiteral("Mic C"));
         QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Mic B"));
@@ -589,7 +592,7 @@ private slots:
         g_sources = {{QStringLiteral("Test Microphone"), QStringLiteral("lavfi"), graph}};
         PaxScreenQtLib* lib = freshFacade();
         QSignalSpy listed(lib, &PaxScreenQtLib::sigAudioInfoChange);
-        QVERIFY(listed.wait(2000));
+        QVERIFY(listed.wait(kEventCeilingMs));
         QCOMPARE(lib->getCurMicrophoneName(), QStringLiteral("Test Microphone"));
         QVERIFY(lib->setFramerate(10));
         QVERIFY(lib->setRect(QRect(0, 0, 160, 120)));
@@ -598,9 +601,9 @@ private slots:
         LogCapture::take();
         QVERIFY(lib->startRecordScreen(dir.filePath(QStringLiteral("formats.mp4"))));
         const QString outputLine = QStringLiteral("audio output frame, channel_layout[4] sample_rate[44100] sample_fmt[8]\n");
-        const bool logged = QTest::qWaitFor([&] { return LogCapture::countContaining(outputLine) > 0; }, 5000);
+        const bool logged = QTest::qWaitFor([&] { return LogCapture::countContaining(outputLine) > 0; }, kEventCeilingMs);
         lib->stopRecordScreen();
-        QVERIFY(waitForState(info, 0, 5000));
+        QVERIFY(waitForState(info, 0, kEventCeilingMs));
         QVERIFY(logged);
         const QStringList log = LogCapture::take();
         auto linesEndingWith = [&](const QString& text) {
@@ -696,7 +699,7 @@ private slots:
             lib->setIsRecordAudio(false);
             QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
             const bool started = lib->startRecordScreen(file);
-            const bool ended = waitForState(info, 0, 5000);
+            const bool ended = waitForState(info, 0, kEventCeilingMs);
             initTestCase();
             QVERIFY(started);
             QVERIFY(ended);
@@ -789,9 +792,9 @@ private slots:
         QSignalSpy audioChange(lib, &PaxScreenQtLib::sigAudioInfoChange);
         QVERIFY(lib->startRecordScreen(dir.filePath(QStringLiteral("busy.mp4"))));
         if (paused) {
-            QVERIFY(waitForState(info, 1, 5000));
+            QVERIFY(waitForState(info, 1, kEventCeilingMs));
             lib->pause();
-            QVERIFY(waitForState(info, 2, 5000));
+            QVERIFY(waitForState(info, 2, kEventCeilingMs));
         }
         const QStringList before = snapshot();
         const QByteArray config = readFile(configPath());
@@ -804,7 +807,7 @@ private slots:
         if (setter == QLatin1String("setCurMicrophoneName") || setter == QLatin1String("setIsRecordAudio"))
             QCOMPARE(audioChange.count(), 1);
         lib->stopRecordScreen();
-        QVERIFY(waitForState(info, 0, 5000));
+        QVERIFY(waitForState(info, 0, kEventCeilingMs));
         // Idle again: the same call is taken.
         if (setter != QLatin1String("setCurMicrophoneName") && setter != QLatin1String("setIsRecordAudio"))
             QCOMPARE(calls[which](), true);
@@ -823,14 +826,14 @@ private slots:
         QSignalSpy info(lib, &PaxScreenQtLib::sigRecordInfo);
         QCOMPARE(lib->pauseOrResume(), false);   // nothing to pause
         QVERIFY(lib->startRecordScreen(file));
-        QVERIFY(waitForState(info, 1, 5000));
+        QVERIFY(waitForState(info, 1, kEventCeilingMs));
         QCOMPARE(lib->pauseOrResume(), true);    // paused
         QCOMPARE(lib->pauseOrResume(), false);   // resumed at once
         QCOMPARE(lib->pauseOrResume(), true);    // paused again, not lost
-        QVERIFY(waitForState(info, 2, 5000));
+        QVERIFY(waitForState(info, 2, kEventCeilingMs));
         QCOMPARE(lib->pauseOrResume(), false);
         lib->stopRecordScreen();
-        QVERIFY(waitForState(info, 0, 5000));
+        QVERIFY(waitForState(info, 0, kEventCeilingMs));
         QCOMPARE(lib->getRecordInfo().state, 0);
     }
 
@@ -866,7 +869,7 @@ private slots:
         else
             pair.stopRecordWait();
         QVERIFY(!pair.recorderBusy());
-        const bool ended = endsWithin5s(
+        const bool ended = endsByItself(
             [&] {
                 pair.stopRecordWait();
                 pair.stopMicrophoneWait();
@@ -900,7 +903,7 @@ private slots:
         pair.startMicrophone(0);
         pair.stopMicrophoneWait();
         QVERIFY(!pair.microphoneRunning());
-        const bool ended = endsWithin5s([&] { pair.stopRecordWait(); }, [&] { pair.audioFinish(); });
+        const bool ended = endsByItself([&] { pair.stopRecordWait(); }, [&] { pair.audioFinish(); });
         QVERIFY(ended);
         QVERIFY(!pair.recorderBusy());
         QVERIFY(!QFile::exists(file));

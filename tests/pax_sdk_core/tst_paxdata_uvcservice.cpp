@@ -30,13 +30,13 @@ class TestPaxDataUvcService : public QObject
         m_korvid->setProcessChannelMode(QProcess::MergedChannels);
         m_korvid->start(qEnvironmentVariable("ORVANE_BIN_DIR") + "/Korvid",
                         {qEnvironmentVariable("ORVANE_TEST_TMP") + "/korvidlog"});
-        if (!m_korvid->waitForStarted(5000))
+        if (!m_korvid->waitForStarted(60000))
             return false;
         // A probe connection would count as the application leaving: wait for its start line.
         QByteArray out;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 10000 && !out.contains("start korvid")) {
+        while (t.elapsed() < 60000 && !out.contains("start korvid")) {
             m_korvid->waitForReadyRead(200);
             out += m_korvid->readAll();
         }
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(d->getBrightnessInfo().supported);
         QVERIFY(d->getFocusAutoInfo().supported);
         QCOMPARE(d->getContrastInfo().max, pax_virtual::controlRange(pax_virtual::Contrast).max);
-        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), 60000);
         QCOMPARE(m_korvid->exitCode(), 12);
     }
 
@@ -162,7 +162,7 @@ private slots:
         QTest::qWait(500);
         QVERIFY(korvidRunning());
         QCOMPARE(c->switchWorkMode(0), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), 60000);
         QCOMPARE(m_korvid->exitCode(), 12);
     }
 
