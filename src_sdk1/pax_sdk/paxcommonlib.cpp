@@ -138,7 +138,14 @@ void PaxCommonLib::closeCamera() { m_d->closeCamera(); }
 void PaxCommonLib::switchSolution(int index) { m_d->switchSolution(index, true); }
 void PaxCommonLib::switchColorMode(_PaxColorModeE mode) { m_d->switchColorMode(mode); }
 _PaxPicSaveFormatE PaxCommonLib::getPicSaveFormat() { return m_d->getPicSaveFormat(); }
-void PaxCommonLib::setPicSaveFormat(_PaxPicSaveFormatE format) { m_d->setPicSaveFormat(format); }
+void PaxCommonLib::setPicSaveFormat(_PaxPicSaveFormatE format)
+{
+    // A format outside jpg..pdf is refused here: the one set before stays.
+    if (format < PaxPicSaveFormatJpg || format > PaxPicSaveFormatPdf) {
+        return;
+    }
+    m_d->setPicSaveFormat(format);
+}
 _PaxPicNameModeE PaxCommonLib::getPicNameMode() { return m_d->getPicNameMode(); }
 void PaxCommonLib::setPicNameMode(_PaxPicNameModeE mode) { m_d->setPicNameMode(mode); }
 int PaxCommonLib::getPicPressRatio() { return m_d->getPicPressRatio(); }

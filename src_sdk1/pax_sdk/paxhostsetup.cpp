@@ -4,8 +4,6 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-
 namespace {
 QApplication* s_ownApplication = nullptr;
 int s_users = 0;
@@ -26,8 +24,7 @@ struct HostArguments {
         argv[0] = name;
         argv[1] = argv[2] = argv[3] = nullptr;
         argc = 1;
-        const char* env = std::getenv("QT_QPA_PLATFORM");
-        if (!env || !*env) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             argv[1] = option;
             argv[2] = platform;
             argc = 3;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <climits>
@@ -83,17 +84,27 @@ private slots:
     void releasedAndMadeAgain_data()
     {
         QTest::addColumn<int>("rounds");
-        QTest::newRow("five rounds") << 5;
+        QTest::addColumn<QByteArray>("platformSetting");
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("five rounds, no platform named") << 5 << QByteArray() << QStringLiteral("offscreen");
+        QTest::newRow("two rounds, the host names one") << 2 << QByteArray("minimal") << QStringLiteral("minimal");
     }
 
     void releasedAndMadeAgain()
     {
         QFETCH(int, rounds);
+        QFETCH(QByteArray, platformSetting);
+        QFETCH(QString, platform);
+        if (platformSetting.isEmpty())
+            qunsetenv("QT_QPA_PLATFORM");
+        else
+            qputenv("QT_QPA_PLATFORM", platformSetting);
+        const auto unset = qScopeGuard([] { qunsetenv("QT_QPA_PLATFORM"); });
         for (int round = 1; round <= rounds; ++round) {
             g_got = Got();
             lib()->registerCallBackFun(&onChange);
             QVERIFY2(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), qPrintable(QString::number(round)));
-            QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+            QCOMPARE(QGuiApplication::platformName(), platform);
             QVERIFY2(waitFor([] { return g_got.found > 0; }), qPrintable(QString::number(round)));
             lib()->registerCallBackFun(&onFrame);
             lib()->openCamera();
@@ -144,6 +155,7 @@ private slots:
         QFETCH(_PaxPointS, from);
         QFETCH(_PaxPointS, to);
         QFETCH(bool, fromHandle);
+        QVERIFY(lib()); // the facade first: it makes the application object and the store
         PaxData::getInstance()->setCurrentWorkMode(PaxWorkModeCommon);
         lib()->setManuTrim(true);
         lib()->setManuTrimRemoveRect();

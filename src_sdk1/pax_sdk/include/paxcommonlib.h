@@ -68,6 +68,7 @@ public:
     void switchSolution(int index);
     void switchColorMode(_PaxColorModeE mode);
     _PaxPicSaveFormatE getPicSaveFormat();
+    // Refuses (ignores) a format outside jpg..pdf.
     void setPicSaveFormat(_PaxPicSaveFormatE format);
     _PaxPicNameModeE getPicNameMode();
     void setPicNameMode(_PaxPicNameModeE mode);

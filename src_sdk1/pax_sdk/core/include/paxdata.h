@@ -174,12 +174,8 @@ struct _PaxUvcInfoS {
     bool getIntelligentGrab##SUFFIX(int& step) { return _getIntelligentGrab(MODE, step); } \
     void setIntelligentGrab##SUFFIX(bool on, int step, bool quiet) { _setIntelligentGrab(MODE, on, step, quiet); } \
     _PaxPicSaveFormatE getCurrentPicSaveFormat##SUFFIX() { return _PaxPicSaveFormatE(_getInt(MODE, &Profile::picSaveFormat)); } \
-    /* a format outside jpg..pdf is refused: the stored one stays */ \
     void setCurrentPicSaveFormat##SUFFIX(_PaxPicSaveFormatE format) \
-    { \
-        if (format >= PaxPicSaveFormatJpg && format <= PaxPicSaveFormatPdf) \
-            _setProfileInt(MODE, &Profile::picSaveFormat, format, GroupPicSaveFormat, PaxNotifyPicSaveFormat); \
-    } \
+    { _setProfileInt(MODE, &Profile::picSaveFormat, format, GroupPicSaveFormat, PaxNotifyPicSaveFormat); } \
     _PaxColorModeE getCurrentColorMode##SUFFIX() { return _PaxColorModeE(_getInt(MODE, &Profile::colorMode)); } \
     void setCurrentColorMode##SUFFIX(_PaxColorModeE mode) \
     { _setProfileInt(MODE, &Profile::colorMode, mode, GroupColorMode, PaxNotifyColorMode); } \
