@@ -82,6 +82,8 @@ void MainWindow::_CreateMainBottomToolbar()
     m_sliderZoom->setObjectName(QStringLiteral("m_sliderZoom"));
     m_sliderZoom->setToolTip(tr("Amplification Factor"));
     m_sliderZoom->setRange(100000, 5000000);
+    if (m_mainView)
+        m_sliderZoom->setValue(int(m_mainView->scale() * 1000000));
     connect(m_sliderZoom, &QSlider::sliderMoved, m_mainView, &GraphicsView::zoomInOut);
     m_buttonZoomOut = button(":/myImage/res/zoomout.png", QT_TR_NOOP("Zoom In"), "m_buttonZoomOut");
     connect(m_buttonZoomOut, &QPushButton::clicked, m_mainView, &GraphicsView::zoomOut);
@@ -95,7 +97,7 @@ void MainWindow::_CreateMainBottomToolbar()
     m_sliderRotate->setObjectName(QStringLiteral("m_sliderRotate"));
     m_sliderRotate->setToolTip(tr("Rotating Coefficient"));
     m_sliderRotate->setRange(0, 360);
-    m_sliderRotate->setValue(0);
+    m_sliderRotate->setValue(m_mainView ? m_mainView->getRotate() : 0);
     connect(m_sliderRotate, &QSlider::valueChanged, m_mainView, &GraphicsView::slotRotate);
     m_buttonTurnRight = button(":/myImage/res/rr.png", QT_TR_NOOP("Turn Right"), "m_buttonTurnRight");
     connect(m_buttonTurnRight, &QPushButton::clicked, m_mainView, &GraphicsView::rotateRight);

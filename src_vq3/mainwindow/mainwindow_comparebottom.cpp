@@ -83,6 +83,11 @@ void MainWindow::_CreateCompareBottomToolbar(int type)
     m_sliderZoom->setObjectName(QStringLiteral("m_sliderZoom"));
     m_sliderZoom->setRange(100000, 5000000);
     toViews(m_sliderZoom, &QSlider::sliderMoved, &GraphicsView::zoomInOut);
+    // The sliders start at the state of the view they act on.
+    GraphicsView* current = static_cast<GraphicsView*>(MyMemory::getInstance()->getPtr(QStringLiteral("curGraphicsView")));
+    if (!m_compareViews.contains(current))
+        current = m_compareViews.isEmpty() ? nullptr : m_compareViews.first();
+    m_sliderZoom->setValue(current ? int(current->scale() * 1000000) : 1000000);
     m_buttonZoomOut = button(":/myImage/res/zoomout.png", QT_TR_NOOP("Zoom In"), "m_buttonZoomOut");
     toViews(m_buttonZoomOut, &QPushButton::clicked, &GraphicsView::zoomOut);
     m_buttonFitView = button(":/myImage/res/FitView.png", QT_TR_NOOP("Fit View"), "m_buttonFitView");
@@ -94,6 +99,7 @@ void MainWindow::_CreateCompareBottomToolbar(int type)
     m_sliderRotate = m_bottomToolbar->addSlider();
     m_sliderRotate->setObjectName(QStringLiteral("m_sliderRotate"));
     m_sliderRotate->setRange(0, 360);
+    m_sliderRotate->setValue(current ? current->getRotate() : 0);
     toViews(m_sliderRotate, &QSlider::sliderMoved, &GraphicsView::slotRotate);
     m_buttonTurnRight = button(":/myImage/res/rr.png", QT_TR_NOOP("Turn Right"), "m_buttonTurnRight");
     toViews(m_buttonTurnRight, &QPushButton::clicked, &GraphicsView::rotateRight);

@@ -26,6 +26,7 @@
 #include <QUrl>
 
 namespace {
+// The form's texts in the context "QDialog"; each is marked with QT_TRANSLATE_NOOP where it is used.
 QString qdTr(const char* text)
 {
     return QCoreApplication::translate("QDialog", text);
@@ -203,7 +204,7 @@ void ConfigDialog::_layout(bool wirelessMode)
 
 void ConfigDialog::_buildWirelessGroup(int D, int u, int v)
 {
-    m_groupWireless = new QGroupBox(qdTr("wireless config"), this);
+    m_groupWireless = new QGroupBox(qdTr(QT_TRANSLATE_NOOP("QDialog", "wireless config")), this);
     m_groupWireless->setObjectName(QStringLiteral("m_groupWireless"));
     m_groupWireless->setStyleSheet(QLatin1String(kGroupStyle));
     m_groupWireless->setGeometry(u, 16 * v, D - 2 * u, 15 * v);
@@ -243,27 +244,27 @@ void ConfigDialog::_buildWirelessGroup(int D, int u, int v)
     m_curDevice = manager ? manager->getCurDevice() : nullptr;
     const QList<DialogWirelessDevice*> devices = manager ? manager->getDeviceList() : QList<DialogWirelessDevice*>();
 
-    makeLabel(qdTr("WirelessDevice:"), "m_labelDevice", QRect(u, 2 * v, 6 * u, 2 * v));
+    makeLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "WirelessDevice:")), "m_labelDevice", QRect(u, 2 * v, 6 * u, 2 * v));
     m_comboDevice = makeCombo("m_comboDevice", QRect(13 * u, 2 * v, D - 16 * u, 2 * v));
     for (DialogWirelessDevice* device : devices) {
         const WirelessDeviceInfo info = device->getDeviceInfo();
         m_comboDevice->addItem(info.deviceName + QStringLiteral(":") + info.ip + QStringLiteral(":") + info.wifiName);
     }
-    makeLabel(qdTr("WirelessWorkmode:"), "m_labelWorkmode", QRect(u, 5 * v, 10 * u, 2 * v));
+    makeLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "WirelessWorkmode:")), "m_labelWorkmode", QRect(u, 5 * v, 10 * u, 2 * v));
     m_comboWorkmode = makeCombo("m_comboWorkmode", QRect(16 * u, 5 * v, D - 19 * u, 2 * v));
     m_comboWorkmode->addItems({QStringLiteral("Access Point"), QStringLiteral("Station")});
-    m_labelWifiName = makeLabel(qdTr("WifiName:"), "m_labelWifiName", QRect(u, 8 * v, 5 * u, 2 * v));
+    m_labelWifiName = makeLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "WifiName:")), "m_labelWifiName", QRect(u, 8 * v, 5 * u, 2 * v));
     m_editWifiName = makeEdit("m_editWifiName", QRect(6 * u, 8 * v, 12 * u, 2 * v));
-    m_labelWifiPassword = makeLabel(qdTr("WifiPassword:"), "m_labelWifiPassword", QRect(19 * u, 8 * v, 5 * u, 2 * v));
+    m_labelWifiPassword = makeLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "WifiPassword:")), "m_labelWifiPassword", QRect(19 * u, 8 * v, 5 * u, 2 * v));
     m_editWifiPassword = makeEdit("m_editWifiPassword", QRect(24 * u, 8 * v, D - 27 * u, 2 * v));
-    m_labelDeviceName = makeLabel(qdTr("WirelessDeviceName:"), "m_labelDeviceName", QRect(u, 8 * v, 5 * u, 2 * v));
+    m_labelDeviceName = makeLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "WirelessDeviceName:")), "m_labelDeviceName", QRect(u, 8 * v, 5 * u, 2 * v));
     m_editDeviceName = makeEdit("m_editDeviceName", QRect(6 * u, 8 * v, 17 * u, 2 * v));
-    m_labelChannel = makeLabel(qdTr("PinDao:"), "m_labelChannel", QRect(25 * u, 8 * v, 3 * u, 2 * v));
+    m_labelChannel = makeLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "PinDao:")), "m_labelChannel", QRect(25 * u, 8 * v, 3 * u, 2 * v));
     m_comboChannel = makeCombo("m_comboChannel", QRect(28 * u, 8 * v, D - 31 * u, 2 * v));
     m_comboChannel->setView(new QListView(m_comboChannel));
     m_comboChannel->addItems(kChannels);
-    QPushButton* commit = makeButton(qdTr("commit"), "m_buttonCommit", QRect(u + gap, 11 * v, 6 * u, 2 * v));
-    makeButton(qdTr("Default Wifi"), "m_buttonDefaultWifi", QRect(7 * u + 2 * gap, 11 * v, 12 * u, 2 * v));
+    QPushButton* commit = makeButton(qdTr(QT_TRANSLATE_NOOP("QDialog", "commit")), "m_buttonCommit", QRect(u + gap, 11 * v, 6 * u, 2 * v));
+    makeButton(qdTr(QT_TRANSLATE_NOOP("QDialog", "Default Wifi")), "m_buttonDefaultWifi", QRect(7 * u + 2 * gap, 11 * v, 12 * u, 2 * v));
 
     const int curIndex = devices.indexOf(m_curDevice);
     m_comboDevice->setCurrentIndex(curIndex);
@@ -285,7 +286,7 @@ void ConfigDialog::_buildWirelessGroup(int D, int u, int v)
 
 void ConfigDialog::_buildRecordRow(int D, int u, int v)
 {
-    m_labelRecordMode = new QLabel(qdTr("Record mode"), this);
+    m_labelRecordMode = new QLabel(qdTr(QT_TRANSLATE_NOOP("QDialog", "Record mode")), this);
     m_labelRecordMode->setObjectName(QStringLiteral("m_labelRecordMode"));
     m_labelRecordMode->setStyleSheet(QLatin1String(kLabelStyle));
     m_labelRecordMode->setGeometry(u, 10 * v, 9 * u, 2 * v);
@@ -294,7 +295,7 @@ void ConfigDialog::_buildRecordRow(int D, int u, int v)
     m_comboRecordType->setObjectName(QStringLiteral("m_comboRecordType"));
     m_comboRecordType->setStyleSheet(QLatin1String(kComboStyle) + QStringLiteral("QComboBox:disabled {color:#d1d1d1;}"));
     m_comboRecordType->setGeometry(11 * u, 10 * v, D - 17 * u, 2 * v);
-    m_comboRecordType->addItem(qdTr("Screen Record"), 0);
+    m_comboRecordType->addItem(qdTr(QT_TRANSLATE_NOOP("QDialog", "Screen Record")), 0);
     const int recordType = int(MyMemory::getInstance()->getRecordType());
     m_comboRecordType->setCurrentIndex(recordType < m_comboRecordType->count() ? recordType : -1);
     connect(m_comboRecordType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -309,7 +310,7 @@ void ConfigDialog::_buildRecordRow(int D, int u, int v)
                     .status;
     const bool running = state == 1 || state == 2;
 
-    m_buttonRecordConfig = new QPushButton(qdTr("Options"), this);
+    m_buttonRecordConfig = new QPushButton(qdTr(QT_TRANSLATE_NOOP("QDialog", "Options")), this);
     m_buttonRecordConfig->setObjectName(QStringLiteral("m_buttonRecordConfig"));
     m_buttonRecordConfig->setAutoDefault(false);
     m_buttonRecordConfig->setStyleSheet(QLatin1String(kButtonStyle) + QStringLiteral("QPushButton:disabled {color:#d1d1d1;}"));
@@ -402,7 +403,7 @@ void ConfigDialog::slotCommit()
     if (mode == 0) {
         const QString name = m_editDeviceName->text();
         if (hasProtocolMarker(name) || m_comboChannel->currentIndex() < 0) {
-            myErrorTip(qdTr("Invalid device name or channel"));
+            myErrorTip(qdTr(QT_TRANSLATE_NOOP("QDialog", "Invalid device name or channel")));
             return;
         }
         m_curDevice->setAp(name, m_comboChannel->currentIndex());
@@ -410,7 +411,7 @@ void ConfigDialog::slotCommit()
         const QString name = m_editWifiName->text();
         const QString password = m_editWifiPassword->text();
         if (hasProtocolMarker(name) || hasProtocolMarker(password)) {
-            myErrorTip(qdTr("Invalid Wi-Fi name or password"));
+            myErrorTip(qdTr(QT_TRANSLATE_NOOP("QDialog", "Invalid Wi-Fi name or password")));
             return;
         }
         m_curDevice->setStation(name, password);

@@ -23,15 +23,15 @@ TipsDialog::TipsDialog(int type, QWidget* parent, QString text)
         int wDiv, hDiv;   // fixed size W/wDiv x H/hDiv
     };
     static const Kind kinds[] = {
-        {"Warning", "Don't support recording in 4K display mode, please changed the display resolution below 1920x1200", 4, 4},
-        {"Tip", "Doing ocr, please wait", 5, 4},
-        {"Tip", "Not find valid device, please insert valid device into usb and wait", 4, 4},
-        {"Tip", "Not find wireless device, please open wireless device and click refresh button, or switch into wire mode", 4, 4},
-        {"Warning", "You confirm set wireless device?", 5, 8},
-        {"Warning", "", 5, 8},
-        {"Tip", "Device has been removed!", 4, 4},
-        {"Tip", "Entering to UVC preview mode ...", 5, 4},
-        {"Tip", "Exiting from UVC preview mode ...", 5, 4},
+        {QT_TR_NOOP("Warning"), QT_TR_NOOP("Don't support recording in 4K display mode, please changed the display resolution below 1920x1200"), 4, 4},
+        {QT_TR_NOOP("Tip"), QT_TR_NOOP("Doing ocr, please wait"), 5, 4},
+        {QT_TR_NOOP("Tip"), QT_TR_NOOP("Not find valid device, please insert valid device into usb and wait"), 4, 4},
+        {QT_TR_NOOP("Tip"), QT_TR_NOOP("Not find wireless device, please open wireless device and click refresh button, or switch into wire mode"), 4, 4},
+        {QT_TR_NOOP("Warning"), QT_TR_NOOP("You confirm set wireless device?"), 5, 8},
+        {QT_TR_NOOP("Warning"), "", 5, 8},
+        {QT_TR_NOOP("Tip"), QT_TR_NOOP("Device has been removed!"), 4, 4},
+        {QT_TR_NOOP("Tip"), QT_TR_NOOP("Entering to UVC preview mode ..."), 5, 4},
+        {QT_TR_NOOP("Tip"), QT_TR_NOOP("Exiting from UVC preview mode ..."), 5, 4},
     };
     const bool known = type >= 0 && type <= TipExitUvcPreview;
     if (known) {

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QThread>
+#include <QElapsedTimer>
 #include <QtConcurrent>
 
 VideoSet* VideoSet::m_spVideoSet = nullptr;
@@ -22,6 +23,13 @@ std::function<int(int)>& workModeSwitch()
     static std::function<int(int)> switcher;
     return switcher;
 }
+std::function<void(int)>& leaveWait()
+{
+    static std::function<void(int)> wait;
+    return wait;
+}
+// The tip of the way back stays at least this long, the switch done or not.
+constexpr int kLeaveTipMinimumMs = 5500;
 using Uvc = DialogCameraSdk::UvcControl;
 DialogCameraSdk* sdk()
 {
@@ -32,6 +40,11 @@ DialogCameraSdk* sdk()
 void VideoSet::setWorkModeSwitch(std::function<int(int)> switcher)
 {
     workModeSwitch() = std::move(switcher);
+}
+
+void VideoSet::setLeaveWait(std::function<void(int)> wait)
+{
+    leaveWait() = std::move(wait);
 }
 
 void VideoSet::showWindow(QPoint pos, QWidget* parent)
@@ -286,7 +299,8 @@ void VideoSet::slotFocusAutoClicked(bool)
     _freshUi();
 }
 
-// Holds the GUI thread in the tip's event loop until the pool task has ended (at least 5.5 s).
+// Holds the GUI thread in the tip's event loop until the pool task has ended: the switch back,
+// and at least 5.5 s from the popup's close.
 void VideoSet::_leaveUvcPreviewMode()
 {
     auto* tip = new TipsDialog(TipsDialog::TipExitUvcPreview, nullptr, QString());
@@ -294,16 +308,23 @@ void VideoSet::_leaveUvcPreviewMode()
     std::function<int(int)> switcher = workModeSwitch();
     if (!switcher)
         switcher = [](int mode) { return MacUvcClient::getInstance()->switchWorkMode(mode); };
+    std::function<void(int)> wait = leaveWait();
+    if (!wait)
+        wait = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
     auto* watcher = new QFutureWatcher<void>;
     QObject::connect(watcher, &QFutureWatcher<void>::finished, tip, &QDialog::close, Qt::DirectConnection);
-    watcher->setFuture(QtConcurrent::run([camera, switcher] {
-        QThread::msleep(5000);
+    watcher->setFuture(QtConcurrent::run([camera, switcher, wait] {
+        QElapsedTimer elapsed;
+        elapsed.start();
         if (camera)
             camera->closeCurCamera();
-        QThread::msleep(500);
+        wait(500);
         switcher(0);   // a failure does not stop the sequence
         if (camera)
             camera->openCurCamera();
+        const qint64 left = kLeaveTipMinimumMs - elapsed.elapsed();
+        if (left > 0)
+            wait(int(left));
     }));
     if (!watcher->isFinished())
         tip->exec();

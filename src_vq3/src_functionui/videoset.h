@@ -28,6 +28,8 @@ public:
 
     // The UVC service's work-mode switch used when leaving (MacUvcClient's by default).
     static void setWorkModeSwitch(std::function<int(int)> switcher);
+    // The leaving sequence's pauses, given in milliseconds (QThread::msleep by default).
+    static void setLeaveWait(std::function<void(int)> wait);
 
     VideoSet(QPoint pos, QWidget* parent);
     ~VideoSet() override;

@@ -1,0 +1,108 @@
+// The program Orvane shows its Simplified Chinese texts: the main window's palette and the settings
+// dialog, read through the widget map and compared with the built translation; screenshots of both
+// are written beside the test output. A process on the X display of the test, with the virtual
+// camera and the test's temporary HOME.
+
+#include "orvaneprocess.h"
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScreen>
+#include <QTranslator>
+
+#include <csignal>
+#include <sys/types.h>
+
+using namespace orvaneprocess;
+
+namespace {
+struct Shown {
+    QString text;
+    QRect rect;
+};
+} // namespace
+
+class tst_OrvaneChinese : public QObject {
+    Q_OBJECT
+
+    QList<QProcess*> m_processes;
+    QTranslator m_translator;
+    QString m_mapFile;
+
+    QHash<QString, Shown> shown()
+    {
+        QHash<QString, Shown> out;
+        QFile file(m_mapFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return out;
+        const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
+        for (const QJsonValue& value : list) {
+            const QJsonObject o = value.toObject();
+            out.insert(o.value("name").toString(),
+                       {o.value("text").toString(),
+                        QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt())});
+        }
+        return out;
+    }
+
+    QString zh(const char* context, const char* text) { return m_translator.translate(context, text); }
+
+    void screenshot(const QString& name)
+    {
+        const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/../test-artefacts/orvane");
+        QDir().mkpath(folder);
+        QVERIFY(QGuiApplication::primaryScreen()->grabWindow(0).save(folder + QLatin1Char('/') + name));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+        QVERIFY2(!portListens(), "port 11050 is taken before the test");
+        QVERIFY2(m_translator.load(QStringLiteral(ORVANE_TR_QM)), ORVANE_TR_QM);
+        m_mapFile = QDir::homePath() + QStringLiteral("/widgetmap.json");
+    }
+
+    void cleanup()
+    {
+        QVERIFY(endAll(m_processes));
+        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
+        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
+    }
+
+    void mainWindowAndSettingsInChinese()
+    {
+        QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
+        m_processes << orvane;
+        QVERIFY(orvane->waitForStarted(5000));
+        QByteArray output;
+        QVERIFY2(readUntil(orvane, "start-up done", 60000, output), output.right(3000).constData());
+
+        const QString settings = zh("MainWindow", "Settings");
+        QCOMPARE(settings, QString::fromUtf8("\xe8\xae\xbe\xe7\xbd\xae"));
+        QVERIFY2(waitFor([&] { return shown().value("buttonSettings").text == settings; }, 60000),
+                 qPrintable(shown().value("buttonSettings").text));
+        QCOMPARE(shown().value("m_buttonRecord").text, zh("MainWindow", "Record"));
+        QCOMPARE(shown().value("buttonExit").text, zh("MainWindow", "Exit"));
+        screenshot(QStringLiteral("orvane-main-zh.png"));
+
+        const QPoint p = shown().value("buttonSettings").rect.center();
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(p.x()),
+                                                               QString::number(p.y()), "click", "1"}),
+                 0);
+        QVERIFY(waitFor([&] { return shown().value("label").text == zh("ConfigDialog", "Save position"); }, 60000));
+        QCOMPARE(shown().value("m_labelRecordMode").text, zh("QDialog", "Record mode"));
+        QCOMPARE(shown().value("m_buttonAbout").text, zh("ConfigDialog", "About"));
+        QCOMPARE(shown().value("m_buttonClose").text, zh("ConfigDialog", "Close"));
+        QCOMPARE(shown().value("m_option3").text, zh("MyMemory", "Chinese_Simplified"));
+        screenshot(QStringLiteral("orvane-settings-zh.png"));
+
+        ::kill(pid_t(orvane->processId()), SIGINT);
+        QVERIFY(orvane->waitForFinished(60000));
+    }
+};
+
+QTEST_MAIN(tst_OrvaneChinese)
+#include "tst_orvane_chinese.moc"

@@ -1,0 +1,108 @@
+// The bottom palette's zoom and rotation sliders start at the state of the view they act on, in
+// the compare palette and after the presenter palette is built again.
+#include "mainwindowfakes.h"
+
+#include "graphicsview.h"
+#include "ltoolbar.h"
+#include "mainwindow.h"
+#include "mymemory.h"
+#include "paxscreenqtlib.h"
+#include "pushbutton.h"
+
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestMainWindowSliders : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    FakeMedia* m_media = nullptr;
+    FakeCamera* m_camera = nullptr;
+    FakeDialogs* m_dialogs = nullptr;
+
+    std::unique_ptr<MainWindow> makeWindow()
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->init();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return nullptr;
+        return window;
+    }
+    static PushButton* button(QObject* parent, const char* name)
+    {
+        return parent->findChild<PushButton*>(QLatin1String(name));
+    }
+    static int sliderValueFor(double scale) { return qBound(100000, int(scale * 1000000), 5000000); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qApp->setQuitOnLastWindowClosed(false);
+        MyMemory::setSavePath(m_dir.filePath("app"));
+        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
+        MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
+        MyMemory::getInstance()->setConfigGrabTipAudio(false);
+    }
+    void init()
+    {
+        m_media = new FakeMedia;
+        m_camera = new FakeCamera;
+        m_dialogs = new FakeDialogs;
+        MainWindowLinks::setMediaLink(m_media);
+        MainWindowLinks::setCameraLink(m_camera);
+        MainWindowLinks::setDialogLink(m_dialogs);
+    }
+    void cleanup()
+    {
+        MainWindowLinks::setMediaLink(nullptr);
+        MainWindowLinks::setCameraLink(nullptr);
+        MainWindowLinks::setDialogLink(nullptr);
+        delete m_media;
+        delete m_camera;
+        delete m_dialogs;
+    }
+    void cleanupTestCase()
+    {
+        PaxScreenQtLib::releaseInstance();
+        MyMemory::releaseInstance();
+    }
+
+    void compareSlidersShowTheView()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(button(window->functionToolbar(), "m_buttonCompare"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->compareViews().size(), 2, 60000);
+        QSlider* rotate = window->bottomToolbar()->findChild<QSlider*>(QStringLiteral("m_sliderRotate"));
+        QSlider* zoom = window->bottomToolbar()->findChild<QSlider*>(QStringLiteral("m_sliderZoom"));
+        QVERIFY(rotate && zoom);
+        GraphicsView* view = window->compareViews().first();
+        QCOMPARE(rotate->value(), view->getRotate());
+        QCOMPARE(zoom->value(), sliderValueFor(view->scale()));
+    }
+
+    void presenterSlidersShowTheMainViewAfterARebuild()
+    {
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(button(window->functionToolbar(), "m_buttonCompare"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->compareViews().size(), 2, 60000);
+        QTest::mouseClick(button(window->functionToolbar(), "m_buttonPresenter"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->mode(), int(MainWindow::ModePresenter), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->bottomToolbar()->findChild<QSlider*>(QStringLiteral("m_sliderZoom")), 60000);
+        QSlider* zoom = window->bottomToolbar()->findChild<QSlider*>(QStringLiteral("m_sliderZoom"));
+        QSlider* rotate = window->bottomToolbar()->findChild<QSlider*>(QStringLiteral("m_sliderRotate"));
+        QVERIFY(zoom && rotate);
+        QCOMPARE(zoom->value(), sliderValueFor(window->mainView()->scale()));
+        QCOMPARE(rotate->value(), window->mainView()->getRotate());
+    }
+};
+
+QTEST_MAIN(TestMainWindowSliders)
+#include "tst_mainwindow_sliders.moc"
