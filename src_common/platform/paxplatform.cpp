@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -60,6 +61,15 @@ QString cpuBrandText()
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return cpuBrandFromCpuinfo(f.readAll());
+}
+
+int allowedCpuCount()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) != 0)
+        return 1;
+    return qMax(1, CPU_COUNT(&set));
 }
 
 static bool isCaptureNode(int fd)

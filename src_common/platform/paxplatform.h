@@ -16,6 +16,9 @@ QByteArray softwareProfileText();
 QString cpuBrandText();
 QString cpuBrandFromCpuinfo(const QByteArray& cpuinfo);
 
+// The number of processors the calling thread may run on (its affinity mask), at least 1.
+int allowedCpuCount();
+
 // Permission codes: 0 allowed, 1 denied, 3 unavailable.
 int cameraPermissionStatus();   // 0 when every capture node opens read-write (or none exists), 1 on EACCES
 int micPermissionStatus();      // 0 when a capture source exists, else 3

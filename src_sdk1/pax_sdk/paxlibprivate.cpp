@@ -114,6 +114,7 @@ void PaxLibPrivate::run()
     if (m_qtLib) {
         connect(&object, &PaxObject::sigCaptue, m_qtLib, &PaxQtLib::sigCapture, Qt::QueuedConnection);
         connect(&object, &PaxObject::sigBacklight, m_qtLib, &PaxQtLib::sigBacklight, Qt::QueuedConnection);
+        connect(&object, &PaxObject::sigInitComplete, m_qtLib, &PaxQtLib::sigInitComplete, Qt::QueuedConnection);
     }
     connect(this, &PaxLibPrivate::sigRecord, &object, &PaxObject::slotRecord, Qt::QueuedConnection);
     exec();

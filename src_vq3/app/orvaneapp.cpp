@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QEventLoop>
 #include <QIcon>
 #include <QSplashScreen>
 #include <QThread>
@@ -93,8 +94,8 @@ void OrvaneApp::_delayedStart()
 }
 
 // The steps of the delayed start; false when SIGINT cut them short. The SDK's start (at least a
-// second, events processed) and the wait for its first device search (200 ms per pass, events
-// processed) block this thread.
+// second, events processed) and the wait for its first device search (events processed) block this
+// thread.
 bool OrvaneApp::_delayedStartSteps()
 {
     paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
@@ -132,12 +133,7 @@ bool OrvaneApp::_delayedStartSteps()
     showEmptyRedMessage(m_splash);
     QCoreApplication::processEvents();
 
-    while (!sdk->getbInitComplete()) {
-        if (m_quitRequested)
-            return false;
-        QThread::msleep(kInitPollMs);
-        QCoreApplication::processEvents();
-    }
+    _waitForFirstDeviceSearch(sdk);
     if (m_quitRequested)
         return false;
 
@@ -148,10 +144,27 @@ bool OrvaneApp::_delayedStartSteps()
     return true;
 }
 
+// Runs this thread's events until the SDK's first device search is complete (its sigInitComplete,
+// queued from the worker) or SIGINT asks to end. The search takes as long as the device listing
+// and the mode probe, a few seconds at most (30 s per probe when the tool hangs).
+void OrvaneApp::_waitForFirstDeviceSearch(PaxQtLib* sdk)
+{
+    QEventLoop wait;
+    connect(sdk, &PaxQtLib::sigInitComplete, &wait, &QEventLoop::quit);
+    // Connected before the flag is read: a search that completes in between still wakes the loop.
+    if (sdk->getbInitComplete() || m_quitRequested)
+        return;
+    m_initWait = &wait;
+    wait.exec();
+    m_initWait = nullptr;
+}
+
 void OrvaneApp::_onInterrupt()
 {
     qDebug().noquote() << "SIGINT: ending";
     m_quitRequested = true;
+    if (m_initWait)
+        m_initWait->quit();
     // Inside the delayed start the SDK may still be starting: the start sees the request after
     // its current step and ends the loop itself.
     if (!m_starting)

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+class PaxQtLib;
+class QEventLoop;
 class QSplashScreen;
 class QTranslator;
 class QWidget;
@@ -50,6 +52,7 @@ public:
 private:
     void _delayedStart();
     bool _delayedStartSteps();
+    void _waitForFirstDeviceSearch(PaxQtLib* sdk);
     void _onInterrupt();
     void _stopRecordings();
     void _startTestRecording(const QString& what);
@@ -58,6 +61,7 @@ private:
     QSplashScreen* m_splash = nullptr;
     std::unique_ptr<QTranslator> m_translator;
     QPointer<QWidget> m_window;
+    QEventLoop* m_initWait = nullptr;   // set while the start waits for the first device search
     bool m_cameraSdkMade = false;
     bool m_starting = false;
     bool m_quitRequested = false;

@@ -272,6 +272,10 @@ void FfmpegVideoInput::_pollLoop()
         if (!image)
             continue;
         m_arrivalNs.store(arrival);
+        // The capture's frames are opaque ARGB32: the same bytes labelled RGB32 turn into a pixmap
+        // without a copy and without a search for transparent pixels.
+        if (image->format() == QImage::Format_ARGB32)
+            image->reinterpretAsFormat(QImage::Format_RGB32);
         _emitImage(*image);
         delete image;
     }

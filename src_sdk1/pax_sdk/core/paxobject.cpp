@@ -456,6 +456,7 @@ void PaxObject::slotCheckDevice()
     store()->setbInitComplete();
     store()->cameraInfoUpdate();
     _setCameraInfoToFfmpegCamera();
+    emit sigInitComplete();
 }
 
 void PaxObject::slotFreshAutoFocusInfo()

@@ -5,6 +5,7 @@
 #include "Grayscale.h"
 #include "Morphology.h"
 #include "PackedBits.h"
+#include "paxplatform.h"
 
 #include <QDebug>
 #include <QLoggingCategory>
@@ -432,7 +433,9 @@ const int kMaxBandThreads = 4;
 const int64_t kMinPixelsForBands = 512 * 1024;
 const int kMinBandRows = 64;
 
-std::atomic<int> g_bandThreads{std::max(1, std::min(kMaxBandThreads, int(std::thread::hardware_concurrency())))};
+// 0: as many as the processors this thread may run on (asked for each picture, the affinity can
+// change), up to kMaxBandThreads; otherwise the count setBandThreads chose.
+std::atomic<int> g_bandThreads{0};
 
 const std::chrono::microseconds kSpinBeforeSleep{50};
 
@@ -572,7 +575,7 @@ struct Bands
 {
     Bands(int width, int height)
     {
-        const int threads = g_bandThreads.load();
+        const int threads = detail::bandThreads();
         count = 1;
         if (threads > 1 && int64_t(width) * height >= kMinPixelsForBands) {
             count = std::max(1, std::min(threads, height / kMinBandRows));
@@ -856,7 +859,11 @@ bool vectorPathsEnabled() { return g_levelCap.load() != kScalar; }
 bool useVectorPaths() { return currentLevel() == kAvx2; }
 
 void setBandThreads(int threads) { g_bandThreads = std::max(1, std::min(kMaxBandThreads, threads)); }
-int bandThreads() { return g_bandThreads; }
+int bandThreads()
+{
+    const int chosen = g_bandThreads.load();
+    return chosen > 0 ? chosen : std::max(1, std::min(kMaxBandThreads, pax_platform::allowedCpuCount()));
+}
 } // namespace detail
 
 BinaryImage binarizeWolf(const QImage& src, QSize windowSize, unsigned char lowerBound, unsigned char upperBound)

@@ -35,8 +35,8 @@ bool vectorPathsEnabled();
 // Enabled, and the processor has AVX2.
 bool useVectorPaths();
 // Large pictures are binarised in row bands on a small fixed pool of threads (at most 4, by default as
-// many as the processor has up to that); 1 keeps every binarisation in the calling thread. The result
-// does not depend on it.
+// many as the processors the calling thread may run on, up to that); 1 keeps every binarisation in
+// the calling thread. The result does not depend on it.
 void setBandThreads(int threads);
 int bandThreads();
 } // namespace detail

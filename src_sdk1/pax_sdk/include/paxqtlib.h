@@ -105,6 +105,9 @@ signals:
     void sigGrab(QString fileName);
     void sigCapture(const QImage& image);
     void sigBacklight(int value);
+    // After each device search of the SDK, once getbInitComplete() is true: a waiter for the first
+    // search wakes on it instead of polling the flag.
+    void sigInitComplete();
 
 private:
     explicit PaxQtLib(QObject* parent = nullptr);

@@ -50,6 +50,8 @@ signals:
     void sigCaptue(const QImage& image);
     void sigNewFrameForMain();
     void sigBacklight(int value);
+    // After each device search, once PaxData::getbInitComplete() is true and the camera info is sent.
+    void sigInitComplete();
 
 public slots:
     void slotRecord(int type, int status);
