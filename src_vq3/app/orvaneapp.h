@@ -50,7 +50,7 @@ public:
 private:
     void _delayedStart();
     bool _delayedStartSteps();
-    void _onInterrupt();
+    void _onInterrupt(const char* signalName);
     void _stopRecordings();
     void _startTestRecording(const QString& what);
 
