@@ -2,11 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtGlobal>
 
 #include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
@@ -90,6 +92,16 @@ int cameraPermissionStatus()
         ::close(fd);
     }
     return 0;
+}
+
+QString moduleFolderOf(const void* address)
+{
+    Dl_info info{};
+    if (!address || dladdr(address, &info) == 0 || !info.dli_fname || info.dli_fname[0] != '/')
+        return QString();
+    const QFileInfo module(QFile::decodeName(info.dli_fname));
+    const QString folder = module.canonicalPath();
+    return folder.isEmpty() ? module.absolutePath() : folder;
 }
 
 QString virtualCameraSetting()
