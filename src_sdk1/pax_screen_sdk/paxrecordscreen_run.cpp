@@ -478,11 +478,11 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
             writeError = owner.m_bind->writeError;
             return writeError;
         }
-        ret = paxmp4::writePacket(output.get(), pkt, fragmented);
+        ret = writeHeldVideo(pkt);
         if (ret < 0 && owner.m_bind)
             owner.m_bind->writeError = ret;
     } else {
-        ret = paxmp4::writePacket(output.get(), pkt, fragmented);
+        ret = writeHeldVideo(pkt);
     }
     if (ret < 0) {
         noteWriteFailure(ret);
@@ -503,6 +503,25 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
     return ret;
 }
 
+// Video goes out one packet late, with the exact duration up to the next packet: a fragment
+// that ends with it then hands the next fragment its true start time.
+int PaxRecordScreen::Run::writeHeldVideo(AVPacket* pkt)
+{
+    if (!heldVideo)
+        heldVideo.reset(av_packet_alloc());
+    if (!heldVideo)
+        return AVERROR(ENOMEM);
+    int ret = 0;
+    if (heldVideo->size > 0) {
+        heldVideo->duration = qMax<int64_t>(1, pkt->dts - heldVideo->dts);
+        ret = paxmp4::writePacket(output.get(), heldVideo.get(), fragmented);
+        av_packet_unref(heldVideo.get());
+    }
+    if (ret >= 0)
+        av_packet_move_ref(heldVideo.get(), pkt);
+    return ret;
+}
+
 void PaxRecordScreen::Run::noteWriteFailure(int ret)
 {
     if (writeError < 0)
@@ -514,6 +533,12 @@ void PaxRecordScreen::Run::noteWriteFailure(int ret)
 void PaxRecordScreen::Run::finish()
 {
     bool complete = false;
+    if (videoWritten && headerWritten && writeError == 0 && heldVideo && heldVideo->size > 0) {
+        const int ret = paxmp4::writePacket(output.get(), heldVideo.get(), fragmented);
+        if (ret < 0)
+            noteWriteFailure(ret);
+    }
+    heldVideo.reset();
     if (videoWritten && headerWritten) {
         const int ret = writeError < 0 ? writeError : av_write_trailer(output.get());
         if (ret < 0) {

@@ -84,6 +84,7 @@ struct FfmpegOutput::Private {
     paxav::CodecContext videoCodec;
     AVStream* videoStream = nullptr;
     paxav::Packet videoPacket;
+    paxav::Packet heldVideo;   // the last video packet, written when the next one comes
     paxav::CodecContext audioCodec;
     AVStream* audioStream = nullptr;
     paxav::Frame audioFrame;
@@ -376,7 +377,8 @@ int FfmpegOutput::_openAll()
     av_dump_format(out, 0, path.constData(), 1);
 
     d->videoPacket.reset(av_packet_alloc());
-    if (!d->videoPacket)
+    d->heldVideo.reset(av_packet_alloc());
+    if (!d->videoPacket || !d->heldVideo)
         return fail();
     d->startTime = av_gettime();
     d->openTime = d->startTime;
@@ -427,6 +429,8 @@ void FfmpegOutput::_closeAllOpen()
             avcodec_send_frame(d->videoCodec.get(), nullptr);
             while (avcodec_receive_packet(d->videoCodec.get(), d->videoPacket.get()) == 0)
                 _writeVideoPacket();
+            if (d->heldVideo && d->heldVideo->size > 0)
+                _writePacket(d->heldVideo.get());   // its duration: one frame
         }
         if (d->opened && d->startTime >= 0) {
             if (d->writeError == 0)
@@ -442,6 +446,7 @@ void FfmpegOutput::_closeAllOpen()
         d->resampler.reset();
         av_channel_layout_uninit(&d->resamplerLayout);
         d->videoPacket.reset();
+        d->heldVideo.reset();
         d->audioPacket.reset();
         d->audioFrame.reset();
         d->audioBuffer = std::vector<uint8_t>();
@@ -674,11 +679,20 @@ void FfmpegOutput::_writeVideoPacket()
         else if (drift < -kDriftLimitMs)
             d->startTime += kDriftStepUs;
     }
-    // Seconds written: the time of this frame on the pause-free video clock.
+    // Video goes out one packet late, with the exact duration up to this packet: a fragment that
+    // ends with it then hands the next fragment its true start time.
+    AVPacket* held = d->heldVideo.get();
+    if (held->size <= 0) {
+        av_packet_move_ref(held, packet);
+        return;
+    }
+    held->duration = qMax<int64_t>(1, packet->dts - held->dts);
+    // Seconds written: the time of the written frame on the pause-free video clock.
     const AVRational tb = d->videoStream->time_base;
-    const int seconds = packet->pts == AV_NOPTS_VALUE || packet->pts < 0 ? 0 : int(packet->pts * tb.num / tb.den);
-    const int ret = _writePacket(packet);
-    av_packet_unref(packet);
+    const int seconds = held->pts == AV_NOPTS_VALUE || held->pts < 0 ? 0 : int(held->pts * tb.num / tb.den);
+    const int ret = _writePacket(held);
+    av_packet_unref(held);
+    av_packet_move_ref(held, packet);
     if (ret < 0)
         return;
     if (seconds != d->lastEmittedSeconds) {
