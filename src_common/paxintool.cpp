@@ -1,12 +1,26 @@
 #include "paxintool.h"
 
+#include "paxplatform.h"
+
 #include <QCoreApplication>
 
 #include <atomic>
 
 namespace {
 std::atomic<bool> g_initialised{false};
+
+// Beside the program; before the application object exists (or after it is gone) beside this
+// library. Never the current folder.
+QString logFolder()
+{
+    if (QCoreApplication::instance()) {
+        const QString folder = QCoreApplication::applicationDirPath();
+        if (!folder.isEmpty())
+            return folder;
+    }
+    return pax_platform::moduleFolderOf(reinterpret_cast<const void*>(&pax_sdk_init));
 }
+} // namespace
 
 void pax_sdk_init()
 {
@@ -16,7 +30,10 @@ void pax_sdk_init()
     if (QCoreApplication::startingUp())
         pax_log_line(false, __FILE__, "pax_sdk_init", 100, "QCoreApplication not be created");
     pax_log::Destination destination;
-    destination.path = [] { return QCoreApplication::applicationDirPath() + QStringLiteral("/pax.log"); };
+    destination.path = [] {
+        const QString folder = logFolder();
+        return folder.isEmpty() ? QString() : folder + QStringLiteral("/pax.log");
+    };
     destination.echo = pax_log::Echo::StampedAfterFile;
     destination.catchAll = true;
     pax_log::registerDestination(pax_log::Component::Device, destination);

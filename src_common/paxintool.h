@@ -9,8 +9,8 @@
 
 // The first call (and the first after pax_sdk_destroy) registers the device layer's destination:
 // every message of the device layer, and of components without a destination of their own, is
-// appended as "[hh:mm:ss] text" to applicationDirPath()/pax.log and that line is echoed to
-// standard output. Any thread.
+// appended as "[hh:mm:ss] text" to pax.log beside the program (beside this library while no
+// application object exists) and that line is echoed to standard output. Any thread.
 void pax_sdk_init();
 void pax_sdk_destroy();
 

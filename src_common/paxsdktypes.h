@@ -19,6 +19,7 @@ struct _PaxRecordInfoS {
     QString fileName;
     int seconds = 0;
     QRect rect;
+    int writeError = 0;   // the failed write (negative AVERROR code) that ended the recording; 0 none
 };
 
 // One offered capture size: position in the camera's option list, width, height.

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
+#include <cerrno>
 #include <cstdio>
 
 namespace paxmp4 {
@@ -23,6 +24,62 @@ void addFragmentOptions(AVDictionary** options)
 {
     av_dict_set(options, "movflags", "empty_moov+default_base_moof", 0);
     av_dict_set(options, "frag_duration", kFragmentMicroseconds, 0);
+    // The muxer hands over whole fragments; without this the file output keeps up to 256 KiB
+    // of them back, which at a low bit rate is many seconds a kill would lose.
+    av_dict_set(options, "flush_packets", "1", 0);
+}
+
+int writePacket(AVFormatContext* output, AVPacket* packet, bool fragmented)
+{
+    return fragmented ? av_write_frame(output, packet) : av_interleaved_write_frame(output, packet);
+}
+
+qint64 keepWholeFragments(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadWrite))
+        return -1;
+    const qint64 size = f.size();
+    qint64 pos = 0;
+    qint64 whole = 0;          // end of the last box that completes a playable unit
+    bool openFragment = false; // a "moof" whose "mdat" has not come yet
+    while (pos + 8 <= size && f.seek(pos)) {
+        const QByteArray head = f.read(16);
+        if (head.size() < 8)
+            break;
+        quint64 length = 0;
+        for (int i = 0; i < 4; ++i)
+            length = (length << 8) | quint8(head[i]);
+        if (length == 1) {
+            if (head.size() < 16)
+                break;
+            length = 0;
+            for (int i = 8; i < 16; ++i)
+                length = (length << 8) | quint8(head[i]);
+        }
+        if (length < 8 || qint64(length) > size - pos)
+            break;   // runs to the end of the file or past it: cut off
+        const QByteArray type = head.mid(4, 4);
+        pos += qint64(length);
+        if (type == "moof") {
+            openFragment = true;
+        } else if (type == "mdat") {
+            openFragment = false;
+            whole = pos;
+        } else if (!openFragment) {
+            whole = pos;
+        }
+    }
+    if (whole < size && !f.resize(whole))
+        return -1;
+    return whole;
+}
+
+int finishAfterFailedWrite(const QString& file)
+{
+    if (keepWholeFragments(file) < 0)
+        return AVERROR(EIO);
+    return rewriteAsPlain(file);
 }
 
 namespace {

@@ -105,6 +105,16 @@ int cameraPermissionStatus()
     return 0;
 }
 
+QString moduleFolderOf(const void* address)
+{
+    Dl_info info{};
+    if (!address || dladdr(address, &info) == 0 || !info.dli_fname || info.dli_fname[0] != '/')
+        return QString();
+    const QFileInfo module(QFile::decodeName(info.dli_fname));
+    const QString folder = module.canonicalPath();
+    return folder.isEmpty() ? module.absolutePath() : folder;
+}
+
 QString virtualCameraSetting()
 {
     return qEnvironmentVariable("ORVANE_VIRTUAL_CAMERA");

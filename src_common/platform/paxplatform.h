@@ -28,6 +28,10 @@ enum class SettingsPane { Camera, Microphone, ScreenCapture };
 void openSettingsPane(SettingsPane pane);   // the desktop's settings, detached
 int resetPermission(SettingsPane pane);     // nothing to reset here: logged, returns 0
 
+// The absolute folder of the program or shared library that holds `address` (a function of
+// it); empty when that can't be told.
+QString moduleFolderOf(const void* address);
+
 // Value of ORVANE_VIRTUAL_CAMERA (empty when unset).
 QString virtualCameraSetting();
 

@@ -2,6 +2,7 @@
 
 #include "paxaacencoder.h"
 #include "paxavptr.h"
+#include "paxfragmentedmp4.h"
 #include "paxh264options.h"
 #include "paxrecordscreen_run.h"
 #include "paxscreenlog.h"
@@ -310,7 +311,7 @@ void PaxRecordScreen::writeAudioPacket(AVPacket* packet)
                                                  m_bind->audioStream->time_base);
         packet->duration = av_rescale_q(paxaac::kFrameSamples, sampleTime, m_bind->audioStream->time_base);
         ++m_bind->audioPacketCounter;
-        ret = av_interleaved_write_frame(m_bind->outputContext, packet);
+        ret = paxmp4::writePacket(m_bind->outputContext, packet, m_bind->fragmented);
         if (ret < 0)
             m_bind->writeError = ret;
     }

@@ -25,6 +25,7 @@ struct AVStream;
 // Hand-over between the screen recorder and the microphone recorder.
 struct _AudioBindInfoS {
     AVFormatContext* outputContext = nullptr;
+    bool fragmented = false;   // written as fragmented MP4 (paxmp4::writePacket)
     AVCodecContext* audioEncoder = nullptr;
     AVStream* audioStream = nullptr;
     AVFrame* audioFrame = nullptr;   // one encoder frame: the microphone side fills and encodes it

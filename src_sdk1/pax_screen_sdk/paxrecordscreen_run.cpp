@@ -307,6 +307,7 @@ void PaxRecordScreen::Run::publishHandOver()
     QMutexLocker bind(&owner.m_bindMutex);
     if (owner.m_bind) {
         owner.m_bind->outputContext = output.get();
+        owner.m_bind->fragmented = fragmented;
         owner.m_bind->audioEncoder = audioEncoder.get();
         owner.m_bind->audioStream = audioStream;
         owner.m_bind->audioFrame = audioFrame.get();
@@ -456,7 +457,8 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
         pts = lastVideoPts + 1;
     lastVideoPts = pts;
     pkt->pts = pkt->dts = pts;
-    pkt->duration = 0;
+    // One frame period: a fragment that ends with this frame hands the next one a later start.
+    pkt->duration = av_rescale_q(1, AVRational{1, qMax(framerate, 1)}, videoStream->time_base);
 
     int ret = 0;
     if (audioOn) {
@@ -476,11 +478,11 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
             writeError = owner.m_bind->writeError;
             return writeError;
         }
-        ret = av_interleaved_write_frame(output.get(), pkt);
+        ret = writeHeldVideo(pkt);
         if (ret < 0 && owner.m_bind)
             owner.m_bind->writeError = ret;
     } else {
-        ret = av_interleaved_write_frame(output.get(), pkt);
+        ret = writeHeldVideo(pkt);
     }
     if (ret < 0) {
         noteWriteFailure(ret);
@@ -501,6 +503,25 @@ int PaxRecordScreen::Run::writeVideoPacket(AVPacket* pkt)
     return ret;
 }
 
+// Video goes out one packet late, with the exact duration up to the next packet: a fragment
+// that ends with it then hands the next fragment its true start time.
+int PaxRecordScreen::Run::writeHeldVideo(AVPacket* pkt)
+{
+    if (!heldVideo)
+        heldVideo.reset(av_packet_alloc());
+    if (!heldVideo)
+        return AVERROR(ENOMEM);
+    int ret = 0;
+    if (heldVideo->size > 0) {
+        heldVideo->duration = qMax<int64_t>(1, pkt->dts - heldVideo->dts);
+        ret = paxmp4::writePacket(output.get(), heldVideo.get(), fragmented);
+        av_packet_unref(heldVideo.get());
+    }
+    if (ret >= 0)
+        av_packet_move_ref(heldVideo.get(), pkt);
+    return ret;
+}
+
 void PaxRecordScreen::Run::noteWriteFailure(int ret)
 {
     if (writeError < 0)
@@ -512,6 +533,12 @@ void PaxRecordScreen::Run::noteWriteFailure(int ret)
 void PaxRecordScreen::Run::finish()
 {
     bool complete = false;
+    if (videoWritten && headerWritten && writeError == 0 && heldVideo && heldVideo->size > 0) {
+        const int ret = paxmp4::writePacket(output.get(), heldVideo.get(), fragmented);
+        if (ret < 0)
+            noteWriteFailure(ret);
+    }
+    heldVideo.reset();
     if (videoWritten && headerWritten) {
         const int ret = writeError < 0 ? writeError : av_write_trailer(output.get());
         if (ret < 0) {
@@ -550,9 +577,10 @@ void PaxRecordScreen::Run::finish()
         return;
     }
     if (!complete) {
-        // What was written stays: every finished fragment plays.
-        PAXSCREEN_ERROR("recording[%s] ended by a failed write, the part written is kept",
-                        fileName.toLocal8Bit().constData());
+        // What was written stays: cut back to its whole fragments, made plain when there is room.
+        const bool plain = fragmented && paxmp4::finishAfterFailedWrite(fileName) == 0;
+        PAXSCREEN_ERROR("recording[%s] ended by a failed write, the part written is kept%s",
+                        fileName.toLocal8Bit().constData(), plain ? "" : " as fragments");
         return;
     }
     if (fragmented)

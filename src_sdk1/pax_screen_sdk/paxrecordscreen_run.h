@@ -47,6 +47,7 @@ struct PaxRecordScreen::Run {
     int scaleAndEncode(AVFrame* frame);
     int encodeConverted();
     int writeVideoPacket(AVPacket* packet);
+    int writeHeldVideo(AVPacket* packet);
     // The first failed write ends the recording: logged and reported once.
     void noteWriteFailure(int ret);
     // Frames come at most at the frame rate; a source catching up after a stall is thinned out.
@@ -78,6 +79,7 @@ struct PaxRecordScreen::Run {
     const AVCodec* decoderCodec = nullptr;
     paxav::Frame decoded;
     paxav::Packet packet;
+    paxav::Packet heldVideo;   // the last video packet, written when the next one comes
     paxav::OutputContext output;
     const AVCodec* encoderCodec = nullptr;
     paxav::CodecContext encoder;

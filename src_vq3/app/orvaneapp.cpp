@@ -37,7 +37,8 @@ void showEmptyRedMessage(QSplashScreen* splash)
 OrvaneApp::OrvaneApp(SingleApplication* app) : QObject(nullptr), m_app(app)
 {
     if (auto* watcher = InterruptWatcher::install(this))
-        connect(watcher, &InterruptWatcher::interrupted, this, &OrvaneApp::_onInterrupt);
+        connect(watcher, &InterruptWatcher::interrupted, this,
+                [this, watcher] { _onInterrupt(watcher->lastSignalName()); });
     // Counted by whoever needs to know that a second start reached this instance.
     connect(m_app, &SingleApplication::sigActive, this, [] { qDebug().noquote() << "activate"; });
 }
@@ -115,10 +116,13 @@ bool OrvaneApp::_delayedStartSteps()
         MacUvcClient::getInstance()->setServerLogDir(
             paxlib::YL_createOrGetSonSaveDir(QStringLiteral("korvid"), QString()));
 
-    const QString suffix = memory->getCurLanguageSuffix();
+    QString suffix = memory->getCurLanguageSuffix();
     if (suffix.isEmpty()) {
-        qDebug().noquote() << "getCurLanguageSuffix return empty";
-        std::abort();
+        // A hand-edited language that is not offered: the one offered is used and stored.
+        qDebug().noquote() << QStringLiteral("language[%1] is not offered, language 0 is used")
+                                  .arg(int(memory->getCurLanguage()));
+        memory->setConfigCurLanguage(MyMemory::Chinese_Simplified);
+        suffix = memory->getCurLanguageSuffix();
     }
     m_translator = std::make_unique<QTranslator>();
     m_translator->load(QStringLiteral(":/tr_") + suffix + QStringLiteral(".qm"));
@@ -159,9 +163,9 @@ void OrvaneApp::_waitForFirstDeviceSearch(PaxQtLib* sdk)
     m_initWait = nullptr;
 }
 
-void OrvaneApp::_onInterrupt()
+void OrvaneApp::_onInterrupt(const char* signalName)
 {
-    qDebug().noquote() << "SIGINT: ending";
+    qDebug().noquote() << QStringLiteral("%1: ending").arg(QLatin1String(signalName));
     m_quitRequested = true;
     if (m_initWait)
         m_initWait->quit();

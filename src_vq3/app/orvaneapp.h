@@ -53,7 +53,7 @@ private:
     void _delayedStart();
     bool _delayedStartSteps();
     void _waitForFirstDeviceSearch(PaxQtLib* sdk);
-    void _onInterrupt();
+    void _onInterrupt(const char* signalName);
     void _stopRecordings();
     void _startTestRecording(const QString& what);
 

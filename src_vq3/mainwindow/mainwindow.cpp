@@ -203,8 +203,8 @@ void MainWindow::_cameraRecordInfo(bool second)
             if (ownType && m_buttonRecord->myText() == tr("Stop")) {
                 _idleLook();
                 const QFileInfo file(info.fileName);
-                if (!file.exists() || file.size() == 0)
-                    QMessageBox::critical(this, tr("Error"), tr("record error"), QMessageBox::Ok);
+                if (!file.exists() || file.size() == 0 || info.writeError != 0)
+                    _recordErrorTip(info.fileName, info.writeError);
             }
         }
     }

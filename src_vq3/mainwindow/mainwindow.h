@@ -169,6 +169,9 @@ private:
     void _stopScreenRecording();
     bool _screenRecordingRuns() const;
     void _offerRecordedFile(const QString& file);
+    // "record error" for a recording that ended by itself; with a failed write it says why and
+    // where the part recorded is kept. Modal until closed.
+    void _recordErrorTip(const QString& file, int writeError);
     void _cameraRecordInfo(bool second);
     void _noDeviceReason(int reason);
 

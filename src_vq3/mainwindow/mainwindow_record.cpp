@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
@@ -90,6 +91,19 @@ void MainWindow::_offerRecordedFile(const QString& file)
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
         qCritical("[ERROR][%s][%s][%d] open video file[%s] failed", __FILE__, "slotRecord", __LINE__,
                   name.constData());
+}
+
+void MainWindow::_recordErrorTip(const QString& file, int writeError)
+{
+    QMessageBox box(QMessageBox::Critical, tr("Error"), tr("record error"), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("recordErrorTip"));
+    if (writeError != 0) {
+        // A negative AVERROR of a system error is the negated errno.
+        box.setInformativeText(tr("The recording stopped: its file could not be written (%1). "
+                                  "What was recorded is kept in %2")
+                                   .arg(qt_error_string(-writeError), QDir::toNativeSeparators(file)));
+    }
+    box.exec();
 }
 
 void MainWindow::_stopScreenRecording()
@@ -262,7 +276,7 @@ void MainWindow::slotRecordInfo(PaxScreenRecordInfoS info)
             _stopScreenRecording();
             const QFileInfo file(info.fileName);
             if (!file.exists() || file.size() == 0 || info.writeError != 0)
-                QMessageBox::critical(this, tr("Error"), tr("record error"), QMessageBox::Ok);
+                _recordErrorTip(info.fileName, info.writeError);
         }
     }
 }

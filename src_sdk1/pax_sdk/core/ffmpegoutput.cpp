@@ -80,9 +80,11 @@ struct FfmpegOutput::Private {
     bool opened = false;
     paxav::OutputContext muxer;
     bool fragmented = false;
+    int writeError = 0;   // the first failed write of the recording; nothing is written after it
     paxav::CodecContext videoCodec;
     AVStream* videoStream = nullptr;
     paxav::Packet videoPacket;
+    paxav::Packet heldVideo;   // the last video packet, written when the next one comes
     paxav::CodecContext audioCodec;
     AVStream* audioStream = nullptr;
     paxav::Frame audioFrame;
@@ -375,7 +377,8 @@ int FfmpegOutput::_openAll()
     av_dump_format(out, 0, path.constData(), 1);
 
     d->videoPacket.reset(av_packet_alloc());
-    if (!d->videoPacket)
+    d->heldVideo.reset(av_packet_alloc());
+    if (!d->videoPacket || !d->heldVideo)
         return fail();
     d->startTime = av_gettime();
     d->openTime = d->startTime;
@@ -384,6 +387,7 @@ int FfmpegOutput::_openAll()
     d->lastPts = -1;
     d->lastEmittedSeconds = -1;
     d->firstPictureDone = false;
+    d->writeError = 0;
     d->opened = true;
     lock.unlock();
 
@@ -417,18 +421,23 @@ void FfmpegOutput::_closeAllOpen()
     }
     QString finished;
     bool fragmented = false;
+    bool failed = false;
     {
         QMutexLocker lock(&d->lock);
-        if (d->opened && d->videoCodec) {
+        if (d->opened && d->videoCodec && d->writeError == 0) {
             // Drain the encoder.
             avcodec_send_frame(d->videoCodec.get(), nullptr);
             while (avcodec_receive_packet(d->videoCodec.get(), d->videoPacket.get()) == 0)
                 _writeVideoPacket();
+            if (d->heldVideo && d->heldVideo->size > 0)
+                _writePacket(d->heldVideo.get());   // its duration: one frame
         }
         if (d->opened && d->startTime >= 0) {
-            av_write_trailer(d->muxer.get());
+            if (d->writeError == 0)
+                av_write_trailer(d->muxer.get());
             finished = d->info.filename;
             fragmented = d->fragmented;
+            failed = d->writeError < 0;
         }
         d->opened = false;
         d->startTime = -1;
@@ -437,6 +446,7 @@ void FfmpegOutput::_closeAllOpen()
         d->resampler.reset();
         av_channel_layout_uninit(&d->resamplerLayout);
         d->videoPacket.reset();
+        d->heldVideo.reset();
         d->audioPacket.reset();
         d->audioFrame.reset();
         d->audioBuffer = std::vector<uint8_t>();
@@ -453,8 +463,16 @@ void FfmpegOutput::_closeAllOpen()
         d->queue.clear();
         d->pool.clear();
     }
-    if (fragmented && !finished.isEmpty())
-        _rewritePlain(finished);
+    if (!fragmented || finished.isEmpty())
+        return;
+    if (failed) {
+        // What was written stays: cut back to its whole fragments, made plain when there is room.
+        const int ret = paxmp4::finishAfterFailedWrite(finished);
+        PAX_LOG_ERROR("recording[%s] ended by a failed write, the part written is kept%s", qPrintable(finished),
+                      ret < 0 ? " as fragments" : "");
+        return;
+    }
+    _rewritePlain(finished);
 }
 
 void FfmpegOutput::_rewritePlain(const QString& filename)
@@ -650,6 +668,8 @@ void FfmpegOutput::_writeVideoPacket()
         return;
     }
     packet->stream_index = d->videoStream->index;
+    // One frame period: a fragment that ends with this frame hands the next one a later start.
+    packet->duration = 1;
     av_packet_rescale_ts(packet, d->videoCodec->time_base, d->videoStream->time_base);
     const qint64 now = av_gettime();
     if (d->info.bAudio) {
@@ -659,17 +679,60 @@ void FfmpegOutput::_writeVideoPacket()
         else if (drift < -kDriftLimitMs)
             d->startTime += kDriftStepUs;
     }
-    const int ret = av_interleaved_write_frame(d->muxer.get(), packet);
-    if (ret < 0) {
-        char err[256];
-        PAX_LOG_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
+    // Video goes out one packet late, with the exact duration up to this packet: a fragment that
+    // ends with it then hands the next fragment its true start time.
+    AVPacket* held = d->heldVideo.get();
+    if (held->size <= 0) {
+        av_packet_move_ref(held, packet);
+        return;
     }
-    av_packet_unref(packet);
-    const int seconds = d->startTime < 0 ? 0 : int(d->videoTimeMs(d->pauseStart >= 0 ? d->pauseStart : now) / 1000);
+    held->duration = qMax<int64_t>(1, packet->dts - held->dts);
+    // Seconds written: the time of the written frame on the pause-free video clock.
+    const AVRational tb = d->videoStream->time_base;
+    const int seconds = held->pts == AV_NOPTS_VALUE || held->pts < 0 ? 0 : int(held->pts * tb.num / tb.den);
+    const int ret = _writePacket(held);
+    av_packet_unref(held);
+    av_packet_move_ref(held, packet);
+    if (ret < 0)
+        return;
     if (seconds != d->lastEmittedSeconds) {
         d->lastEmittedSeconds = seconds;
         emit sigRecordTimeChange(seconds);
     }
+}
+
+// Writes a packet into the file (lock held). The first failure (a full disk, an I/O error) is
+// logged, nothing more is written, and the recording is ended in the recorder's own thread.
+int FfmpegOutput::_writePacket(AVPacket* packet)
+{
+    if (d->writeError < 0)
+        return d->writeError;
+    const int ret = paxmp4::writePacket(d->muxer.get(), packet, d->fragmented);
+    if (ret >= 0)
+        return ret;
+    d->writeError = ret;
+    char err[256];
+    PAX_LOG_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret, paxav::errorText(ret, err));
+    {
+        QMutexLocker q(&d->queueLock);
+        d->accepting = false;
+    }
+    QMetaObject::invokeMethod(this, &FfmpegOutput::_endAfterWriteFailure, Qt::QueuedConnection);
+    return ret;
+}
+
+void FfmpegOutput::_endAfterWriteFailure()
+{
+    if (d->status.load() == MFCC_Record_Stopped)
+        return;
+    _myCloseWait();
+    emit sigRecordStatusChange(MFCC_Record_Stopped);
+}
+
+int FfmpegOutput::writeError() const
+{
+    QMutexLocker lock(&d->lock);
+    return d->writeError;
 }
 
 // The recording's first picture, beside it as "mytemp_<name>.jpg" (lock held).
@@ -773,12 +836,7 @@ int FfmpegOutput::writeAudioFrame(AVFrame* frame, AVCodecContext* decoder)
                 packet->duration = kAudioFrameSamples;
                 av_packet_rescale_ts(packet, AVRational{1, kAudioSampleRate}, d->audioStream->time_base);
                 ++d->audioPackets;
-                ret = av_interleaved_write_frame(d->muxer.get(), packet);
-                if (ret < 0) {
-                    char err[256];
-                    PAX_LOG_ERROR("av_interleaved_write_frame failed, retval[%d] errorStr[%s]", ret,
-                                  paxav::errorText(ret, err));
-                }
+                _writePacket(packet);
             }
             av_packet_unref(packet);
         }

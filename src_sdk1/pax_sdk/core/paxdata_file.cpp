@@ -5,6 +5,7 @@
 #include "paxdata_p.h"
 #include "paxintool.h"
 #include "paxlib.h"
+#include "paxsettingsfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -290,43 +291,9 @@ void PaxData::_storeRecordingKeyLocked(int camera, int key, const QVariant& valu
     _saveRecordingKey(camera, key);
 }
 
-namespace {
-// A file that begins with a UTF-8 byte-order mark is otherwise sound, but QSettings reports it as
-// malformed: the mark is dropped from the file before it is read.
-void dropByteOrderMark(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.peek(3) != QByteArray("\xEF\xBB\xBF"))
-        return;
-    const QByteArray body = file.readAll().mid(3);
-    file.close();
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(body) != body.size() || !out.commit())
-        PAX_LOG_ERROR("cannot drop the byte-order mark of %s", qPrintable(path));
-}
-
-// The first free name of PATH.damaged, PATH.damaged.1, PATH.damaged.2, ...: a file set aside
-// earlier is never replaced.
-QString setAsideName(const QString& path)
-{
-    const QString base = path + QStringLiteral(".damaged");
-    QString name = base;
-    for (int n = 1; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
-        name = base + QLatin1Char('.') + QString::number(n);
-    return name;
-}
-
-// A stored save folder must be an absolute path that is not a plain file; anything else is
-// taken as missing, as the setters refuse it.
-bool usableFolder(const QVariant& value)
-{
-    const QString path = value.toString();
-    if (path.isEmpty() || QDir::isRelativePath(path))
-        return false;
-    const QFileInfo info(path);
-    return !info.exists() || info.isDir();
-}
-} // namespace
+using paxsettings::dropByteOrderMark;
+using paxsettings::setAsideName;
+using paxsettings::usableFolder;
 
 void PaxData::_load()
 {

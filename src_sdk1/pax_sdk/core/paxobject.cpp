@@ -1,6 +1,7 @@
 #include "paxobject.h"
 
 #include "macuvcclient.h"
+#include "ffmpegoutput.h"
 #include "myffmpegcameracontrol.h"
 #include "paxcamerainfo.h"
 #include "paxdevicemonitor.h"
@@ -659,6 +660,8 @@ void PaxObject::_callbackRecordInfoToUp(_PaxCameraIndexE camera)
     info.fileName = m_cameras[camera].recordInfo.filename;
     info.seconds = m_cameras[camera].recordSeconds;
     info.rect = QRect();
+    if (m_cameras[camera].recordStatus == MFCC_Record_Stopped)
+        info.writeError = pipeline()->output(camera)->writeError();
     if (camera == PaxCameraIndexMain) {
         store()->setRecordInfoMain(info);
     } else {

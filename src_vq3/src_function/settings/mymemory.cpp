@@ -1,6 +1,8 @@
 #include "mymemory.h"
 
+#include "paxintool.h"
 #include "paxmacos.h"
+#include "paxsettingsfile.h"
 #include "screengeometry.h"
 
 #include <QAudioDeviceInfo>
@@ -9,8 +11,10 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QVariantMap>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -120,12 +124,45 @@ MyMemory::MyMemory()
     _computeUiMetrics();
 }
 
+// A file that does not parse is set aside under a numbered ".damaged" name and a new one is
+// written with every value that could still be read.
+void MyMemory::_setAsideDamagedFile()
+{
+    const QString path = configFileName();
+    paxsettings::dropByteOrderMark(path);
+    QVariantMap readable;
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        const QStringList keys = settings.allKeys();   // the parse status is known only after a full read
+        if (settings.status() != QSettings::FormatError)
+            return;
+        for (const QString& key : keys)
+            readable.insert(key, settings.value(key));
+    }
+    const QString setAside = paxsettings::setAsideName(path);
+    if (!QFile::rename(path, setAside)) {
+        PAX_LOG_ERROR("settings file %s is damaged and cannot be set aside", qPrintable(path));
+        return;
+    }
+    PAX_LOG_ERROR("settings file %s is damaged: kept as %s, the values still readable are kept",
+                  qPrintable(path), qPrintable(setAside));
+    QSettings fresh(path, QSettings::IniFormat);
+    for (auto it = readable.cbegin(); it != readable.cend(); ++it)
+        fresh.setValue(it.key(), it.value());
+    fresh.sync();
+}
+
 void MyMemory::_readAll()
 {
+    _setAsideDamagedFile();
     QSettings settings(configFileName(), QSettings::IniFormat);
 
+    // An empty, relative or plain-file save folder counts as missing.
     const QVariant savePath = settings.value(QStringLiteral("common/save_path"));
-    if (savePath.isNull()) {
+    if (savePath.isNull() || !paxsettings::usableFolder(savePath)) {
+        if (!savePath.isNull())
+            PAX_LOG_ERROR("save_path[%s] is not a usable folder, the default is used",
+                          qPrintable(savePath.toString()));
         const QString folder = defaultSaveFolder();
         setConfigSavePath(folder);
         if (s_sdkLink) {

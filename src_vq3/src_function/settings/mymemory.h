@@ -200,6 +200,7 @@ private:
     MyMemory();
     ~MyMemory() override = default;
 
+    void _setAsideDamagedFile();
     void _readAll();
     void _computeUiMetrics();
     void _computeButtonFontSize();

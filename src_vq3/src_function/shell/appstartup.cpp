@@ -42,11 +42,23 @@ int settleCameraPermission(const std::function<int()>& status, const std::functi
 namespace {
 int g_pipe[2] = {-1, -1};
 
-void onSigint(int)
+// The signals that end the program in order: Ctrl+C, logout or shutdown, a closed terminal.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void onEndingSignal(int number)
 {
-    const char byte = 1;
+    const char byte = char(number);
     const ssize_t written = ::write(g_pipe[1], &byte, 1);
     (void)written;
+}
+
+void setEndingHandlers(void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    for (int number : kEndingSignals)
+        ::sigaction(number, &action, nullptr);
 }
 } // namespace
 
@@ -58,10 +70,7 @@ InterruptWatcher* InterruptWatcher::install(QObject* parent)
     }
     ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
     auto* watcher = new InterruptWatcher(parent);
-    struct sigaction action {};
-    action.sa_handler = onSigint;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
+    setEndingHandlers(onEndingSignal);
     return watcher;
 }
 
@@ -73,15 +82,24 @@ InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent)
 
 InterruptWatcher::~InterruptWatcher()
 {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
+    setEndingHandlers(SIG_DFL);
+}
+
+const char* InterruptWatcher::lastSignalName() const
+{
+    switch (m_lastSignal) {
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "SIGINT";
+    }
 }
 
 void InterruptWatcher::_drain()
 {
     char bytes[16];
-    if (::read(g_pipe[0], bytes, sizeof bytes) > 0)
-        emit interrupted();
+    const ssize_t count = ::read(g_pipe[0], bytes, sizeof bytes);
+    if (count <= 0)
+        return;
+    m_lastSignal = quint8(bytes[count - 1]);
+    emit interrupted();
 }

@@ -20,14 +20,16 @@ int settleCameraPermission(const std::function<int()>& status, const std::functi
                            const std::function<void()>& sleepOneSecond);
 }
 
-// Turns SIGINT into the `interrupted()` signal in the thread that installed it: the handler only
-// writes one byte into a socket pair, which the GUI thread reads.
+// Turns SIGINT, SIGTERM and SIGHUP into the `interrupted()` signal in the thread that installed
+// it: the handler only writes the signal's number into a socket pair, which the GUI thread reads.
 class InterruptWatcher : public QObject {
     Q_OBJECT
 public:
     // Installs the handler; GUI thread, once. Null when the socket pair could not be made.
     static InterruptWatcher* install(QObject* parent = nullptr);
     ~InterruptWatcher() override;
+    // "SIGINT", "SIGTERM" or "SIGHUP": the signal behind the last `interrupted()`.
+    const char* lastSignalName() const;
 
 signals:
     void interrupted();
@@ -35,4 +37,6 @@ signals:
 private:
     explicit InterruptWatcher(QObject* parent);
     void _drain();
+
+    int m_lastSignal = 0;
 };

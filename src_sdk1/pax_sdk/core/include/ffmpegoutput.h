@@ -7,9 +7,10 @@
 // Audio frames are encoded in the microphone thread. One lock covers every use and the
 // release of the encoders and the file, so a stop can never free them under a writer.
 //
-// The file is written as fragmented MP4 while recording, so a killed process leaves
-// everything up to the last key frame playable; a clean stop rewrites it as a normal,
-// seekable MP4.
+// The file is written as fragmented MP4 while recording, each fragment flushed to the file as it
+// is finished, so a killed process leaves everything but the last second playable; a clean stop
+// rewrites it as a normal, seekable MP4. The first failed write ends the recording (status 1
+// reported, writeError() says why); the file keeps its whole fragments.
 //
 // Threads: setStatus, setRecordInfo, setWidthHeightFramerate and the destructor run in the
 // SDK worker thread; writeVideoFrame / slotSendVideoImageForRecord in the producing video
@@ -70,6 +71,10 @@ public:
     };
     VideoCounters videoCounters() const;
 
+    // The failed write (a negative AVERROR code) that ended the last recording by itself, 0 when
+    // none did. Cleared by the next open.
+    int writeError() const;
+
 signals:
     void sigRecordStatusChange(_MFCC_Record_StatusE status);
     void sigRecordTimeChange(int seconds);
@@ -91,6 +96,8 @@ private:
     int _queueVideo(const uint8_t* const* data, const int* strides, int width, int height, int pixelFormat);
     void _encodeLoop();
     void _writeVideoPacket();
+    int _writePacket(AVPacket* packet);
+    void _endAfterWriteFailure();
     void _saveFirstPicture(const AVFrame* frame);
     void _rewritePlain(const QString& filename);
 
