@@ -106,9 +106,9 @@ bool OrvaneApp::_delayedStartSteps()
 
     PaxQtLib* sdk = PaxQtLib::getInstance();
     m_cameraSdkMade = true;
-    installShellLinks();
     MyMemory* memory = MyMemory::getInstance();
     sdk->setUvcControl(memory->getConfigUvcControl());
+    installShellLinks();   // from here on a changed save folder reaches the facade
     if (m_quitRequested)
         return false;
 
@@ -140,6 +140,10 @@ bool OrvaneApp::_delayedStartSteps()
     _waitForFirstDeviceSearch(sdk);
     if (m_quitRequested)
         return false;
+    // The camera's recordings go to the save folder the settings hold (handed once the SDK's first
+    // search is done: its settings store is busy until then).
+    sdk->setVideoMainSavePath(memory->getConfigSavePath());
+    sdk->setVideoSecondSavePath(memory->getConfigSavePath());
 
     if (m_window)
         AppWindow::initAndShow(m_window);

@@ -51,8 +51,7 @@ private:
     QHash<WirelessDevice*, DialogWirelessDevice*> m_adapters;
 };
 
-// Installs the adapters for the settings, the canvas and the dialogs (idempotent; before the
-// settings are first made, so their save folder reaches the facade); removeShellLinks() takes
-// them out again before the facade goes away.
+// Installs the adapters for the settings, the canvas and the dialogs (idempotent);
+// removeShellLinks() takes them out again before the facade goes away.
 void installShellLinks();
 void removeShellLinks();
