@@ -155,6 +155,14 @@ int resetPermission(SettingsPane pane)
 
 QString helperProgramPath(const QString& name)
 {
+    // The program's own folder first (programs and tools are installed together); a host program
+    // elsewhere finds the tool beside the library that runs it.
+    const bool haveApp = QCoreApplication::instance() != nullptr;
+    if (haveApp) {
+        const QFileInfo inAppDir(QDir(QCoreApplication::applicationDirPath()), name);
+        if (inAppDir.exists())
+            return inAppDir.absoluteFilePath();
+    }
     Dl_info info{};
     if (::dladdr(reinterpret_cast<const void*>(&helperProgramPath), &info) && info.dli_fname && *info.dli_fname) {
         const QFileInfo beside(QFileInfo(QFile::decodeName(info.dli_fname)).absoluteDir(), name);

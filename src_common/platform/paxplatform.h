@@ -35,9 +35,9 @@ QString moduleFolderOf(const void* address);
 // Value of ORVANE_VIRTUAL_CAMERA (empty when unset).
 QString virtualCameraSetting();
 
-// Absolute path of a helper program shipped with the system (such as "mytool"): the one beside
-// the library that holds this code when it is there, else the one beside the running program.
-// The current directory plays no part.
+// Absolute path of a helper program shipped with the system (such as "mytool"): the one beside the
+// running program when there is one there, else the one beside the library that holds this code
+// (a host program installed elsewhere). The current directory plays no part.
 QString helperProgramPath(const QString& name);
 
 } // namespace pax_platform

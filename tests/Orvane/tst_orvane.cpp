@@ -262,8 +262,8 @@ private slots:
     {
         QFETCH(QByteArray, after);
         QProcess* orvane = start({});
-        QVERIFY(waitFor(portListens, kHangMs));
         QByteArray output;
+        QVERIFY2(waitFor(portListens, kHangMs), (output += orvane->readAll()).right(3000).constData());
         readUntil(orvane, after, kHangMs, output);
         QVERIFY2(countLines(output, after) == 1, output.constData());
 

@@ -76,7 +76,7 @@ private slots:
     {
         QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
         m_processes << orvane;
-        QVERIFY(orvane->waitForStarted(5000));
+        QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QVERIFY2(readUntil(orvane, "start-up done", 60000, output), output.right(3000).constData());
 

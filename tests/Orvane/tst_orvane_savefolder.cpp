@@ -34,7 +34,7 @@ private slots:
     {
         QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_RECORD=camera")});
         m_processes << orvane;
-        QVERIFY(orvane->waitForStarted(5000));
+        QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QVERIFY2(waitFor([&] {
             output += orvane->readAll();

@@ -38,12 +38,12 @@ class tst_OrvaneSignals : public QObject {
         *ok = false;
         QProcess* orvane = start(extraEnvironment);
         QByteArray output;
-        if (!orvane->waitForStarted(5000) || !readUntil(orvane, "start-up done", 40000, output)) {
+        if (!orvane->waitForStarted(60000) || !readUntil(orvane, "start-up done", 60000, output)) {
             qWarning("%s", output.right(3000).constData());
             return output;
         }
         ::kill(pid_t(orvane->processId()), SIGINT);
-        *ok = orvane->waitForFinished(15000) && orvane->exitStatus() == QProcess::NormalExit
+        *ok = orvane->waitForFinished(60000) && orvane->exitStatus() == QProcess::NormalExit
             && orvane->exitCode() == 0;
         output += orvane->readAll();
         return output;
@@ -90,12 +90,12 @@ private slots:
         QFETCH(QByteArray, endLine);
         QFETCH(QByteArray, stopLine);
         QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=") + kind});
-        QVERIFY(orvane->waitForStarted(5000));
+        QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QVERIFY2(waitFor([&] {
             output += orvane->readAll();
             return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, 40000), output.right(3000).constData());
+        }, 60000), output.right(3000).constData());
         const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
         QVERIFY2(file.endsWith(QLatin1String(".mp4")), output.right(3000).constData());
         // The recording has written its first fragment.
@@ -103,10 +103,10 @@ private slots:
             output += orvane->readAll();
             return mediaprobe::topLevelBoxes(file).contains(QStringLiteral("moof"))
                 || orvane->state() == QProcess::NotRunning;
-        }, 40000), output.right(3000).constData());
+        }, 60000), output.right(3000).constData());
 
         ::kill(pid_t(orvane->processId()), signalNumber);
-        const bool ended = orvane->waitForFinished(15000);
+        const bool ended = orvane->waitForFinished(60000);
         output += orvane->readAll();
         QVERIFY2(ended, ("the program did not end: " + output.right(3000)).constData());
         QCOMPARE(orvane->exitStatus(), QProcess::NormalExit);
@@ -147,17 +147,17 @@ private slots:
         }
         QVERIFY(writeConfig("[common]\nsave_path=" + savePath + "\n"));
         QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=screen")});
-        QVERIFY(orvane->waitForStarted(5000));
+        QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QVERIFY2(waitFor([&] {
             output += orvane->readAll();
             return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, 40000), output.right(3000).constData());
+        }, 60000), output.right(3000).constData());
         const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
         const QString folder = documents() + QStringLiteral("/Orvane/");
         QVERIFY2(file.startsWith(folder), qPrintable(file));
         ::kill(pid_t(orvane->processId()), SIGINT);
-        QVERIFY(orvane->waitForFinished(15000));
+        QVERIFY(orvane->waitForFinished(60000));
         QCOMPARE(orvane->exitCode(), 0);
 
         QSettings config(configPath(), QSettings::IniFormat);

@@ -139,7 +139,7 @@ class tst_OrvaneWireless : public QObject {
         QProcess ffmpeg;
         ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "x11grab", "-draw_mouse", "0", "-video_size", "1920x1080", "-i",
                                                 QString::fromLocal8Bit(qgetenv("DISPLAY")), "-frames:v", "1", file});
-        if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
+        if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
             return QImage();
         return QImage(file).convertToFormat(QImage::Format_RGB32);
     }
@@ -171,7 +171,7 @@ private slots:
         if (m_orvane) {
             if (m_orvane->state() != QProcess::NotRunning) {
                 m_orvane->kill();
-                m_orvane->waitForFinished(5000);
+                m_orvane->waitForFinished(60000);
             }
             delete m_orvane;
             m_orvane = nullptr;
@@ -198,7 +198,7 @@ private slots:
         QFile::remove(m_mapFile);
         m_orvane = orvaneprocess::startProgram(this, {}, {"ORVANE_TEST_WIDGET_MAP=" + m_mapFile, "ORVANE_TEST_WIRELESS=1",
                                                           "ORVANE_WIRELESS_TARGETS=127.0.0.2,127.0.0.3"});
-        QVERIFY(m_orvane->waitForStarted(5000));
+        QVERIFY(m_orvane->waitForStarted(60000));
 
         // The search finds both cameras; each is set to its first size.
         QVERIFY2(waitFor([this] { return m_output.contains("test hook: wireless device mode"); }),

@@ -18,7 +18,7 @@ private:
     static bool connectFather(QTcpSocket& s)
     {
         s.connectToHost(QStringLiteral("127.0.0.1"), FatherPort);
-        return s.waitForConnected(5000);
+        return s.waitForConnected(60000);
     }
 
     static int closedCount(const std::vector<std::unique_ptr<QTcpSocket>>& sockets)
@@ -75,10 +75,10 @@ private slots:
                 client = std::make_unique<QTcpSocket>();
                 if (connectFather(*client)) {
                     client->write(frame);
-                    client->waitForBytesWritten(3000);
+                    client->waitForBytesWritten(60000);
                 }
             }
-            client->waitForReadyRead(100);
+            client->waitForReadyRead(60000);
             launcher.waitOutput("korvid-launcher: log folder ", 1, 100);
         }
         QVERIFY2(launcher.output().contains("korvid-launcher: log folder "), launcher.output().constData());

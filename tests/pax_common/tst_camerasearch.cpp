@@ -198,7 +198,8 @@ private slots:
         const QString modes = p + "Supported modes:\n" + p + "  1280x720@[5.000000 30.000000]fps\n" + p
                               + "  640x480@[5.000000 15.000000]fps\n" + p + "  640x480@[5.000000 30.000000]fps\n";
 
-        QTest::newRow("tool missing")
+        // A tool beside the program that can't run: the one beside the library is not taken instead.
+        QTest::newRow("tool not runnable")
             << QString() << QString() << false
             << QStringList{"result=-1", "main=Virtual Document Camera", "index=-1", "modes=", "current=", "mics=", "curmic=-1"};
         QTest::newRow("main camera absent from the listing")
@@ -249,6 +250,10 @@ private slots:
                            .toLatin1());
             tool.close();
             QVERIFY(tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner));
+        } else {
+            QFile tool(dir.filePath("mytool"));
+            QVERIFY(tool.open(QIODevice::WriteOnly));
+            tool.write("not a program\n");
         }
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

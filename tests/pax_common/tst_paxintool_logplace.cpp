@@ -46,7 +46,7 @@ private slots:
         child.setProcessChannelMode(QProcess::MergedChannels);
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--log-child"), when, QString::fromLatin1(marker)});
-        QVERIFY(child.waitForFinished(30000));
+        QVERIFY(child.waitForFinished(60000));
         const QByteArray output = child.readAll();
         QCOMPARE(child.exitCode(), 0);
         QVERIFY2(output.contains(marker), output.constData());   // echoed: the line was written

@@ -26,7 +26,7 @@ public:
     {
         if (m_p.state() != QProcess::NotRunning) {
             m_p.kill();
-            m_p.waitForFinished(10000);
+            m_p.waitForFinished(60000);
         }
     }
 
@@ -35,7 +35,7 @@ public:
         m_p.setProcessChannelMode(QProcess::MergedChannels);
         m_p.start(QStringLiteral("prlimit"),
                   {QStringLiteral("--nofile=%1:%1").arg(files), binPath(QStringLiteral("singleapp_first"))});
-        return m_p.waitForStarted(10000) && waitOutput("listening\n", 1, 60000);
+        return m_p.waitForStarted(60000) && waitOutput("listening\n", 1, 60000);
     }
 
     QByteArray output()

@@ -34,7 +34,7 @@ bool waitForLine(QProcess& child, QByteArray& all, const std::function<bool(cons
     timer.start();
     QByteArray pending;
     while (timer.elapsed() < ms) {
-        child.waitForReadyRead(100);
+        child.waitForReadyRead(60000);
         const QByteArray more = child.readAllStandardOutput();
         all += more;
         pending += more;
@@ -81,13 +81,13 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--record-child"), file, source, audio ? QStringLiteral("1") : QStringLiteral("0"),
                      QStringLiteral("0")});
-        QVERIFY(child.waitForStarted(10000));
+        QVERIFY(child.waitForStarted(60000));
         QByteArray all;
         const QByteArray wanted = "info 1 " + QByteArray::number(seconds) + ' ';
         QVERIFY2(waitForLine(child, all, [&](const QByteArray& l) { return l.startsWith(wanted); }, 60000),
                  all.right(3000).constData());
         ::kill(pid_t(child.processId()), SIGKILL);
-        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(child.waitForFinished(60000));
 
         const QJsonObject probe = mediaprobe::probe(file, true);
         QVERIFY2(!probe.isEmpty(), qPrintable(QStringLiteral("ffprobe can't read the file (%1 bytes)")

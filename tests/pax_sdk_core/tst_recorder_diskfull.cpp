@@ -36,7 +36,7 @@ struct ChildLines {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < ms) {
-            child.waitForReadyRead(100);
+            child.waitForReadyRead(60000);
             buffer += child.readAllStandardOutput();
             int end;
             while ((end = buffer.indexOf('\n')) >= 0) {
@@ -86,14 +86,14 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--record-child"), file, audio ? QStringLiteral("1") : QStringLiteral("0"),
                      QString::number(1536 * 1024)});
-        QVERIFY(child.waitForStarted(10000));
+        QVERIFY(child.waitForStarted(60000));
         ChildLines out{child, {}, {}};
         const bool stopped = out.waitFor([](const QByteArray& l) { return l.startsWith("status 1 "); }, 60000);
         QVERIFY2(stopped, out.lines.join('\n').right(3000).constData());
         // The recording ended by itself, with the failed write as the reason.
         const QByteArray status = out.lines.last();
         QVERIFY2(status.split(' ').value(2).toInt() < 0, status.constData());
-        QVERIFY(child.waitForFinished(30000));
+        QVERIFY(child.waitForFinished(60000));
         out.lines += (out.buffer + child.readAllStandardOutput()).split('\n');
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(countOf(out.lines, "status 1 "), 1);
@@ -128,13 +128,13 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--record-child"), file, audio ? QStringLiteral("1") : QStringLiteral("0"),
                      QStringLiteral("0")});
-        QVERIFY(child.waitForStarted(10000));
+        QVERIFY(child.waitForStarted(60000));
         ChildLines out{child, {}, {}};
         const QByteArray wanted = "seconds " + QByteArray::number(seconds);
         QVERIFY2(out.waitFor([&](const QByteArray& l) { return l == wanted; }, 60000),
                  out.lines.join('\n').right(3000).constData());
         ::kill(pid_t(child.processId()), SIGKILL);
-        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
         const QJsonObject probe = mediaprobe::probe(file, true);
