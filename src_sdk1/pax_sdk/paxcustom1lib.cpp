@@ -91,6 +91,9 @@ void PaxCustom1Lib::_waitForSearch()
         QThread::msleep(100);
         QCoreApplication::processEvents();
     }
+    if (!m_deviceSearchComplete) {
+        PAX_LOG_ERROR("device search not complete after the wait: answering with the cameras known so far");
+    }
 }
 
 bool PaxCustom1Lib::captureSizeAccepted(long width, long height)

@@ -12,7 +12,6 @@ QString library() { return binDir() + "/libpax_sdk.so"; }
 
 struct HostRun {
     int exitCode = -1;
-    qint64 ms = 0;
     QMap<QString, QStringList> lines; // first word -> the rest
     QString output;
 };
@@ -29,12 +28,9 @@ HostRun runHost(const QString& camera, const QString& folder, int width, int hei
     env.remove("DISPLAY");
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
-    QElapsedTimer t;
-    t.start();
     p.start(binDir() + "/c-host", {library(), folder, QString::number(width), QString::number(height)});
     p.waitForFinished(60000);
     HostRun run;
-    run.ms = t.elapsed();
     run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     run.output = QString::fromLocal8Bit(p.readAllStandardOutput());
     for (const QString& line : run.output.split('\n')) {
@@ -95,7 +91,8 @@ private slots:
         QTemporaryDir dir;
         const HostRun run = runHost(QString(), dir.path(), 640, 480);
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.ms < 11000, qPrintable(QString::number(run.ms)));
+        // The wait ended with the search, not at its limit.
+        QVERIFY2(!run.output.contains("device search not complete"), qPrintable(run.output.right(3000)));
         QCOMPARE(run.lines.value("devices"), (QStringList{"431004", "0", "No", "Response"}));
         QVERIFY(!QFileInfo::exists(dir.filePath("record.bin")));
     }
