@@ -489,6 +489,13 @@
     </message>
 </context>
 <context>
+    <name>OrvaneApp</name>
+    <message>
+        <source>The camera service does not answer, please start it and wait</source>
+        <translation>相机服务无响应，请启动相机服务并等待</translation>
+    </message>
+</context>
+<context>
     <name>OcrTipDialog</name>
     <message>
         <source>Ocring, pls waiting...</source>
