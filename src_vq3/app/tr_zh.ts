@@ -246,6 +246,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>The recording stopped: its file could not be written (%1). What was recorded is kept in %2</source>
+        <translation>录制已停止：无法写入其文件（%1）。已录制的内容保存在 %2</translation>
+    </message>
+    <message>
         <source>Stop</source>
         <translation>停止</translation>
     </message>
