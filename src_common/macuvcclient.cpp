@@ -351,7 +351,7 @@ bool MacUvcClient::_waitFor(const std::function<bool()>& pred, int ms)
         deadline.setTimerType(Qt::PreciseTimer);
         while (!pred()) {
             const qint64 left = ms - elapsed.elapsed();
-            if (left <= 0 || m_closed.load())
+            if (left <= 0 || m_interrupted.load())
                 return false;
             deadline.start(int(left));
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -361,7 +361,7 @@ bool MacUvcClient::_waitFor(const std::function<bool()>& pred, int ms)
     std::unique_lock<std::mutex> lock(m_replyMutex);
     while (!pred()) {
         const qint64 left = ms - elapsed.elapsed();
-        if (left <= 0 || m_closed.load())
+        if (left <= 0 || m_interrupted.load())
             return false;
         m_replyCond.wait_for(lock, std::chrono::milliseconds(qMin<qint64>(left, kPollStepMs)));
         if (pred())
@@ -387,7 +387,7 @@ int MacUvcClient::_request(const char* op, const QString& command, bool waitForL
         return _fail(op, MUCR_CLOSED);
     if (m_linkState.load() != 1) {
         if (!waitForLink || !_waitFor([this] { return m_linkState.load() == 1; }, waitLimit()))
-            return _fail(op, m_closed.load() ? MUCR_CLOSED : MUCR_CONNECT_SERVER_FAILD);
+            return _fail(op, m_interrupted.load() ? MUCR_CLOSED : MUCR_CONNECT_SERVER_FAILD);
     }
     // Claiming the idle flag and registering as the waiting request are one step under the
     // reply lock: a message interpreted in between would set the flag idle again with no
@@ -422,7 +422,7 @@ int MacUvcClient::_request(const char* op, const QString& command, bool waitForL
         if (!pending.done) {
             m_pending = nullptr;
             m_idle.store(true);
-            return _fail(op, m_closed.load() ? MUCR_CLOSED : MUCR_TIMEOUT);
+            return _fail(op, m_interrupted.load() ? MUCR_CLOSED : MUCR_TIMEOUT);
         }
         // The reply came in just at the deadline.
     }
@@ -702,6 +702,7 @@ void MacUvcClient::interrupt()
     {
         QMutexLocker lock(&m_stateMutex);
         m_closed.store(true);
+        m_interrupted.store(true);
     }
     MUC_LOG_DEBUG_AT("interrupt", "requests interrupted");
     // A waiter on another thread sleeps on the condition; one on the client's thread waits for

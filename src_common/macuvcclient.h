@@ -109,7 +109,7 @@ public:
     void interrupt();
     // interrupt() on the client when there is one.
     static void interruptInstance();
-    bool isClosed() const { return m_closed.load(); }
+    bool isInterrupted() const { return m_interrupted.load(); }
     // Whether the command link is up, and whether a connection attempt to the service failed
     // since it was last up (the service does not answer). Any thread.
     bool isLinkUp() const { return m_linkState.load() == 1; }
@@ -226,6 +226,7 @@ private:
 
     QMutex m_stateMutex;   // closed flag against running switches
     std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_interrupted{false};   // interrupt(): waits end at once
     int m_switching = 0;
 
     std::atomic<int> m_waitLimitMs{10000};

@@ -257,7 +257,7 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
             searchError(kLineKorvidReset, "korvid reset");
             client->resetServer();
             // 3 s for the restarted service; an ending program does not wait for it.
-            for (int step = 0; step < 15 && !client->isClosed(); ++step)
+            for (int step = 0; step < 15 && !client->isInterrupted(); ++step)
                 QThread::msleep(200);
             mainId.clear();
             secondId.clear();
