@@ -109,7 +109,10 @@ private slots:
             output += orvane->readAll();
             return splashMessage() == expected || orvane->state() == QProcess::NotRunning;
         }, kHangMs) && splashMessage() == expected;
-        QVERIFY2(told, qPrintable(splashMessage() + QLatin1Char('\n') + QString::fromUtf8(output.right(3000))));
+        QVERIFY2(told, qPrintable(QStringLiteral("running %1, map %2, splash \"%3\"\n%4")
+                                      .arg(orvane->state() == QProcess::Running)
+                                      .arg(QFileInfo::exists(mapFile()))
+                                      .arg(splashMessage(), QString::fromUtf8(output.right(3000)))));
         QVERIFY2(countLines(stripStamps(output), "camera service does not answer") == 1, output.right(3000).constData());
         // Still in the search: the start is not done.
         QVERIFY(!output.contains("start-up done"));
