@@ -104,6 +104,8 @@ MacUvcClient::MacUvcClient(QObject* parent)
     connect(m_socket, &QTcpSocket::readyRead, this, &MacUvcClient::slotTcpRead);
     // A refused or failed connection emits no disconnected(): retry on errors as well.
     connect(m_socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        if (m_linkState.load() != 1)
+            m_linkFailed.store(true);
         if (!m_retryTimer->isActive())
             m_retryTimer->start();
     });
@@ -195,6 +197,7 @@ void MacUvcClient::slotTcpConnected()
 {
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_linkState.store(1);
+    m_linkFailed.store(false);
     qDebug() << "connected to korvid";
     _wake();
 }
@@ -348,7 +351,7 @@ bool MacUvcClient::_waitFor(const std::function<bool()>& pred, int ms)
         deadline.setTimerType(Qt::PreciseTimer);
         while (!pred()) {
             const qint64 left = ms - elapsed.elapsed();
-            if (left <= 0)
+            if (left <= 0 || m_interrupted.load())
                 return false;
             deadline.start(int(left));
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -358,7 +361,7 @@ bool MacUvcClient::_waitFor(const std::function<bool()>& pred, int ms)
     std::unique_lock<std::mutex> lock(m_replyMutex);
     while (!pred()) {
         const qint64 left = ms - elapsed.elapsed();
-        if (left <= 0)
+        if (left <= 0 || m_interrupted.load())
             return false;
         m_replyCond.wait_for(lock, std::chrono::milliseconds(qMin<qint64>(left, kPollStepMs)));
         if (pred())
@@ -384,7 +387,7 @@ int MacUvcClient::_request(const char* op, const QString& command, bool waitForL
         return _fail(op, MUCR_CLOSED);
     if (m_linkState.load() != 1) {
         if (!waitForLink || !_waitFor([this] { return m_linkState.load() == 1; }, waitLimit()))
-            return _fail(op, MUCR_CONNECT_SERVER_FAILD);
+            return _fail(op, m_interrupted.load() ? MUCR_CLOSED : MUCR_CONNECT_SERVER_FAILD);
     }
     // Claiming the idle flag and registering as the waiting request are one step under the
     // reply lock: a message interpreted in between would set the flag idle again with no
@@ -419,7 +422,7 @@ int MacUvcClient::_request(const char* op, const QString& command, bool waitForL
         if (!pending.done) {
             m_pending = nullptr;
             m_idle.store(true);
-            return _fail(op, MUCR_TIMEOUT);
+            return _fail(op, m_interrupted.load() ? MUCR_CLOSED : MUCR_TIMEOUT);
         }
         // The reply came in just at the deadline.
     }
@@ -685,6 +688,27 @@ bool MacUvcClient::isRelease()
         return false;
     MUC_LOG_ERROR_AT("isRelease", "正在执行命令，不允许析构");
     return true;
+}
+
+void MacUvcClient::interruptInstance()
+{
+    QMutexLocker lock(&g_instanceMutex);
+    if (g_instance)
+        g_instance->interrupt();
+}
+
+void MacUvcClient::interrupt()
+{
+    {
+        QMutexLocker lock(&m_stateMutex);
+        m_closed.store(true);
+        m_interrupted.store(true);
+    }
+    MUC_LOG_DEBUG_AT("interrupt", "requests interrupted");
+    // A waiter on another thread sleeps on the condition; one on the client's thread waits for
+    // its next event.
+    _wake();
+    QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);
 }
 
 // ---- father link -----------------------------------------------------------------------------

@@ -103,6 +103,18 @@ public:
     // Any thread (the GUI thread's quit path); does not block.
     bool isRelease();
 
+    // Ends the client's work for an ending program: closes it like isRelease (every later request
+    // returns MUCR_CLOSED) and wakes every request wait at once, on any thread; a request that was
+    // waiting returns MUCR_CLOSED. Any thread; does not block.
+    void interrupt();
+    // interrupt() on the client when there is one.
+    static void interruptInstance();
+    bool isInterrupted() const { return m_interrupted.load(); }
+    // Whether the command link is up, and whether a connection attempt to the service failed
+    // since it was last up (the service does not answer). Any thread.
+    bool isLinkUp() const { return m_linkState.load() == 1; }
+    bool serviceRefused() const { return m_linkFailed.load(); }
+
     // Father link. setServerLogDir retries every 1000 ms until the link is up; any thread, does
     // not block.
     void setServerLogDir(QString dir);
@@ -191,6 +203,7 @@ private:
     QString m_host = QString::fromLatin1(UvcLinkHost);
     quint16 m_port = UvcServicePort;
     std::atomic<int> m_linkState{0};
+    std::atomic<bool> m_linkFailed{false};
     UvcLinkReader m_reader;
 
     std::atomic<bool> m_idle{true};
@@ -213,6 +226,7 @@ private:
 
     QMutex m_stateMutex;   // closed flag against running switches
     std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_interrupted{false};   // interrupt(): waits end at once
     int m_switching = 0;
 
     std::atomic<int> m_waitLimitMs{10000};

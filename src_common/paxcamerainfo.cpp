@@ -256,7 +256,9 @@ int PaxCameraInfo::_fetchCameraIds(QString& mainId, QString& secondId)
         if (r == MUCR_TIMEOUT) {
             searchError(kLineKorvidReset, "korvid reset");
             client->resetServer();
-            QThread::sleep(3);
+            // 3 s for the restarted service; an ending program does not wait for it.
+            for (int step = 0; step < 15 && !client->isInterrupted(); ++step)
+                QThread::msleep(200);
             mainId.clear();
             secondId.clear();
             r = client->searchDevice(mainId, secondId);

@@ -162,15 +162,41 @@ void OrvaneApp::_waitForFirstDeviceSearch(PaxQtLib* sdk)
     // Connected before the flag is read: a search that completes in between still wakes the loop.
     if (sdk->getbInitComplete() || m_quitRequested)
         return;
+    // On the service path the search waits for the camera service: the splash says so while
+    // the service refuses the link.
+    QTimer serviceCheck;
+    if (isAvailableMacos13()) {
+        serviceCheck.setInterval(kInitPollMs);
+        connect(&serviceCheck, &QTimer::timeout, this, [this] { _showServiceState(); });
+        serviceCheck.start();
+    }
     m_initWait = &wait;
     wait.exec();
     m_initWait = nullptr;
+}
+
+void OrvaneApp::_showServiceState()
+{
+    MacUvcClient* client = MacUvcClient::getInstance();
+    const bool silent = !client->isLinkUp() && client->serviceRefused();
+    if (silent == m_serviceSilent || !m_splash)
+        return;
+    m_serviceSilent = silent;
+    if (silent) {
+        qDebug().noquote() << "camera service does not answer";
+        m_splash->showMessage(tr("The camera service does not answer, please start it and wait"),
+                              Qt::AlignHCenter | Qt::AlignBottom, Qt::red);
+    } else {
+        showEmptyRedMessage(m_splash);
+    }
 }
 
 void OrvaneApp::_onInterrupt(const char* signalName)
 {
     qDebug().noquote() << QStringLiteral("%1: ending").arg(QLatin1String(signalName));
     m_quitRequested = true;
+    // A device search waiting for the camera service gives up at once.
+    MacUvcClient::interruptInstance();
     if (m_initWait)
         m_initWait->quit();
     // Inside the delayed start the SDK may still be starting: the start sees the request after
@@ -245,6 +271,8 @@ void OrvaneApp::finish()
     m_splash = nullptr;
     if (m_cameraSdkMade) {
         removeShellLinks();
+        // The SDK's worker ends only once a request to the camera service it runs has returned.
+        MacUvcClient::interruptInstance();
         PaxScreenQtLib::releaseInstance();
         PaxQtLib::releaseInstance();
         MyMemory::releaseInstance();

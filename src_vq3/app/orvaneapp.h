@@ -54,6 +54,8 @@ private:
     bool _delayedStartSteps();
     void _waitForFirstDeviceSearch(PaxQtLib* sdk);
     void _onInterrupt(const char* signalName);
+    // Tells on the splash whether the camera service refuses the link (service path only).
+    void _showServiceState();
     void _stopRecordings();
     void _startTestRecording(const QString& what);
 
@@ -61,6 +63,7 @@ private:
     QSplashScreen* m_splash = nullptr;
     std::unique_ptr<QTranslator> m_translator;
     QPointer<QWidget> m_window;
+    bool m_serviceSilent = false;
     QEventLoop* m_initWait = nullptr;   // set while the start waits for the first device search
     bool m_cameraSdkMade = false;
     bool m_starting = false;

@@ -246,6 +246,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>The recording stopped: its file could not be written (%1). What was recorded is kept in %2</source>
+        <translation>录制已停止：无法写入其文件（%1）。已录制的内容保存在 %2</translation>
+    </message>
+    <message>
         <source>Stop</source>
         <translation>停止</translation>
     </message>
@@ -490,6 +494,13 @@
     <message>
         <source>Chinese_Simplified</source>
         <translation>简体中文</translation>
+    </message>
+</context>
+<context>
+    <name>OrvaneApp</name>
+    <message>
+        <source>The camera service does not answer, please start it and wait</source>
+        <translation>相机服务无响应，请启动相机服务并等待</translation>
     </message>
 </context>
 <context>

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QSaveFile>
 #include <QSlider>
+#include <QSplashScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -28,6 +29,8 @@ QString textOf(const QWidget* widget)
         return label->text();
     if (auto* combo = qobject_cast<const QComboBox*>(widget))
         return combo->currentText();
+    if (auto* splash = qobject_cast<const QSplashScreen*>(widget))
+        return splash->message();
     if (widget->isWindow())
         return widget->windowTitle();
     return QString();

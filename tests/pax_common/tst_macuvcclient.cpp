@@ -159,6 +159,8 @@ private slots:
     void closedAfterIsRelease();
     void isReleaseWhileWaiting();
     void isReleaseDuringSwitch();
+    void interruptEndsWaits_data();
+    void interruptEndsWaits();
 
     void switchWithoutBlock();
     void switchAndPlay();
@@ -675,6 +677,37 @@ void tst_MacUvcClient::isReleaseWhileWaiting()
     QCOMPARE(c->isRelease(), false);
     QCOMPARE(c->setSharpness(0, 1), int(MUCR_CLOSED));
     QCOMPARE(m_korvid->received().size(), 1);
+}
+
+void tst_MacUvcClient::interruptEndsWaits_data()
+{
+    QTest::addColumn<bool>("serviceUp");
+    QTest::newRow("search waiting for the link") << false;
+    QTest::newRow("search waiting for its reply") << true;
+}
+
+// An ending program interrupts the client: a search waiting for the link or for its reply ends
+// at once, well inside its wait limit, and later requests are refused.
+void tst_MacUvcClient::interruptEndsWaits()
+{
+    QFETCH(bool, serviceUp);
+    if (serviceUp)
+        m_korvid->setScript(always({}));   // no reply ever comes
+    else
+        m_korvid->stop();
+    MacUvcClient* c = makeClient(0, serviceUp);
+    c->setWaitLimit(kHangMs);   // the ceiling: before it only the interruption ends the wait
+    Runner search([c] {
+        QString main, second;
+        return c->searchDevice(main, second);
+    });
+    if (serviceUp)
+        QVERIFY(FakeServer::waitUntil([this] { return m_korvid->received().size() == 1; }, kHangMs));
+    c->interrupt();
+    QCOMPARE(search.join(), int(MUCR_CLOSED));
+    QVERIFY(c->isInterrupted());
+    QString main, second;
+    QCOMPARE(c->searchDevice(main, second), int(MUCR_CLOSED));
 }
 
 void tst_MacUvcClient::isReleaseDuringSwitch()

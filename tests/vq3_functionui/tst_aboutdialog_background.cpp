@@ -82,6 +82,54 @@ private slots:
         d.exec();
         QVERIFY2(share > 0.95, qPrintable(QString::number(share)));
     }
+
+    // The dialog's own rendering: every pixel outside its child widgets is its background colour,
+    // whatever lies beneath it.
+    void rendersItsWholeBackground_data() { paintsItsBackground_data(); }
+    void rendersItsWholeBackground()
+    {
+        QFETCH(bool, overSettings);
+        QScopedPointer<QWidget> below;
+        if (overSettings) {
+            below.reset(new ConfigDialog(false, nullptr));
+        } else {
+            below.reset(new QLabel(QStringLiteral("beneath")));
+            below->setStyleSheet(QStringLiteral("background-color: rgb(250, 240, 10);"));
+        }
+        below->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        below->show();
+        QVERIFY(QTest::qWaitForWindowExposed(below.data()));
+        AboutDialog d(below.data());
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QImage image = d.grab().toImage();
+        QVERIFY(!image.isNull());
+        const qreal ratio = image.devicePixelRatio();
+        QRegion children;
+        for (QWidget* child : d.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (child->isVisible())
+                children += child->geometry().adjusted(-1, -1, 1, 1);
+        int other = 0, all = 0;
+        QPoint firstOther(-1, -1);
+        for (int y = 0; y < d.height(); ++y)
+            for (int x = 0; x < d.width(); ++x) {
+                if (children.contains(QPoint(x, y)))
+                    continue;
+                ++all;
+                const QColor c = image.pixelColor(int(x * ratio), int(y * ratio));
+                if (c != QColor(55, 66, 76)) {
+                    if (other++ == 0)
+                        firstOther = QPoint(x, y);
+                }
+            }
+        QVERIFY(all > 0);
+        const QString found = other == 0 ? QString()
+            : QStringLiteral("%1 of %2 pixels differ, first at %3,%4: %5")
+                  .arg(other).arg(all).arg(firstOther.x()).arg(firstOther.y())
+                  .arg(image.pixelColor(firstOther * ratio).name());
+        QVERIFY2(other == 0, qPrintable(found));
+        d.close();
+    }
 };
 
 QTEST_MAIN(TestAboutDialogBackground)
