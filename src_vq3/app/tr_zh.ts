@@ -278,10 +278,6 @@
         <translation>请先停止录像！</translation>
     </message>
     <message>
-        <source>The recording stopped: its file could not be written (%1). What was recorded is kept in %2</source>
-        <translation>录像已停止：无法写入文件（%1）。已录制的内容保存在 %2</translation>
-    </message>
-    <message>
         <source>Video Settings</source>
         <translation>视频设置</translation>
     </message>
