@@ -25,13 +25,15 @@ trap 'exit 143' TERM
 if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = "true" ]; then
     # A private X server, 1920x1080x24, for the screen-capture tests. Xvfb picks a free display
     # number itself and writes it to the pipe once it accepts connections; should this script
-    # die without its cleanup, the server gets SIGKILL.
+    # die without its cleanup, the server gets SIGKILL. It keeps its socket file (tests in a
+    # network namespace of their own reach it through that file only) and never resets: a reset
+    # remakes a listening socket whose file has gone, after which some clients hang in the setup.
     xvfb_dir=$(mktemp -d "${TMPDIR:-/tmp}/orvane-xvfb.XXXXXX")
     mkfifo "$xvfb_dir/displayfd"
     pdeath=""
     if command -v setpriv >/dev/null 2>&1; then pdeath="setpriv --pdeathsig KILL --"; fi
     # shellcheck disable=SC2086
-    $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp \
+    $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset \
         3>"$xvfb_dir/displayfd" >"$xvfb_dir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     n=""

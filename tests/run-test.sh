@@ -49,12 +49,19 @@ trap 'exit 143' TERM
 # Starts Xvfb on a display number it picks itself (-displayfd: the server takes the first free
 # number atomically and writes it once it accepts connections) and exports DISPLAY. The server
 # gets SIGKILL should this script die without its cleanup. False when no server came up.
+#
+# It listens on the abstract socket only (-nolisten unix). Abstract sockets belong to the network
+# namespace, so a server in a private one may take a number that a server outside holds; with a
+# socket file it would replace the other's /tmp/.X11-unix/X<n>, and the other, finding its file
+# gone when it resets, makes a new listening socket and from then on leaves some new clients
+# unanswered (their connection hangs in the setup). -noreset: no reset when the last client goes,
+# so the server never remakes its listening socket at all.
 start_xvfb() {
     mkfifo "$tmp/displayfd" || return 1
     pdeath=""
     command -v setpriv >/dev/null 2>&1 && pdeath="setpriv --pdeathsig KILL --"
     # shellcheck disable=SC2086
-    $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -dpi 96 -nolisten tcp \
+    $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -dpi 96 -nolisten tcp -nolisten unix -noreset \
         3>"$tmp/displayfd" >"$tmp/xvfb.log" 2>&1 &
     xvfb=$!
     # Blocks until the server writes its number; a server that fails closes the pipe unwritten.
