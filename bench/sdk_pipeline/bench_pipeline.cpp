@@ -5,7 +5,9 @@
 //  - a 20 s camera recording: CPU seconds the recording adds to the live capture, beside a peer
 //    that does the same work alone, like for like: the same frames (the virtual camera's picture
 //    at the same times, from 1.5 s after the stream started), the same conversion (libyuv
-//    ARGBToI420), the same encoder settings on one thread (libx264, as ours), into an MP4 file.
+//    ARGBToI420), the same encoder settings, into an MP4 file; once with libx264 on one thread
+//    and once with libx264's own thread default, which our recorder keeps (it sets no thread
+//    count: x264 then runs frame threads and a lookahead thread of its own).
 //    Frames written are counted in each file after the recording has stopped.
 // Run from a Release build; ratios are printed last.
 
@@ -233,9 +235,10 @@ qint64 framesInFile(const QString& file)
 }
 
 // The peer: the frames our recording gets (the virtual camera's picture at the same times),
-// converted with libyuv's ARGBToI420 and encoded by libx264 on one thread with the encoder
-// settings of `info`, written into a plain MP4. Its CPU seconds, without making the pictures.
-double peerCpu(const _MFCC_Record_InfoS& info, const QString& file)
+// converted with libyuv's ARGBToI420 and encoded by libx264 with the encoder settings of `info`
+// on `threads` threads (0: libx264's default, as our recorder), written into a plain MP4. Its CPU
+// seconds, without making the pictures.
+double peerCpu(const _MFCC_Record_InfoS& info, const QString& file, int threads)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     AVCodecContext* encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
@@ -248,7 +251,8 @@ double peerCpu(const _MFCC_Record_InfoS& info, const QString& file)
     encoder->time_base = AVRational{1, kFps};
     encoder->framerate = AVRational{kFps, 1};
     encoder->pix_fmt = AV_PIX_FMT_YUV420P;
-    encoder->thread_count = 1;
+    if (threads > 0)
+        encoder->thread_count = threads;
     AVDictionary* options = nullptr;
     paxh264::applyEncoderSettings(encoder, settings, &options);
     const int opened = avcodec_open2(encoder, codec, &options);
@@ -315,22 +319,29 @@ void BM_Recording20s(benchmark::State& state)
         qint64 fetched = 0;
         const QString ourFile = dir.filePath(QStringLiteral("camera.mp4"));
         const QString peerFile = dir.filePath(QStringLiteral("peer.mp4"));
+        const QString peerThreadsFile = dir.filePath(QStringLiteral("peer_threads.mp4"));
         const double live = captureCpu(false, dir.filePath(QStringLiteral("unused.mp4")), &counters, &fetched);
         const double recording = captureCpu(true, ourFile, &counters, &fetched);
         const double ours = recording - live;
-        const double theirs = peerCpu(recordInfo(peerFile), peerFile);
+        const double theirs = peerCpu(recordInfo(peerFile), peerFile, 1);
+        const double theirsThreaded = peerCpu(recordInfo(peerThreadsFile), peerThreadsFile, 0);
         const qint64 ourFrames = framesInFile(ourFile);
         const qint64 peerFrames = framesInFile(peerFile);
+        const qint64 peerThreadsFrames = framesInFile(peerThreadsFile);
         state.counters["recording_cpu_s"] = ours;
         state.counters["peer_cpu_s"] = theirs;
         state.counters["frames_offered"] = double(fetched);
         state.counters["frames_in_file"] = double(ourFrames);
         state.counters["peer_frames_in_file"] = double(peerFrames);
+        state.counters["peer_threads_cpu_s"] = theirsThreaded;
+        state.counters["peer_threads_frames_in_file"] = double(peerThreadsFrames);
         state.counters["frames_dropped"] = double(counters.dropped);
         results()["ours"] = ours;
         results()["peer"] = theirs;
         results()["ourFrames"] = double(ourFrames);
         results()["peerFrames"] = double(peerFrames);
+        results()["peerThreads"] = theirsThreaded;
+        results()["peerThreadsFrames"] = double(peerThreadsFrames);
         results()["written"] = fetched > 0 ? 100.0 * double(ourFrames) / double(fetched) : 0;
     }
 }
@@ -363,5 +374,10 @@ int main(int argc, char** argv)
                     "per frame in the file %.2f\n",
                     r["ours"], r["ourFrames"], r["written"], r["peer"], r["peerFrames"], r["ours"] / r["peer"],
                     (r["ours"] / r["ourFrames"]) / (r["peer"] / r["peerFrames"]));
+    if (r.count("ours") && r["peerThreads"] > 0 && r["ourFrames"] > 0 && r["peerThreadsFrames"] > 0)
+        std::printf("peer with libx264's default threads, as our recorder: %.2f CPU s for %.0f frames; ratio %.2f, "
+                    "per frame in the file %.2f\n",
+                    r["peerThreads"], r["peerThreadsFrames"], r["ours"] / r["peerThreads"],
+                    (r["ours"] / r["ourFrames"]) / (r["peerThreads"] / r["peerThreadsFrames"]));
     return 0;
 }

@@ -6,6 +6,13 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <future>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
 namespace paxh264 {
 
 namespace {
@@ -74,6 +81,71 @@ bool encoderOpens(const QString& name)
     const int ret = avcodec_open2(ctx.get(), codec, &options);
     av_dict_free(&options);
     return ret >= 0;
+}
+
+namespace {
+
+// The answers of encoderOpens() of this process, by name; the thread of probeEncodersAhead() is
+// joined at exit.
+struct ProbeCache {
+    std::mutex lock;
+    std::map<QString, std::shared_future<bool>> answers;
+    std::vector<std::thread> probes;
+    ~ProbeCache()
+    {
+        for (std::thread& t : probes)
+            t.join();
+    }
+};
+
+ProbeCache& probeCache()
+{
+    static ProbeCache cache;
+    return cache;
+}
+
+} // namespace
+
+bool encoderUsable(const QString& name)
+{
+    ProbeCache& cache = probeCache();
+    std::shared_future<bool> answer;
+    std::promise<bool> mine;
+    bool probeHere = false;
+    {
+        std::lock_guard<std::mutex> lock(cache.lock);
+        auto it = cache.answers.find(name);
+        if (it != cache.answers.end()) {
+            answer = it->second;
+        } else {
+            answer = mine.get_future().share();
+            cache.answers.emplace(name, answer);
+            probeHere = true;
+        }
+    }
+    if (probeHere)
+        mine.set_value(encoderOpens(name));
+    return answer.get();
+}
+
+void probeEncodersAhead(const QStringList& names)
+{
+    ProbeCache& cache = probeCache();
+    std::vector<std::pair<QString, std::promise<bool>>> todo;
+    std::lock_guard<std::mutex> lock(cache.lock);
+    for (const QString& name : names) {
+        if (cache.answers.count(name))
+            continue;
+        std::promise<bool> promise;
+        cache.answers.emplace(name, promise.get_future().share());
+        todo.emplace_back(name, std::move(promise));
+    }
+    if (todo.empty())
+        return;
+    cache.probes.emplace_back([todo = std::move(todo)]() mutable {
+        for (auto& entry : todo)
+            entry.second.set_value(encoderOpens(entry.first));
+    });
 }
 
 AVPixelFormat encoderPixelFormat(const AVCodec* codec, const QString& encoderName)

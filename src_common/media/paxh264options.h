@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -31,6 +32,14 @@ int64_t bitRateOf(int step);
 // True when the encoder `name` exists and opens for 1920x1080 at 25 fps (NV12 when it takes
 // NV12, else its first pixel format; H.264 encoders with the "slow" preset).
 bool encoderOpens(const QString& name);
+
+// encoderOpens() once per name and process: the first ask of a name probes it (or waits for the
+// probe started by probeEncodersAhead()), later asks get the same answer at once.
+bool encoderUsable(const QString& name);
+
+// Starts probing the names not probed yet on a thread of its own, in this order, and returns at
+// once; encoderUsable() then waits only for what is still running.
+void probeEncodersAhead(const QStringList& names);
 
 // Rate-control modes, as the recording settings number them.
 enum RateControlE : int {

@@ -47,7 +47,7 @@ void PaxRecordScreen::_probeEncoders()
 {
     QStringList usable;
     for (const QString& name : encoderCandidates()) {
-        if (paxh264::encoderOpens(name))
+        if (paxh264::encoderUsable(name))
             usable.append(name);
     }
     QMutexLocker lock(&m_dataMutex);

@@ -1,6 +1,7 @@
 #include "paxlibprivate.h"
 
 #include "macuvcclient.h"
+#include "myffmpegcameracontrol.h"
 #include "paxintool.h"
 #include "paxmacos.h"
 #include "paxcommonlib.h"
@@ -66,6 +67,8 @@ void PaxLibPrivate::_construct()
     qRegisterMetaType<_PaxDataChangeNotifyE>("_PaxDataChangeNotifyE");
     qRegisterMetaType<_PaxChangeNotifyE>("PaxChangeNotifyE");
     qRegisterMetaType<_PaxChangeNotifyE>("_PaxChangeNotifyE");
+    // The pipeline the worker builds probes the encoders; they are probed meanwhile.
+    MyFfmpegCameraControl::probeEncodersAhead();
     PaxCameraInfo::getInstance();
     PaxData::getInstance();
     if (m_qtLib) {

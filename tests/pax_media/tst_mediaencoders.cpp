@@ -6,6 +6,12 @@
 
 #include <QtTest>
 
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -32,6 +38,22 @@ struct OpenedOutput {
         context.reset(out);
     }
 };
+
+// libx264 opens counted through FFmpeg's log: each open logs the CPU capabilities it uses.
+std::atomic<int> g_x264Opens{0};
+
+void countX264Opens(void* object, int level, const char* format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    char text[512] = {};
+    if (format)
+        std::vsnprintf(text, sizeof text, format, copy);
+    va_end(copy);
+    if (std::strstr(text, "using cpu capabilities"))
+        ++g_x264Opens;
+    av_log_default_callback(object, level, format, args);
+}
 
 } // namespace
 
@@ -172,6 +194,33 @@ private slots:
         QCOMPARE(s.options.size(), 1);
         QCOMPARE(s.options.first().first, QByteArray("crf"));
         QCOMPARE(s.gopSize, 75);
+    }
+
+    // Each encoder is probed once per process: the ahead probe and the askers from two threads
+    // share one open of libx264 and its answer, which is encoderOpens()'s.
+    void encoderProbedOnce()
+    {
+        av_log_set_level(AV_LOG_INFO);
+        av_log_set_callback(countX264Opens);
+        g_x264Opens = 0;
+        const QStringList names{QStringLiteral("libx264"), QStringLiteral("orvane_no_such_encoder")};
+        paxh264::probeEncodersAhead(names);
+        paxh264::probeEncodersAhead(names);
+        bool inThread = false;
+        std::thread asker([&inThread] { inThread = paxh264::encoderUsable(QStringLiteral("libx264")); });
+        const bool here = paxh264::encoderUsable(QStringLiteral("libx264"));
+        asker.join();
+        QVERIFY(here);
+        QVERIFY(inThread);
+        QVERIFY(!paxh264::encoderUsable(QStringLiteral("orvane_no_such_encoder")));
+        QCOMPARE(g_x264Opens.load(), 1);
+        // A name never probed ahead is probed by its first asker, once.
+        QVERIFY(!paxh264::encoderUsable(QStringLiteral("orvane_other_missing_encoder")));
+        QVERIFY(!paxh264::encoderUsable(QStringLiteral("orvane_other_missing_encoder")));
+        // The plain probe opens the encoder again each time.
+        QVERIFY(paxh264::encoderOpens(QStringLiteral("libx264")));
+        av_log_set_callback(av_log_default_callback);
+        QCOMPARE(g_x264Opens.load(), 2);
     }
 
     void aacEncoder_data()

@@ -56,11 +56,16 @@ bool MyFfmpegCameraControl::_findVideoEncoder(const QString& name)
     return paxh264::encoderOpens(name);
 }
 
+void MyFfmpegCameraControl::probeEncodersAhead()
+{
+    paxh264::probeEncodersAhead(probedEncoderNames());
+}
+
 MyFfmpegCameraControl::MyFfmpegCameraControl(QObject* parent) : QObject(parent)
 {
     mfccRegisterMetaTypes();
     for (const QString& name : probedEncoderNames()) {
-        if (_findVideoEncoder(name))
+        if (paxh264::encoderUsable(name))
             m_encoderList.append(name);
     }
     PAX_LOG_DEBUG("usable video encoders[%s]", qPrintable(m_encoderList.join(QLatin1Char(','))));

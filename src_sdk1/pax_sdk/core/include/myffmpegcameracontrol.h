@@ -35,6 +35,9 @@ public:
     static QStringList probedEncoderNames();
     // True when the encoder can be found and opened with the probe's settings.
     static bool _findVideoEncoder(const QString& name);
+    // Starts the probe of probedEncoderNames() on a thread of its own, so that the construction
+    // finds the answers ready (each encoder is probed once per process).
+    static void probeEncodersAhead();
 
     // The camera's components (null for an index other than 0 and 1).
     FfmpegVideoInput* videoInput(int index) const;
