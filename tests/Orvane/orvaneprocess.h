@@ -180,6 +180,39 @@ inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteAr
     return countLines(output, line) > 0;
 }
 
+// The first checks of a program test (the last statements of its initTestCase): the program is
+// built and no instance holds its port.
+inline void verifyReady()
+{
+    QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+    QVERIFY2(!portListens(), "port 11050 is taken before the test");
+}
+
+// The end of each case (the last statement of cleanup): every instance ended, and no settings or
+// save folder (a folder or a plain file in its place) left for the next case.
+inline void endAllAndClear(QList<QProcess*>& processes, const QStringList& saveFolders = {QStringLiteral("/Orvane")})
+{
+    QVERIFY(endAll(processes));
+    QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
+    for (const QString& saved : saveFolders) {
+        QDir(documents() + saved).removeRecursively();
+        QFile::remove(documents() + saved);
+    }
+}
+
+// Reads the output of a program started with ORVANE_TEST_RECORD into `output` until it names the
+// file of its recording ("test recording: <file>") or the program ends; false only when `ms` passed.
+// `file` is the named file, empty when the program ended without naming one.
+inline bool waitForTestRecording(QProcess* process, QByteArray& output, QString& file, int ms)
+{
+    const bool done = waitFor([&] {
+        output += process->readAll();
+        return !lineAfter(output, "test recording: ").isEmpty() || process->state() == QProcess::NotRunning;
+    }, ms);
+    file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+    return done;
+}
+
 // The recording time the program shows on its "Hide" button ("REC hh:mm:ss"), read from the widget
 // map it writes (ORVANE_TEST_WIDGET_MAP) in seconds; -1 when it shows none.
 inline int recordSecondsShown(const QString& mapFile)

@@ -91,21 +91,9 @@ class tst_Orvane : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
-        QVERIFY2(!portListens(), "port 11050 is taken before the test");
-    }
+    void initTestCase() { verifyReady(); }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        for (const QString& saved : {QStringLiteral("/Orvane"), QStringLiteral("/Orvane0")}) {
-            QDir(documents() + saved).removeRecursively();
-            QFile::remove(documents() + saved);
-        }
-    }
+    void cleanup() { endAllAndClear(m_processes, {QStringLiteral("/Orvane"), QStringLiteral("/Orvane0")}); }
 
     // A first start with a fresh HOME writes the application's settings file with the default
     // save folder and the microphone volume, nothing else; a plain file in the folder's place is

@@ -65,12 +65,7 @@ private slots:
         m_mapFile = QDir::homePath() + QStringLiteral("/widgetmap.json");
     }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
-    }
+    void cleanup() { endAllAndClear(m_processes); }
 
     void mainWindowAndSettingsInChinese()
     {
