@@ -213,6 +213,49 @@ inline bool waitForTestRecording(QProcess* process, QByteArray& output, QString&
     return done;
 }
 
+// One widget of the map the program writes (ORVANE_TEST_WIDGET_MAP): what it showed at the moment
+// the map was written.
+struct Widget
+{
+    QString cls;
+    QString name;
+    QString windowClass;
+    QString text;
+    QString tip;
+    QRect rect;
+    bool enabled = false;
+    bool checked = false;
+    QStringList units;
+    QString hideButton;
+};
+
+// The widgets of the map in `mapFile`; none while there is no map.
+inline QList<Widget> readWidgetMap(const QString& mapFile)
+{
+    QFile file(mapFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
+    QList<Widget> out;
+    for (const QJsonValue& value : list) {
+        const QJsonObject o = value.toObject();
+        Widget w;
+        w.cls = o.value("class").toString();
+        w.name = o.value("name").toString();
+        w.windowClass = o.value("windowClass").toString();
+        w.text = o.value("text").toString();
+        w.tip = o.value("tip").toString();
+        w.rect = QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt());
+        w.enabled = o.value("enabled").toBool();
+        w.checked = o.value("checked").toBool();
+        for (const QJsonValue& unit : o.value("units").toArray())
+            w.units << unit.toString();
+        w.hideButton = o.value("hideButton").toString();
+        out << w;
+    }
+    return out;
+}
+
 // The recording time the program shows on its "Hide" button ("REC hh:mm:ss"), read from the widget
 // map it writes (ORVANE_TEST_WIDGET_MAP) in seconds; -1 when it shows none.
 inline int recordSecondsShown(const QString& mapFile)

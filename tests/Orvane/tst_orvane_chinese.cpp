@@ -17,13 +17,6 @@
 
 using namespace orvaneprocess;
 
-namespace {
-struct Shown {
-    QString text;
-    QRect rect;
-};
-} // namespace
-
 class tst_OrvaneChinese : public QObject {
     Q_OBJECT
 
@@ -31,19 +24,12 @@ class tst_OrvaneChinese : public QObject {
     QTranslator m_translator;
     QString m_mapFile;
 
-    QHash<QString, Shown> shown()
+    // The widgets of the map by name (of two with one name, the later).
+    QHash<QString, Widget> shown()
     {
-        QHash<QString, Shown> out;
-        QFile file(m_mapFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return out;
-        const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
-        for (const QJsonValue& value : list) {
-            const QJsonObject o = value.toObject();
-            out.insert(o.value("name").toString(),
-                       {o.value("text").toString(),
-                        QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt())});
-        }
+        QHash<QString, Widget> out;
+        for (const Widget& widget : readWidgetMap(m_mapFile))
+            out.insert(widget.name, widget);
         return out;
     }
 

@@ -29,6 +29,7 @@
 using eventwait::kHangMs;
 using orvaneprocess::documents;
 using orvaneprocess::programPath;
+using orvaneprocess::Widget;
 
 namespace {
 const QString kNoDevice = QStringLiteral("Not find valid device, please insert valid device into usb and wait");
@@ -39,21 +40,6 @@ QString artefactFolder()
     QDir().mkpath(folder);
     return folder;
 }
-
-// One widget of the map: what the program showed at the moment the map was written.
-struct Widget
-{
-    QString cls;
-    QString name;
-    QString windowClass;
-    QString text;
-    QString tip;
-    QRect rect;
-    bool enabled = false;
-    bool checked = false;
-    QStringList units;
-    QString hideButton;
-};
 
 // Runs a program to its end and returns its standard output (empty when it failed).
 QByteArray run(const QString& program, const QStringList& arguments, int ms = eventwait::kHangMs)
@@ -184,31 +170,7 @@ class tst_OrvaneUi : public QObject {
 
     // ---- what it shows
 
-    QList<Widget> widgets()
-    {
-        QFile file(m_mapFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
-        QList<Widget> out;
-        for (const QJsonValue& value : list) {
-            const QJsonObject o = value.toObject();
-            Widget w;
-            w.cls = o.value("class").toString();
-            w.name = o.value("name").toString();
-            w.windowClass = o.value("windowClass").toString();
-            w.text = o.value("text").toString();
-            w.tip = o.value("tip").toString();
-            w.rect = QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt());
-            w.enabled = o.value("enabled").toBool();
-            w.checked = o.value("checked").toBool();
-            for (const QJsonValue& unit : o.value("units").toArray())
-                w.units << unit.toString();
-            w.hideButton = o.value("hideButton").toString();
-            out << w;
-        }
-        return out;
-    }
+    QList<Widget> widgets() { return orvaneprocess::readWidgetMap(m_mapFile); }
 
     QList<Widget> named(const QString& name)
     {

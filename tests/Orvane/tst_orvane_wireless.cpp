@@ -20,6 +20,7 @@
 
 using orvaneprocess::documents;
 using orvaneprocess::programPath;
+using orvaneprocess::Widget;
 
 namespace {
 constexpr int Ceiling = 60000;
@@ -30,13 +31,6 @@ QString artefactFolder()
     QDir().mkpath(folder);
     return folder;
 }
-
-struct Widget
-{
-    QString cls;
-    QString name;
-    QRect rect;
-};
 
 int xdotool(const QStringList& arguments)
 {
@@ -90,19 +84,7 @@ class tst_OrvaneWireless : public QObject {
         }, ms);
     }
 
-    QList<Widget> widgets()
-    {
-        QFile file(m_mapFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<Widget> out;
-        for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray()) {
-            const QJsonObject o = value.toObject();
-            out << Widget{o.value("class").toString(), o.value("name").toString(),
-                          QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt())};
-        }
-        return out;
-    }
+    QList<Widget> widgets() { return orvaneprocess::readWidgetMap(m_mapFile); }
 
     QList<Widget> named(const QString& name)
     {
