@@ -3,6 +3,7 @@
 // are written beside the test output. A process on the X display of the test, with the virtual
 // camera and the test's temporary HOME.
 
+#include "liveview.h"
 #include "orvaneprocess.h"
 
 #include <QGuiApplication>
@@ -67,6 +68,24 @@ private slots:
                  qPrintable(shown().value("buttonSettings").text));
         QCOMPARE(shown().value("m_buttonRecord").text, zh("MainWindow", "Record"));
         QCOMPARE(shown().value("buttonExit").text, zh("MainWindow", "Exit"));
+        // The live view shows the camera, not the placeholder picture: the media bridge has
+        // reported the first frame's size, and the virtual sheet stands in the view and lies still
+        // (two readings of the view below its frame counter alike).
+        int colours = 0;
+        int greys = 0;
+        QImage before;
+        QVERIFY2(waitFor([&] {
+            output += orvane->readAll();
+            if (!output.contains("MediaControl::showImgUsePixmap, video solution changed"))
+                return false;
+            const QRect view = shown().value("m_mainView").rect;
+            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            const QImage below = screen.copy(view.adjusted(0, view.height() / 4, 0, 0));
+            const bool still = !before.isNull() && below == before;
+            before = below;
+            return liveview::showsSheet(screen, view, &colours, &greys) && still;
+        }, 60000), qPrintable(QStringLiteral("%1 colours, %2 grey levels; ").arg(colours).arg(greys)
+                              + QString::fromLocal8Bit(output.right(3000))));
         screenshot(QStringLiteral("orvane-main-zh.png"));
 
         const QPoint p = shown().value("buttonSettings").rect.center();

@@ -3,6 +3,7 @@
 // through the widget map the program writes on request (ORVANE_TEST_WIDGET_MAP) and clicked with
 // xdotool; the files it writes are checked with ffprobe and the screen is read with ffmpeg.
 
+#include "liveview.h"
 #include "mediaprobe.h"
 #include "orvaneprocess.h"
 
@@ -367,20 +368,12 @@ private slots:
         // The virtual sheet slides into place over the first frames: the screen is read until it
         // shows the dark desk, the white sheet and dark text lines, many colours across the grey
         // scale.
-        QSet<QRgb> colours;
-        QSet<int> greys;
+        int colours = 0;
+        int greys = 0;
         QVERIFY2(waitFor([&] {
             const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-presenter.png"));
-            colours.clear();
-            greys.clear();
-            const QRect area = view->rect.intersected(screen.rect());
-            for (int y = area.top(); y < area.bottom(); y += 5)
-                for (int x = area.left(); x < area.right(); x += 5) {
-                    colours.insert(screen.pixel(x, y));
-                    greys.insert(qGray(screen.pixel(x, y)) / 16);
-                }
-            return colours.size() > 50 && greys.size() >= 8;
-        }, kHangMs), qPrintable(QStringLiteral("%1 colours, %2 grey levels").arg(colours.size()).arg(greys.size())));
+            return liveview::showsSheet(screen, view->rect, &colours, &greys);
+        }, kHangMs), qPrintable(QStringLiteral("%1 colours, %2 grey levels").arg(colours).arg(greys)));
 
         // Two camera shots, one right after the other: two files of the camera mode's size.
         const QString mode = textOf("m_comboSolution");
