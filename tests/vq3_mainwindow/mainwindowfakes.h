@@ -155,3 +155,30 @@ public:
     int videoSetRuns = 0;
     void showVideoSet(const QPoint&, QWidget*) override { ++videoSetRuns; }
 };
+
+// The three doubles of one test, linked into the main window from link() to unlink().
+struct FakeLinks
+{
+    FakeMedia* media = nullptr;
+    FakeCamera* camera = nullptr;
+    FakeDialogs* dialogs = nullptr;
+
+    void link()
+    {
+        media = new FakeMedia;
+        camera = new FakeCamera;
+        dialogs = new FakeDialogs;
+        MainWindowLinks::setMediaLink(media);
+        MainWindowLinks::setCameraLink(camera);
+        MainWindowLinks::setDialogLink(dialogs);
+    }
+    void unlink()
+    {
+        MainWindowLinks::setMediaLink(nullptr);
+        MainWindowLinks::setCameraLink(nullptr);
+        MainWindowLinks::setDialogLink(nullptr);
+        delete media;
+        delete camera;
+        delete dialogs;
+    }
+};
