@@ -169,6 +169,35 @@ inline QProcess* startProgram(QObject* owner, const QStringList& arguments, cons
     return process;
 }
 
+// startProgram() for a test that ends its processes with endAll(): the process joins `processes`.
+inline QProcess* startKept(QObject* owner, QList<QProcess*>& processes, const QStringList& arguments,
+                           const QStringList& extraEnvironment = {})
+{
+    QProcess* process = startProgram(owner, arguments, extraEnvironment);
+    processes << process;
+    return process;
+}
+
+// Kills the process if it still runs (waiting at most `ms` for its end), deletes it and forgets it.
+inline void killAndForget(QProcess*& process, int ms)
+{
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(ms);
+    }
+    delete process;
+    process = nullptr;
+}
+
+// Leaves the test's Documents folder empty for the next case.
+inline void emptyDocuments()
+{
+    QDir(documents()).removeRecursively();
+    QDir().mkpath(documents());
+}
+
 // Reads the process's output into `output` until `line` appears whole or the process ends.
 inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteArray& output)
 {

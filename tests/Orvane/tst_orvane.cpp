@@ -19,9 +19,7 @@ class tst_Orvane : public QObject {
 
     QProcess* start(const QStringList& arguments, const QStringList& extraEnvironment = {})
     {
-        QProcess* process = startProgram(this, arguments, extraEnvironment);
-        m_processes << process;
-        return process;
+        return startKept(this, m_processes, arguments, extraEnvironment);
     }
 
     static bool interruptAndWait(QProcess* process, int ms)

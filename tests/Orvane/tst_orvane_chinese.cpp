@@ -56,8 +56,7 @@ private slots:
 
     void mainWindowAndSettingsInChinese()
     {
-        QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
-        m_processes << orvane;
+        QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
         QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QVERIFY2(readUntil(orvane, "start-up done", 60000, output), output.right(3000).constData());

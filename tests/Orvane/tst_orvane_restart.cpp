@@ -16,12 +16,7 @@ class tst_OrvaneRestart : public QObject {
 
     QList<QProcess*> m_processes;
 
-    QProcess* start(const QStringList& extraEnvironment)
-    {
-        QProcess* process = startProgram(this, {}, extraEnvironment);
-        m_processes << process;
-        return process;
-    }
+    QProcess* start(const QStringList& extraEnvironment) { return startKept(this, m_processes, {}, extraEnvironment); }
 
 private slots:
     void initTestCase() { verifyReady(); }

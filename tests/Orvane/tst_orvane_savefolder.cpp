@@ -23,8 +23,7 @@ private slots:
 
     void cameraRecordingLandsInTheSaveFolder()
     {
-        QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_RECORD=camera")});
-        m_processes << orvane;
+        QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_RECORD=camera")});
         QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QString file;

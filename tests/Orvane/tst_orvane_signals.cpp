@@ -15,12 +15,7 @@ class tst_OrvaneSignals : public QObject {
 
     QList<QProcess*> m_processes;
 
-    QProcess* start(const QStringList& extraEnvironment)
-    {
-        QProcess* process = startProgram(this, {}, extraEnvironment);
-        m_processes << process;
-        return process;
-    }
+    QProcess* start(const QStringList& extraEnvironment) { return startKept(this, m_processes, {}, extraEnvironment); }
 
     static QString configPath() { return documents() + QStringLiteral("/vq3/app/config.ini"); }
 

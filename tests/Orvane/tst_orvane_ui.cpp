@@ -311,14 +311,7 @@ private slots:
 
     void cleanup()
     {
-        if (m_orvane) {
-            if (running()) {
-                m_orvane->kill();
-                m_orvane->waitForFinished(5000);
-            }
-            delete m_orvane;
-            m_orvane = nullptr;
-        }
+        orvaneprocess::killAndForget(m_orvane, 5000);
         if (m_service) {
             m_service->terminate();   // the launcher ends Korvid with itself
             if (!m_service->waitForFinished(10000)) {
@@ -328,8 +321,7 @@ private slots:
             delete m_service;
             m_service = nullptr;
         }
-        QDir(documents()).removeRecursively();
-        QDir().mkpath(documents());
+        orvaneprocess::emptyDocuments();
     }
 
     // The palettes with one camera, the live view, camera shots and the exit.

@@ -150,16 +150,8 @@ private slots:
 
     void cleanup()
     {
-        if (m_orvane) {
-            if (m_orvane->state() != QProcess::NotRunning) {
-                m_orvane->kill();
-                m_orvane->waitForFinished(60000);
-            }
-            delete m_orvane;
-            m_orvane = nullptr;
-        }
-        QDir(documents()).removeRecursively();
-        QDir().mkpath(documents());
+        orvaneprocess::killAndForget(m_orvane, 60000);
+        orvaneprocess::emptyDocuments();
     }
 
     void twoCamerasInTiles()
