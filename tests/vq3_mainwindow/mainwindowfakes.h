@@ -1,9 +1,11 @@
 #pragma once
 // Doubles of the media bridge, the camera SDK and the dialogs the main window opens: they
-// record the calls and emit the signals the window listens to.
+// record the calls and emit the signals the window listens to. Also where the window's files go.
 
 #include "mainwindowlinks.h"
+#include "mymemory.h"
 #include "paxnotify.h"
+#include "paxscreenqtlib.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -11,6 +13,7 @@
 #include <QObject>
 #include <QSemaphore>
 #include <QStringList>
+#include <QTemporaryDir>
 
 class FakeMediaObject : public QObject
 {
@@ -182,3 +185,13 @@ struct FakeLinks
         delete dialogs;
     }
 };
+
+// The settings, screen recordings and saved files of the window under test go into `dir`; grabs
+// play no tip sound.
+inline void keepFilesIn(const QTemporaryDir& dir)
+{
+    MyMemory::setSavePath(dir.filePath("app"));
+    PaxScreenQtLib::setSavePath(dir.filePath("screen/"));
+    MyMemory::getInstance()->setConfigSavePath(dir.filePath("save") + "/");
+    MyMemory::getInstance()->setConfigGrabTipAudio(false);
+}

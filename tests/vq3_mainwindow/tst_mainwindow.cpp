@@ -107,11 +107,8 @@ private slots:
         QVERIFY(m_dir.isValid());
         // The exit test closes its window; that must not end the next test's event loops.
         qApp->setQuitOnLastWindowClosed(false);
-        MyMemory::setSavePath(m_dir.filePath("app"));
-        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
+        keepFilesIn(m_dir);
         PaxScreenQtLib::getInstance()->setIsRecordAudio(false);
-        MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
-        MyMemory::getInstance()->setConfigGrabTipAudio(false);
     }
     void init()
     {

@@ -42,10 +42,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         qApp->setQuitOnLastWindowClosed(false);
-        MyMemory::setSavePath(m_dir.filePath("app"));
-        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
-        MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
-        MyMemory::getInstance()->setConfigGrabTipAudio(false);
+        keepFilesIn(m_dir);
     }
     void init()
     {
