@@ -69,6 +69,17 @@ inline bool waitFor(const std::function<bool()>& condition, int ms)
     return true;
 }
 
+// waitFor() that reads the output of `process` (when there is one) into `output` before each look
+// at the condition.
+inline bool waitReading(QProcess* process, QByteArray& output, const std::function<bool()>& condition, int ms)
+{
+    return waitFor([&] {
+        if (process)
+            output += process->readAll();
+        return condition();
+    }, ms);
+}
+
 // Processes of this build's program that run with this test's HOME (a restarted instance is
 // not our child, so they are found through /proc).
 inline QList<qint64> runningInstances()
@@ -282,6 +293,16 @@ inline QList<Widget> readWidgetMap(const QString& mapFile)
         w.hideButton = o.value("hideButton").toString();
         out << w;
     }
+    return out;
+}
+
+// The widgets of `widgets` called `name`.
+inline QList<Widget> widgetsNamed(const QList<Widget>& widgets, const QString& name)
+{
+    QList<Widget> out;
+    for (const Widget& w : widgets)
+        if (w.name == name)
+            out << w;
     return out;
 }
 

@@ -166,9 +166,7 @@ class tst_OrvaneUi : public QObject {
     // meanwhile.
     bool waitFor(const std::function<bool()>& condition, int ms)
     {
-        return orvaneprocess::waitFor([&] {
-            if (m_orvane)
-                m_output += m_orvane->readAll();
+        return orvaneprocess::waitReading(m_orvane, m_output, [&] {
             m_recordSecondsShown = qMax(m_recordSecondsShown, orvaneprocess::recordSecondsShown(m_mapFile));
             return condition();
         }, ms);
@@ -182,14 +180,7 @@ class tst_OrvaneUi : public QObject {
 
     QList<Widget> widgets() { return orvaneprocess::readWidgetMap(m_mapFile); }
 
-    QList<Widget> named(const QString& name)
-    {
-        QList<Widget> out;
-        for (const Widget& w : widgets())
-            if (w.name == name)
-                out << w;
-        return out;
-    }
+    QList<Widget> named(const QString& name) { return orvaneprocess::widgetsNamed(widgets(), name); }
 
     std::optional<Widget> widget(const QString& name)
     {

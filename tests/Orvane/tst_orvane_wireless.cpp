@@ -77,23 +77,12 @@ class tst_OrvaneWireless : public QObject {
 
     bool waitFor(const std::function<bool()>& condition, int ms = Ceiling)
     {
-        return orvaneprocess::waitFor([&] {
-            if (m_orvane)
-                m_output += m_orvane->readAll();
-            return condition();
-        }, ms);
+        return orvaneprocess::waitReading(m_orvane, m_output, condition, ms);
     }
 
     QList<Widget> widgets() { return orvaneprocess::readWidgetMap(m_mapFile); }
 
-    QList<Widget> named(const QString& name)
-    {
-        QList<Widget> out;
-        for (const Widget& w : widgets())
-            if (w.name == name)
-                out << w;
-        return out;
-    }
+    QList<Widget> named(const QString& name) { return orvaneprocess::widgetsNamed(widgets(), name); }
 
     bool showsClass(const QString& cls)
     {
