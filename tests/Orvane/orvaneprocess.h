@@ -69,6 +69,17 @@ inline bool waitFor(const std::function<bool()>& condition, int ms)
     return true;
 }
 
+// waitFor() that reads the output of `process` (when there is one) into `output` before each look
+// at the condition.
+inline bool waitReading(QProcess* process, QByteArray& output, const std::function<bool()>& condition, int ms)
+{
+    return waitFor([&] {
+        if (process)
+            output += process->readAll();
+        return condition();
+    }, ms);
+}
+
 // Processes of this build's program that run with this test's HOME (a restarted instance is
 // not our child, so they are found through /proc).
 inline QList<qint64> runningInstances()
@@ -169,6 +180,35 @@ inline QProcess* startProgram(QObject* owner, const QStringList& arguments, cons
     return process;
 }
 
+// startProgram() for a test that ends its processes with endAll(): the process joins `processes`.
+inline QProcess* startKept(QObject* owner, QList<QProcess*>& processes, const QStringList& arguments,
+                           const QStringList& extraEnvironment = {})
+{
+    QProcess* process = startProgram(owner, arguments, extraEnvironment);
+    processes << process;
+    return process;
+}
+
+// Kills the process if it still runs (waiting at most `ms` for its end), deletes it and forgets it.
+inline void killAndForget(QProcess*& process, int ms)
+{
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(ms);
+    }
+    delete process;
+    process = nullptr;
+}
+
+// Leaves the test's Documents folder empty for the next case.
+inline void emptyDocuments()
+{
+    QDir(documents()).removeRecursively();
+    QDir().mkpath(documents());
+}
+
 // Reads the process's output into `output` until `line` appears whole or the process ends.
 inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteArray& output)
 {
@@ -178,6 +218,92 @@ inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteAr
     }, ms);
     output += process->readAll();
     return countLines(output, line) > 0;
+}
+
+// The first checks of a program test (the last statements of its initTestCase): the program is
+// built and no instance holds its port.
+inline void verifyReady()
+{
+    QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
+    QVERIFY2(!portListens(), "port 11050 is taken before the test");
+}
+
+// The end of each case (the last statement of cleanup): every instance ended, and no settings or
+// save folder (a folder or a plain file in its place) left for the next case.
+inline void endAllAndClear(QList<QProcess*>& processes, const QStringList& saveFolders = {QStringLiteral("/Orvane")})
+{
+    QVERIFY(endAll(processes));
+    QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
+    for (const QString& saved : saveFolders) {
+        QDir(documents() + saved).removeRecursively();
+        QFile::remove(documents() + saved);
+    }
+}
+
+// Reads the output of a program started with ORVANE_TEST_RECORD into `output` until it names the
+// file of its recording ("test recording: <file>") or the program ends; false only when `ms` passed.
+// `file` is the named file, empty when the program ended without naming one.
+inline bool waitForTestRecording(QProcess* process, QByteArray& output, QString& file, int ms)
+{
+    const bool done = waitFor([&] {
+        output += process->readAll();
+        return !lineAfter(output, "test recording: ").isEmpty() || process->state() == QProcess::NotRunning;
+    }, ms);
+    file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+    return done;
+}
+
+// One widget of the map the program writes (ORVANE_TEST_WIDGET_MAP): what it showed at the moment
+// the map was written.
+struct Widget
+{
+    QString cls;
+    QString name;
+    QString windowClass;
+    QString text;
+    QString tip;
+    QRect rect;
+    bool enabled = false;
+    bool checked = false;
+    QStringList units;
+    QString hideButton;
+};
+
+// The widgets of the map in `mapFile`; none while there is no map.
+inline QList<Widget> readWidgetMap(const QString& mapFile)
+{
+    QFile file(mapFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
+    QList<Widget> out;
+    for (const QJsonValue& value : list) {
+        const QJsonObject o = value.toObject();
+        Widget w;
+        w.cls = o.value("class").toString();
+        w.name = o.value("name").toString();
+        w.windowClass = o.value("windowClass").toString();
+        w.text = o.value("text").toString();
+        w.tip = o.value("tip").toString();
+        w.rect = QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt());
+        w.enabled = o.value("enabled").toBool();
+        w.checked = o.value("checked").toBool();
+        for (const QJsonValue& unit : o.value("units").toArray())
+            w.units << unit.toString();
+        w.hideButton = o.value("hideButton").toString();
+        out << w;
+    }
+    return out;
+}
+
+// The widgets of `widgets` called `name`.
+inline QList<Widget> widgetsNamed(const QList<Widget>& widgets, const QString& name)
+{
+    QList<Widget> out;
+    for (const Widget& w : widgets)
+        if (w.name == name)
+            out << w;
+    return out;
 }
 
 // The recording time the program shows on its "Hide" button ("REC hh:mm:ss"), read from the widget

@@ -19,9 +19,7 @@ class tst_Orvane : public QObject {
 
     QProcess* start(const QStringList& arguments, const QStringList& extraEnvironment = {})
     {
-        QProcess* process = startProgram(this, arguments, extraEnvironment);
-        m_processes << process;
-        return process;
+        return startKept(this, m_processes, arguments, extraEnvironment);
     }
 
     static bool interruptAndWait(QProcess* process, int ms)
@@ -91,21 +89,9 @@ class tst_Orvane : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
-        QVERIFY2(!portListens(), "port 11050 is taken before the test");
-    }
+    void initTestCase() { verifyReady(); }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        for (const QString& saved : {QStringLiteral("/Orvane"), QStringLiteral("/Orvane0")}) {
-            QDir(documents() + saved).removeRecursively();
-            QFile::remove(documents() + saved);
-        }
-    }
+    void cleanup() { endAllAndClear(m_processes, {QStringLiteral("/Orvane"), QStringLiteral("/Orvane0")}); }
 
     // A first start with a fresh HOME writes the application's settings file with the default
     // save folder and the microphone volume, nothing else; a plain file in the folder's place is

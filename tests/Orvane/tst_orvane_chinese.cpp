@@ -3,6 +3,7 @@
 // are written beside the test output. A process on the X display of the test, with the virtual
 // camera and the test's temporary HOME.
 
+#include "liveview.h"
 #include "orvaneprocess.h"
 
 #include <QGuiApplication>
@@ -17,13 +18,6 @@
 
 using namespace orvaneprocess;
 
-namespace {
-struct Shown {
-    QString text;
-    QRect rect;
-};
-} // namespace
-
 class tst_OrvaneChinese : public QObject {
     Q_OBJECT
 
@@ -31,19 +25,12 @@ class tst_OrvaneChinese : public QObject {
     QTranslator m_translator;
     QString m_mapFile;
 
-    QHash<QString, Shown> shown()
+    // The widgets of the map by name (of two with one name, the later).
+    QHash<QString, Widget> shown()
     {
-        QHash<QString, Shown> out;
-        QFile file(m_mapFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return out;
-        const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
-        for (const QJsonValue& value : list) {
-            const QJsonObject o = value.toObject();
-            out.insert(o.value("name").toString(),
-                       {o.value("text").toString(),
-                        QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt())});
-        }
+        QHash<QString, Widget> out;
+        for (const Widget& widget : readWidgetMap(m_mapFile))
+            out.insert(widget.name, widget);
         return out;
     }
 
@@ -65,17 +52,11 @@ private slots:
         m_mapFile = QDir::homePath() + QStringLiteral("/widgetmap.json");
     }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
-    }
+    void cleanup() { endAllAndClear(m_processes); }
 
     void mainWindowAndSettingsInChinese()
     {
-        QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
-        m_processes << orvane;
+        QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
         QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
         QVERIFY2(readUntil(orvane, "start-up done", 60000, output), output.right(3000).constData());
@@ -86,6 +67,24 @@ private slots:
                  qPrintable(shown().value("buttonSettings").text));
         QCOMPARE(shown().value("m_buttonRecord").text, zh("MainWindow", "Record"));
         QCOMPARE(shown().value("buttonExit").text, zh("MainWindow", "Exit"));
+        // The live view shows the camera, not the placeholder picture: the media bridge has
+        // reported the first frame's size, and the virtual sheet stands in the view and lies still
+        // (two readings of the view below its frame counter alike).
+        int colours = 0;
+        int greys = 0;
+        QImage before;
+        QVERIFY2(waitFor([&] {
+            output += orvane->readAll();
+            if (!output.contains("MediaControl::showImgUsePixmap, video solution changed"))
+                return false;
+            const QRect view = shown().value("m_mainView").rect;
+            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            const QImage below = screen.copy(view.adjusted(0, view.height() / 4, 0, 0));
+            const bool still = !before.isNull() && below == before;
+            before = below;
+            return liveview::showsSheet(screen, view, &colours, &greys) && still;
+        }, 60000), qPrintable(QStringLiteral("%1 colours, %2 grey levels; ").arg(colours).arg(greys)
+                              + QString::fromLocal8Bit(output.right(3000))));
         screenshot(QStringLiteral("orvane-main-zh.png"));
 
         const QPoint p = shown().value("buttonSettings").rect.center();

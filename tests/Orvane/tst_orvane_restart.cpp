@@ -16,26 +16,12 @@ class tst_OrvaneRestart : public QObject {
 
     QList<QProcess*> m_processes;
 
-    QProcess* start(const QStringList& extraEnvironment)
-    {
-        QProcess* process = startProgram(this, {}, extraEnvironment);
-        m_processes << process;
-        return process;
-    }
+    QProcess* start(const QStringList& extraEnvironment) { return startKept(this, m_processes, {}, extraEnvironment); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
-        QVERIFY2(!portListens(), "port 11050 is taken before the test");
-    }
+    void initTestCase() { verifyReady(); }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
-    }
+    void cleanup() { endAllAndClear(m_processes); }
 
     // ORVANE_TEST_RECORD starts the recording once the program has started and logs its file.
     void endingStopsTheRecording_data()
@@ -62,11 +48,8 @@ private slots:
         QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=") + kind, QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + map});
         QVERIFY(orvane->waitForStarted(kHangMs));
         QByteArray output;
-        QVERIFY2(waitFor([&] {
-            output += orvane->readAll();
-            return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, kHangMs), output.right(3000).constData());
-        const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+        QString file;
+        QVERIFY2(waitForTestRecording(orvane, output, file, kHangMs), output.right(3000).constData());
         QVERIFY2(file.endsWith(QLatin1String(".mp4")), output.right(3000).constData());
         // Two seconds on the recording's own clock.
         QVERIFY2(waitFor([&] {

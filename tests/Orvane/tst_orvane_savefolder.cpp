@@ -17,30 +17,17 @@ class tst_OrvaneSaveFolder : public QObject {
     QList<QProcess*> m_processes;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
-        QVERIFY2(!portListens(), "port 11050 is taken before the test");
-    }
+    void initTestCase() { verifyReady(); }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
-    }
+    void cleanup() { endAllAndClear(m_processes); }
 
     void cameraRecordingLandsInTheSaveFolder()
     {
-        QProcess* orvane = startProgram(this, {}, {QStringLiteral("ORVANE_TEST_RECORD=camera")});
-        m_processes << orvane;
+        QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_RECORD=camera")});
         QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
-        QVERIFY2(waitFor([&] {
-            output += orvane->readAll();
-            return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, 60000), output.right(3000).constData());
-        const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+        QString file;
+        QVERIFY2(waitForTestRecording(orvane, output, file, 60000), output.right(3000).constData());
 
         ::kill(pid_t(orvane->processId()), SIGINT);
         QVERIFY(orvane->waitForFinished(60000));

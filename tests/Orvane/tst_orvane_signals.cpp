@@ -15,12 +15,7 @@ class tst_OrvaneSignals : public QObject {
 
     QList<QProcess*> m_processes;
 
-    QProcess* start(const QStringList& extraEnvironment)
-    {
-        QProcess* process = startProgram(this, {}, extraEnvironment);
-        m_processes << process;
-        return process;
-    }
+    QProcess* start(const QStringList& extraEnvironment) { return startKept(this, m_processes, {}, extraEnvironment); }
 
     static QString configPath() { return documents() + QStringLiteral("/vq3/app/config.ini"); }
 
@@ -50,18 +45,9 @@ class tst_OrvaneSignals : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
-        QVERIFY2(!portListens(), "port 11050 is taken before the test");
-    }
+    void initTestCase() { verifyReady(); }
 
-    void cleanup()
-    {
-        QVERIFY(endAll(m_processes));
-        QDir(documents() + QStringLiteral("/vq3")).removeRecursively();
-        QDir(documents() + QStringLiteral("/Orvane")).removeRecursively();
-    }
+    void cleanup() { endAllAndClear(m_processes); }
 
     // SIGTERM and SIGHUP stop a running recording and end the program with status 0, leaving a
     // complete MP4.
@@ -92,11 +78,8 @@ private slots:
         QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=") + kind});
         QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
-        QVERIFY2(waitFor([&] {
-            output += orvane->readAll();
-            return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, 60000), output.right(3000).constData());
-        const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+        QString file;
+        QVERIFY2(waitForTestRecording(orvane, output, file, 60000), output.right(3000).constData());
         QVERIFY2(file.endsWith(QLatin1String(".mp4")), output.right(3000).constData());
         // The recording has written its first fragment.
         QVERIFY2(waitFor([&] {
@@ -149,11 +132,8 @@ private slots:
         QProcess* orvane = start({QStringLiteral("ORVANE_TEST_RECORD=screen")});
         QVERIFY(orvane->waitForStarted(60000));
         QByteArray output;
-        QVERIFY2(waitFor([&] {
-            output += orvane->readAll();
-            return !lineAfter(output, "test recording: ").isEmpty() || orvane->state() == QProcess::NotRunning;
-        }, 60000), output.right(3000).constData());
-        const QString file = QString::fromLocal8Bit(lineAfter(output, "test recording: "));
+        QString file;
+        QVERIFY2(waitForTestRecording(orvane, output, file, 60000), output.right(3000).constData());
         const QString folder = documents() + QStringLiteral("/Orvane/");
         QVERIFY2(file.startsWith(folder), qPrintable(file));
         ::kill(pid_t(orvane->processId()), SIGINT);

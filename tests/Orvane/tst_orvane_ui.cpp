@@ -3,6 +3,7 @@
 // through the widget map the program writes on request (ORVANE_TEST_WIDGET_MAP) and clicked with
 // xdotool; the files it writes are checked with ffprobe and the screen is read with ffmpeg.
 
+#include "liveview.h"
 #include "mediaprobe.h"
 #include "orvaneprocess.h"
 
@@ -29,6 +30,7 @@
 using eventwait::kHangMs;
 using orvaneprocess::documents;
 using orvaneprocess::programPath;
+using orvaneprocess::Widget;
 
 namespace {
 const QString kNoDevice = QStringLiteral("Not find valid device, please insert valid device into usb and wait");
@@ -39,21 +41,6 @@ QString artefactFolder()
     QDir().mkpath(folder);
     return folder;
 }
-
-// One widget of the map: what the program showed at the moment the map was written.
-struct Widget
-{
-    QString cls;
-    QString name;
-    QString windowClass;
-    QString text;
-    QString tip;
-    QRect rect;
-    bool enabled = false;
-    bool checked = false;
-    QStringList units;
-    QString hideButton;
-};
 
 // Runs a program to its end and returns its standard output (empty when it failed).
 QByteArray run(const QString& program, const QStringList& arguments, int ms = eventwait::kHangMs)
@@ -95,6 +82,8 @@ class tst_OrvaneUi : public QObject {
     QProcess* m_service = nullptr;
     QByteArray m_output;
     QString m_mapFile;
+    // The most recording seconds the program showed since its start, -1 for none.
+    int m_recordSecondsShown = -1;
     QTranslator m_translator;
 
     // ---- the program
@@ -114,6 +103,7 @@ class tst_OrvaneUi : public QObject {
         m_mapFile = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + QStringLiteral("/widgets.json");
         QFile::remove(m_mapFile);
         m_output.clear();
+        m_recordSecondsShown = -1;
         QStringList environment{QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile};
         if (!virtualCamera)
             environment << QStringLiteral("ORVANE_VIRTUAL_CAMERA=");   // empty: no virtual camera
@@ -172,52 +162,25 @@ class tst_OrvaneUi : public QObject {
                  m_output.right(6000).constData());
     }
 
-    // Waits for the condition, collecting the program's output meanwhile.
+    // Waits for the condition, collecting the program's output and the recording time it shows
+    // meanwhile.
     bool waitFor(const std::function<bool()>& condition, int ms)
     {
-        return orvaneprocess::waitFor([&] {
-            if (m_orvane)
-                m_output += m_orvane->readAll();
+        return orvaneprocess::waitReading(m_orvane, m_output, [&] {
+            m_recordSecondsShown = qMax(m_recordSecondsShown, orvaneprocess::recordSecondsShown(m_mapFile));
             return condition();
         }, ms);
     }
 
+    // The longest a recording of this start can have run by the recorder's own clock: it shows
+    // whole seconds, so less than one more than the most it showed.
+    double longestRecording() const { return m_recordSecondsShown + 1.0; }
+
     // ---- what it shows
 
-    QList<Widget> widgets()
-    {
-        QFile file(m_mapFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QJsonArray list = QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray();
-        QList<Widget> out;
-        for (const QJsonValue& value : list) {
-            const QJsonObject o = value.toObject();
-            Widget w;
-            w.cls = o.value("class").toString();
-            w.name = o.value("name").toString();
-            w.windowClass = o.value("windowClass").toString();
-            w.text = o.value("text").toString();
-            w.tip = o.value("tip").toString();
-            w.rect = QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt());
-            w.enabled = o.value("enabled").toBool();
-            w.checked = o.value("checked").toBool();
-            for (const QJsonValue& unit : o.value("units").toArray())
-                w.units << unit.toString();
-            w.hideButton = o.value("hideButton").toString();
-            out << w;
-        }
-        return out;
-    }
+    QList<Widget> widgets() { return orvaneprocess::readWidgetMap(m_mapFile); }
 
-    QList<Widget> named(const QString& name)
-    {
-        QList<Widget> out;
-        for (const Widget& w : widgets())
-            if (w.name == name)
-                out << w;
-        return out;
-    }
+    QList<Widget> named(const QString& name) { return orvaneprocess::widgetsNamed(widgets(), name); }
 
     std::optional<Widget> widget(const QString& name)
     {
@@ -291,7 +254,7 @@ class tst_OrvaneUi : public QObject {
     }
 
     // Playable: every frame the file holds decodes without an error, and it lasts at least
-    // `seconds` and no longer than the `longest` the recording ran, as the test measured it.
+    // `seconds` and no longer than the `longest` the recording ran by the recorder's own clock.
     void expectPlayable(const QString& video, double seconds, double longest)
     {
         QProcess decode;
@@ -339,14 +302,7 @@ private slots:
 
     void cleanup()
     {
-        if (m_orvane) {
-            if (running()) {
-                m_orvane->kill();
-                m_orvane->waitForFinished(5000);
-            }
-            delete m_orvane;
-            m_orvane = nullptr;
-        }
+        orvaneprocess::killAndForget(m_orvane, 5000);
         if (m_service) {
             m_service->terminate();   // the launcher ends Korvid with itself
             if (!m_service->waitForFinished(10000)) {
@@ -356,8 +312,7 @@ private slots:
             delete m_service;
             m_service = nullptr;
         }
-        QDir(documents()).removeRecursively();
-        QDir().mkpath(documents());
+        orvaneprocess::emptyDocuments();
     }
 
     // The palettes with one camera, the live view, camera shots and the exit.
@@ -405,20 +360,12 @@ private slots:
         // The virtual sheet slides into place over the first frames: the screen is read until it
         // shows the dark desk, the white sheet and dark text lines, many colours across the grey
         // scale.
-        QSet<QRgb> colours;
-        QSet<int> greys;
+        int colours = 0;
+        int greys = 0;
         QVERIFY2(waitFor([&] {
             const QImage screen = grabScreen(artefactFolder() + QStringLiteral("/orvane-presenter.png"));
-            colours.clear();
-            greys.clear();
-            const QRect area = view->rect.intersected(screen.rect());
-            for (int y = area.top(); y < area.bottom(); y += 5)
-                for (int x = area.left(); x < area.right(); x += 5) {
-                    colours.insert(screen.pixel(x, y));
-                    greys.insert(qGray(screen.pixel(x, y)) / 16);
-                }
-            return colours.size() > 50 && greys.size() >= 8;
-        }, kHangMs), qPrintable(QStringLiteral("%1 colours, %2 grey levels").arg(colours.size()).arg(greys.size())));
+            return liveview::showsSheet(screen, view->rect, &colours, &greys);
+        }, kHangMs), qPrintable(QStringLiteral("%1 colours, %2 grey levels").arg(colours).arg(greys)));
 
         // Two camera shots, one right after the other: two files of the camera mode's size.
         const QString mode = textOf("m_comboSolution");
@@ -506,8 +453,6 @@ private slots:
         waitPresenter();
         QVERIFY(click("m_buttonRecord"));
         QVERIFY2(waitFor([this] { return widget("m_buttonGrab").has_value(); }, kHangMs), "no recording frame");
-        QElapsedTimer sinceStart;   // the recording can't be longer than this
-        sinceStart.start();
         QVERIFY(click("m_buttonGrab"));
         QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == zh("Stop"); }, kHangMs));
         QVERIFY(widget("recordAreaBox"));
@@ -539,7 +484,7 @@ private slots:
         QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, kHangMs));
         QVERIFY(click("pushButton_2"));
         QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == zh("Record"); }, kHangMs));
-        const double longest = sinceStart.elapsed() / 1000.0;
+        const double longest = longestRecording();
         QCOMPARE(textOf("m_buttonHide"), zh("Hide"));
         QVERIFY(!widget("recordAreaBox"));
         const QString day = dayFolder(save);
@@ -560,8 +505,6 @@ private slots:
         start({QStringLiteral("recordType=1")});
         waitPresenter();
         const QString mode = textOf("m_comboSolution");
-        QElapsedTimer sinceStart;   // the recording can't be longer than this
-        sinceStart.start();
         QVERIFY(click("m_buttonRecord"));
         QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == zh("Stop"); }, kHangMs));
         QVERIFY(widget("m_buttonPause"));
@@ -577,7 +520,7 @@ private slots:
         QVERIFY(waitFor([this] { return widget("pushButton_2").has_value(); }, kHangMs));
         QVERIFY(click("pushButton_2"));
         QVERIFY(waitFor([this] { return textOf("m_buttonRecord") == zh("Record"); }, kHangMs));
-        const double longest = sinceStart.elapsed() / 1000.0;
+        const double longest = longestRecording();
         QVERIFY(!widget("m_buttonPause"));
         QVERIFY(widget("m_comboSolution")->enabled);
         // Its index (the trailer) written: the file is complete.

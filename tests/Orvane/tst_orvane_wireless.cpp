@@ -20,6 +20,7 @@
 
 using orvaneprocess::documents;
 using orvaneprocess::programPath;
+using orvaneprocess::Widget;
 
 namespace {
 constexpr int Ceiling = 60000;
@@ -30,13 +31,6 @@ QString artefactFolder()
     QDir().mkpath(folder);
     return folder;
 }
-
-struct Widget
-{
-    QString cls;
-    QString name;
-    QRect rect;
-};
 
 int xdotool(const QStringList& arguments)
 {
@@ -83,35 +77,12 @@ class tst_OrvaneWireless : public QObject {
 
     bool waitFor(const std::function<bool()>& condition, int ms = Ceiling)
     {
-        return orvaneprocess::waitFor([&] {
-            if (m_orvane)
-                m_output += m_orvane->readAll();
-            return condition();
-        }, ms);
+        return orvaneprocess::waitReading(m_orvane, m_output, condition, ms);
     }
 
-    QList<Widget> widgets()
-    {
-        QFile file(m_mapFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<Widget> out;
-        for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).object().value("widgets").toArray()) {
-            const QJsonObject o = value.toObject();
-            out << Widget{o.value("class").toString(), o.value("name").toString(),
-                          QRect(o.value("x").toInt(), o.value("y").toInt(), o.value("w").toInt(), o.value("h").toInt())};
-        }
-        return out;
-    }
+    QList<Widget> widgets() { return orvaneprocess::readWidgetMap(m_mapFile); }
 
-    QList<Widget> named(const QString& name)
-    {
-        QList<Widget> out;
-        for (const Widget& w : widgets())
-            if (w.name == name)
-                out << w;
-        return out;
-    }
+    QList<Widget> named(const QString& name) { return orvaneprocess::widgetsNamed(widgets(), name); }
 
     bool showsClass(const QString& cls)
     {
@@ -168,16 +139,8 @@ private slots:
 
     void cleanup()
     {
-        if (m_orvane) {
-            if (m_orvane->state() != QProcess::NotRunning) {
-                m_orvane->kill();
-                m_orvane->waitForFinished(60000);
-            }
-            delete m_orvane;
-            m_orvane = nullptr;
-        }
-        QDir(documents()).removeRecursively();
-        QDir().mkpath(documents());
+        orvaneprocess::killAndForget(m_orvane, 60000);
+        orvaneprocess::emptyDocuments();
     }
 
     void twoCamerasInTiles()

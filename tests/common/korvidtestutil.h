@@ -2,6 +2,7 @@
 // Fixtures of the service tests: a child process that is always ended, a command-link client,
 // and a few /proc readers.
 
+#include "processoutput.h"
 #include "uvclink.h"
 
 #include <QElapsedTimer>
@@ -57,16 +58,7 @@ public:
     // Waits until the output holds `text` at least `count` times.
     bool waitOutput(const QByteArray& text, int count, int ms)
     {
-        QElapsedTimer t;
-        t.start();
-        while (output().count(text) < count) {
-            if (t.elapsed() > ms)
-                return false;
-            m_p.waitForReadyRead(50);
-            if (m_p.state() == QProcess::NotRunning && output().count(text) < count)
-                return false;
-        }
-        return true;
+        return processoutput::waitFor(m_p, m_out, text, count, ms);
     }
 
     void stop()

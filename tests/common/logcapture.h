@@ -81,6 +81,8 @@ public:
     {
         return count([&](const QString& line) { return line.contains(text); });
     }
+    // Whether a message kept so far holds `text`.
+    static bool anyContaining(const QString& text) { return countContaining(text) > 0; }
 
 private:
     struct State

@@ -2,6 +2,7 @@
 // its own with few file descriptors, the test holds connections that send nothing, and a later
 // start must still reach it.
 
+#include "processoutput.h"
 #include "singleapplication.h"
 
 #include <QProcess>
@@ -46,11 +47,7 @@ public:
 
     bool waitOutput(const QByteArray& text, int count, int ms)
     {
-        QElapsedTimer t;
-        t.start();
-        while (output().count(text) < count && t.elapsed() < ms && m_p.state() != QProcess::NotRunning)
-            m_p.waitForReadyRead(50);
-        return output().count(text) >= count;
+        return processoutput::waitFor(m_p, m_out, text, count, ms);
     }
 
 private:

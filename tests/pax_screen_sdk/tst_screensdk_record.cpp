@@ -7,6 +7,7 @@
 #include "paxdevicemonitor.h"
 #include "paxscreenqtlib.h"
 #include "screeninput.h"
+#include "screenrecordchild.h"
 
 #include <QColor>
 #include <QDir>
@@ -902,45 +903,7 @@ int recordChild(QApplication& app, const QStringList& args)
         [] { return pax_platform::createLavfiScreenInput(QStringLiteral("testsrc2=s=1280x720:r={fps}")); });
     const QString base = baseFolder();
     const QString save = base + QStringLiteral("child%1/").arg(QCoreApplication::applicationPid());
-    QDir().mkpath(save);
-    PaxScreenQtLib::setSavePath(save);
-    PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
-    QSignalSpy listed(lib, &PaxScreenQtLib::sigAudioInfoChange);
-    listed.wait(3000);
-    lib->setCurMicrophoneName(QStringLiteral("Virtual Microphone"));
-    lib->setIsRecordAudio(audio);
-    lib->setRecordQuality(PaxRecordQualityCustom);
-    lib->setBitrateType(PaxBitrateTypeCBR);
-    lib->setBitrateValue(PaxBitrateValue8M);
-    lib->setFramerate(15);
-    lib->removeRect();
-    bool started = false;
-    bool stopped = false;
-    QObject::connect(lib, &PaxScreenQtLib::sigRecordInfo, &app, [&](const PaxScreenRecordInfoS& info) {
-        std::printf("info %d %d %d %s\n", info.state, info.recordSeconds, info.writeError,
-                    info.fileName.toLocal8Bit().constData());
-        std::fflush(stdout);
-        if (info.state == 1)
-            started = true;
-        if (info.state == 1 && stopAt > 0 && info.recordSeconds >= stopAt && !stopped) {
-            stopped = true;
-            lib->stopRecordScreen();
-        }
-        if (info.state == 0 && started)
-            app.exit(0);
-    });
-    if (limit > 0) {
-        std::signal(SIGXFSZ, SIG_IGN);   // a write past the limit fails instead of ending the process
-        const rlimit rl{rlim_t(limit), rlim_t(limit)};
-        if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
-            return 4;
-    }
-    if (!lib->startRecordScreen(out))
-        return 2;
-    QTimer::singleShot(kEventCeilingMs, &app, [&app] { app.exit(3); });
-    const int code = app.exec();
-    PaxScreenQtLib::releaseInstance();
-    return code;
+    return screenrecordchild::record(app, save, out, audio, limit, stopAt, kEventCeilingMs);
 }
 
 int main(int argc, char** argv)

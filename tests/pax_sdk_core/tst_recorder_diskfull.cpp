@@ -53,6 +53,16 @@ struct ChildLines {
     }
 };
 
+// Starts this program as the recording child: into `file`, with the microphone when `audio`, under
+// a file-size limit of `limit` bytes (0: none).
+void startRecordChild(QProcess& child, const QString& file, bool audio, qint64 limit)
+{
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--record-child"), file, audio ? QStringLiteral("1") : QStringLiteral("0"),
+                 QString::number(limit)});
+}
+
 int countOf(const QList<QByteArray>& lines, const QByteArray& text)
 {
     int n = 0;
@@ -82,10 +92,7 @@ private slots:
         QFETCH(bool, audio);
         const QString file = m_dir.filePath(QStringLiteral("full-%1.mp4").arg(audio));
         QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--record-child"), file, audio ? QStringLiteral("1") : QStringLiteral("0"),
-                     QString::number(1536 * 1024)});
+        startRecordChild(child, file, audio, 1536 * 1024);
         QVERIFY(child.waitForStarted(60000));
         ChildLines out{child, {}, {}};
         const bool stopped = out.waitFor([](const QByteArray& l) { return l.startsWith("status 1 "); }, 60000);
@@ -124,10 +131,7 @@ private slots:
         QFETCH(int, seconds);
         const QString file = m_dir.filePath(QStringLiteral("killed-%1.mp4").arg(audio));
         QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--record-child"), file, audio ? QStringLiteral("1") : QStringLiteral("0"),
-                     QStringLiteral("0")});
+        startRecordChild(child, file, audio, 0);
         QVERIFY(child.waitForStarted(60000));
         ChildLines out{child, {}, {}};
         const QByteArray wanted = "seconds " + QByteArray::number(seconds);

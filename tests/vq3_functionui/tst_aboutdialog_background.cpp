@@ -31,6 +31,21 @@ class TestAboutDialogBackground : public QObject
         return all ? double(hits) / all : 0;
     }
 
+    // What the dialog opens over, the size of the screen: the settings dialog (a child of
+    // `parent`) or a bright label.
+    static QWidget* beneath(bool overSettings, QWidget* parent)
+    {
+        QWidget* below = nullptr;
+        if (overSettings) {
+            below = new ConfigDialog(false, parent);
+        } else {
+            below = new QLabel(QStringLiteral("beneath"));
+            below->setStyleSheet(QStringLiteral("background-color: rgb(250, 240, 10);"));
+        }
+        below->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        return below;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -55,14 +70,7 @@ private slots:
         window.setGeometry(QGuiApplication::primaryScreen()->geometry());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QScopedPointer<QWidget> below;
-        if (overSettings) {
-            below.reset(new ConfigDialog(false, &window));
-        } else {
-            below.reset(new QLabel(QStringLiteral("beneath")));
-            below->setStyleSheet(QStringLiteral("background-color: rgb(250, 240, 10);"));
-        }
-        below->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        QScopedPointer<QWidget> below(beneath(overSettings, &window));
         below->show();
         QVERIFY(QTest::qWaitForWindowExposed(below.data()));
         // Opened as the settings dialog opens it: modal, in its own event loop. The screen is read
@@ -89,14 +97,7 @@ private slots:
     void rendersItsWholeBackground()
     {
         QFETCH(bool, overSettings);
-        QScopedPointer<QWidget> below;
-        if (overSettings) {
-            below.reset(new ConfigDialog(false, nullptr));
-        } else {
-            below.reset(new QLabel(QStringLiteral("beneath")));
-            below->setStyleSheet(QStringLiteral("background-color: rgb(250, 240, 10);"));
-        }
-        below->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        QScopedPointer<QWidget> below(beneath(overSettings, nullptr));
         below->show();
         QVERIFY(QTest::qWaitForWindowExposed(below.data()));
         AboutDialog d(below.data());

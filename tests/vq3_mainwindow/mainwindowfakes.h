@@ -1,9 +1,11 @@
 #pragma once
 // Doubles of the media bridge, the camera SDK and the dialogs the main window opens: they
-// record the calls and emit the signals the window listens to.
+// record the calls and emit the signals the window listens to. Also where the window's files go.
 
 #include "mainwindowlinks.h"
+#include "mymemory.h"
 #include "paxnotify.h"
+#include "paxscreenqtlib.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -11,6 +13,7 @@
 #include <QObject>
 #include <QSemaphore>
 #include <QStringList>
+#include <QTemporaryDir>
 
 class FakeMediaObject : public QObject
 {
@@ -155,3 +158,40 @@ public:
     int videoSetRuns = 0;
     void showVideoSet(const QPoint&, QWidget*) override { ++videoSetRuns; }
 };
+
+// The three doubles of one test, linked into the main window from link() to unlink().
+struct FakeLinks
+{
+    FakeMedia* media = nullptr;
+    FakeCamera* camera = nullptr;
+    FakeDialogs* dialogs = nullptr;
+
+    void link()
+    {
+        media = new FakeMedia;
+        camera = new FakeCamera;
+        dialogs = new FakeDialogs;
+        MainWindowLinks::setMediaLink(media);
+        MainWindowLinks::setCameraLink(camera);
+        MainWindowLinks::setDialogLink(dialogs);
+    }
+    void unlink()
+    {
+        MainWindowLinks::setMediaLink(nullptr);
+        MainWindowLinks::setCameraLink(nullptr);
+        MainWindowLinks::setDialogLink(nullptr);
+        delete media;
+        delete camera;
+        delete dialogs;
+    }
+};
+
+// The settings, screen recordings and saved files of the window under test go into `dir`; grabs
+// play no tip sound.
+inline void keepFilesIn(const QTemporaryDir& dir)
+{
+    MyMemory::setSavePath(dir.filePath("app"));
+    PaxScreenQtLib::setSavePath(dir.filePath("screen/"));
+    MyMemory::getInstance()->setConfigSavePath(dir.filePath("save") + "/");
+    MyMemory::getInstance()->setConfigGrabTipAudio(false);
+}

@@ -87,9 +87,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    FakeMedia* m_media = nullptr;
-    FakeCamera* m_camera = nullptr;
-    FakeDialogs* m_dialogs = nullptr;
+    FakeLinks m_fakes;
     // Watches for modal windows end with the test that started them.
     std::unique_ptr<QObject> m_scope;
 
@@ -109,31 +107,18 @@ private slots:
         QVERIFY(m_dir.isValid());
         // The exit test closes its window; that must not end the next test's event loops.
         qApp->setQuitOnLastWindowClosed(false);
-        MyMemory::setSavePath(m_dir.filePath("app"));
-        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
+        keepFilesIn(m_dir);
         PaxScreenQtLib::getInstance()->setIsRecordAudio(false);
-        MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
-        MyMemory::getInstance()->setConfigGrabTipAudio(false);
     }
     void init()
     {
-        m_media = new FakeMedia;
-        m_camera = new FakeCamera;
-        m_dialogs = new FakeDialogs;
+        m_fakes.link();
         m_scope = std::make_unique<QObject>();
-        MainWindowLinks::setMediaLink(m_media);
-        MainWindowLinks::setCameraLink(m_camera);
-        MainWindowLinks::setDialogLink(m_dialogs);
         MyMemory::getInstance()->setRecordType(MyMemory::RecordScreen);
     }
     void cleanup()
     {
-        MainWindowLinks::setMediaLink(nullptr);
-        MainWindowLinks::setCameraLink(nullptr);
-        MainWindowLinks::setDialogLink(nullptr);
-        delete m_media;
-        delete m_camera;
-        delete m_dialogs;
+        m_fakes.unlink();
         m_scope.reset();
         QVERIFY(dialogtest::flushEvents());
     }
@@ -157,7 +142,7 @@ private slots:
     {
         QFETCH(bool, second);
         QFETCH(QStringList, names);
-        m_media->secondCamera = second;
+        m_fakes.media->secondCamera = second;
         auto window = makeWindow();
         QVERIFY(window);
         Ltoolbar* toolbar = window->functionToolbar();
@@ -202,9 +187,9 @@ private slots:
         QCOMPARE(combo->itemText(0), QString("1920x1080"));
         QCOMPARE(combo->itemData(1).toInt(), 1);
         QCOMPARE(combo->currentIndex(), 1);
-        QVERIFY(m_media->switchedSolutions.isEmpty());
+        QVERIFY(m_fakes.media->switchedSolutions.isEmpty());
         combo->setCurrentIndex(0);
-        QCOMPARE(m_media->switchedSolutions, QList<int>{0});
+        QCOMPARE(m_fakes.media->switchedSolutions, QList<int>{0});
         QVERIFY(child<PushButton>(window->bottomToolbar(), "m_buttonPictureLock")->isCheckable());
     }
 
@@ -255,8 +240,8 @@ private slots:
         info.status = status;
         info.seconds = seconds;
         info.fileName = "/v/a.mp4";
-        (notify == 5 ? m_camera->main : m_camera->second) = info;
-        emit m_camera->object_.sigContentChange(_PaxChangeNotifyE(notify));
+        (notify == 5 ? m_fakes.camera->main : m_fakes.camera->second) = info;
+        emit m_fakes.camera->object_.sigContentChange(_PaxChangeNotifyE(notify));
         QVERIFY(dialogtest::flushEvents());   // queued to the window
         QCOMPARE(hide->myText(), hideText);
         QCOMPARE(record->toolTip(), tooltip);
@@ -269,20 +254,20 @@ private slots:
         auto* lock = child<PushButton>(window->bottomToolbar(), "m_buttonPictureLock");
         QTest::mouseClick(lock, Qt::LeftButton);
         QVERIFY(lock->isChecked());
-        QVERIFY(m_media->frozen);
-        emit m_camera->object_.sigContentChange(PaxChangeCameraStatus);
+        QVERIFY(m_fakes.media->frozen);
+        emit m_fakes.camera->object_.sigContentChange(PaxChangeCameraStatus);
         QTRY_VERIFY_WITH_TIMEOUT(!lock->isChecked(), eventwait::kHangMs);
-        QVERIFY(m_media->frozen);   // unchecked without running the freeze slot again
+        QVERIFY(m_fakes.media->frozen);   // unchecked without running the freeze slot again
         // Keys 7 and 5 toggle freezing like the button; 3 does nothing.
-        emit m_camera->object_.sigBacklight(7);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_media->frozen, eventwait::kHangMs);
+        emit m_fakes.camera->object_.sigBacklight(7);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_fakes.media->frozen, eventwait::kHangMs);
         QVERIFY(!lock->isChecked());
-        emit m_camera->object_.sigBacklight(5);
-        QTRY_VERIFY_WITH_TIMEOUT(m_media->frozen, eventwait::kHangMs);
+        emit m_fakes.camera->object_.sigBacklight(5);
+        QTRY_VERIFY_WITH_TIMEOUT(m_fakes.media->frozen, eventwait::kHangMs);
         QVERIFY(lock->isChecked());
-        emit m_camera->object_.sigBacklight(3);
+        emit m_fakes.camera->object_.sigBacklight(3);
         QVERIFY(dialogtest::flushEvents());
-        QVERIFY(m_media->frozen);
+        QVERIFY(m_fakes.media->frozen);
     }
 
     void cameraRecording_data()
@@ -295,15 +280,15 @@ private slots:
     {
         QFETCH(bool, startSucceeds);
         MyMemory::getInstance()->setRecordType(MyMemory::RecordMainCamera);
-        m_camera->startSucceeds = startSucceeds;
-        m_camera->recordFile = m_dir.filePath("missing.mp4");
+        m_fakes.camera->startSucceeds = startSucceeds;
+        m_fakes.camera->recordFile = m_dir.filePath("missing.mp4");
         auto window = makeWindow();
         QVERIFY(window);
         auto* record = child<PushButton>(window->functionToolbar(), "m_buttonRecord");
         auto* pause = child<PushButton>(window->functionToolbar(), "m_buttonPause");
         QTest::mouseClick(record, Qt::LeftButton);
         QVERIFY(dialogtest::flushEvents());
-        QCOMPARE(m_camera->calls, QStringList{"startRecordMain"});
+        QCOMPARE(m_fakes.camera->calls, QStringList{"startRecordMain"});
         if (!startSucceeds) {
             QCOMPARE(record->myText(), QString("Record"));
             QVERIFY(pause->myGetHide());
@@ -319,8 +304,8 @@ private slots:
             shown = static_cast<QMessageBox*>(box)->text();
             box->close();
         }, eventwait::kHangMs, m_scope.get());
-        m_camera->main.status = 0;
-        emit m_camera->object_.sigContentChange(PaxChangeRecordInfoMain);
+        m_fakes.camera->main.status = 0;
+        emit m_fakes.camera->object_.sigContentChange(PaxChangeRecordInfoMain);
         QTRY_COMPARE_WITH_TIMEOUT(shown, QString("record error"), eventwait::kHangMs);
         QCOMPARE(record->myText(), QString("Record"));
         QVERIFY(pause->myGetHide());
@@ -372,7 +357,7 @@ private slots:
         QTest::mouseClick(child<PushButton>(window->functionToolbar(), "buttonExit"), Qt::LeftButton);
         QCOMPARE(warning, QString("Please stop recording first!"));
         QVERIFY(window->isVisible());
-        QVERIFY(!m_camera->calls.contains("releaseInstance"));
+        QVERIFY(!m_fakes.camera->calls.contains("releaseInstance"));
 
         bool offered = false;
         dialogtest::onNextModal("recordFinishedDialog", [&offered](QWidget* dialog) {
@@ -565,7 +550,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window->mode(), int(MainWindow::ModePresenter), eventwait::kHangMs);
         QVERIFY(window->compareViews().isEmpty());
         QVERIFY(child<PushButton>(window->bottomToolbar(), "buttonCameraShot"));
-        QCOMPARE(m_media->refreshes, 1);
+        QCOMPARE(m_fakes.media->refreshes, 1);
     }
 
     void tileColumns_data()
@@ -598,7 +583,7 @@ private slots:
         QFETCH(int, count);
         QFETCH(int, rows);
         QFETCH(int, columns);
-        m_media->wireless = true;
+        m_fakes.media->wireless = true;
         auto window = makeWindow();
         QVERIFY(window);
         QTest::mouseClick(child<PushButton>(window->functionToolbar(), "m_buttonCompare"), Qt::LeftButton);
@@ -626,7 +611,7 @@ private slots:
 
     void noCameraTipCloseExits()
     {
-        m_media->status = 1;
+        m_fakes.media->status = 1;
         auto window = std::make_unique<MainWindow>();
         window->init();
         window->show();
@@ -647,7 +632,7 @@ private slots:
 
     void noCameraWirelessModeThenClose()
     {
-        m_media->status = 1;
+        m_fakes.media->status = 1;
         auto window = std::make_unique<MainWindow>();
         window->init();
         window->show();
@@ -670,24 +655,24 @@ private slots:
         guard.start(eventwait::kHangMs);
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(tips, (QStringList{"Wireless Mode", "Wire Mode"}));
-        QCOMPARE(m_media->wirelessSwitches, QList<bool>{true});
+        QCOMPARE(m_fakes.media->wirelessSwitches, QList<bool>{true});
         QVERIFY(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->count() == 2);
     }
 
     void undecidedCameraIsCheckedEverySecond()
     {
-        m_media->status = -1;
+        m_fakes.media->status = -1;
         auto window = makeWindow();
         QVERIFY(window);
         const QList<QComboBox*> before = window->findChildren<QComboBox*>("m_comboSolution");
         // Asked again and again while undecided, with no tip meanwhile.
-        const int first = m_media->statusChecks;
+        const int first = m_fakes.media->statusChecks;
         QVERIFY(first >= 1);
-        QTRY_VERIFY_WITH_TIMEOUT(m_media->statusChecks >= first + 2, eventwait::kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_fakes.media->statusChecks >= first + 2, eventwait::kHangMs);
         QVERIFY(!QApplication::activeModalWidget());
-        m_media->solutions = QStringList{"0:640x480"};
-        m_media->solutionIndex = 0;
-        m_media->status = 0;
+        m_fakes.media->solutions = QStringList{"0:640x480"};
+        m_fakes.media->solutionIndex = 0;
+        m_fakes.media->status = 0;
         // The next check finds the camera and rebuilds the bottom palette with its modes.
         QTRY_COMPARE_WITH_TIMEOUT(child<QComboBox>(window->bottomToolbar(), "m_comboSolution")->itemText(0),
                                   QString("640x480"), eventwait::kHangMs);
@@ -761,25 +746,25 @@ private slots:
         QFETCH(int, switchResult);
         QFETCH(QStringList, calls);
         QFETCH(bool, held);
-        m_camera->servicePath = true;
-        m_camera->switchResult = switchResult;
+        m_fakes.camera->servicePath = true;
+        m_fakes.camera->switchResult = switchResult;
         // The switch waits until the tip has been seen, so the tip shows however slow the machine.
-        m_camera->holdSwitch = true;
+        m_fakes.camera->holdSwitch = true;
         auto window = makeWindow();
         QVERIFY(window);
         bool tipShown = false;
         dialogtest::onNextModal("TipsDialog", [this, &tipShown](QWidget*) {
             tipShown = true;
-            m_camera->switchGate.release();
+            m_fakes.camera->switchGate.release();
         }, eventwait::kHangMs, m_scope.get());
         QElapsedTimer elapsed;
         elapsed.start();
         QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "m_buttonVideoSet"), Qt::LeftButton);
         const qint64 ms = elapsed.elapsed();
         QVERIFY(tipShown);
-        QVERIFY(m_camera->switchReleased);
-        QCOMPARE(m_camera->calls, calls);
-        QCOMPARE(m_dialogs->videoSetRuns, 1);
+        QVERIFY(m_fakes.camera->switchReleased);
+        QCOMPARE(m_fakes.camera->calls, calls);
+        QCOMPARE(m_fakes.dialogs->videoSetRuns, 1);
         // A successful switch holds the tip until 3 s after the start (a lower bound: a busy
         // machine only makes it longer); a failed one opens no camera and so has nothing to hold.
         if (held)
@@ -790,9 +775,9 @@ private slots:
     // done, and the window keeps handling its events meanwhile.
     void uvcPreviewTipStaysAfterEscape()
     {
-        m_camera->servicePath = true;
+        m_fakes.camera->servicePath = true;
         // The switch waits until the tip has come back and the window's timer has fired meanwhile.
-        m_camera->holdSwitch = true;
+        m_fakes.camera->holdSwitch = true;
         auto window = makeWindow();
         QVERIFY(window);
         bool tipAgain = false;
@@ -802,7 +787,7 @@ private slots:
         connect(&tick, &QTimer::timeout, [this, &ticks, &ticksAtTipAgain] {
             ++ticks;
             if (ticksAtTipAgain >= 0 && ticks == ticksAtTipAgain + 1)
-                m_camera->switchGate.release();
+                m_fakes.camera->switchGate.release();
         });
         dialogtest::onNextModal("TipsDialog", [this, &tipAgain, &ticks, &ticksAtTipAgain](QWidget* tip) {
             QTest::keyClick(tip, Qt::Key_Escape);
@@ -819,18 +804,18 @@ private slots:
         QTest::mouseClick(child<PushButton>(window->bottomToolbar(), "m_buttonVideoSet"), Qt::LeftButton);
         const qint64 ms = elapsed.elapsed();
         QVERIFY(tipAgain);
-        QVERIFY(m_camera->switchReleased);
+        QVERIFY(m_fakes.camera->switchReleased);
         // The tip held the window until 3 s after the start (a lower bound), and the window's
         // timer kept firing while the tip was back.
         QVERIFY2(ms >= 3000, qPrintable(QString::number(ms)));
         QVERIFY2(ticks > ticksAtTipAgain, qPrintable(QString("%1 %2").arg(ticks).arg(ticksAtTipAgain)));
-        QCOMPARE(m_dialogs->videoSetRuns, 1);
+        QCOMPARE(m_fakes.dialogs->videoSetRuns, 1);
     }
 
     void exitRetriesWhileServiceBusy()
     {
-        m_camera->servicePath = true;
-        m_camera->busyAnswers = 3;
+        m_fakes.camera->servicePath = true;
+        m_fakes.camera->busyAnswers = 3;
         auto window = makeWindow();
         QVERIFY(window);
         QTimer::singleShot(0, [&window] {
@@ -841,14 +826,14 @@ private slots:
         connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
         guard.start(eventwait::kHangMs);
         QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(m_camera->releaseAsked.size(), 4);
+        QCOMPARE(m_fakes.camera->releaseAsked.size(), 4);
         // Asked again after a second each time (a lower bound: a busy machine only makes it longer).
         for (int i = 1; i < 4; ++i) {
-            const qint64 gap = m_camera->releaseAsked[i] - m_camera->releaseAsked[i - 1];
+            const qint64 gap = m_fakes.camera->releaseAsked[i] - m_fakes.camera->releaseAsked[i - 1];
             QVERIFY2(gap >= 900, qPrintable(QString::number(gap)));
         }
         const QStringList expected{"closeCurCamera", "closeOtherCamera", "releaseInstance", "releaseServiceClient"};
-        QCOMPARE(m_camera->calls, expected);
+        QCOMPARE(m_fakes.camera->calls, expected);
         QVERIFY(!window->isVisible());
     }
 
@@ -860,15 +845,15 @@ private slots:
         auto* shot = child<PushButton>(window->bottomToolbar(), "buttonCameraShot");
         QTest::mouseClick(shot, Qt::LeftButton);
         QTest::mouseClick(shot, Qt::LeftButton);
-        QCOMPARE(m_media->captures, 2);
-        QCOMPARE(m_media->captureNames.size(), 2);
-        QVERIFY(m_media->captureNames[0] != m_media->captureNames[1]);
+        QCOMPARE(m_fakes.media->captures, 2);
+        QCOMPARE(m_fakes.media->captureNames.size(), 2);
+        QVERIFY(m_fakes.media->captureNames[0] != m_fakes.media->captureNames[1]);
         const QString day = QDate::currentDate().toString("yyyy_MM_dd");
         const QRegularExpression pattern("^" + QRegularExpression::escape(m_dir.filePath("save") + "/" + day + "/")
                                          + "\\d{8}_\\d{6}(_\\d+)?\\.jpg$");
-        for (const QString& name : m_media->captureNames)
+        for (const QString& name : m_fakes.media->captureNames)
             QVERIFY2(pattern.match(name).hasMatch(), qPrintable(name));
-        QCOMPARE(m_media->angles, (QList<int>{window->mainView()->getRotate(), window->mainView()->getRotate()}));
+        QCOMPARE(m_fakes.media->angles, (QList<int>{window->mainView()->getRotate(), window->mainView()->getRotate()}));
         QCOMPARE(window->mainView()->getRotate(), 90);
         const auto dialogs = window->findChildren<PictureDialog*>("pictureDialog");
         QCOMPARE(dialogs.size(), 2);

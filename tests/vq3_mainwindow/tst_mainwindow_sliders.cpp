@@ -20,9 +20,7 @@ class TestMainWindowSliders : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    FakeMedia* m_media = nullptr;
-    FakeCamera* m_camera = nullptr;
-    FakeDialogs* m_dialogs = nullptr;
+    FakeLinks m_fakes;
 
     std::unique_ptr<MainWindow> makeWindow()
     {
@@ -44,28 +42,15 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         qApp->setQuitOnLastWindowClosed(false);
-        MyMemory::setSavePath(m_dir.filePath("app"));
-        PaxScreenQtLib::setSavePath(m_dir.filePath("screen/"));
-        MyMemory::getInstance()->setConfigSavePath(m_dir.filePath("save") + "/");
-        MyMemory::getInstance()->setConfigGrabTipAudio(false);
+        keepFilesIn(m_dir);
     }
     void init()
     {
-        m_media = new FakeMedia;
-        m_camera = new FakeCamera;
-        m_dialogs = new FakeDialogs;
-        MainWindowLinks::setMediaLink(m_media);
-        MainWindowLinks::setCameraLink(m_camera);
-        MainWindowLinks::setDialogLink(m_dialogs);
+        m_fakes.link();
     }
     void cleanup()
     {
-        MainWindowLinks::setMediaLink(nullptr);
-        MainWindowLinks::setCameraLink(nullptr);
-        MainWindowLinks::setDialogLink(nullptr);
-        delete m_media;
-        delete m_camera;
-        delete m_dialogs;
+        m_fakes.unlink();
     }
     void cleanupTestCase()
     {

@@ -19,15 +19,6 @@ const QString CameraA = "127.0.0.2";
 const QString Reply = "WIFINAME:HostileSID:0001DEVNAME:BadPRODUCT:X";
 constexpr int Ceiling = 60000;
 using Pieces = QList<HostileCamera::Piece>;
-
-bool logged(const QString& text)
-{
-    for (const QString& line : LogCapture::messages()) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 Q_DECLARE_METATYPE(Pieces)
@@ -91,7 +82,7 @@ void TestWirelessHostile::replyInPieces()
     camera.answer("CMD_GETWIFICHANNEL", channel);
     WirelessDevice device(Reply, Hostile, 18889);
     QTRY_VERIFY_WITH_TIMEOUT(camera.received().contains("CMD_SET_BACK_FRAME"), Ceiling);
-    QTRY_VERIFY_WITH_TIMEOUT(logged("channel:"), Ceiling);
+    QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("channel:"), Ceiling);
     QCOMPARE(device.getCameraSolutionList(), sizes);
     QCOMPARE(device.getDeviceInfo().channel, channelValue);
     QVERIFY2(camera.received().endsWith(set), camera.received().constData());
@@ -153,10 +144,11 @@ void TestWirelessHostile::frameSizeBounds()
     camera.answer("CMD_GET_BACK_FRAME_LIST", Pieces{{0, "CMD_ACK_BACK_FRAMELIST:" + list}});
     camera.answer("CMD_GETWIFICHANNEL", Pieces{{0, "CMD_GETWIFICHANNEL:44"}});
     WirelessDevice device(Reply, Hostile, 18889);
-    QTRY_VERIFY_WITH_TIMEOUT(logged("solution option:") || logged("refused"), Ceiling);
-    QTRY_VERIFY_WITH_TIMEOUT(logged("channel:"), Ceiling);
+    QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("solution option:") || LogCapture::anyContaining("refused"),
+                             Ceiling);
+    QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("channel:"), Ceiling);
     QCOMPARE(device.getCameraSolutionList(), sizes);
-    QCOMPARE(logged("refused"), refused);
+    QCOMPARE(LogCapture::anyContaining("refused"), refused);
     if (sizes.isEmpty()) {
         QVERIFY(!camera.received().contains("CMD_SET_BACK_FRAME"));
     } else {
@@ -187,7 +179,8 @@ void TestWirelessHostile::streamFrameSizeBound()
     QSignalSpy frames(&device, &WirelessDevice::sigGetOneFrame);
     device.myPlay();
     QVERIFY(device.wait(Ceiling));
-    QVERIFY2(logged("stream frame size 8192x4112 refused"), qPrintable(LogCapture::messages().join('\n')));
+    QVERIFY2(LogCapture::anyContaining("stream frame size 8192x4112 refused"),
+             qPrintable(LogCapture::messages().join('\n')));
     QCoreApplication::processEvents();
     QCOMPARE(frames.count(), 0);
 }

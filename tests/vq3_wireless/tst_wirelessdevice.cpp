@@ -10,15 +10,6 @@
 namespace {
 const QString CameraA = "127.0.0.2";
 const QString Reply = "WIFINAME:ClassroomSID:0042DEVNAME:Desk CameraPRODUCT:X1";
-
-bool logged(const QString& text)
-{
-    for (const QString& line : LogCapture::messages()) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 class TestWirelessDevice : public QObject
@@ -122,7 +113,7 @@ void TestWirelessDevice::link()
     WirelessDevice device(Reply, CameraA, 18889);
     QCOMPARE(device.getCameraCurSolution(), QString("-1x-1"));
     QTRY_COMPARE_WITH_TIMEOUT(device.getCameraSolutionList(), list, eventwait::kHangMs);
-    QTRY_VERIFY_WITH_TIMEOUT(logged("channel:"), eventwait::kHangMs);
+    QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("channel:"), eventwait::kHangMs);
     QCOMPARE(device.getDeviceInfo().channel, channel);
     QCOMPARE(device.getCameraCurSolution(), current);
     const QByteArray requests = "CMD_GET_BACK_FRAME_LIST";
@@ -143,7 +134,7 @@ void TestWirelessDevice::accessPointWithUnknownChannel()
     FakeCameraProcess camera(CameraA, {"--channel", "36"});
     QVERIFY(camera.waitReady());
     WirelessDevice device(Reply, CameraA, 18889);
-    QTRY_VERIFY_WITH_TIMEOUT(logged("channel:7"), eventwait::kHangMs);
+    QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("channel:7"), eventwait::kHangMs);
     QCOMPARE(device._getChannelStr(WirelessDevice::CH_NONE), QString());
     QCOMPARE(device._getChannelStr(WirelessDevice::CH_153), QString("153"));
     device.setAp("Room 12", WirelessDevice::_ChannelE(device.getDeviceInfo().channel));
@@ -168,8 +159,8 @@ void TestWirelessDevice::noListener()
     LogCapture capture;
     WirelessDevice device(Reply, "127.0.0.9", 18889);
     // The constructor does not wait for the link.
-    QVERIFY(!logged("tcp connect failed"));
-    QTRY_VERIFY_WITH_TIMEOUT(logged("tcp connect failed"), eventwait::kHangMs);
+    QVERIFY(!LogCapture::anyContaining("tcp connect failed"));
+    QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("tcp connect failed"), eventwait::kHangMs);
     QVERIFY(device.getCameraSolutionList().isEmpty());
     device.setStation("a", "b");    // written into no link: nothing happens
     device.myPlay();                // no size chosen: the thread ends by itself
@@ -230,7 +221,7 @@ void TestWirelessDevice::runWithoutChosenSize()
     QSignalSpy frames(&device, &WirelessDevice::sigGetOneFrame);
     device.myPlay();
     QVERIFY(device.wait(eventwait::kHangMs));
-    QVERIFY(logged("no frame size chosen, width[-1] height[-1]"));
+    QVERIFY(LogCapture::anyContaining("no frame size chosen, width[-1] height[-1]"));
     QVERIFY(eventwait::runPending());
     QCOMPARE(frames.count(), 0);
 }

@@ -48,20 +48,36 @@ int listDevices()
     return 0;
 }
 
-int probeModes(const QString& input)
+// The index of the video device `input` names, or -1 after saying it names none.
+int deviceIndex(const QString& input, const QList<pax_platform::VideoDevice>& video)
 {
     bool ok = false;
     const int index = input.toInt(&ok);
-    const QList<pax_platform::VideoDevice> video = pax_platform::availableVideoDevices();
     if (!ok || index < 0 || index >= video.size()) {
         say(QStringLiteral("Invalid device index: %1").arg(input));
-        return 1;
+        return -1;
     }
+    return index;
+}
+
+// The capture modes of video device `index`; empty after saying it has none.
+QList<pax_platform::VideoMode> deviceModes(const QList<pax_platform::VideoDevice>& video, int index)
+{
     const QList<pax_platform::VideoMode> modes = pax_platform::videoDeviceModes(video.at(index));
-    if (modes.isEmpty()) {
+    if (modes.isEmpty())
         say(QStringLiteral("No capture modes for device %1").arg(index));
+    return modes;
+}
+
+int probeModes(const QString& input)
+{
+    const QList<pax_platform::VideoDevice> video = pax_platform::availableVideoDevices();
+    const int index = deviceIndex(input, video);
+    if (index < 0)
         return 1;
-    }
+    const QList<pax_platform::VideoMode> modes = deviceModes(video, index);
+    if (modes.isEmpty())
+        return 1;
     say(QStringLiteral("Supported modes:"));
     for (const pax_platform::VideoMode& m : modes)
         put(mytool::modeLine(m.width, m.height, m.minFps, m.maxFps));
@@ -92,22 +108,17 @@ pax_platform::VideoMode grabMode(const QList<pax_platform::VideoMode>& modes, QS
 
 int grabFrame(const QString& input, const GrabRequest& request)
 {
-    bool ok = false;
-    const int index = input.toInt(&ok);
     const QList<pax_platform::VideoDevice> video = pax_platform::availableVideoDevices();
-    if (!ok || index < 0 || index >= video.size()) {
-        say(QStringLiteral("Invalid device index: %1").arg(input));
+    const int index = deviceIndex(input, video);
+    if (index < 0)
         return 1;
-    }
     if (QFileInfo::exists(request.output) && !request.overwrite) {
         say(QStringLiteral("File '%1' already exists").arg(request.output));
         return 1;
     }
-    const QList<pax_platform::VideoMode> modes = pax_platform::videoDeviceModes(video.at(index));
-    if (modes.isEmpty()) {
-        say(QStringLiteral("No capture modes for device %1").arg(index));
+    const QList<pax_platform::VideoMode> modes = deviceModes(video, index);
+    if (modes.isEmpty())
         return 1;
-    }
     const pax_platform::VideoMode mode = grabMode(modes, request.size);
 
     std::mutex lock;
