@@ -65,11 +65,13 @@ void OrvaneApp::makeSplash()
 
 void OrvaneApp::showSplashAndScheduleStart()
 {
-    QTimer::singleShot(kDelayedStartMs, this, &OrvaneApp::_delayedStart);
     m_splash->show();
     m_splash->raise();
     m_splash->activateWindow();
     showEmptyRedMessage(m_splash);
+    // Scheduled only now: showing the splash processes events while it waits for the window to be
+    // exposed, and the start deletes the splash when it ends.
+    QTimer::singleShot(kDelayedStartMs, this, &OrvaneApp::_delayedStart);
 }
 
 void OrvaneApp::_delayedStart()

@@ -8,10 +8,7 @@
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleOption>
 #include <QTextBrowser>
 
 #ifndef DESKTOP_NAME
@@ -54,13 +51,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     label_3->setPalette(titlePalette);
     label_3->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
     setStyleSheet(QStringLiteral("background-color: rgb(55, 66, 76);"));
-    // The whole dialog is painted in its colour, also where the style sheet's background is not
-    // drawn (nothing beneath shows through).
-    QPalette background = palette();
-    background.setColor(QPalette::Window, backgroundColor());
-    setPalette(background);
-    setAutoFillBackground(true);
-    setAttribute(Qt::WA_StyledBackground, true);
+    setAutoFillBackground(false);
 
     textBrowser->setOpenExternalLinks(true);
     label_3->setText(productTitle());
@@ -92,20 +83,6 @@ AboutDialog::AboutDialog(QWidget* parent)
 }
 
 AboutDialog::~AboutDialog() = default;
-
-QColor AboutDialog::backgroundColor()
-{
-    return QColor(55, 66, 76);
-}
-
-void AboutDialog::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), backgroundColor());
-    QStyleOption option;
-    option.initFrom(this);
-    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-}
 
 void AboutDialog::mousePressEvent(QMouseEvent*)
 {

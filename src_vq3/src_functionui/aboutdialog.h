@@ -1,7 +1,6 @@
 #pragma once
 // The About box: application icon, product title, a link to the maker's page and "Close".
 
-#include <QColor>
 #include <QDialog>
 
 class QLabel;
@@ -17,8 +16,6 @@ public:
 
     // The product title shown.
     static QString productTitle();
-    // The dialog's background colour.
-    static QColor backgroundColor();
 
     QLabel* label = nullptr;          // version line, never shown
     QPushButton* m_buttonClose = nullptr;
@@ -27,8 +24,6 @@ public:
     QLabel* label_3 = nullptr;        // product title
 
 protected:
-    // Fills the whole dialog with its colour, then the style sheet's background.
-    void paintEvent(QPaintEvent* event) override;
     // A press on the background or a label starts an empty drag, run until it ends.
     void mousePressEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

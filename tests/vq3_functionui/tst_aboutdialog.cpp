@@ -60,6 +60,9 @@ private slots:
         QCOMPARE(d.textBrowser->styleSheet(), QStringLiteral("QTextBrowser{border-width:0;border-style:outset}"));
         QCOMPARE(d.textBrowser->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(!(d.windowFlags() & Qt::WindowContextHelpButtonHint));
+        // Its background comes from its style sheet alone.
+        QCOMPARE(d.styleSheet(), QStringLiteral("background-color: rgb(55, 66, 76);"));
+        QVERIFY(!d.autoFillBackground());
         // The logo is the icon file beside the programs; without that file it stays empty.
         const QPixmap icon(paxlib::YL_getAppIcoImageFilename());
         if (icon.isNull())
