@@ -20,6 +20,7 @@ void initAndShow(QWidget* window)
         return;
     mainWindow->init();
     mainWindow->show();
+    mainWindow->remapPalettes();
 }
 
 void destroy(QWidget* window)

@@ -284,6 +284,20 @@ void MainWindow::_SlotCheckValidDevice()
     }
 }
 
+// init() shows the palettes before the window itself. A window manager then sees them as
+// transients of a window it does not manage yet and stacks them on their own, below a focused
+// frameless screen-sized main window that it keeps in its full-screen layer. Mapped again once the
+// window is shown, they are its transients and stay above it.
+void MainWindow::remapPalettes()
+{
+    for (Ltoolbar* toolbar : {m_drawToolbar, m_bottomToolbar, m_functionToolbar, m_extendToolbar}) {
+        if (toolbar && toolbar->isWindow() && toolbar->isVisible()) {
+            toolbar->hide();
+            toolbar->show();
+        }
+    }
+}
+
 void MainWindow::slotSolutionChange()
 {
     auto* view = static_cast<GraphicsView*>(MyMemory::getInstance()->getPtr(QStringLiteral("curGraphicsView")));

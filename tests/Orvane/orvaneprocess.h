@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 namespace orvaneprocess {
@@ -409,6 +410,46 @@ public:
         xcb_flush(m_connection);
     }
 
+    xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root; }
+
+    // The 32-bit values of a property of `window` (windows, atoms, cardinals); none when unset.
+    QVector<quint32> values(xcb_window_t window, const char* property, xcb_atom_t type)
+    {
+        return _cardinals(window, atom(property), type);
+    }
+
+    // The window's rectangle in root coordinates (also when a window manager reparented it).
+    QRect rootGeometry(xcb_window_t window)
+    {
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr), &std::free);
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> origin(
+            xcb_translate_coordinates_reply(m_connection,
+                                            xcb_translate_coordinates(m_connection, window, root(), 0, 0), nullptr),
+            &std::free);
+        if (!geometry || !origin)
+            return QRect();
+        return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    }
+
+    // Asks the window manager to activate `window` as a pager or a click on it would, then waits
+    // (at most `ms`) until the manager has handled the request: it answers a later request for
+    // frame extents of an unmapped window of ours in order.
+    bool activateThroughManager(xcb_window_t window, int ms)
+    {
+        _sendToRoot(window, atom("_NET_ACTIVE_WINDOW"), {2, XCB_CURRENT_TIME, 0});
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const xcb_window_t probe = xcb_generate_id(m_connection);
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        _sendToRoot(probe, atom("_NET_REQUEST_FRAME_EXTENTS"), {});
+        const bool answered = waitFor([&] { return !values(probe, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL).isEmpty(); },
+                                      ms);
+        xcb_destroy_window(m_connection, probe);
+        xcb_flush(m_connection);
+        return answered;
+    }
+
     xcb_atom_t atom(const char* name)
     {
         std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
@@ -419,6 +460,22 @@ public:
     }
 
 private:
+    void _sendToRoot(xcb_window_t window, xcb_atom_t type, std::initializer_list<quint32> data)
+    {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = type;
+        int i = 0;
+        for (quint32 value : data)
+            event.data.data32[i++] = value;
+        xcb_send_event(m_connection, 0, root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(m_connection);
+    }
+
     QVector<quint32> _cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
     {
         std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
