@@ -3,7 +3,10 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QProcess>
+
+#include <functional>
 
 namespace processoutput {
 
@@ -24,5 +27,35 @@ inline bool waitFor(QProcess& process, QByteArray& out, const QByteArray& text, 
     }
     return true;
 }
+
+// A child's standard output taken line by line: the lines read so far and what follows the last
+// line break.
+struct Lines {
+    QProcess& child;
+    QByteArray buffer;
+    QList<QByteArray> lines;
+
+    // Reads until a line satisfies `done` (true) or the child ended or `ms` passed (false).
+    bool waitFor(const std::function<bool(const QByteArray&)>& done, int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            child.waitForReadyRead(ms);
+            buffer += child.readAllStandardOutput();
+            int end;
+            while ((end = buffer.indexOf('\n')) >= 0) {
+                const QByteArray line = buffer.left(end);
+                buffer.remove(0, end + 1);
+                lines << line;
+                if (done(line))
+                    return true;
+            }
+            if (child.state() == QProcess::NotRunning && child.bytesAvailable() == 0)
+                return false;
+        }
+        return false;
+    }
+};
 
 } // namespace processoutput

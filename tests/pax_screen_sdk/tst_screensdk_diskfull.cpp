@@ -8,12 +8,12 @@
 // for each record info.
 #include "mediaprobe.h"
 #include "paxscreenqtlib.h"
+#include "processoutput.h"
 #include "screeninput.h"
 #include "screenrecordchild.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -23,36 +23,7 @@
 
 #include <csignal>
 #include <cstdio>
-#include <functional>
 #include <sys/resource.h>
-
-namespace {
-
-// Reads the child's output line by line until `done` says so or the child ends.
-bool waitForLine(QProcess& child, QByteArray& all, const std::function<bool(const QByteArray&)>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QByteArray pending;
-    while (timer.elapsed() < ms) {
-        child.waitForReadyRead(60000);
-        const QByteArray more = child.readAllStandardOutput();
-        all += more;
-        pending += more;
-        int end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (done(line))
-                return true;
-        }
-        if (child.state() == QProcess::NotRunning && child.bytesAvailable() == 0)
-            return false;
-    }
-    return false;
-}
-
-} // namespace
 
 class TstScreenSdkDiskFull : public QObject
 {
@@ -83,10 +54,10 @@ private slots:
                     {QStringLiteral("--record-child"), file, source, audio ? QStringLiteral("1") : QStringLiteral("0"),
                      QStringLiteral("0")});
         QVERIFY(child.waitForStarted(60000));
-        QByteArray all;
+        processoutput::Lines out{child, {}, {}};
         const QByteArray wanted = "info 1 " + QByteArray::number(seconds) + ' ';
-        QVERIFY2(waitForLine(child, all, [&](const QByteArray& l) { return l.startsWith(wanted); }, 60000),
-                 all.right(3000).constData());
+        QVERIFY2(out.waitFor([&](const QByteArray& l) { return l.startsWith(wanted); }, 60000),
+                 out.lines.join('\n').right(3000).constData());
         ::kill(pid_t(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished(60000));
 

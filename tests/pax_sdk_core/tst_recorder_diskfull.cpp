@@ -9,6 +9,7 @@
 #include "ffmpegoutput.h"
 #include "mediaprobe.h"
 #include "myffmpegcameracontrol.h"
+#include "processoutput.h"
 #include "recorderfixture.h"
 
 #include <QGuiApplication>
@@ -24,34 +25,6 @@
 using namespace recorder;
 
 namespace {
-
-// Reads the child's output line by line until `done` says so or the child ends.
-struct ChildLines {
-    QProcess& child;
-    QByteArray buffer;
-    QList<QByteArray> lines;
-
-    bool waitFor(const std::function<bool(const QByteArray&)>& done, int ms)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
-            child.waitForReadyRead(60000);
-            buffer += child.readAllStandardOutput();
-            int end;
-            while ((end = buffer.indexOf('\n')) >= 0) {
-                const QByteArray line = buffer.left(end);
-                buffer.remove(0, end + 1);
-                lines << line;
-                if (done(line))
-                    return true;
-            }
-            if (child.state() == QProcess::NotRunning && child.bytesAvailable() == 0)
-                return false;
-        }
-        return false;
-    }
-};
 
 // Starts this program as the recording child: into `file`, with the microphone when `audio`, under
 // a file-size limit of `limit` bytes (0: none).
@@ -94,7 +67,7 @@ private slots:
         QProcess child;
         startRecordChild(child, file, audio, 1536 * 1024);
         QVERIFY(child.waitForStarted(60000));
-        ChildLines out{child, {}, {}};
+        processoutput::Lines out{child, {}, {}};
         const bool stopped = out.waitFor([](const QByteArray& l) { return l.startsWith("status 1 "); }, 60000);
         QVERIFY2(stopped, out.lines.join('\n').right(3000).constData());
         // The recording ended by itself, with the failed write as the reason.
@@ -133,7 +106,7 @@ private slots:
         QProcess child;
         startRecordChild(child, file, audio, 0);
         QVERIFY(child.waitForStarted(60000));
-        ChildLines out{child, {}, {}};
+        processoutput::Lines out{child, {}, {}};
         const QByteArray wanted = "seconds " + QByteArray::number(seconds);
         QVERIFY2(out.waitFor([&](const QByteArray& l) { return l == wanted; }, 60000),
                  out.lines.join('\n').right(3000).constData());
