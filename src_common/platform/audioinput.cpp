@@ -1,16 +1,18 @@
 #include "audioinput.h"
 
+#include "ffmpegapi.h"
 #include "ffmpeginput.h"
 #include "virtualdevice.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
+#include <QStringList>
 #include <QtGlobal>
 
-extern "C" {
-#include <libavdevice/avdevice.h>
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
+#include <alsa/asoundlib.h>
+#include <pulse/pulseaudio.h>
+
+#include <cstdlib>
 
 namespace pax_platform {
 
@@ -26,9 +28,14 @@ public:
 
     int open(AVFormatContext** ctx, int channels) override
     {
+        const ffmpeg::Api* av = ffmpeg::api();
+        if (!av) {
+            *ctx = nullptr;
+            return AVERROR(ENOSYS);
+        }
         AVDictionary* options = nullptr;
         if (m_source.format != QLatin1String("lavfi") && channels > 0)
-            av_dict_set(&options, "channels", QByteArray::number(channels).constData(), 0);
+            av->av_dict_set(&options, "channels", QByteArray::number(channels).constData(), 0);
         return openFfmpegInput(ctx, m_source.format.toLatin1().constData(), m_source.device.toUtf8(), &options);
     }
 
@@ -47,37 +54,109 @@ AudioSourceInfo virtualMicrophone()
             QStringLiteral("sine=frequency=440:sample_rate=44100,arealtime")};
 }
 
-QList<AudioSourceInfo> ffmpegAudioSources(const char* formatName)
+namespace {
+
+// A source as FFmpeg's input device `format` opens it; `description` may hold several lines,
+// of which the last names the device best (ALSA: "card, device\nwhat it is").
+void addSource(QList<AudioSourceInfo>& out, const char* format, const char* device, const char* description)
 {
-    registerFfmpegDevices();
+    const QString name = QString::fromUtf8(device);
+    // ALSA's "null" discards playback and captures silence: not a microphone.
+    if (name.isEmpty() || name == QLatin1String("null"))
+        return;
+    const QStringList lines = QString::fromUtf8(description ? description : "").split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString shown = lines.isEmpty() ? QString() : lines.last().trimmed();
+    out.append({shown.isEmpty() ? name : shown, QString::fromLatin1(format), name});
+}
+
+struct PulseListing {
+    QList<AudioSourceInfo> sources;
+    bool complete = false;
+    bool failed = false;
+};
+
+void onPulseSource(pa_context*, const pa_source_info* info, int eol, void* data)
+{
+    auto* listing = static_cast<PulseListing*>(data);
+    if (eol != 0) {
+        listing->complete = eol > 0;
+        listing->failed = eol < 0;
+        return;
+    }
+    if (info && info->name)
+        addSource(listing->sources, "pulse", info->name, info->description);
+}
+
+// One pass of the loop, waiting at most until `deadline`; false on a loop error.
+bool iteratePulse(pa_mainloop* loop, const QDeadlineTimer& deadline)
+{
+    const qint64 waitMs = qBound<qint64>(0, deadline.remainingTime(), 100);
+    return pa_mainloop_prepare(loop, int(waitMs * 1000)) >= 0 && pa_mainloop_poll(loop) >= 0
+           && pa_mainloop_dispatch(loop) >= 0;
+}
+
+constexpr int kPulseWaitMs = 5000;
+
+} // namespace
+
+QList<AudioSourceInfo> pulseAudioSources()
+{
+    PulseListing listing;
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop)
+        return {};
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Orvane device list");
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
+        // A server that accepts but never answers must not hold the caller (the device search).
+        const QDeadlineTimer deadline(kPulseWaitMs);
+        pa_operation* operation = nullptr;
+        while (!deadline.hasExpired()) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            if (!PA_CONTEXT_IS_GOOD(state))
+                break;   // no server, refused, or gone
+            if (state == PA_CONTEXT_READY && !operation) {
+                operation = pa_context_get_source_info_list(context, onPulseSource, &listing);
+                if (!operation)
+                    break;
+            }
+            if (operation && pa_operation_get_state(operation) != PA_OPERATION_RUNNING)
+                break;
+            if (!iteratePulse(loop, deadline))
+                break;
+        }
+        if (operation) {
+            if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+                pa_operation_cancel(operation);
+            pa_operation_unref(operation);
+        }
+        pa_context_disconnect(context);
+    }
+    if (context)
+        pa_context_unref(context);
+    pa_mainloop_free(loop);
+    // A listing cut short is no listing: the caller then asks ALSA.
+    if (!listing.complete || listing.failed)
+        return {};
+    return listing.sources;
+}
+
+QList<AudioSourceInfo> alsaAudioSources()
+{
     QList<AudioSourceInfo> out;
-    const AVInputFormat* format = av_find_input_format(formatName);
-    if (!format)
+    void** hints = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &hints) < 0 || !hints)
         return out;
-    AVDeviceInfoList* list = nullptr;
-    if (avdevice_list_input_sources(format, nullptr, nullptr, &list) < 0 || !list) {
-        avdevice_free_list_devices(&list);
-        return out;
+    for (void** hint = hints; *hint; ++hint) {
+        char* name = snd_device_name_get_hint(*hint, "NAME");
+        char* description = snd_device_name_get_hint(*hint, "DESC");
+        char* io = snd_device_name_get_hint(*hint, "IOID");   // none: both ways
+        if (name && (!io || qstrcmp(io, "Input") == 0))
+            addSource(out, "alsa", name, description);
+        free(name);
+        free(description);
+        free(io);
     }
-    for (int i = 0; i < list->nb_devices; ++i) {
-        const AVDeviceInfo* dev = list->devices[i];
-        if (!dev || !dev->device_name)
-            continue;
-        const QString device = QString::fromUtf8(dev->device_name);
-        // ALSA's "null" discards playback and captures silence: not a microphone.
-        if (device == QLatin1String("null"))
-            continue;
-        bool hasAudio = dev->nb_media_types == 0;
-        for (int m = 0; m < dev->nb_media_types; ++m)
-            hasAudio = hasAudio || dev->media_types[m] == AVMEDIA_TYPE_AUDIO;
-        if (!hasAudio)
-            continue;
-        QString name = dev->device_description ? QString::fromUtf8(dev->device_description).trimmed() : QString();
-        if (name.isEmpty())
-            name = device;
-        out.append({name, QString::fromLatin1(formatName), device});
-    }
-    avdevice_free_list_devices(&list);
+    snd_device_name_free_hint(hints);
     return out;
 }
 
@@ -92,9 +171,9 @@ QList<AudioSourceInfo> listAudioSources()
     if (lister) {
         sources = lister();
     } else {
-        sources = ffmpegAudioSources("pulse");
+        sources = pulseAudioSources();
         if (sources.isEmpty())
-            sources = ffmpegAudioSources("alsa");
+            sources = alsaAudioSources();
         if (pax_virtual::enabled())
             sources.append(virtualMicrophone());
     }

@@ -39,8 +39,10 @@ std::unique_ptr<AudioInput> createAudioInput(const AudioSourceInfo& source);
 using AudioSourceLister = std::function<QList<AudioSourceInfo>()>;
 void setAudioSourceLister(AudioSourceLister lister);
 
-// Name list of one FFmpeg input device ("pulse", "alsa") through avdevice_list_input_sources.
-QList<AudioSourceInfo> ffmpegAudioSources(const char* format);
+// The sources of the PulseAudio server (empty when none answers within a few seconds) and the
+// ALSA capture devices, as FFmpeg's "pulse" and "alsa" inputs open them.
+QList<AudioSourceInfo> pulseAudioSources();
+QList<AudioSourceInfo> alsaAudioSources();
 // The virtual microphone: lavfi sine 440 Hz, 44100 Hz mono, paced in real time. Its name is
 // "Virtual Microphone", or ORVANE_VIRTUAL_MICROPHONE_NAME when that is set (tests give it names
 // in any script).

@@ -8,11 +8,13 @@ struct AVFormatContext;
 
 namespace pax_platform {
 
-// Registers FFmpeg's input devices once per process.
-void registerFfmpegDevices();
+// Loads FFmpeg and registers its input devices, once per process; false when FFmpeg cannot be
+// loaded (the platform layer loads it on first use, see ffmpegapi.h).
+bool registerFfmpegDevices();
 
 // Opens `url` with the input format `formatName` and the options, which are freed on every
-// path. 0 and the opened context, or a negative AVERROR code with *ctx null.
+// path. 0 and the opened context, or a negative AVERROR code with *ctx null (ENOSYS when FFmpeg
+// cannot be loaded).
 int openFfmpegInput(AVFormatContext** ctx, const char* formatName, const QByteArray& url, AVDictionary** options);
 
 } // namespace pax_platform

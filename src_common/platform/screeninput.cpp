@@ -1,14 +1,10 @@
 #include "screeninput.h"
 
+#include "ffmpegapi.h"
 #include "ffmpeginput.h"
 
 #include <QMutex>
 #include <QtGlobal>
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
 
 namespace pax_platform {
 
@@ -31,13 +27,15 @@ public:
     int open(AVFormatContext** ctx, int framerate, bool drawMouse) override
     {
         const QString display = displayName(m_display);
-        if (display.isEmpty()) {
-            *ctx = nullptr;
+        *ctx = nullptr;
+        if (display.isEmpty())
             return AVERROR(ENODEV);
-        }
+        const ffmpeg::Api* av = ffmpeg::api();
+        if (!av)
+            return AVERROR(ENOSYS);
         AVDictionary* options = nullptr;
-        av_dict_set(&options, "framerate", QByteArray::number(framerate).constData(), 0);
-        av_dict_set(&options, "draw_mouse", drawMouse ? "1" : "0", 0);
+        av->av_dict_set(&options, "framerate", QByteArray::number(framerate).constData(), 0);
+        av->av_dict_set(&options, "draw_mouse", drawMouse ? "1" : "0", 0);
         return openFfmpegInput(ctx, "x11grab", display.toLocal8Bit(), &options);
     }
 
@@ -112,7 +110,7 @@ QSize xScreenSize(const QString& display)
             break;
         }
     }
-    avformat_close_input(&ctx);
+    ffmpeg::api()->avformat_close_input(&ctx);
     return size;
 }
 

@@ -1,5 +1,6 @@
 #include "virtualpicture.h"
 
+#include "ffmpegapi.h"
 #include "virtualdevice.h"
 
 #include <QPainter>
@@ -13,15 +14,14 @@
 #include <iterator>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
 namespace pax_virtual {
 
 namespace {
+
+namespace ffmpeg = pax_platform::ffmpeg;
 
 // ---------------------------------------------------------------------------------------------
 // A 5x7 bitmap font: the picture needs no font database (Korvid runs without a GUI application).
@@ -130,14 +130,20 @@ private:
     T* m_p = nullptr;
 };
 
+// Each is called only on what a loaded FFmpeg made.
+void closeInput(AVFormatContext** p) { ffmpeg::api()->avformat_close_input(p); }
+void freeCodec(AVCodecContext** p) { ffmpeg::api()->avcodec_free_context(p); }
+void freeFrame(AVFrame** p) { ffmpeg::api()->av_frame_free(p); }
+void freePacket(AVPacket** p) { ffmpeg::api()->av_packet_free(p); }
+
 struct SwsFree {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
+    void operator()(SwsContext* s) const { ffmpeg::api()->sws_freeContext(s); }
 };
 
 QString avErrorText(int code)
 {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buf, sizeof buf);
+    ffmpeg::api()->av_strerror(code, buf, sizeof buf);
     return QString::fromUtf8(buf);
 }
 
@@ -147,33 +153,35 @@ public:
     bool open(const QString& path, QSize size)
     {
         m_size = size;
+        if (!av)
+            return fail(QStringLiteral("cannot decode %1: %2").arg(path, ffmpeg::errorString()));
         const QByteArray file = path.toLocal8Bit();
-        int r = avformat_open_input(m_format.out(), file.constData(), nullptr, nullptr);
+        int r = av->avformat_open_input(m_format.out(), file.constData(), nullptr, nullptr);
         if (r < 0)
             return fail(QStringLiteral("cannot open %1: %2").arg(path, avErrorText(r)));
-        r = avformat_find_stream_info(m_format.get(), nullptr);
+        r = av->avformat_find_stream_info(m_format.get(), nullptr);
         if (r < 0)
             return fail(QStringLiteral("no stream information in %1: %2").arg(path, avErrorText(r)));
         const AVCodec* codec = nullptr;
-        m_stream = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        m_stream = av->av_find_best_stream(m_format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
         if (m_stream < 0 || !codec)
             return fail(QStringLiteral("no picture stream in %1").arg(path));
         AVStream* stream = m_format->streams[m_stream];
-        m_codec.reset(avcodec_alloc_context3(codec));
+        m_codec.reset(av->avcodec_alloc_context3(codec));
         if (!m_codec)
             return fail(QStringLiteral("out of memory"));
-        r = avcodec_parameters_to_context(m_codec.get(), stream->codecpar);
+        r = av->avcodec_parameters_to_context(m_codec.get(), stream->codecpar);
         if (r >= 0)
-            r = avcodec_open2(m_codec.get(), codec, nullptr);
+            r = av->avcodec_open2(m_codec.get(), codec, nullptr);
         if (r < 0)
             return fail(QStringLiteral("cannot open the decoder of %1: %2").arg(path, avErrorText(r)));
-        m_frame.reset(av_frame_alloc());
-        m_packet.reset(av_packet_alloc());
+        m_frame.reset(av->av_frame_alloc());
+        m_packet.reset(av->av_packet_alloc());
         if (!m_frame || !m_packet)
             return fail(QStringLiteral("out of memory"));
         m_timeBase = stream->time_base;
         m_startTs = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
-        const AVRational rate = av_guess_frame_rate(m_format.get(), stream, nullptr);
+        const AVRational rate = av->av_guess_frame_rate(m_format.get(), stream, nullptr);
         if (rate.num > 0 && rate.den > 0)
             m_frameMs = std::max<qint64>(1, qint64(1000) * rate.den / rate.num);
         // The first picture decides whether the file can be shown at all.
@@ -218,12 +226,12 @@ private:
     bool nextPicture()
     {
         while (true) {
-            int r = avcodec_receive_frame(m_codec.get(), m_frame.get());
+            int r = av->avcodec_receive_frame(m_codec.get(), m_frame.get());
             if (r == 0) {
                 const qint64 ts = m_frame->best_effort_timestamp;
                 qint64 inPass = ts == AV_NOPTS_VALUE
                     ? m_lastInPassMs + m_frameMs
-                    : av_rescale_q(ts - m_startTs, m_timeBase, AVRational{1, 1000});
+                    : av->av_rescale_q(ts - m_startTs, m_timeBase, AVRational{1, 1000});
                 inPass = std::max<qint64>(inPass, m_picturesThisPass ? m_lastInPassMs : 0);
                 m_lastInPassMs = inPass;
                 m_pendingMs = m_passStartMs + inPass;
@@ -242,20 +250,20 @@ private:
             }
             if (r != AVERROR(EAGAIN))
                 return fail(QStringLiteral("decoding failed: %1").arg(avErrorText(r)));
-            r = av_read_frame(m_format.get(), m_packet.get());
+            r = av->av_read_frame(m_format.get(), m_packet.get());
             if (r < 0) {
-                avcodec_send_packet(m_codec.get(), nullptr);   // drain
+                av->avcodec_send_packet(m_codec.get(), nullptr);   // drain
                 continue;
             }
             if (m_packet->stream_index == m_stream) {
-                r = avcodec_send_packet(m_codec.get(), m_packet.get());
+                r = av->avcodec_send_packet(m_codec.get(), m_packet.get());
                 if (r < 0 && r != AVERROR(EAGAIN) && !m_reportedBadPacket) {
                     qWarning("virtual camera: a packet of the media file was rejected: %s",
                              qPrintable(avErrorText(r)));
                     m_reportedBadPacket = true;
                 }
             }
-            av_packet_unref(m_packet.get());
+            av->av_packet_unref(m_packet.get());
         }
     }
 
@@ -264,8 +272,8 @@ private:
         m_passStartMs += m_lastInPassMs + m_frameMs;
         m_picturesThisPass = 0;
         m_lastInPassMs = 0;
-        const int r = av_seek_frame(m_format.get(), m_stream, m_startTs, AVSEEK_FLAG_BACKWARD);
-        avcodec_flush_buffers(m_codec.get());
+        const int r = av->av_seek_frame(m_format.get(), m_stream, m_startTs, AVSEEK_FLAG_BACKWARD);
+        av->avcodec_flush_buffers(m_codec.get());
         if (r < 0) {
             m_still = true;   // cannot loop: keep the last picture
             return false;
@@ -295,12 +303,12 @@ private:
             case AV_PIX_FMT_YUVJ440P: src = AV_PIX_FMT_YUV440P; fullRange = true; break;
             default: break;
             }
-            m_sws.reset(sws_getContext(fw, fh, src, w, h, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
+            m_sws.reset(av->sws_getContext(fw, fh, src, w, h, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
             if (!m_sws)
                 return fail(QStringLiteral("unsupported picture format"));
             if (fullRange) {
-                const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-                sws_setColorspaceDetails(m_sws.get(), coefficients, 1, coefficients, 1, 0, 1 << 16, 1 << 16);
+                const int* coefficients = av->sws_getCoefficients(SWS_CS_DEFAULT);
+                av->sws_setColorspaceDetails(m_sws.get(), coefficients, 1, coefficients, 1, 0, 1 << 16, 1 << 16);
             }
             m_swsKey = key;
         }
@@ -313,7 +321,7 @@ private:
         uint8_t* dst[4] = {canvas.bits() + qsizetype(y0) * canvas.bytesPerLine() + x0 * 4, nullptr, nullptr,
                            nullptr};
         int dstStride[4] = {int(canvas.bytesPerLine()), 0, 0, 0};
-        sws_scale(m_sws.get(), m_frame->data, m_frame->linesize, 0, fh, dst, dstStride);
+        av->sws_scale(m_sws.get(), m_frame->data, m_frame->linesize, 0, fh, dst, dstStride);
         // The picture is shown opaque, whatever alpha the file carries.
         for (int y = y0; y < y0 + h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(canvas.scanLine(y)) + x0;
@@ -325,10 +333,11 @@ private:
     }
 
     QSize m_size;
-    AvPtr<AVFormatContext, avformat_close_input> m_format;
-    AvPtr<AVCodecContext, avcodec_free_context> m_codec;
-    AvPtr<AVFrame, av_frame_free> m_frame;
-    AvPtr<AVPacket, av_packet_free> m_packet;
+    const ffmpeg::Api* av = ffmpeg::api();
+    AvPtr<AVFormatContext, closeInput> m_format;
+    AvPtr<AVCodecContext, freeCodec> m_codec;
+    AvPtr<AVFrame, freeFrame> m_frame;
+    AvPtr<AVPacket, freePacket> m_packet;
     struct SwsKey {
         int srcWidth, srcHeight, srcFormat, width, height;
         bool operator==(const SwsKey& o) const

@@ -1,5 +1,6 @@
 #include "paxscreenlibprivate.h"
 
+#include "ffmpeginput.h"
 #include "macuvcclient.h"
 #include "paxaudiorecord.h"
 #include "paxdevicemonitor.h"
@@ -24,7 +25,6 @@
 #include <type_traits>
 
 extern "C" {
-#include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
@@ -144,7 +144,7 @@ PaxScreenLibPrivate::PaxScreenLibPrivate(PaxScreenQtLib* facade, QObject* parent
             PAXSCREEN_DEBUG("init ffmpeg..............");
             paxscreen_log::routeFfmpeg();
             avformat_network_init();
-            avdevice_register_all();
+            pax_platform::registerFfmpegDevices();
             PAXSCREEN_DEBUG("init ffmpeg..............end");
         }
     }

@@ -20,10 +20,12 @@ struct Run {
 };
 
 Run runTool(const QStringList& args, const QByteArray& virtualSetting, const QString& display,
-            const QString& microphoneName = QString())
+            const QString& microphoneName = QString(), const QPair<QString, QString>& extra = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!extra.first.isEmpty())
+        env.insert(extra.first, extra.second);
     if (!microphoneName.isEmpty())
         env.insert(QStringLiteral("ORVANE_VIRTUAL_MICROPHONE_NAME"), microphoneName);
     env.insert(QStringLiteral("ORVANE_VIRTUAL_CAMERA"), QString::fromLatin1(virtualSetting));
@@ -123,6 +125,25 @@ private slots:
         const QStringList names = videoNames(r.output);
         for (int i = 0; i < names.size(); ++i)
             QVERIFY2(names.at(i).startsWith(QString::number(i) + QLatin1Char(':')), qPrintable(names.join(", ")));
+    }
+
+    // The tool starts on every device search: listing and probing load no FFmpeg (and the more
+    // than two hundred libraries it pulls in).
+    void loadsNoFfmpeg_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("listing") << kListArgs;
+        QTest::newRow("mode probe") << QStringList{"-f", "avfoundation", "-i", "0"};
+    }
+
+    void loadsNoFfmpeg()
+    {
+        QFETCH(QStringList, args);
+        const Run r = runTool(args, "2", ":42", QString(), {QStringLiteral("LD_DEBUG"), QStringLiteral("files")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.output.contains(QLatin1String("libpax_platform")), "no loader trace");
+        for (const char* library : {"libavformat", "libavcodec", "libavdevice", "libavutil"})
+            QVERIFY2(!r.output.contains(QLatin1String(library)), library);
     }
 
     void probe_data()

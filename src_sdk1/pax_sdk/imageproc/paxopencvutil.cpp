@@ -1,6 +1,7 @@
 #include "paxopencvutil.h"
 
 #include "Binarize.h"
+#include "ffmpeginput.h"
 #include "Grayscale.h"
 #include "paxlog.h"
 
@@ -21,7 +22,6 @@
 #include <vector>
 
 extern "C" {
-#include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
@@ -596,7 +596,7 @@ void ffmpeg_init()
         pax_log::setFfmpegLevel(pax_log::Component::CameraSdk,
                                 pax_log::ffmpegLevel(pax_log::Component::CameraSdk), pax_log::LineForm::Tagged);
         avformat_network_init();
-        avdevice_register_all();
+        pax_platform::registerFfmpegDevices();
         PAX_LOG_DEBUG("init ffmpeg..............end");
     });
 }
