@@ -2,11 +2,19 @@
 
 #include "ffmpegapi.h"
 
+#include <future>
+
 namespace pax_platform {
 
 bool registerFfmpegDevices()
 {
     return ffmpeg::api() != nullptr;
+}
+
+void registerFfmpegDevicesAhead()
+{
+    // Joined when the process ends (the future's destructor waits), never twice.
+    static std::future<void> ahead = std::async(std::launch::async, [] { registerFfmpegDevices(); });
 }
 
 int openFfmpegInput(AVFormatContext** ctx, const char* formatName, const QByteArray& url, AVDictionary** options)

@@ -11,6 +11,8 @@ namespace pax_platform {
 // Loads FFmpeg and registers its input devices, once per process; false when FFmpeg cannot be
 // loaded (the platform layer loads it on first use, see ffmpegapi.h).
 bool registerFfmpegDevices();
+// Starts registerFfmpegDevices() on a thread of its own and returns; a later call waits for it.
+void registerFfmpegDevicesAhead();
 
 // Opens `url` with the input format `formatName` and the options, which are freed on every
 // path. 0 and the opened context, or a negative AVERROR code with *ctx null (ENOSYS when FFmpeg

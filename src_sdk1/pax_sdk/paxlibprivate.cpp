@@ -67,8 +67,10 @@ void PaxLibPrivate::_construct()
     qRegisterMetaType<_PaxDataChangeNotifyE>("_PaxDataChangeNotifyE");
     qRegisterMetaType<_PaxChangeNotifyE>("PaxChangeNotifyE");
     qRegisterMetaType<_PaxChangeNotifyE>("_PaxChangeNotifyE");
-    // The pipeline the worker builds probes the encoders; they are probed meanwhile.
+    // The pipeline the worker builds probes the encoders and opens FFmpeg's inputs; the encoders
+    // are probed and the input devices loaded meanwhile.
     MyFfmpegCameraControl::probeEncodersAhead();
+    MyFfmpegCameraControl::loadInputDevicesAhead();
     PaxCameraInfo::getInstance();
     PaxData::getInstance();
     if (m_qtLib) {

@@ -1,6 +1,7 @@
 #include "myffmpegcameracontrol.h"
 
 #include "ffmpegaudioinput.h"
+#include "ffmpeginput.h"
 #include "ffmpegoutput.h"
 #include "ffmpegplay.h"
 #include "ffmpegvideoinput.h"
@@ -59,6 +60,11 @@ bool MyFfmpegCameraControl::_findVideoEncoder(const QString& name)
 void MyFfmpegCameraControl::probeEncodersAhead()
 {
     paxh264::probeEncodersAhead(probedEncoderNames());
+}
+
+void MyFfmpegCameraControl::loadInputDevicesAhead()
+{
+    pax_platform::registerFfmpegDevicesAhead();
 }
 
 MyFfmpegCameraControl::MyFfmpegCameraControl(QObject* parent) : QObject(parent)

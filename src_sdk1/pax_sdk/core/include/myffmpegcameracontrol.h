@@ -38,6 +38,9 @@ public:
     // Starts the probe of probedEncoderNames() on a thread of its own, so that the construction
     // finds the answers ready (each encoder is probed once per process).
     static void probeEncodersAhead();
+    // Starts loading FFmpeg's input devices (the platform layer loads them on first use) on a
+    // thread of its own, so that the first input opened or the screen SDK's start does not wait.
+    static void loadInputDevicesAhead();
 
     // The camera's components (null for an index other than 0 and 1).
     FfmpegVideoInput* videoInput(int index) const;
