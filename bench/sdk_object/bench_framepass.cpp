@@ -10,6 +10,7 @@
 #include "paxlib.h"
 #include "paxopencv.h"
 #include "paxopencvutil.h"
+#include "paxplatform.h"
 #include "sheetimage.h"
 
 #include <benchmark/benchmark.h>
@@ -71,6 +72,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     paxlib::YL_createOrGetFatherSaveDir(QStringLiteral("vq3"));
     cv::setNumThreads(1);
+    pax_platform::fitGlobalThreadPool();   // as the program does
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -70,6 +71,11 @@ int allowedCpuCount()
     if (sched_getaffinity(0, sizeof(set), &set) != 0)
         return 1;
     return qMax(1, CPU_COUNT(&set));
+}
+
+void fitGlobalThreadPool()
+{
+    QThreadPool::globalInstance()->setMaxThreadCount(allowedCpuCount());
 }
 
 static bool isCaptureNode(int fd)

@@ -18,6 +18,9 @@ QString cpuBrandFromCpuinfo(const QByteArray& cpuinfo);
 
 // The number of processors the calling thread may run on (its affinity mask), at least 1.
 int allowedCpuCount();
+// Sizes Qt's global thread pool, over which Qt splits large image conversions and scaling, to
+// allowedCpuCount() (Qt sizes it by the machine's processors). Called once at a program's start.
+void fitGlobalThreadPool();
 
 // Permission codes: 0 allowed, 1 denied, 3 unavailable.
 int cameraPermissionStatus();   // 0 when every capture node opens read-write (or none exists), 1 on EACCES

@@ -8,6 +8,7 @@
 #include "orvaneapp.h"
 #include "paxlib.h"
 #include "paxmacos.h"
+#include "paxplatform.h"
 #include "singleapplication.h"
 
 #include <QAbstractButton>
@@ -56,6 +57,7 @@ int main(int argc, char* argv[])
     const bool firstRun = argc == 2 && qstrcmp(argv[1], kFirstRun) == 0;
 
     auto app = std::make_unique<SingleApplication>(argc, argv);
+    pax_platform::fitGlobalThreadPool();
     auto orvane = std::make_unique<OrvaneApp>(app.get());
     if (app->isRunning()) {
         qDebug().noquote() << "already a pax_office is running!";

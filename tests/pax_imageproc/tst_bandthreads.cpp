@@ -1,7 +1,9 @@
 // The band threads' default count follows the processors the thread may run on, not the machine's.
 
 #include "Binarize.h"
+#include "paxplatform.h"
 
+#include <QThreadPool>
 #include <QtTest>
 
 #include <sched.h>
@@ -58,6 +60,25 @@ private slots:
             CPU_SET(cpus.at(i), &set);
         QCOMPARE(sched_setaffinity(0, sizeof(set), &set), 0);
         QCOMPARE(detail::bandThreads(), expected);
+    }
+
+    // Qt's pool, over which it splits large image conversions, gets as many threads as processors
+    // allowed, not the machine's count.
+    void globalPoolFollowsAffinity_data() { countFollowsAffinity_data(); }
+
+    void globalPoolFollowsAffinity()
+    {
+        QFETCH(int, cores);
+        const QList<int> cpus = allowedCpus(m_original);
+        if (cpus.size() < cores)
+            QSKIP("this machine lets the test use fewer processors than the row needs");
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        for (int i = 0; i < cores; ++i)
+            CPU_SET(cpus.at(i), &set);
+        QCOMPARE(sched_setaffinity(0, sizeof(set), &set), 0);
+        pax_platform::fitGlobalThreadPool();
+        QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), cores);
     }
 
     // The mask is read for each picture: narrowing it after a count was taken lowers the next one.
