@@ -160,10 +160,16 @@ bool OrvaneApp::_delayedStartSteps()
 void OrvaneApp::_waitForFirstDeviceSearch(PaxQtLib* sdk)
 {
     QEventLoop wait;
-    connect(sdk, &PaxQtLib::sigInitComplete, &wait, &QEventLoop::quit);
+    // The loop quits through the queue, so what the search posted before it ended (its device
+    // notices, and what they post in turn, such as the live view opening the camera) runs first, as
+    // it did when the flag was polled: the camera then starts while the window is laid out.
+    const auto quitAfterPending = [&wait] { QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection); };
     // Connected before the flag is read: a search that completes in between still wakes the loop.
-    if (sdk->getbInitComplete() || m_quitRequested)
+    connect(sdk, &PaxQtLib::sigInitComplete, &wait, quitAfterPending);
+    if (m_quitRequested)
         return;
+    if (sdk->getbInitComplete())
+        quitAfterPending();
     // On the service path the search waits for the camera service: the splash says so while
     // the service refuses the link.
     QTimer serviceCheck;
