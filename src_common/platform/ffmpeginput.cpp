@@ -6,9 +6,9 @@
 
 namespace pax_platform {
 
-bool registerFfmpegDevices()
+void registerFfmpegDevices()
 {
-    return ffmpeg::api() != nullptr;
+    ffmpeg::api();
 }
 
 void registerFfmpegDevicesAhead()

@@ -8,9 +8,9 @@ struct AVFormatContext;
 
 namespace pax_platform {
 
-// Loads FFmpeg and registers its input devices, once per process; false when FFmpeg cannot be
-// loaded (the platform layer loads it on first use, see ffmpegapi.h).
-bool registerFfmpegDevices();
+// Loads FFmpeg and registers its input devices, once per process (the platform layer loads it on
+// first use, see ffmpegapi.h; openFfmpegInput reports when it cannot be loaded).
+void registerFfmpegDevices();
 // Starts registerFfmpegDevices() on a thread of its own and returns; a later call waits for it.
 void registerFfmpegDevicesAhead();
 

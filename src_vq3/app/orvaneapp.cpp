@@ -163,13 +163,12 @@ void OrvaneApp::_waitForFirstDeviceSearch(PaxQtLib* sdk)
     // The loop quits through the queue, so what the search posted before it ended (its device
     // notices, and what they post in turn, such as the live view opening the camera) runs first, as
     // it did when the flag was polled: the camera then starts while the window is laid out.
-    const auto quitAfterPending = [&wait] { QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection); };
     // Connected before the flag is read: a search that completes in between still wakes the loop.
-    connect(sdk, &PaxQtLib::sigInitComplete, &wait, quitAfterPending);
+    connect(sdk, &PaxQtLib::sigInitComplete, &wait, &QEventLoop::quit, Qt::QueuedConnection);
     if (m_quitRequested)
         return;
     if (sdk->getbInitComplete())
-        quitAfterPending();
+        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
     // On the service path the search waits for the camera service: the splash says so while
     // the service refuses the link.
     QTimer serviceCheck;

@@ -2,7 +2,7 @@
 // The output of a child process, read while waiting for a text in it.
 
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QProcess>
 
@@ -11,19 +11,16 @@
 namespace processoutput {
 
 // Reads `process`'s output into `out` until it holds `text` at least `count` times; false when
-// the process ended or `ms` passed first.
-inline bool waitFor(QProcess& process, QByteArray& out, const QByteArray& text, int count, int ms)
+// the process ended first, or after `ceilingMs`, a ceiling that only catches a hung child.
+inline bool waitFor(QProcess& process, QByteArray& out, const QByteArray& text, int count, int ceilingMs)
 {
-    QElapsedTimer t;
-    t.start();
+    const QDeadlineTimer ceiling(ceilingMs);
     out += process.readAll();
     while (out.count(text) < count) {
-        if (t.elapsed() > ms)
+        if (ceiling.hasExpired() || process.state() == QProcess::NotRunning)
             return false;
-        process.waitForReadyRead(50);
+        process.waitForReadyRead(int(ceiling.remainingTime()));
         out += process.readAll();
-        if (process.state() == QProcess::NotRunning && out.count(text) < count)
-            return false;
     }
     return true;
 }
@@ -35,13 +32,13 @@ struct Lines {
     QByteArray buffer;
     QList<QByteArray> lines;
 
-    // Reads until a line satisfies `done` (true) or the child ended or `ms` passed (false).
-    bool waitFor(const std::function<bool(const QByteArray&)>& done, int ms)
+    // Reads until a line satisfies `done` (true), or the child ended or `ceilingMs` passed, a
+    // ceiling that only catches a hung child (false).
+    bool waitFor(const std::function<bool(const QByteArray&)>& done, int ceilingMs)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
-            child.waitForReadyRead(ms);
+        const QDeadlineTimer ceiling(ceilingMs);
+        while (!ceiling.hasExpired()) {
+            child.waitForReadyRead(int(ceiling.remainingTime()));
             buffer += child.readAllStandardOutput();
             int end;
             while ((end = buffer.indexOf('\n')) >= 0) {
