@@ -22,9 +22,10 @@
 #include <QGraphicsPixmapItem>
 #include <QImageReader>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 class TestMainWindowLive : public QObject
@@ -70,23 +71,59 @@ private slots:
     void liveViewShowsTheCamera()
     {
         QTRY_VERIFY_WITH_TIMEOUT(!livePixmap().isNull(), eventwait::kHangMs);
-        // The virtual sheet slides into place over the first frames: wait until the view shows
-        // the picture (many colours), not the empty desk.
-        int colours = 0;
-        QVERIFY2(QTest::qWaitFor([&] {
-            const QImage shown = m_window->mainView()->grab().toImage();
-            QSet<QRgb> seen;
-            for (int y = 0; y < shown.height(); y += 7)
-                for (int x = 0; x < shown.width(); x += 7)
-                    seen.insert(shown.pixel(x, y));
-            colours = seen.size();
-            return colours > 20;
-        }, eventwait::kHangMs), qPrintable(QString::number(colours)));
-        dialogtest::saveScreenshot(m_window.get(), "mainwindow-live");
-        // The whole screen, with the floating palettes around the window.
+        // The virtual sheet slides into place over the first frames, and the view fits a new
+        // picture size after the frame is set: wait until the picture is fitted (centred in the
+        // view) and the sheet lies still in the middle of the view, in the window and in what the
+        // X server shows.
         const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR", QDir::currentPath()) + "/../test-artefacts/mainwindow";
         QDir().mkpath(folder);
-        QVERIFY(QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/mainwindow-live-screen.png"));
+        GraphicsView* view = m_window->mainView();
+        // The sheet's share of `area` and its centre's distance from the area's centre (in parts of
+        // the area's size; the larger of the two directions).
+        struct Sheet {
+            double share = 0, offCentre = 1;
+        };
+        const auto sheetIn = [](const QImage& image, const QRect& area) {
+            qint64 bright = 0, all = 0, sumX = 0, sumY = 0;
+            for (int y = area.top(); y <= area.bottom(); y += 7)
+                for (int x = area.left(); x <= area.right(); x += 7, ++all)
+                    if (qGray(image.pixel(x, y)) > 200) {
+                        ++bright;
+                        sumX += x;
+                        sumY += y;
+                    }
+            Sheet sheet;
+            if (bright == 0)
+                return sheet;
+            sheet.share = double(bright) / all;
+            const QPointF centre(double(sumX) / bright, double(sumY) / bright);
+            const QPointF off = centre - QRectF(area).center();
+            sheet.offCentre = std::max(std::abs(off.x()) / area.width(), std::abs(off.y()) / area.height());
+            return sheet;
+        };
+        QString seen;
+        QImage screen;
+        QVERIFY2(QTest::qWaitFor([&] {
+            QGraphicsPixmapItem* item = view->liveItem();
+            if (!item || item->pixmap().isNull())
+                return false;
+            const QRect shown = view->mapFromScene(item->sceneBoundingRect()).boundingRect();
+            const QPoint offset = shown.center() - view->viewport()->rect().center();
+            const QRect onScreen(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
+            screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            const QImage window = view->viewport()->grab().toImage();
+            const Sheet inWindow = sheetIn(window, window.rect());
+            const Sheet onX = sheetIn(screen, onScreen.intersected(screen.rect()));
+            seen = QStringLiteral("picture centre off by (%1,%2); sheet %3 of the view, %4 off its centre; on the "
+                                  "screen %5, %6 off")
+                       .arg(offset.x()).arg(offset.y()).arg(inWindow.share).arg(inWindow.offCentre)
+                       .arg(onX.share).arg(onX.offCentre);
+            return offset.manhattanLength() <= 2 && inWindow.share > 0.1 && inWindow.offCentre < 0.04
+                   && onX.share > 0.1 && onX.offCentre < 0.04;
+        }, eventwait::kHangMs), qPrintable(seen));
+        dialogtest::saveScreenshot(m_window.get(), "mainwindow-live");
+        // The whole screen, with the floating palettes around the window.
+        QVERIFY(screen.save(folder + "/mainwindow-live-screen.png"));
         // The function palette with one camera: seven buttons plus "Hide".
         QCOMPARE(m_window->functionToolbar()->units().size(), 7);
         QVERIFY(m_window->functionToolbar()->hideButton());
