@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace {
 template <class T>
@@ -110,6 +112,52 @@ private slots:
         QCOMPARE(child<QComboBox>(d, "m_comboSolution")->geometry(), QRect(286, 12 * 19 + 10 * 29 + 25, 467, 29));
         QCOMPARE(d.windowTitle(), QStringLiteral("Main camera record"));
         dialogtest::saveScreenshot(&d, "record_settings_camera");
+    }
+
+    // Every quality button shows its circle on the dark dialog: a light ring around a dark inside;
+    // the checked one also shows a light dot in the middle. Row: the button the stored quality checks.
+    void qualityButtonsShowCircles_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("camera quality 1") << 1 << "Middle";
+        QTest::newRow("camera quality 3") << 3 << "Custom";
+    }
+    void qualityButtonsShowCircles()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, checked);
+        m_sdk->quality[0] = stored;
+        CameraRecordDialog d(PaxCameraIndexMain, nullptr);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
+        refresh();
+        QCOMPARE(checkedQuality(d), checked);
+        auto light = [](QRgb c) { return qRed(c) > 180 && qGreen(c) > 180 && qBlue(c) > 180; };
+        for (const char* n : {"m_radioHigh", "m_radioMiddle", "m_radioLow", "m_radioCustom"}) {
+            auto* radio = child<QRadioButton>(d, n);
+            // The dialog around the button paints its background, as on screen.
+            const QImage image = d.grab(QRect(radio->mapTo(&d, QPoint(0, 0)), radio->size())).toImage();
+            QStyleOptionButton option;
+            option.initFrom(radio);
+            const QRect indicator = radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio);
+            QVERIFY2(indicator.width() >= 8, n);
+            const int y = indicator.center().y();
+            int lightLeft = 0, lightRight = 0;
+            for (int x = indicator.left(); x <= indicator.right(); ++x) {
+                if (!light(image.pixel(x, y)))
+                    continue;
+                if (x < indicator.left() + indicator.width() / 4)
+                    ++lightLeft;
+                else if (x > indicator.right() - indicator.width() / 4)
+                    ++lightRight;
+            }
+            QVERIFY2(lightLeft > 0 && lightRight > 0, n);
+            // Between the ring and the middle lies the dark inside.
+            QVERIFY2(!light(image.pixel(indicator.left() + 2, y)), n);
+            QCOMPARE(light(image.pixel(indicator.center())), radio->isChecked());
+        }
+        dialogtest::saveScreenshot(&d, "record_settings_quality_" + checked.toLower());
     }
 
     void invalidRowsCannotBeChosen()

@@ -70,7 +70,12 @@ private slots:
         QTest::newRow("check box keeps platform look") << StyleWidget([](QWidget* p) { auto* w = new QCheckBox(p); w->setStyleSheet("QCheckBox{color:red;}"); MyUiSelect::setCheckBoxStyle(w); return w; })
             << "";
         QTest::newRow("radio button") << StyleWidget([](QWidget* p) { auto* w = new QRadioButton(p); MyUiSelect::setRadioButtonStyle(w); return w; })
-            << "QRadioButton {background-color:transparent;color:white;}QRadioButton::disabled {color:#d1d1d1;}";
+            << "QRadioButton {background-color:transparent;color:white;}QRadioButton::disabled {color:#d1d1d1;}"
+               "QRadioButton::indicator {width:12px;height:12px;border:1px solid white;border-radius:7px;"
+               "background-color:#37424c;}"
+               "QRadioButton::indicator:checked {background-color:qradialgradient(cx:0.5,cy:0.5,radius:0.5,fx:0.5,"
+               "fy:0.5,stop:0 white,stop:0.5 white,stop:0.6 #37424c,stop:1 #37424c);}"
+               "QRadioButton::indicator:disabled {border-color:#d1d1d1;}";
     }
     void settersApplyStyleAndFont()
     {

@@ -73,8 +73,16 @@ void MyUiSelect::_init()
                                    "QComboBox QAbstractItemView {background-color:#37424c; color:white; selection-background-color: #0078d7; selection-color:white;}"
                                    "QComboBox:disabled {color:#d1d1d1;}");
     checkBoxStyle = QString();
+    // The transparent background also clears the colours the platform style draws the indicator
+    // with: the circle and the dot are drawn by the sheet itself.
     radioButtonStyle = QStringLiteral("QRadioButton {background-color:transparent;color:white;}"
-                                      "QRadioButton::disabled {color:#d1d1d1;}");
+                                      "QRadioButton::disabled {color:#d1d1d1;}"
+                                      "QRadioButton::indicator {width:12px;height:12px;border:1px solid white;"
+                                      "border-radius:7px;background-color:#37424c;}"
+                                      "QRadioButton::indicator:checked {background-color:qradialgradient(cx:0.5,"
+                                      "cy:0.5,radius:0.5,fx:0.5,fy:0.5,stop:0 white,stop:0.5 white,"
+                                      "stop:0.6 #37424c,stop:1 #37424c);}"
+                                      "QRadioButton::indicator:disabled {border-color:#d1d1d1;}");
     fontFamily = QStringLiteral("Microsoft YaHei");
 
     borderRadiusStyle = QStringLiteral("border-radius:4px;");
