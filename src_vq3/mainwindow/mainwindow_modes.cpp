@@ -322,8 +322,13 @@ void MainWindow::_UpdateByMode()
         setChecked(m_buttonPresenter, false);
         setChecked(m_buttonDesktop, m_mode == ModeDesktop);
         setChecked(m_buttonCompare, false);
-        if (m_mode == ModeDesktop)
+        if (m_mode == ModeDesktop) {
             hide();
+            // Hiding the window drops the repaints its palettes have pending: the mode buttons
+            // just unchecked would keep their checked frame on the screen.
+            if (m_functionToolbar)
+                m_functionToolbar->update();
+        }
         return;
     }
     case ModeCompare: break;

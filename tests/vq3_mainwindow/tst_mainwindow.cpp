@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSet>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -941,6 +942,39 @@ private slots:
         QVERIFY(!window->extendToolbar());
         QCOMPARE(MyMemory::getInstance()->getDrawColor(), MyMemory::ColorBlue);
         QCOMPARE(child<PushButton>(window->drawToolbar(), "m_buttonExtension")->toolTip(), QString("Extension"));
+    }
+
+    // What the X screen shows of the mode buttons once in desktop mode: the red checked frame on
+    // "Desktop" only. Row: the mode button checked before.
+    void desktopFrameOnScreen_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::newRow("from presenter mode") << QByteArray("m_buttonPresenter");
+        QTest::newRow("from compare mode") << QByteArray("m_buttonCompare");
+    }
+    void desktopFrameOnScreen()
+    {
+        QFETCH(QByteArray, before);
+        auto window = makeWindow();
+        QVERIFY(window);
+        QTest::mouseClick(child<PushButton>(window->functionToolbar(), before.constData()), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(child<PushButton>(window->functionToolbar(), before.constData())->isChecked(),
+                                 eventwait::kHangMs);
+        auto* previous = child<PushButton>(window->functionToolbar(), before.constData());
+        auto* desktop = child<PushButton>(window->functionToolbar(), "m_buttonDesktop");
+        // The left edge of a button's frame, as the screen shows it.
+        auto framed = [](PushButton* button) {
+            const QPoint at = button->mapToGlobal(QPoint(1, button->height() / 2));
+            const QRgb c = QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixel(0, 0);
+            return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(framed(previous), eventwait::kHangMs);
+        QTest::mouseClick(desktop, Qt::LeftButton);
+        QCOMPARE(window->mode(), int(MainWindow::ModeDesktop));
+        QVERIFY(!previous->isChecked());
+        QVERIFY(dialogtest::flushEvents());
+        QTRY_VERIFY_WITH_TIMEOUT(framed(desktop), eventwait::kHangMs);
+        QVERIFY(!framed(previous));
     }
 
     void desktopAndBack()
