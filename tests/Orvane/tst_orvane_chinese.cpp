@@ -161,6 +161,15 @@ class tst_OrvaneChinese : public QObject {
         return clickWhere([&](const Widget& w) { return w.name == name && w.enabled && !w.rect.isEmpty(); });
     }
 
+    // Clicks the first widget named `nameOrClass`, or else of that class, in a window of class
+    // `windowClass`.
+    bool clickIn(const QString& windowClass, const QString& nameOrClass)
+    {
+        return clickWhere([&](const Widget& w) {
+            return w.windowClass == windowClass && (w.name == nameOrClass || w.cls == nameOrClass);
+        });
+    }
+
     // Whether a map that collectEnglishWhenShown() read showed a widget of class `cls` in a window
     // of class `windowClass` with `text` as its text or tooltip.
     bool seen(const QString& windowClass, const QString& cls, const QString& text) const
@@ -169,6 +178,12 @@ class tst_OrvaneChinese : public QObject {
             if (w.windowClass == windowClass && w.cls == cls && (w.text == text || w.tip == text))
                 return true;
         return false;
+    }
+
+    // Opens `window` with the button `opener`, collects its English and closes it with Escape.
+    bool visitClosingWithEscape(const QString& opener, const QString& window, QStringList& english)
+    {
+        return clickNamed(opener) && collectEnglishWhenShown(window, english) && pressEscape() && gone(window);
     }
 
     bool pressEscape() { return QProcess::execute(QStringLiteral("xdotool"), {"key", "Escape"}) == 0; }
@@ -252,12 +267,7 @@ private slots:
     // refuses Exit while the camera records and the offer to open the finished recording.
     void everyWindowWithoutEnglish()
     {
-        const QString config = documents() + QStringLiteral("/vq3/app");
-        QVERIFY(QDir().mkpath(config));
-        QFile ini(config + QStringLiteral("/config.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ini.write("[common]\ngrabTipAudio=false\nrecordType=1\n");
-        ini.close();
+        QVERIFY(writeSettings("[common]\ngrabTipAudio=false\nrecordType=1\n"));
         QProcess* orvane = startKept(this, m_processes, {},
                                      {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile,
                                       QStringLiteral("ORVANE_VIRTUAL_CAMERA=2")});
@@ -272,28 +282,17 @@ private slots:
         QVERIFY(clickNamed(QStringLiteral("m_buttonExtension")));
         QVERIFY(gone(QStringLiteral("m_extendToolbar")));
 
-        QVERIFY(clickNamed(QStringLiteral("m_buttonVideoSet")));
-        QVERIFY(collectEnglishWhenShown(QStringLiteral("VideoSet"), english));
-        QVERIFY(pressEscape());
-        QVERIFY(gone(QStringLiteral("VideoSet")));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonVideoSet"), QStringLiteral("VideoSet"), english));
 
         QVERIFY(clickNamed(QStringLiteral("buttonPip")));
         QVERIFY(collectEnglishWhenShown(QStringLiteral("PreviewDialog"), english));
-        QVERIFY(clickWhere([](const Widget& w) {
-            return w.windowClass == QLatin1String("PreviewDialog") && w.name == QLatin1String("m_buttonClose");
-        }));
+        QVERIFY(clickIn(QStringLiteral("PreviewDialog"), QStringLiteral("m_buttonClose")));
         QVERIFY(gone(QStringLiteral("PreviewDialog")));
 
         QVERIFY(clickNamed(QStringLiteral("buttonSettings")));
         QVERIFY(collectEnglishWhenShown(QStringLiteral("ConfigDialog"), english));
-        QVERIFY(clickNamed(QStringLiteral("m_buttonRecordConfig")));
-        QVERIFY(collectEnglishWhenShown(QStringLiteral("CameraRecordDialog"), english));
-        QVERIFY(pressEscape());
-        QVERIFY(gone(QStringLiteral("CameraRecordDialog")));
-        QVERIFY(clickNamed(QStringLiteral("m_buttonAbout")));
-        QVERIFY(collectEnglishWhenShown(QStringLiteral("AboutDialog"), english));
-        QVERIFY(pressEscape());
-        QVERIFY(gone(QStringLiteral("AboutDialog")));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonRecordConfig"), QStringLiteral("CameraRecordDialog"), english));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonAbout"), QStringLiteral("AboutDialog"), english));
         QVERIFY(pressEscape());
         QVERIFY(gone(QStringLiteral("ConfigDialog")));
 
@@ -310,9 +309,7 @@ private slots:
         QVERIFY(clickNamed(QStringLiteral("buttonExit")));
         QVERIFY(collectEnglishWhenShown(QStringLiteral("QMessageBox"), english));
         screenshot(QStringLiteral("message-box-zh.png"));
-        QVERIFY(clickWhere([](const Widget& w) {
-            return w.windowClass == QLatin1String("QMessageBox") && w.cls == QLatin1String("QPushButton");
-        }));
+        QVERIFY(clickIn(QStringLiteral("QMessageBox"), QStringLiteral("QPushButton")));
         QVERIFY(gone(QStringLiteral("QMessageBox")));
         QVERIFY(clickNamed(QStringLiteral("m_buttonRecord")));
         QVERIFY(collectEnglishWhenShown(QStringLiteral("recordFinishedDialog"), english));
