@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QEventLoop>
+#include <QHash>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSplashScreen>
