@@ -15,7 +15,9 @@
 #include <QApplication>
 #include <QDebug>
 #include <QEventLoop>
+#include <QHash>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QSplashScreen>
 #include <QThread>
 #include <QTimer>
@@ -26,6 +28,15 @@
 namespace {
 constexpr int kDelayedStartMs = 500;
 constexpr int kInitPollMs = 200;
+
+// Qt's own catalogues for a language suffix of the settings, tried in this order: the widgets'
+// texts alone, then the catalogue that gathers all of Qt's modules.
+QStringList qtCatalogues(const QString& suffix)
+{
+    static const QHash<QString, QString> locales{{QStringLiteral("zh"), QStringLiteral("zh_CN")}};
+    const QString locale = locales.value(suffix, suffix);
+    return {QStringLiteral("qtbase_") + locale, QStringLiteral("qt_") + locale};
+}
 
 void showEmptyRedMessage(QSplashScreen* splash)
 {
@@ -126,6 +137,8 @@ bool OrvaneApp::_delayedStartSteps()
         memory->setConfigCurLanguage(MyMemory::Chinese_Simplified);
         suffix = memory->getCurLanguageSuffix();
     }
+    // Installed first, so the program's own translator (searched first) wins where both know a text.
+    _installQtTranslator(suffix);
     m_translator = std::make_unique<QTranslator>();
     m_translator->load(QStringLiteral(":/tr_") + suffix + QStringLiteral(".qm"));
     QCoreApplication::installTranslator(m_translator.get());
@@ -180,6 +193,24 @@ void OrvaneApp::_waitForFirstDeviceSearch(PaxQtLib* sdk)
     m_initWait = &wait;
     wait.exec();
     m_initWait = nullptr;
+}
+
+// The texts Qt itself shows (standard buttons, the file dialog) in the language of the settings,
+// from Qt's translations folder. A missing catalogue leaves them in English and is logged.
+void OrvaneApp::_installQtTranslator(const QString& suffix)
+{
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    const QStringList catalogues = qtCatalogues(suffix);
+    auto translator = std::make_unique<QTranslator>();
+    for (const QString& catalogue : catalogues) {
+        if (translator->load(catalogue, folder, QString(), QStringLiteral(".qm"))) {
+            QCoreApplication::installTranslator(translator.get());
+            m_qtTranslator = std::move(translator);
+            return;
+        }
+    }
+    qWarning().noquote() << QStringLiteral("Qt's translation %1.qm is missing in %2: Qt's own texts stay in English")
+                                .arg(catalogues.first(), folder);
 }
 
 void OrvaneApp::_showServiceState()
@@ -285,8 +316,10 @@ void OrvaneApp::finish()
         MyMemory::releaseInstance();
         m_cameraSdkMade = false;
     }
-    if (m_translator) {
-        QCoreApplication::removeTranslator(m_translator.get());
-        m_translator.reset();
+    for (std::unique_ptr<QTranslator>* translator : {&m_translator, &m_qtTranslator}) {
+        if (*translator) {
+            QCoreApplication::removeTranslator(translator->get());
+            translator->reset();
+        }
     }
 }

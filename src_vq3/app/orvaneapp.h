@@ -52,6 +52,7 @@ public:
 private:
     void _delayedStart();
     bool _delayedStartSteps();
+    void _installQtTranslator(const QString& suffix);
     void _waitForFirstDeviceSearch(PaxQtLib* sdk);
     void _onInterrupt(const char* signalName);
     // Tells on the splash whether the camera service refuses the link (service path only).
@@ -61,7 +62,8 @@ private:
 
     SingleApplication* m_app;
     QSplashScreen* m_splash = nullptr;
-    std::unique_ptr<QTranslator> m_translator;
+    std::unique_ptr<QTranslator> m_qtTranslator;   // Qt's own texts
+    std::unique_ptr<QTranslator> m_translator;     // the program's texts
     QPointer<QWidget> m_window;
     bool m_serviceSilent = false;
     QEventLoop* m_initWait = nullptr;   // set while the start waits for the first device search

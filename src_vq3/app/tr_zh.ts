@@ -154,6 +154,22 @@
         <source>Solution</source>
         <translation>分辨率</translation>
     </message>
+    <message>
+        <source>Main camera record</source>
+        <translation>主摄像头录像</translation>
+    </message>
+    <message>
+        <source>Second camera record</source>
+        <translation>第二摄像头录像</translation>
+    </message>
+    <message>
+        <source>Screen record</source>
+        <translation>屏幕录像</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>自定义</translation>
+    </message>
 </context>
 <context>
     <name>ConfigDialog</name>
@@ -493,13 +509,6 @@
     </message>
 </context>
 <context>
-    <name>OrvaneApp</name>
-    <message>
-        <source>The camera service does not answer, please start it and wait</source>
-        <translation>相机服务无响应，请启动相机服务并等待</translation>
-    </message>
-</context>
-<context>
     <name>OcrTipDialog</name>
     <message>
         <source>Ocring, pls waiting...</source>
@@ -512,6 +521,13 @@
     <message>
         <source>open temp pic file error, temp pic file:</source>
         <translation>打开临时图片文件出错，临时图片文件：</translation>
+    </message>
+</context>
+<context>
+    <name>OrvaneApp</name>
+    <message>
+        <source>The camera service does not answer, please start it and wait</source>
+        <translation>相机服务无响应，请启动相机服务并等待</translation>
     </message>
 </context>
 <context>
@@ -765,7 +781,7 @@
         <translation>警告</translation>
     </message>
     <message>
-        <source>Don't support recording in 4K display mode, please changed the display resolution below 1920x1200</source>
+        <source>Don&apos;t support recording in 4K display mode, please changed the display resolution below 1920x1200</source>
         <translation>不支持在 4K 显示模式下录像，请将显示分辨率调到 1920x1200 以下</translation>
     </message>
     <message>
@@ -822,6 +838,26 @@
     <message>
         <source>Auto</source>
         <translation>自动</translation>
+    </message>
+    <message>
+        <source>Brightness</source>
+        <translation>亮度</translation>
+    </message>
+    <message>
+        <source>Contrast</source>
+        <translation>对比度</translation>
+    </message>
+    <message>
+        <source>Saturation</source>
+        <translation>饱和度</translation>
+    </message>
+    <message>
+        <source>Sharpness</source>
+        <translation>锐度</translation>
+    </message>
+    <message>
+        <source>Gain</source>
+        <translation>增益</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,16 @@
 namespace {
 constexpr int kPeriodMs = 100;
 
+// A header's visible section titles, one a line.
+QString sectionTitles(const QHeaderView* header)
+{
+    QStringList titles;
+    for (int section = 0; header->model() && section < header->count(); ++section)
+        if (!header->isSectionHidden(section))
+            titles << header->model()->headerData(section, header->orientation()).toString();
+    return titles.join(QLatin1Char('\n'));
+}
+
 QString textOf(const QWidget* widget)
 {
     if (auto* picture = qobject_cast<const PushButton*>(widget))
@@ -31,6 +43,10 @@ QString textOf(const QWidget* widget)
         return combo->currentText();
     if (auto* splash = qobject_cast<const QSplashScreen*>(widget))
         return splash->message();
+    if (auto* group = qobject_cast<const QGroupBox*>(widget))
+        return group->title();
+    if (auto* header = qobject_cast<const QHeaderView*>(widget))
+        return sectionTitles(header);
     if (widget->isWindow())
         return widget->windowTitle();
     return QString();
@@ -48,11 +64,12 @@ QJsonArray unitNames(const Ltoolbar* toolbar)
     return names;
 }
 
-// Windows, buttons and labels always (a message box's own are unnamed or named "qt_..."); other
-// widgets when they carry a name of ours.
+// Windows, buttons, labels, headers and whatever has a tooltip always (the standard dialogs' own
+// widgets are unnamed or named "qt_..."); other widgets when they carry a name of ours.
 bool worthListing(const QWidget* widget)
 {
-    if (widget->isWindow() || qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QLabel*>(widget))
+    if (widget->isWindow() || qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QLabel*>(widget)
+        || qobject_cast<const QHeaderView*>(widget) || !widget->toolTip().isEmpty())
         return true;
     return !widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_"));
 }

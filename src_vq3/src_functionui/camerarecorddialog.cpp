@@ -85,7 +85,8 @@ CameraRecordDialog::CameraRecordDialog(_PaxCameraIndexE target, QWidget* parent)
     , m_target(target)
 {
     setStyleSheet(MyUiSelect::getInstance()->dialogStyle);
-    static const char* titles[] = {"Main camera record", "Second camera record", "Screen record"};
+    static const char* const titles[] = {QT_TR_NOOP("Main camera record"), QT_TR_NOOP("Second camera record"),
+                                         QT_TR_NOOP("Screen record")};
     setWindowTitle(tr(titles[target >= 0 && target <= 2 ? int(target) : 2]));
 
     m_labelRecordAudio = _label(tr("Record audio"), this, "m_labelRecordAudio");
@@ -118,7 +119,8 @@ CameraRecordDialog::CameraRecordDialog(_PaxCameraIndexE target, QWidget* parent)
     auto* group = new QButtonGroup(m_groupQuality);
     group->setExclusive(true);
     QRadioButton** radios[] = {&m_radioHigh, &m_radioMiddle, &m_radioLow, &m_radioCustom};
-    static const char* radioTexts[] = {"High", "Middle", "Low", "Custom"};
+    static const char* const radioTexts[] = {QT_TR_NOOP("High"), QT_TR_NOOP("Middle"), QT_TR_NOOP("Low"),
+                                             QT_TR_NOOP("Custom")};
     static const char* radioNames[] = {"m_radioHigh", "m_radioMiddle", "m_radioLow", "m_radioCustom"};
     for (int k = 0; k < 4; ++k) {
         *radios[k] = new QRadioButton(tr(radioTexts[k]), m_groupQuality);

@@ -86,9 +86,10 @@ VideoSet::VideoSet(QPoint pos, QWidget* parent)
     m_labelSharpness->setPixmap(QPixmap(QStringLiteral(":/myImage/res/sharpness.png")));
     m_labelGain->setPixmap(QPixmap(QStringLiteral(":/myImage/res/gain.png")));
     const QList<QPair<QSlider*, const char*>> tips{
-        {m_sliderBrightness, "Brightness"}, {m_sliderContrast, "Contrast"}, {m_sliderSaturation, "Saturation"},
-        {m_sliderSharpness, "Sharpness"},   {m_sliderGain, "Gain"},         {m_sliderExposure, "Exposure"},
-        {m_sliderFocus, "Focus"}};
+        {m_sliderBrightness, QT_TR_NOOP("Brightness")}, {m_sliderContrast, QT_TR_NOOP("Contrast")},
+        {m_sliderSaturation, QT_TR_NOOP("Saturation")}, {m_sliderSharpness, QT_TR_NOOP("Sharpness")},
+        {m_sliderGain, QT_TR_NOOP("Gain")},             {m_sliderExposure, QT_TR_NOOP("Exposure")},
+        {m_sliderFocus, QT_TR_NOOP("Focus")}};
     for (const auto& tip : tips) {
         tip.first->setToolTip(tr(tip.second));
         tip.first->setStyleSheet(sliderStyle);

@@ -210,6 +210,15 @@ inline void emptyDocuments()
     QDir().mkpath(documents());
 }
 
+// Writes the settings the program will find (its config.ini in the test's HOME).
+inline bool writeSettings(const QByteArray& content)
+{
+    const QString folder = documents() + QStringLiteral("/vq3/app");
+    QFile config(folder + QStringLiteral("/config.ini"));
+    return QDir().mkpath(folder) && config.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && config.write(content) == content.size();
+}
+
 // Reads the process's output into `output` until `line` appears whole or the process ends.
 inline bool readUntil(QProcess* process, const QByteArray& line, int ms, QByteArray& output)
 {

@@ -1,8 +1,9 @@
 // The program Orvane shows its Simplified Chinese texts: the main window's palette and the settings
 // dialog, read through the widget map and compared with the built translation; screenshots of both
 // are written beside the test output. The About box opened from the settings covers them with its
-// own background. A process on the X display of the test, with the virtual camera and the test's
-// temporary HOME.
+// own background. Every window the program shows, Qt's standard dialogs included, leaves no English
+// word in its texts and tooltips but those kept on purpose. A process on the X display of the test,
+// with the virtual camera (or none) and the test's temporary HOME.
 
 #include "liveview.h"
 #include "orvaneprocess.h"
@@ -11,20 +12,57 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QSet>
 #include <QTranslator>
 
 #include <csignal>
+#include <functional>
 #include <sys/types.h>
 
 using namespace orvaneprocess;
+
+namespace {
+// Latin words the program shows as they are: the product names, the picture formats, the encoder's
+// rate modes and presets, USB, UVC and Wi-Fi.
+const QSet<QString> kKeptWords{"Orvane", "Lumora", "JPG", "PNG", "BMP", "TIF", "PDF", "CBR", "VBR", "ABR",
+                               "CFR", "CQP", "ultrafast", "superfast", "veryfast", "faster", "fast", "medium",
+                               "slow", "slower", "veryslow", "placebo", "USB", "UVC", "Wi", "Fi"};
+
+// Widgets whose texts are not the program's: the microphones' names as the system gives them, and
+// the title of the frameless second camera window (never visible).
+bool keptAsIs(const Widget& w)
+{
+    return w.name == QLatin1String("m_comboMicrophone")
+           || (w.cls == QLatin1String("PreviewDialog") && w.name == QLatin1String("PreviewDialog"));
+}
+
+// The English words of a text, leaving out paths, file patterns, sizes and the recording time.
+QStringList englishWords(QString text)
+{
+    static const QRegularExpression kept(QStringLiteral("/\\S*|\\*\\.\\w+|\\b\\d+x\\d+\\b|^REC \\d+:\\d\\d:\\d\\d$"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    text.remove(kept);
+    QStringList words;
+    for (auto match = word.globalMatch(text); match.hasNext();) {
+        const QString found = match.next().captured();
+        if (!kKeptWords.contains(found))
+            words << found;
+    }
+    return words;
+}
+} // namespace
 
 class tst_OrvaneChinese : public QObject {
     Q_OBJECT
 
     QList<QProcess*> m_processes;
     QTranslator m_translator;
+    QTranslator m_qtTranslator;
     QString m_mapFile;
+    QList<Widget> m_seen;   // the widgets of the maps collectEnglishWhenShown() read
 
     // The widgets of the map by name (of two with one name, the later).
     QHash<QString, Widget> shown()
@@ -66,6 +104,89 @@ class tst_OrvaneChinese : public QObject {
     }
 
     QString zh(const char* context, const char* text) { return m_translator.translate(context, text); }
+    // A text of Qt's own as its Simplified Chinese translation gives it.
+    QString zhQt(const char* context, const char* text) { return m_qtTranslator.translate(context, text); }
+
+    // Once the map shows `window` (an object name or a class, of a window or a widget), adds the
+    // texts and tooltips of that map that leave English to `english`, one "window/widget: text"
+    // each; false when the map never shows it.
+    bool collectEnglishWhenShown(const QString& window, QStringList& english)
+    {
+        QList<Widget> widgets;
+        const bool seen = waitFor([&] {
+            widgets = readWidgetMap(m_mapFile);
+            for (const Widget& w : qAsConst(widgets))
+                if (w.name == window || w.cls == window || w.windowClass == window)
+                    return true;
+            return false;
+        }, kHangMs);
+        m_seen += widgets;
+        for (const Widget& w : qAsConst(widgets))
+            for (const QString& text : {keptAsIs(w) ? QString() : w.text, w.tip})
+                if (!englishWords(text).isEmpty())
+                    english << QStringLiteral("%1/%2 %3: %4").arg(w.windowClass, w.name, w.cls, text);
+        return seen;
+    }
+
+    bool gone(const QString& window)
+    {
+        return waitFor([&] {
+            for (const Widget& w : readWidgetMap(m_mapFile))
+                if (w.name == window || w.windowClass == window)
+                    return false;
+            return true;
+        }, kHangMs);
+    }
+
+    // Clicks the first widget of the map that `match` accepts, once the map shows one.
+    bool clickWhere(const std::function<bool(const Widget&)>& match)
+    {
+        Widget target;
+        const bool seen = waitFor([&] {
+            for (const Widget& w : readWidgetMap(m_mapFile))
+                if (match(w)) {
+                    target = w;
+                    return true;
+                }
+            return false;
+        }, kHangMs);
+        const QPoint p = target.rect.center();
+        return seen && QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(p.x()),
+                                                                     QString::number(p.y()), "click", "1"}) == 0;
+    }
+
+    // Clicks the widget called `name` once the map shows it enabled.
+    bool clickNamed(const QString& name)
+    {
+        return clickWhere([&](const Widget& w) { return w.name == name && w.enabled && !w.rect.isEmpty(); });
+    }
+
+    // Clicks the first widget named `nameOrClass`, or else of that class, in a window of class
+    // `windowClass`.
+    bool clickIn(const QString& windowClass, const QString& nameOrClass)
+    {
+        return clickWhere([&](const Widget& w) {
+            return w.windowClass == windowClass && (w.name == nameOrClass || w.cls == nameOrClass);
+        });
+    }
+
+    // Whether a map that collectEnglishWhenShown() read showed a widget of class `cls` in a window
+    // of class `windowClass` with `text` as its text or tooltip.
+    bool seen(const QString& windowClass, const QString& cls, const QString& text) const
+    {
+        for (const Widget& w : m_seen)
+            if (w.windowClass == windowClass && w.cls == cls && (w.text == text || w.tip == text))
+                return true;
+        return false;
+    }
+
+    // Opens `window` with the button `opener`, collects its English and closes it with Escape.
+    bool visitClosingWithEscape(const QString& opener, const QString& window, QStringList& english)
+    {
+        return clickNamed(opener) && collectEnglishWhenShown(window, english) && pressEscape() && gone(window);
+    }
+
+    bool pressEscape() { return QProcess::execute(QStringLiteral("xdotool"), {"key", "Escape"}) == 0; }
 
     void screenshot(const QString& name)
     {
@@ -80,10 +201,17 @@ private slots:
         QVERIFY2(QFileInfo(programPath()).isExecutable(), qPrintable(programPath()));
         QVERIFY2(!portListens(), "port 11050 is taken before the test");
         QVERIFY2(m_translator.load(QStringLiteral(ORVANE_TR_QM)), ORVANE_TR_QM);
+        const QString qtFolder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+        QVERIFY2(m_qtTranslator.load(QStringLiteral("qtbase_zh_CN"), qtFolder), qPrintable(qtFolder));
         m_mapFile = QDir::homePath() + QStringLiteral("/widgetmap.json");
     }
 
-    void cleanup() { endAllAndClear(m_processes); }
+    void cleanup()
+    {
+        endAllAndClear(m_processes);
+        QFile::remove(m_mapFile);   // the next case reads only its own program's map
+        m_seen.clear();
+    }
 
     void mainWindowAndSettingsInChinese()
     {
@@ -131,6 +259,87 @@ private slots:
 
         ::kill(pid_t(orvane->processId()), SIGINT);
         QVERIFY(orvane->waitForFinished(60000));
+    }
+
+    // Each window in turn, opened with the pointer as a person would: the main window with its
+    // palettes, the extension palette, the video settings, the second camera's picture, the settings,
+    // the recording settings, the About box, the compare view's file dialog, the message box that
+    // refuses Exit while the camera records and the offer to open the finished recording.
+    void everyWindowWithoutEnglish()
+    {
+        QVERIFY(writeSettings("[common]\ngrabTipAudio=false\nrecordType=1\n"));
+        QProcess* orvane = startKept(this, m_processes, {},
+                                     {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile,
+                                      QStringLiteral("ORVANE_VIRTUAL_CAMERA=2")});
+        QVERIFY(orvane->waitForStarted(kHangMs));
+        QByteArray output;
+        QVERIFY2(readUntil(orvane, "start-up done", kHangMs, output), output.right(3000).constData());
+
+        QStringList english;
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("m_bottomToolbar"), english));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonExtension")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("m_extendToolbar"), english));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonExtension")));
+        QVERIFY(gone(QStringLiteral("m_extendToolbar")));
+
+        QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonVideoSet"), QStringLiteral("VideoSet"), english));
+
+        QVERIFY(clickNamed(QStringLiteral("buttonPip")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("PreviewDialog"), english));
+        QVERIFY(clickIn(QStringLiteral("PreviewDialog"), QStringLiteral("m_buttonClose")));
+        QVERIFY(gone(QStringLiteral("PreviewDialog")));
+
+        QVERIFY(clickNamed(QStringLiteral("buttonSettings")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("ConfigDialog"), english));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonRecordConfig"), QStringLiteral("CameraRecordDialog"), english));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonAbout"), QStringLiteral("AboutDialog"), english));
+        QVERIFY(pressEscape());
+        QVERIFY(gone(QStringLiteral("ConfigDialog")));
+
+        QVERIFY(clickNamed(QStringLiteral("m_buttonCompare")));
+        QVERIFY(clickNamed(QStringLiteral("comparePictureButton")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("QFileDialog"), english));
+        screenshot(QStringLiteral("file-dialog-zh.png"));
+        QVERIFY(pressEscape());
+        QVERIFY(gone(QStringLiteral("QFileDialog")));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonPresenter")));
+
+        QVERIFY(clickNamed(QStringLiteral("m_buttonRecord")));
+        QVERIFY(waitFor([&] { return shown().value("m_buttonRecord").text == zh("MainWindow", "Stop"); }, kHangMs));
+        QVERIFY(clickNamed(QStringLiteral("buttonExit")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("QMessageBox"), english));
+        screenshot(QStringLiteral("message-box-zh.png"));
+        QVERIFY(clickIn(QStringLiteral("QMessageBox"), QStringLiteral("QPushButton")));
+        QVERIFY(gone(QStringLiteral("QMessageBox")));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonRecord")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("recordFinishedDialog"), english));
+        QVERIFY(clickNamed(QStringLiteral("pushButton_2")));
+        QVERIFY(gone(QStringLiteral("recordFinishedDialog")));
+
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+        // The texts once left in English, now shown in Chinese.
+        QVERIFY(seen("VideoSet", "QSlider", zh("VideoSet", "Brightness")));
+        QVERIFY(seen("CameraRecordDialog", "CameraRecordDialog", zh("CameraRecordDialog", "Main camera record")));
+        QVERIFY(seen("CameraRecordDialog", "QRadioButton", zh("CameraRecordDialog", "Custom")));
+        QVERIFY(seen("QFileDialog", "QLabel", zhQt("QFileDialog", "Look in:")));
+        QVERIFY(seen("QFileDialog", "QPushButton", zhQt("QPlatformTheme", "Cancel")));
+        QVERIFY(seen("QMessageBox", "QPushButton", zhQt("QPlatformTheme", "OK")));
+        ::kill(pid_t(orvane->processId()), SIGINT);
+        QVERIFY(orvane->waitForFinished(kHangMs));
+    }
+
+    // Without a camera the program shows only its tip, in Chinese.
+    void tipWithoutEnglish()
+    {
+        QProcess* orvane = startKept(this, m_processes, {},
+                                     {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile,
+                                      QStringLiteral("ORVANE_VIRTUAL_CAMERA=")});
+        QVERIFY(orvane->waitForStarted(kHangMs));
+        QStringList english;
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("TipsDialog"), english));
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonClose")));
+        QVERIFY(orvane->waitForFinished(kHangMs));
     }
 
     // "About" in the settings opens the About box over the settings dialog: on the screen, every
