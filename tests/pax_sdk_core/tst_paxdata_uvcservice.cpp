@@ -62,6 +62,10 @@ class TestPaxDataUvcService : public QObject
         c->setWaitLimit(kServiceHangMs);   // every request is answered: only a hang reaches it
         return c;
     }
+    // The switch back to work mode 0 ends the service: what the store sends it after that (its
+    // deferred close) waits for a link that can't come back, until the client's limit, and
+    // nothing here looks at its result (nor at the switch's close).
+    static void serviceEndsNext(MacUvcClient* c) { c->setWaitLimit(500); }
 
 private slots:
     void initTestCase()
@@ -158,6 +162,7 @@ private slots:
         // The service keeps the camera until the preview mode ends, then the close follows.
         QTest::qWait(500);
         QVERIFY(korvidRunning());
+        serviceEndsNext(c);
         QCOMPARE(c->switchWorkMode(0), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), kServiceHangMs);
         QCOMPARE(m_korvid->exitCode(), 12);
@@ -178,6 +183,7 @@ private slots:
         // The service answered both requests: the link is still idle and usable.
         PaxUvcControl::_CameraInfo camera;
         QCOMPARE(c->getFocusInfo(0, &camera), 0);
+        serviceEndsNext(c);
         QCOMPARE(c->switchWorkMode(0), 0);
         PaxUvcControl::releaseInstance();
     }
