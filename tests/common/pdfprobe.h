@@ -15,7 +15,7 @@ inline QList<QSizeF> pageSizes(const QString& file)
     QProcess p;
     p.start(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
                                         QStringLiteral("100"), file});
-    p.waitForFinished(20000);
+    p.waitForFinished(60000);   // a ceiling that only catches a hung pdfinfo
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     QList<QSizeF> pages;
     const QRegularExpression re(QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));

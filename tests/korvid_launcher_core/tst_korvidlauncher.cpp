@@ -295,6 +295,14 @@ private slots:
             QVERIFY(connectFather(*open.back()));
         }
         QVERIFY(launcher.waitOutput("korvid-launcher: father link connected", KorvidLauncher::MaxFatherConnections, kServiceHangMs));
+        // None of them idle when the next one comes, however long the connecting took: each has
+        // just sent a message, and the launcher has read them all.
+        for (auto& s : open) {
+            s->write(rawFrame("[09]"));
+            QVERIFY(s->waitForBytesWritten(kServiceHangMs));
+        }
+        QVERIFY(launcher.waitOutput("korvid-launcher: ignored father link message",
+                                    KorvidLauncher::MaxFatherConnections, kServiceHangMs));
         QTcpSocket extra;
         QVERIFY(connectFather(extra));
         QVERIFY(closedByPeer(extra, kServiceHangMs));

@@ -29,8 +29,9 @@ inline int record(QApplication& app, const QString& save, const QString& out, bo
     QDir().mkpath(save);
     PaxScreenQtLib::setSavePath(save);
     PaxScreenQtLib* lib = PaxScreenQtLib::getInstance();
+    // The first microphone listing runs from the event loop, and always reports.
     QSignalSpy listed(lib, &PaxScreenQtLib::sigAudioInfoChange);
-    listed.wait(3000);
+    listed.wait(ceilingMs);
     lib->setCurMicrophoneName(QStringLiteral("Virtual Microphone"));
     lib->setIsRecordAudio(audio);
     lib->setRecordQuality(PaxRecordQualityCustom);

@@ -74,13 +74,13 @@ bool waitForState(QSignalSpy& spy, int state, int timeoutMs)
     return false;
 }
 
-// Blocks (at most 5 s) until `status` reads 0: a thread start hook that lets a stop land
-// between the start of a thread and its first status check.
+// Blocks until `status` reads 0 (the ceiling only catches a stop that never lands): a thread
+// start hook that lets a stop land between the start of a thread and its first status check.
 void waitForStop(const std::function<int()>& status)
 {
     QElapsedTimer timer;
     timer.start();
-    while (status() != 0 && timer.elapsed() < 5000)
+    while (status() != 0 && timer.elapsed() < kEventCeilingMs)
         QThread::msleep(1);
 }
 

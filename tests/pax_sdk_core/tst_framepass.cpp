@@ -60,7 +60,7 @@ QString run(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
-    p.waitForFinished(20000);
+    p.waitForFinished(60000);
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 

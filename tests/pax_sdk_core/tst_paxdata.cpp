@@ -690,7 +690,7 @@ private slots:
         QVERIFY(byName != QMetaType::UnknownType);
         d->setRectify(true);
         QVERIFY(got.isEmpty());
-        QTRY_COMPARE(got, QList<int>{1});
+        QTRY_COMPARE_WITH_TIMEOUT(got, QList<int>{1}, 60000);
     }
 
     void trimExclusion_data()

@@ -1,6 +1,7 @@
 // Camera image-control values on the service path: the store talks to a real Korvid serving
 // the virtual camera through the service client.
 
+#include "korvidtestutil.h"
 #include "macuvcclient.h"
 #include "paxdata.h"
 #include "paxdatafixture.h"
@@ -10,7 +11,6 @@
 #include "uvclink.h"
 #include "virtualdevice.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QtTest>
@@ -30,18 +30,15 @@ class TestPaxDataUvcService : public QObject
         m_korvid->setProcessChannelMode(QProcess::MergedChannels);
         m_korvid->start(qEnvironmentVariable("ORVANE_BIN_DIR") + "/Korvid",
                         {qEnvironmentVariable("ORVANE_TEST_TMP") + "/korvidlog"});
-        if (!m_korvid->waitForStarted(60000))
+        if (!m_korvid->waitForStarted(kServiceHangMs))
             return false;
-        // A probe connection would count as the application leaving: wait for its start line.
+        // A probe connection would count as the application leaving: wait for its start line,
+        // then for its command port to listen.
         QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 60000 && !out.contains("start korvid")) {
-            m_korvid->waitForReadyRead(200);
-            out += m_korvid->readAll();
-        }
-        QTest::qWait(200);
-        return out.contains("start korvid") && korvidRunning();
+        if (!processoutput::waitFor(*m_korvid, out, "start korvid", 1, kServiceHangMs))
+            return false;
+        return QTest::qWaitFor([] { return listeningPorts().contains(UvcServicePort); }, kServiceHangMs)
+            && korvidRunning();
     }
     void stopKorvid()
     {
@@ -62,9 +59,13 @@ class TestPaxDataUvcService : public QObject
     MacUvcClient* client()
     {
         MacUvcClient* c = MacUvcClient::getInstance();
-        c->setWaitLimit(5000);
+        c->setWaitLimit(kServiceHangMs);   // every request is answered: only a hang reaches it
         return c;
     }
+    // The switch back to work mode 0 ends the service: what the store sends it after that (its
+    // deferred close) waits for a link that can't come back, until the client's limit, and
+    // nothing here looks at its result (nor at the switch's close).
+    static void serviceEndsNext(MacUvcClient* c) { c->setWaitLimit(500); }
 
 private slots:
     void initTestCase()
@@ -106,7 +107,7 @@ private slots:
         QVERIFY(d->getBrightnessInfo().supported);
         QVERIFY(d->getFocusAutoInfo().supported);
         QCOMPARE(d->getContrastInfo().max, pax_virtual::controlRange(pax_virtual::Contrast).max);
-        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), kServiceHangMs);
         QCOMPARE(m_korvid->exitCode(), 12);
     }
 
@@ -161,8 +162,9 @@ private slots:
         // The service keeps the camera until the preview mode ends, then the close follows.
         QTest::qWait(500);
         QVERIFY(korvidRunning());
+        serviceEndsNext(c);
         QCOMPARE(c->switchWorkMode(0), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!korvidRunning(), kServiceHangMs);
         QCOMPARE(m_korvid->exitCode(), 12);
     }
 
@@ -181,6 +183,7 @@ private slots:
         // The service answered both requests: the link is still idle and usable.
         PaxUvcControl::_CameraInfo camera;
         QCOMPARE(c->getFocusInfo(0, &camera), 0);
+        serviceEndsNext(c);
         QCOMPARE(c->switchWorkMode(0), 0);
         PaxUvcControl::releaseInstance();
     }

@@ -160,7 +160,7 @@ private slots:
     {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--son-without-base")});
-        QVERIFY(child.waitForFinished(30000));
+        QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         const QByteArray err = child.readAllStandardError() + child.readAllStandardOutput();
         QVERIFY2(err.contains("app father save dir is empty!!!"), err.constData());

@@ -1,5 +1,6 @@
 // The decoding path's rendering into a native window through SDL: planes land in Y, U, V order.
 
+#include "eventwait.h"
 #include "ffmpegplay.h"
 #include "pipelinefixture.h"
 
@@ -45,7 +46,7 @@ void tst_SdlWindow::renderedColours()
     window.setAttribute(Qt::WA_NoSystemBackground);
     window.setGeometry(100, 100, 320, 240);
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, eventwait::kHangMs));
 
     AVFrame* frame = av_frame_alloc();
     frame->format = AV_PIX_FMT_YUV420P;

@@ -2,6 +2,7 @@
 // button: its picture placed by its own height, its whole text inside the button.
 
 #include "drawtestsupport.h"
+#include "eventwait.h"
 #include "graphicsview.h"
 #include "pushbutton.h"
 #include "screengeometry.h"
@@ -35,7 +36,7 @@ private:
         auto* view = new GraphicsView(m_media.bridge(), nullptr, GraphicsView::MainView, GraphicsView::FitOnCreate);
         view->resize(800, 600);
         view->show();
-        if (!QTest::qWaitForWindowExposed(view))
+        if (!QTest::qWaitForWindowExposed(view, eventwait::kHangMs))
             qWarning("view not exposed");
         view->slotPreview();
         view->liveItem()->setPixmap(filled(picture.width(), picture.height(), Qt::darkCyan));

@@ -2,6 +2,7 @@
 // dialog that opens it included.
 #include "aboutdialog.h"
 #include "configdialog.h"
+#include "eventwait.h"
 #include "mymemory.h"
 
 #include <QLabel>
@@ -69,17 +70,17 @@ private slots:
         window.setWindowFlags(Qt::FramelessWindowHint);
         window.setGeometry(QGuiApplication::primaryScreen()->geometry());
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowExposed(&window, eventwait::kHangMs));
         QScopedPointer<QWidget> below(beneath(overSettings, &window));
         below->show();
-        QVERIFY(QTest::qWaitForWindowExposed(below.data()));
+        QVERIFY(QTest::qWaitForWindowExposed(below.data(), eventwait::kHangMs));
         // Opened as the settings dialog opens it: modal, in its own event loop. The screen is read
         // once the dialog's event loop has run its first rounds after the window was exposed.
         AboutDialog d(below.data());
         double share = -1;
         QTimer::singleShot(0, &d, [&] {
             QTimer::singleShot(0, &d, [&] {
-                if (!QTest::qWaitForWindowExposed(&d))
+                if (!QTest::qWaitForWindowExposed(&d, eventwait::kHangMs))
                     return;
                 for (int i = 0; i < 5; ++i)
                     QCoreApplication::processEvents();
@@ -99,10 +100,10 @@ private slots:
         QFETCH(bool, overSettings);
         QScopedPointer<QWidget> below(beneath(overSettings, nullptr));
         below->show();
-        QVERIFY(QTest::qWaitForWindowExposed(below.data()));
+        QVERIFY(QTest::qWaitForWindowExposed(below.data(), eventwait::kHangMs));
         AboutDialog d(below.data());
         d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(QTest::qWaitForWindowExposed(&d, eventwait::kHangMs));
         const QImage image = d.grab().toImage();
         QVERIFY(!image.isNull());
         const qreal ratio = image.devicePixelRatio();

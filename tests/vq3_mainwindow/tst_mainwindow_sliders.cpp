@@ -1,5 +1,6 @@
 // The bottom palette's zoom and rotation sliders start at the state of the view they act on, in
 // the compare palette and after the presenter palette is built again.
+#include "eventwait.h"
 #include "mainwindowfakes.h"
 
 #include "graphicsview.h"
@@ -27,7 +28,7 @@ class TestMainWindowSliders : public QObject
         auto window = std::make_unique<MainWindow>();
         window->init();
         window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
+        if (!QTest::qWaitForWindowExposed(window.get(), eventwait::kHangMs))
             return nullptr;
         return window;
     }

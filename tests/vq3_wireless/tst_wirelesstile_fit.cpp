@@ -1,5 +1,6 @@
 // The wireless tile's fit has no bounds of its own; its zoom buttons keep their limits.
 
+#include "eventwait.h"
 #include "graphicsviewforwirelessdevice.h"
 #include "mymemory.h"
 
@@ -37,7 +38,7 @@ private slots:
         GraphicsViewForWirelessDevice tile;
         tile.resize(800, 600);
         tile.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&tile));
+        QVERIFY(QTest::qWaitForWindowExposed(&tile, eventwait::kHangMs));
         tile.createRender();
         QPixmap pixmap(picture);
         pixmap.fill(Qt::darkCyan);
