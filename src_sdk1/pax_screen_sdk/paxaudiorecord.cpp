@@ -215,8 +215,9 @@ int PaxAudioRecord::_doReady()
         if (ret >= 0)
             break;
         PAXSCREEN_ERROR("avformat_open_input failed, retval[%d] deviceName[%s]", ret, deviceName.constData());
-        // A stop, of this side or of the video side, ends the retries early.
-        if (m_status.load() != PaxRecordRun || (m_partner && m_partner->isVideoFinish()))
+        // A stop, of this side or of the video side (asked or done), ends the retries early.
+        if (m_status.load() != PaxRecordRun
+            || (m_partner && (m_partner->getStatus() == PaxRecordStop || m_partner->isVideoFinish())))
             return -1;
         QThread::msleep(100);
     }

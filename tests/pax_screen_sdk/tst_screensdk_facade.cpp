@@ -100,6 +100,19 @@ bool endsByItself(const std::function<void()>& stop, const std::function<void()>
     return ended;
 }
 
+// While set, the thread that logs a microphone's first failed open is held in that log call
+// until this recorder has been asked to stop.
+std::atomic<PaxScreenRecorderPair*> g_holdRetryUntilStop{nullptr};
+
+void holdingHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    LogCapture::handler(type, context, msg);
+    if (!msg.contains(QLatin1String("avformat_open_input failed")))
+        return;
+    if (PaxScreenRecorderPair* pair = g_holdRetryUntilStop.exchange(nullptr))
+        waitForStop([pair] { return pair->recorderStatus(); });
+}
+
 } // namespace
 
 class TstScreenSdkFacade : public QObject {
@@ -125,7 +138,7 @@ private slots:
     {
         m_base = baseFolder();
         QVERIFY(!m_base.isEmpty());
-        qInstallMessageHandler(&LogCapture::handler);
+        qInstallMessageHandler(&holdingHandler);
         pax_platform::setAudioSourceLister([] { return g_sources; });
         pax_platform::setScreenInputFactory([] {
             const QSize size = QGuiApplication::primaryScreen()->geometry().size();
@@ -907,6 +920,31 @@ private slots:
         QVERIFY(ended);
         QVERIFY(!pair.recorderBusy());
         QVERIFY(!QFile::exists(file));
+    }
+
+    // A stop asked of the recorder while its microphone retries a failed open ends the retries at
+    // once: the first failure is held until the stop has been asked, so no retry may follow it.
+    void recorderStopEndsMicrophoneRetries()
+    {
+        QCOMPARE(pax_platform::listAudioSources().size(), 0);
+        PaxScreenRecorderPair pair;
+        pair.setFramerate(10);
+        QTemporaryDir dir;
+        g_holdRetryUntilStop = &pair;
+        pair.startRecord(dir.filePath(QStringLiteral("nomic.mp4")), true);
+        pair.startMicrophone(0);
+        const QString failed = QStringLiteral("avformat_open_input failed");
+        QVERIFY(QTest::qWaitFor([&] { return LogCapture::countContaining(failed) > 0; }, kEventCeilingMs));
+        const bool ended = endsByItself(
+            [&] {
+                pair.stopRecordWait();
+                pair.stopMicrophoneWait();
+            },
+            [&] { pair.audioFinish(); });
+        g_holdRetryUntilStop = nullptr;
+        QVERIFY(ended);
+        QVERIFY(!pair.microphoneRunning());
+        QCOMPARE(LogCapture::countContaining(failed), 1);
     }
 };
 

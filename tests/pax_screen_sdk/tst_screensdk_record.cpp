@@ -622,14 +622,14 @@ private slots:
             lib->stopRecordScreen();
         } else if (how == QLatin1String("retrying")) {
             QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1; }, kEventCeilingMs));
-            // Stopped while the microphone's first failed open is held: the stop ends the retries
-            // (fewer than the ten a missing microphone gets).
+            // Stopped while the microphone's first failed open is held: the recording ends cleanly
+            // (that the stop also ends the retries at once is checked on the recorder pair, where
+            // the hold can last until the stop has been asked).
             QVERIFY(QTest::qWaitFor(
                 [] { return LogCapture::countContaining(QStringLiteral("avformat_open_input failed")) > 0; },
                 kEventCeilingMs));
             g_stopAsked = true;
             lib->stopRecordScreen();
-            QVERIFY(LogCapture::countContaining(QStringLiteral("avformat_open_input failed")) < 10);
         } else if (how == QLatin1String("paused")) {
             QVERIFY(waitForInfo(info, [](const PaxScreenRecordInfoS& i) { return i.state == 1 && i.recordSeconds >= 1; },
                                 kEventCeilingMs));
