@@ -670,7 +670,7 @@ private slots:
         QVERIFY(!QFile::exists(path));   // the probe leaves nothing behind
         PAXSCREEN_DEBUG("hello %d", 7);
         qDebug("plain message");
-        qInstallMessageHandler(&LogCapture::handler);
+        qInstallMessageHandler(&holdingHandler);
         const QString text = QString::fromUtf8(readFile(path));
         QVERIFY2(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] \\[debug\\]\\[tst_screensdk_facade\\.cpp\\]\\[\\d+\\] hello 7\n$"))
                      .match(text).hasMatch(),
@@ -720,7 +720,7 @@ private slots:
             QCOMPARE(lib->getRecordInfo().fileName, QString());
         } else {
             QVERIFY(PaxScreenQtLib::setLogFile(file));
-            qInstallMessageHandler(&LogCapture::handler);
+            qInstallMessageHandler(&holdingHandler);
         }
         QCOMPARE(readFile(file), QByteArray("precious"));
     }
