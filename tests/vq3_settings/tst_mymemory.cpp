@@ -1,5 +1,6 @@
 // Application settings: the ini file's write rules, the mapping tables, the save folder and its
 // fallbacks, the dated names (injected clock), the registries and the UI metrics.
+#include "logcapture.h"
 #include "mymemory.h"
 #include "screengeometry.h"
 
@@ -232,6 +233,49 @@ private slots:
         QFETCH(Getter, get);
         writeIni({{key, stored}});
         QCOMPARE(get(MyMemory::getInstance()).toString(), stored.toString());
+    }
+
+    void recordTypeOutOfRange_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("hand-edited") << QVariant(77);
+        QTest::newRow("one past the last") << QVariant(3);
+        QTest::newRow("negative") << QVariant(-1);
+    }
+    // A record type that names nothing to record is logged, and 0 is used and stored.
+    void recordTypeOutOfRange()
+    {
+        QFETCH(QVariant, stored);
+        writeIni({{"common/recordType", stored}});
+        LogCapture capture;
+        QCOMPARE(int(MyMemory::getInstance()->getRecordType()), 0);
+        QCOMPARE(LogCapture::countContaining(QStringLiteral("recordType[%1]").arg(stored.toInt())), 1);
+        QSettings s(MyMemory::configFileName(), QSettings::IniFormat);
+        QCOMPARE(s.value("common/recordType"), QVariant("0"));
+    }
+
+    // A folder where config.ini should be is said once and left as it is; the settings of the run
+    // are held in memory.
+    void configFileThatIsAFolder()
+    {
+        const QString path = MyMemory::configFileName();
+        QVERIFY(QDir().mkpath(path));
+        QFile note(path + QStringLiteral("/note.txt"));
+        QVERIFY(note.open(QIODevice::WriteOnly));
+        QCOMPARE(note.write("kept"), qint64(4));
+        note.close();
+        LogCapture capture;
+        MyMemory* memory = MyMemory::getInstance();
+        memory->setConfigPenWidth(MyMemory::PenWidth4);
+        memory->setRecordType(MyMemory::RecordMainCamera);
+        QCOMPARE(memory->getPenWidth(), MyMemory::PenWidth4);
+        QCOMPARE(memory->getRecordType(), MyMemory::RecordMainCamera);
+        QCOMPARE(LogCapture::countContaining(path + QStringLiteral(" is a folder")), 1);
+        const QDir::Filters all = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+        QVERIFY(QFileInfo(path).isDir());
+        QCOMPARE(QDir(path).entryList(all), QStringList{"note.txt"});
+        QCOMPARE(readAll(note.fileName()), QByteArray("kept"));
+        QCOMPARE(QDir(appFolder()).entryList(all), QStringList{"config.ini"});
     }
 
     void settersWriteOnlyChanges_data()

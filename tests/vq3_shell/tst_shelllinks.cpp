@@ -54,6 +54,7 @@ private slots:
     void settingsReachTheirCamera_data();
     void settingsReachTheirCamera();
     void installedAsTheDialogsManager();
+    void adapterOutlivesItsCamera();
 };
 
 void TestShellLinks::cleanup()
@@ -99,6 +100,25 @@ void TestShellLinks::forwardsToTheManagersDevices()
         QCOMPARE(current->getDeviceInfo().ip, ip);
         QVERIFY(listed.contains(current));
     }
+}
+
+// A dialog may still hold a camera's adapter after the manager deleted the camera: the adapter
+// stays valid and does nothing.
+void TestShellLinks::adapterOutlivesItsCamera()
+{
+    TwoCameras cameras;
+    QVERIFY(cameras.discover());
+    ShellDialogWirelessManager wireless;
+    DialogWirelessDevice* held = wireless.getCurDevice();
+    QVERIFY(held);
+    QVERIFY(!held->getDeviceInfo().ip.isEmpty());
+    WirelessDeviceManage::releaseInstance();    // its cameras with it
+    WirelessDeviceManage::getInstance();
+    QVERIFY(wireless.getDeviceList().isEmpty());
+    QVERIFY(held->getDeviceInfo().ip.isEmpty());
+    held->setStation("Office", "secret");
+    held->setAp("Room 12", WirelessDevice::CH_153);
+    QVERIFY(!cameras.a.bytes().contains("CMD_APPEARSSID") && !cameras.b.bytes().contains("CMD_APPEARSSID"));
 }
 
 void TestShellLinks::settingsReachTheirCamera_data()

@@ -1,7 +1,7 @@
 #pragma once
 // A scripted camera on one loopback address, in the test's own thread: its command link on TCP
 // 8888 answers requests with pieces of text sent with gaps between them, its discovery port on UDP
-// 18889 answers when told to, and its RTSP port relays to a real stream elsewhere while keeping
+// 18889 answers when told to (or at once), and its RTSP port relays to a real stream elsewhere while keeping
 // every byte the client sent.
 #include <QByteArray>
 #include <QHostAddress>
@@ -53,12 +53,16 @@ public:
                     ++m_discoveries;
                     m_searcher = datagram.senderAddress();
                     m_searcherPort = quint16(datagram.senderPort());
+                    if (!m_discoveryReply.isEmpty())
+                        m_udp.writeDatagram(m_discoveryReply, m_searcher, m_searcherPort);
                 }
             }
         });
         return m_udp.bind(m_address, port);
     }
     int discoveries() const { return m_discoveries; }
+    // Answers every discovery message as it comes.
+    void answerEveryDiscovery(const QByteArray& reply) { m_discoveryReply = reply; }
     // Answers the last discovery message after `ms` (a camera that is slow to answer).
     void answerDiscovery(const QByteArray& reply, int ms)
     {
@@ -132,6 +136,7 @@ private:
     int m_discoveries = 0;
     QHostAddress m_searcher;
     quint16 m_searcherPort = 0;
+    QByteArray m_discoveryReply;
     QTcpServer m_rtsp;
     QByteArray m_rtspReceived;
     QMap<QTcpSocket*, QByteArray> m_toServer;

@@ -1,5 +1,6 @@
-// Cameras that don't play nice: replies cut into pieces with long gaps, absurd frame sizes in the
-// list and in the stream, late discovery answers; the order of the commands, the end of an RTSP
+// Cameras that don't play nice: replies cut into pieces with long gaps, absurd frame sizes and
+// items that are no sizes in the list, absurd sizes in the stream, late discovery answers, a flood
+// of forged discovery replies; the order of the commands, the end of an RTSP
 // session, and the fake camera program as a faithful peer (broadcast discovery, commands in pieces).
 #include "fakecameraprocess.h"
 #include "hostilecamera.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QTest>
+#include <QUdpSocket>
 
 namespace {
 const QString Hostile = "127.0.0.4";
@@ -37,6 +39,8 @@ private slots:
     void frameSizeBounds();
     void streamFrameSizeBound();
     void lateDiscoveryReply();
+    void discoveryFlood_data();
+    void discoveryFlood();
     void stopEndsRtspSession();
     void fakeCameraAnswersBroadcast();
     void fakeCameraReadsCommandsAsStream();
@@ -117,27 +121,34 @@ void TestWirelessHostile::frameSizeBounds_data()
     QTest::addColumn<QByteArray>("list");
     QTest::addColumn<QStringList>("sizes");
     QTest::addColumn<QString>("chosen");
-    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("refused");    // log lines, one per item dropped
     QTest::newRow("square past the int range") << QByteArray("46341*46341,1280*720,") << QStringList{"0:1280x720"}
-                                               << "1280x720" << true;
-    QTest::newRow("16384 a side") << QByteArray("16384*16384,") << QStringList{} << "-1x-1" << true;
+                                               << "1280x720" << 1;
+    QTest::newRow("16384 a side") << QByteArray("16384*16384,") << QStringList{} << "-1x-1" << 1;
     QTest::newRow("wider than 16384") << QByteArray("16385*16,640*480,") << QStringList{"0:640x480"} << "640x480"
-                                      << true;
-    QTest::newRow("taller than 16384") << QByteArray("16*16385,") << QStringList{} << "-1x-1" << true;
+                                      << 1;
+    QTest::newRow("taller than 16384") << QByteArray("16*16385,") << QStringList{} << "-1x-1" << 1;
     QTest::newRow("past 64-bit numbers") << QByteArray("99999999999*99999999999,640x480,")
-                                         << QStringList{"0:640x480"} << "640x480" << true;
+                                         << QStringList{"0:640x480"} << "640x480" << 1;
+    QTest::newRow("side past 64 bits") << QByteArray("99999999999999999999*1,640x480,")
+                                       << QStringList{"0:640x480"} << "640x480" << 1;
+    QTest::newRow("not sizes") << QByteArray("0*0,-1*5,xxy,x,0x0,-1x5,1*,*1,1*2*3,+5*5, ,") << QStringList{}
+                               << "-1x-1" << 11;
+    QTest::newRow("hostile camera's list") << QByteArray("0*0,-1*5,xxy,99999999999999999999*1,1280*720,")
+                                           << QStringList{"0:1280x720"} << "1280x720" << 4;
     QTest::newRow("largest accepted") << QByteArray("16384*2048,") << QStringList{"0:16384x2048"} << "16384x2048"
-                                      << false;
-    QTest::newRow("8K") << QByteArray("7680*4320,") << QStringList{"0:7680x4320"} << "7680x4320" << false;
+                                      << 0;
+    QTest::newRow("8K") << QByteArray("7680*4320,") << QStringList{"0:7680x4320"} << "7680x4320" << 0;
 }
 
-// Sizes a camera names beyond 16384 a side or 8192 x 4096 pixels are refused with a log line.
+// Only sizes with both sides from 1 to 16384 and at most 8192 x 4096 pixels are listed; every
+// other item is dropped with one log line.
 void TestWirelessHostile::frameSizeBounds()
 {
     QFETCH(QByteArray, list);
     QFETCH(QStringList, sizes);
     QFETCH(QString, chosen);
-    QFETCH(bool, refused);
+    QFETCH(int, refused);
     LogCapture capture;
     HostileCamera camera(Hostile);
     QVERIFY(camera.listenCommands());
@@ -148,7 +159,9 @@ void TestWirelessHostile::frameSizeBounds()
                              Ceiling);
     QTRY_VERIFY_WITH_TIMEOUT(LogCapture::anyContaining("channel:"), Ceiling);
     QCOMPARE(device.getCameraSolutionList(), sizes);
-    QCOMPARE(LogCapture::anyContaining("refused"), refused);
+    if (!sizes.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(camera.received().contains("CMD_SET_BACK_FRAME"), Ceiling);
+    QCOMPARE(LogCapture::countContaining("refused"), refused);
     if (sizes.isEmpty()) {
         QVERIFY(!camera.received().contains("CMD_SET_BACK_FRAME"));
     } else {
@@ -198,6 +211,65 @@ void TestWirelessHostile::lateDiscoveryReply()
     QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 1, Ceiling);
     QCOMPARE(manager->getDeviceList().first()->getIp(), Hostile);
     QCOMPARE(manager->getCurDevice(), manager->getDeviceList().first());
+}
+
+void TestWirelessHostile::discoveryFlood_data()
+{
+    QTest::addColumn<bool>("cameraBefore");    // a camera on 127.0.0.5 answered before the flood
+    QTest::newRow("no camera before") << false;
+    QTest::newRow("camera before") << true;
+}
+
+// Forged discovery replies from 200 addresses where no camera listens fill the list; a camera that
+// answers 0.3 s later still gets a place (and one whose link answered keeps its own), within the bound.
+void TestWirelessHostile::discoveryFlood()
+{
+    QFETCH(bool, cameraBefore);
+    const QString early = "127.0.0.5";
+    qputenv("ORVANE_WIRELESS_TARGETS", (Hostile + "," + early).toLatin1());
+    LogCapture capture(LogCapture::KeepOnly);    // some 2000 lines of the forged cameras
+    const Pieces list{{0, "CMD_ACK_BACK_FRAMELIST:1280*720,"}};
+    HostileCamera late(Hostile), before(early);
+    for (HostileCamera* camera : {&late, &before}) {
+        QVERIFY(camera->listenDiscovery());
+        QVERIFY(camera->listenCommands());
+        camera->answer("CMD_GET_BACK_FRAME_LIST", list);
+    }
+    if (cameraBefore)
+        before.answerEveryDiscovery(Reply.toLatin1());
+    WirelessDeviceManage* manager = WirelessDeviceManage::getInstance();
+    manager->searchDevice();
+    QTRY_VERIFY_WITH_TIMEOUT(late.discoveries() > 0, Ceiling);
+    if (cameraBefore)
+        QTRY_VERIFY_WITH_TIMEOUT(manager->getDeviceList().size() == 1
+                                     && !manager->getDeviceList().first()->getCameraSolutionList().isEmpty(),
+                                 Ceiling);
+
+    // One reply from each of 127.0.1.1 ... 127.0.1.200, read by the manager in batches.
+    const QByteArray forged = "WIFINAME:ForgedSID:0DEVNAME:ForgedPRODUCT:X";
+    for (int n = 1; n <= 200; ++n) {
+        QUdpSocket forger;
+        QVERIFY(forger.bind(QHostAddress(QString("127.0.1.%1").arg(n)), 0));
+        QCOMPARE(forger.writeDatagram(forged, QHostAddress::LocalHost, WirelessProtocol::DiscoveryLocalPort),
+                 qint64(forged.size()));
+        if (n % 20 == 0)
+            QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(manager->getDeviceList().size(), 64, Ceiling);
+    late.answerDiscovery(Reply.toLatin1(), 300);
+
+    auto listed = [manager](const QString& ip) {
+        for (WirelessDevice* device : manager->getDeviceList()) {
+            if (device->getIp() == ip)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(listed(Hostile), Ceiling);
+    QCOMPARE(listed(early), cameraBefore);
+    QCOMPARE(manager->getDeviceList().size(), 64);
+    QVERIFY(LogCapture::anyContaining("too many wireless cameras, 127.0.1."));
+    QVERIFY(!LogCapture::anyContaining("too many wireless cameras, " + Hostile));
 }
 
 // Stopping a stream ends the RTSP session with TEARDOWN.

@@ -124,6 +124,21 @@ MyMemory::MyMemory()
     _computeUiMetrics();
 }
 
+// A folder where the file should be is left alone: nothing is read from it or written to it,
+// and the settings of this run are held in memory only.
+bool MyMemory::_configFileIsFolder() const
+{
+    const QString path = configFileName();
+    if (!QFileInfo(path).isDir())
+        return false;
+    if (!m_folderLogged) {
+        m_folderLogged = true;
+        PAX_LOG_ERROR("settings file %s is a folder: it is left alone, settings are not kept after this run",
+                      qPrintable(path));
+    }
+    return true;
+}
+
 // A file that does not parse is set aside under a numbered ".damaged" name and a new one is
 // written with every value that could still be read.
 void MyMemory::_setAsideDamagedFile()
@@ -154,7 +169,8 @@ void MyMemory::_setAsideDamagedFile()
 
 void MyMemory::_readAll()
 {
-    _setAsideDamagedFile();
+    if (!_configFileIsFolder())
+        _setAsideDamagedFile();
     QSettings settings(configFileName(), QSettings::IniFormat);
 
     // An empty, relative or plain-file save folder counts as missing.
@@ -195,6 +211,11 @@ void MyMemory::_readAll()
     setMicVolumn(volume);   // held value -1: applied, and written (so an absent key appears)
 
     m_recordType = settings.value(QStringLiteral("common/recordType"), int(RecordScreen)).toInt();
+    if (m_recordType < RecordScreen || m_recordType > RecordSecondCamera) {
+        // A hand-edited or damaged value: the screen is recorded, and that is stored.
+        PAX_LOG_ERROR("recordType[%d] is not a record type (0 to 2), 0 is used", m_recordType);
+        setRecordType(RecordScreen);
+    }
     m_screenRecordPrefix = settings.value(QStringLiteral("common/screenRecordPrefix"), QStringLiteral("screen")).toString();
 }
 
@@ -232,6 +253,8 @@ void MyMemory::_computeButtonFontSize()
 
 void MyMemory::_writeKey(const char* key, const QVariant& value) const
 {
+    if (_configFileIsFolder())
+        return;
     QSettings settings(configFileName(), QSettings::IniFormat);
     settings.setValue(QLatin1String(key), value);
     settings.sync();

@@ -200,6 +200,7 @@ private:
     MyMemory();
     ~MyMemory() override = default;
 
+    bool _configFileIsFolder() const;
     void _setAsideDamagedFile();
     void _readAll();
     void _computeUiMetrics();
@@ -229,6 +230,8 @@ private:
 
     int m_captureWidth = -1;
     int m_captureHeight = -1;
+
+    mutable bool m_folderLogged = false;   // config.ini is a folder, said once
 
     bool m_hasContrast = false;
     bool m_hasSaturation = false;

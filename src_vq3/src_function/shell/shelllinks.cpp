@@ -6,6 +6,8 @@
 #include "wirelessdevice.h"
 #include "wirelessdevicemanage.h"
 
+#include <QPointer>
+
 #include <memory>
 
 namespace {
@@ -81,13 +83,18 @@ QString ShellDrawCameraLink::getFontFamily() { return sdk()->getFontFamily(); }
 
 struct ShellDialogWirelessManager::Device : DialogWirelessDevice {
     explicit Device(WirelessDevice* d) : device(d) {}
-    WirelessDeviceInfo getDeviceInfo() const override { return device->getDeviceInfo(); }
+    WirelessDeviceInfo getDeviceInfo() const override { return device ? device->getDeviceInfo() : WirelessDeviceInfo(); }
     void setAp(const QString& wifiName, int channel) override
     {
-        device->setAp(wifiName, WirelessDevice::_ChannelE(channel));
+        if (device)
+            device->setAp(wifiName, WirelessDevice::_ChannelE(channel));
     }
-    void setStation(const QString& name, const QString& password) override { device->setStation(name, password); }
-    WirelessDevice* device;
+    void setStation(const QString& name, const QString& password) override
+    {
+        if (device)
+            device->setStation(name, password);
+    }
+    QPointer<WirelessDevice> device;    // null once the manager has deleted the camera
 };
 
 ShellDialogWirelessManager::ShellDialogWirelessManager() = default;
@@ -95,6 +102,7 @@ ShellDialogWirelessManager::ShellDialogWirelessManager() = default;
 ShellDialogWirelessManager::~ShellDialogWirelessManager()
 {
     qDeleteAll(m_adapters);
+    qDeleteAll(m_retired);
 }
 
 // One adapter per camera, kept while the manager lists the camera.
@@ -107,7 +115,7 @@ DialogWirelessDevice* ShellDialogWirelessManager::_adapter(WirelessDevice* devic
         if (listed.contains(it.key())) {
             ++it;
         } else {
-            delete it.value();
+            m_retired.append(it.value());
             it = m_adapters.erase(it);
         }
     }

@@ -49,6 +49,8 @@ private:
     struct Device;
     DialogWirelessDevice* _adapter(WirelessDevice* device);
     QHash<WirelessDevice*, DialogWirelessDevice*> m_adapters;
+    // Adapters of cameras no longer listed: a dialog may still hold one, so they live on (idle).
+    QList<DialogWirelessDevice*> m_retired;
 };
 
 // Installs the adapters for the settings, the canvas and the dialogs (idempotent);

@@ -36,6 +36,16 @@ QString replyValue(const QString& reply)
     const int next = reply.indexOf(':', colon + 1);
     return reply.mid(colon + 1, next < 0 ? -1 : next - colon - 1);
 }
+
+// One line for a frame size that is not taken; `what` is the item or the list entry.
+void logRefusedSize(const QString& what, WirelessProtocol::FrameSizeRead read)
+{
+    if (read == WirelessProtocol::FrameSizeRead::TooLarge)
+        PAX_LOG_ERROR("frame size %s refused: more than %d a side or %lld pixels", qPrintable(what),
+                      WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+    else
+        PAX_LOG_ERROR("frame size %s refused: not a width and a height of 1 or more", qPrintable(what));
+}
 } // namespace
 
 namespace WirelessProtocol {
@@ -62,6 +72,35 @@ bool frameSizeAcceptable(qint64 width, qint64 height)
 {
     return width > 0 && height > 0 && width <= MaxFrameSide && height <= MaxFrameSide
            && width * height <= MaxFramePixels;
+}
+
+FrameSizeRead readFrameSize(const QString& item, int& width, int& height)
+{
+    const QStringList sides = QString(item).replace('x', '*').split('*');
+    if (sides.size() != 2)
+        return FrameSizeRead::NotASize;
+    qint64 values[2] = {0, 0};
+    bool pastRange = false;
+    for (int i = 0; i < 2; ++i) {
+        const QString side = sides.at(i).trimmed();
+        if (side.isEmpty())
+            return FrameSizeRead::NotASize;
+        for (const QChar c : side) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return FrameSizeRead::NotASize;
+        }
+        bool ok = false;
+        values[i] = side.toLongLong(&ok);
+        if (!ok)
+            pastRange = true;    // more digits than 64 bits hold
+        else if (values[i] == 0)
+            return FrameSizeRead::NotASize;
+    }
+    if (pastRange || !frameSizeAcceptable(values[0], values[1]))
+        return FrameSizeRead::TooLarge;
+    width = int(values[0]);
+    height = int(values[1]);
+    return FrameSizeRead::Size;
 }
 
 int replyEnd(const QString& text)
@@ -146,6 +185,8 @@ WirelessDevice::WirelessDevice(QString reply, QString ip, quint16 port, QObject*
         m_connectTimer->stop();
         m_socket->abort();
         PAX_LOG_ERROR("tcp connect failed");
+        m_linkState = LinkFailed;
+        emit sigLinkSettled();
     };
     connect(m_connectTimer, &QTimer::timeout, this, failed);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, failed);
@@ -177,6 +218,8 @@ void WirelessDevice::_onConnected()
         if (!m_heldSetCommand.isEmpty())
             _write(std::exchange(m_heldSetCommand, QByteArray()));
     });
+    m_linkState = LinkAnswered;
+    emit sigLinkSettled();
 }
 
 bool WirelessDevice::_write(const QByteArray& command)
@@ -258,12 +301,10 @@ void WirelessDevice::_handleReply(const QString& reply)
         for (QString item : items) {
             if (item.isEmpty())
                 continue;
-            const QString size = QString(item).replace('x', '*');
-            const qint64 w = size.section('*', 0, 0).trimmed().toLongLong();
-            const qint64 h = size.section('*', 1, 1).trimmed().toLongLong();
-            if (w > 0 && h > 0 && !WirelessProtocol::frameSizeAcceptable(w, h)) {
-                PAX_LOG_ERROR("frame size %s refused: more than %d a side or %lld pixels", qPrintable(item),
-                              WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+            int width = 0, height = 0;
+            const WirelessProtocol::FrameSizeRead read = WirelessProtocol::readFrameSize(item, width, height);
+            if (read != WirelessProtocol::FrameSizeRead::Size) {
+                logRefusedSize(item, read);
                 continue;
             }
             const QString entry = QString::number(k++) + ":" + item.replace('*', 'x');
@@ -292,15 +333,10 @@ void WirelessDevice::switchCameraSolution(int index)
             continue;
         QString size = entry.mid(colon + 1).section(':', 0, 0);
         size.replace('x', '*');
-        const int width = size.section('*', 0, 0).toInt();
-        const int height = size.section('*', 1, 1).toInt();
-        if (width <= 0 || height <= 0) {
-            PAX_LOG_ERROR("not a frame size: %s", qPrintable(entry));
-            continue;
-        }
-        if (!WirelessProtocol::frameSizeAcceptable(width, height)) {
-            PAX_LOG_ERROR("frame size %s refused: more than %d a side or %lld pixels", qPrintable(entry),
-                          WirelessProtocol::MaxFrameSide, WirelessProtocol::MaxFramePixels);
+        int width = 0, height = 0;
+        const WirelessProtocol::FrameSizeRead read = WirelessProtocol::readFrameSize(size, width, height);
+        if (read != WirelessProtocol::FrameSizeRead::Size) {
+            logRefusedSize(entry, read);
             continue;
         }
         const QByteArray command = QByteArray(WirelessProtocol::SetFrame) + size.toLocal8Bit();

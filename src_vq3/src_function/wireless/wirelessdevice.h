@@ -51,6 +51,11 @@ constexpr int MaxFrameSide = 16384;
 constexpr qint64 MaxFramePixels = qint64(8192) * 4096;
 // True for a size within those bounds (both sides positive).
 bool frameSizeAcceptable(qint64 width, qint64 height);
+enum class FrameSizeRead { Size, NotASize, TooLarge };
+// Reads a list item "W*H" or "WxH": two decimal numbers, blanks around each allowed. Size when both
+// lie within the bounds (then width and height are set), TooLarge for numbers past them (also past
+// 64 bits), NotASize for anything else, a side of 0 included.
+FrameSizeRead readFrameSize(const QString& item, int& width, int& height);
 // Index of the first character after the first whole reply that begins text (which begins with
 // "CMD_"), or -1 while the reply may still go on. Replies carry no terminator: one ends where the
 // next "CMD_" begins, or where its own shape is whole (a channel number that can't grow into a
@@ -63,6 +68,8 @@ class WirelessDevice : public QThread {
 public:
     enum _ChannelE { CH_40 = 0, CH_44, CH_48, CH_153, CH_157, CH_161, CH_165, CH_NONE };
     enum _ShowModeE { SHOW_MAIN_VIEW = 0, SHOW_TILE = 1 };
+    // The command link: connecting, connected at least once, or given up without ever connecting.
+    enum LinkState { LinkConnecting = 0, LinkAnswered = 1, LinkFailed = 2 };
 
     // Opens the command link without blocking: the frame size list and the channel are asked for once
     // the connection stands; "tcp connect failed" is logged when it does not within 4000 ms.
@@ -81,6 +88,7 @@ public:
     void setStation(QString name, QString password);
     void changeShowMode(_ShowModeE mode);
     _ShowModeE showMode() const { return m_showMode; }
+    LinkState linkState() const { return m_linkState; }
     QString _getChannelStr(_ChannelE channel) const;
     QObject* getGraphicsView() const { return m_view; }
     // Starts (or restarts) the decoding thread. GUI thread; waits for a running loop to end.
@@ -91,6 +99,8 @@ public:
 signals:
     void sigGetOneFrame(const QImage& image);
     void sigGetOneFrameInside(const QImage& image);
+    // The command link answered or failed (linkState() tells which); emitted once.
+    void sigLinkSettled();
 
 protected:
     void run() override;
@@ -116,6 +126,7 @@ private:
     QTcpSocket* m_socket = nullptr;
     QTimer* m_connectTimer = nullptr;
     bool m_connectPending = false;
+    LinkState m_linkState = LinkConnecting;
     bool m_channelSent = false;       // the first channel request went out
     QByteArray m_heldSetCommand;      // a size chosen before that, sent right after it
     QString m_rxText;           // received text not yet taken as whole replies

@@ -100,19 +100,94 @@ void WirelessDeviceManage::slotUdpRead()
         if (nul >= 0)
             bytes.truncate(nul);
         const QString ip = QHostAddress(datagram.senderAddress().toIPv4Address()).toString();
-        bool known = false;
-        for (WirelessDevice* device : qAsConst(m_devices))
-            known = known || device->getIp() == ip;
-        if (known)
+        if (_isKnown(ip))
             continue;
+        const QString reply = QString::fromUtf8(bytes);
+        const quint16 port = quint16(datagram.senderPort());
         if (m_devices.size() >= MaxDevices) {
-            PAX_LOG_ERROR("too many wireless cameras, %s ignored", qPrintable(ip));
+            _tryForPlace(reply, ip, port);
             continue;
         }
-        m_devices.append(new WirelessDevice(QString::fromUtf8(bytes), ip, quint16(datagram.senderPort()), this));
+        m_devices.append(new WirelessDevice(reply, ip, port, this));
         if (m_curIndex == -1)
             m_curIndex = 0;
     }
+}
+
+bool WirelessDeviceManage::_isKnown(const QString& ip) const
+{
+    for (const QList<WirelessDevice*>* list : {&m_devices, &m_trials}) {
+        for (const WirelessDevice* device : *list) {
+            if (device->getIp() == ip)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The list is full: the camera's link is tried outside it. At most as many cameras as the list
+// holds are tried at once; the one tried longest gives way to a newer one.
+void WirelessDeviceManage::_tryForPlace(const QString& reply, const QString& ip, quint16 port)
+{
+    if (m_trials.size() >= MaxDevices)
+        _refuseTrial(m_trials.first());
+    auto* trial = new WirelessDevice(reply, ip, port, this);
+    m_trials.append(trial);
+    connect(trial, &WirelessDevice::sigLinkSettled, this, [this, trial] { _onTrialSettled(trial); });
+}
+
+// A tried camera whose link answered takes a place that a camera whose link never answered holds,
+// in the same position of the list (it becomes current when that one was). Others are refused.
+void WirelessDeviceManage::_onTrialSettled(WirelessDevice* trial)
+{
+    const int place = trial->linkState() == WirelessDevice::LinkAnswered ? _placeForAnsweredCamera() : -1;
+    if (place < 0) {
+        _refuseTrial(trial);
+        return;
+    }
+    m_trials.removeOne(trial);
+    trial->disconnect(this);
+    WirelessDevice* leaving = m_devices.at(place);
+    PAX_LOG_DEBUG("wireless camera %s never answered, its place goes to %s", qPrintable(leaving->getIp()),
+                  qPrintable(trial->getIp()));
+    m_devices[place] = trial;
+    leaving->disconnect();
+    leaving->deleteLater();
+}
+
+// The camera may be inside its own signals: it is deleted once they have returned.
+void WirelessDeviceManage::_refuseTrial(WirelessDevice* trial)
+{
+    PAX_LOG_ERROR("too many wireless cameras, %s ignored", qPrintable(trial->getIp()));
+    m_trials.removeOne(trial);
+    trial->disconnect(this);
+    trial->deleteLater();
+}
+
+// A listed camera that no tile shows and whose link never answered: the first whose link failed,
+// else the first still connecting; -1 when every place is held by a camera that answered or is shown.
+int WirelessDeviceManage::_placeForAnsweredCamera() const
+{
+    int connecting = -1;
+    for (int i = 0; i < m_devices.size(); ++i) {
+        const WirelessDevice* device = m_devices.at(i);
+        if (device->linkState() == WirelessDevice::LinkAnswered || _isPaired(device))
+            continue;
+        if (device->linkState() == WirelessDevice::LinkFailed)
+            return i;
+        if (connecting < 0)
+            connecting = i;
+    }
+    return connecting;
+}
+
+bool WirelessDeviceManage::_isPaired(const WirelessDevice* device) const
+{
+    for (const DeviceViewPair* pair : m_pairs) {
+        if (pair->device == device)
+            return true;
+    }
+    return false;
 }
 
 WirelessDevice* WirelessDeviceManage::getCurDevice() const
@@ -125,13 +200,7 @@ QList<WirelessDevice*> WirelessDeviceManage::getIdleDeviceList() const
     QList<WirelessDevice*> idle;
     for (int i = 0; i < m_devices.size(); ++i) {
         WirelessDevice* device = m_devices.at(i);
-        bool used = false;
-        if (m_viewMode == 1) {
-            for (const DeviceViewPair* pair : m_pairs)
-                used = used || pair->device == device;
-        } else {
-            used = i == m_curIndex;
-        }
+        const bool used = m_viewMode == 1 ? _isPaired(device) : i == m_curIndex;
         if (!used)
             idle.append(device);
     }
@@ -216,11 +285,9 @@ void WirelessDeviceManage::connectOne(GraphicsViewForWirelessDevice* view, QStri
         PAX_LOG_DEBUG("not find device[%s]\n", qPrintable(ip));
         return;
     }
-    for (const DeviceViewPair* pair : qAsConst(m_pairs)) {
-        if (pair->device == found) {
-            PAX_LOG_DEBUG("device[%s] already be used\n", qPrintable(ip));
-            return;
-        }
+    if (_isPaired(found)) {
+        PAX_LOG_DEBUG("device[%s] already be used\n", qPrintable(ip));
+        return;
     }
     _pair(view, found);
 }
@@ -335,6 +402,8 @@ void WirelessDeviceManage::_clearDeivceList()
     for (WirelessDevice* device : qAsConst(m_devices))
         delete device;
     m_devices.clear();
+    qDeleteAll(m_trials);
+    m_trials.clear();
     m_curIndex = -1;
     m_selectedIndex = -1;
 }

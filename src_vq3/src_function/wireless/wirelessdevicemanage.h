@@ -64,6 +64,12 @@ private:
     void _pair(GraphicsViewForWirelessDevice* view, WirelessDevice* device);
     void _watchView(GraphicsViewForWirelessDevice* view);
     void _forgetView(QObject* view);
+    bool _isPaired(const WirelessDevice* device) const;
+    bool _isKnown(const QString& ip) const;
+    void _tryForPlace(const QString& reply, const QString& ip, quint16 port);
+    void _onTrialSettled(WirelessDevice* trial);
+    void _refuseTrial(WirelessDevice* trial);
+    int _placeForAnsweredCamera() const;
 
     static WirelessDeviceManage* ms_myWirelessDeviceManage;
     QUdpSocket* m_socket = nullptr;
@@ -72,4 +78,7 @@ private:
     int m_selectedIndex = -1;
     int m_viewMode = 0;
     QList<DeviceViewPair*> m_pairs;
+    // Cameras that answered a discovery while the device list was full: their links are tried
+    // outside the list, and one that answers takes the place of a listed camera whose link never did.
+    QList<WirelessDevice*> m_trials;
 };
