@@ -50,7 +50,7 @@ MainWindow::MainWindow()
     setWindowFlags(Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
     new PaletteStacking(this, [this] {
-        return QList<QWidget*>{m_drawToolbar, m_bottomToolbar, m_functionToolbar, m_extendToolbar};
+        return QList<Ltoolbar*>{m_drawToolbar, m_bottomToolbar, m_functionToolbar, m_extendToolbar};
     });
     MyMemory::getInstance()->savePtr(QStringLiteral("curMainWindow"), this);
 

@@ -1,5 +1,7 @@
 #include "palettestacking.h"
 
+#include "ltoolbar.h"
+
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -17,20 +19,17 @@ bool PaletteStacking::eventFilter(QObject* watched, QEvent* event)
     // after the map request, once for any number of events.
     if (watched == m_window && again && !m_pending) {
         m_pending = true;
-        QTimer::singleShot(0, this, &PaletteStacking::_remap);
+        QTimer::singleShot(0, this, &PaletteStacking::_renew);
     }
     return QObject::eventFilter(watched, event);
 }
 
-void PaletteStacking::_remap()
+void PaletteStacking::_renew()
 {
     m_pending = false;
     if (!m_window->isVisible())
         return;
-    for (QWidget* palette : m_palettes()) {
-        if (palette && palette->isWindow() && palette->isVisible()) {
-            palette->hide();
-            palette->show();
-        }
-    }
+    for (Ltoolbar* palette : m_palettes())
+        if (palette)
+            palette->renewWindow();
 }

@@ -6,8 +6,8 @@
 // desktop mode) are stacked on their own, below the frameless screen-sized main window that the
 // manager puts into its full-screen layer while it has the focus. Whenever the main window is
 // shown again or changes its state (full screen, normal, maximized), the palettes that are
-// windows of their own are mapped again once it is mapped: the manager then takes them as its
-// transients. A palette drawn inside the full-screen main window is not a window and is left alone.
+// windows of their own get new native windows once it is mapped: the manager takes them as its
+// transients. A palette drawn inside the full-screen main window is left alone.
 //
 // GUI thread only.
 
@@ -16,12 +16,13 @@
 
 #include <functional>
 
+class Ltoolbar;
 class QWidget;
 
 class PaletteStacking : public QObject
 {
 public:
-    using Palettes = std::function<QList<QWidget*>()>;
+    using Palettes = std::function<QList<Ltoolbar*>()>;
 
     // Watches `window`'s show and state change events; `palettes` gives its palettes of the moment
     // (null entries are skipped).
@@ -31,7 +32,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void _remap();
+    void _renew();
 
     QWidget* m_window;
     Palettes m_palettes;
