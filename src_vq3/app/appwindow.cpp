@@ -20,7 +20,6 @@ void initAndShow(QWidget* window)
         return;
     mainWindow->init();
     mainWindow->show();
-    mainWindow->remapPalettes();
 }
 
 void destroy(QWidget* window)

@@ -9,6 +9,7 @@
 #include "graphicsviewforwirelessdevice.h"
 #include "mainwindowlinks.h"
 #include "mymemory.h"
+#include "palettestacking.h"
 #include "paxscreenqtlib.h"
 #include "pushbutton.h"
 #include "recordareabox.h"
@@ -48,6 +49,9 @@ MainWindow::MainWindow()
 
     setWindowFlags(Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
+    new PaletteStacking(this, [this] {
+        return QList<Ltoolbar*>{m_drawToolbar, m_bottomToolbar, m_functionToolbar, m_extendToolbar};
+    });
     MyMemory::getInstance()->savePtr(QStringLiteral("curMainWindow"), this);
 
     m_mediaControl = MainWindowLinks::media()->create(this);
@@ -281,20 +285,6 @@ void MainWindow::_SlotCheckValidDevice()
         _noDeviceReason(reason);
     } else if (wireless) {
         QCoreApplication::exit(0);
-    }
-}
-
-// init() shows the palettes before the window itself. A window manager then sees them as
-// transients of a window it does not manage yet and stacks them on their own, below a focused
-// frameless screen-sized main window that it keeps in its full-screen layer. Mapped again once the
-// window is shown, they are its transients and stay above it.
-void MainWindow::remapPalettes()
-{
-    for (Ltoolbar* toolbar : {m_drawToolbar, m_bottomToolbar, m_functionToolbar, m_extendToolbar}) {
-        if (toolbar && toolbar->isWindow() && toolbar->isVisible()) {
-            toolbar->hide();
-            toolbar->show();
-        }
     }
 }
 

@@ -41,8 +41,6 @@ public:
     // ORVANE_TEST_WIRELESS=1 it first switches to the wireless device mode (the window itself
     // offers no way into it) and logs "test hook: wireless device mode".
     void init();
-    // Maps again the palettes shown before the window itself (see init()).
-    void remapPalettes();
     static constexpr const char* TestWirelessVariable = "ORVANE_TEST_WIRELESS";
 
     // Written by the views with their signals blocked (scale x 1,000,000 and degrees).

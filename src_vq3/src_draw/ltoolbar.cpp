@@ -153,6 +153,15 @@ void Ltoolbar::setFullScreen(bool on)
     show();
 }
 
+void Ltoolbar::renewWindow()
+{
+    if (!isWindow() || !isVisible())
+        return;
+    hide();
+    destroy(true, false);
+    show();
+}
+
 void Ltoolbar::clearUnit()
 {
     for (const Unit& unit : qAsConst(m_units)) {

@@ -68,6 +68,12 @@ public:
     void setAnchorPoint(const QPoint& point) { m_anchor = point; }
     void freshUi();
     void setFullScreen(bool on);
+    // A palette shown as a window of its own gets a new native window, shown at once: a window
+    // manager takes it as any new window, as a transient of its main window when that is mapped.
+    // (Unmapping and mapping the same window again races the manager's withdrawal of it, after
+    // which some managers leave it unmanaged.) Nothing for a hidden palette or one drawn inside
+    // its parent.
+    void renewWindow();
     void clearUnit();
 
     // The style sheet a button of this palette's style gets for the icon.

@@ -1,10 +1,41 @@
-// The program under a window manager (openbox on the test's own X display): the frameless
-// screen-sized main window is stacked as full screen while it has the focus, and its palettes
-// must stay above it, the function palette's Settings button within reach.
+// The program under a window manager on the test's own X display: the frameless screen-sized
+// main window is stacked as full screen while it has the focus, and its palettes must stay above
+// it, the function palette's Exit button within reach, after start and after every switch that
+// shows the main window again. Screenshots of each case go to test-artefacts/orvane-wm/.
 
 #include "orvaneprocess.h"
 
+#include <QDirIterator>
+
+#include <optional>
+
 using namespace orvaneprocess;
+
+namespace {
+
+// What a step waits for after its click: the widget it names checked, shown or gone in the
+// widget map, the main window's full-screen state on (or off) in the window manager's view, or
+// a camera shot in the save folder with the picture window it named gone.
+enum class Effect { Checked, Shown, Gone, FullScreen, Normal, Saved };
+
+// A click on a widget of the map, or a key when it reads "key:<name>"; none when empty.
+struct Step
+{
+    QString click;
+    Effect effect;
+    QString subject;
+};
+
+QString artefactFolder()
+{
+    const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/../test-artefacts/orvane-wm");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Step>)
 
 class tst_OrvaneWm : public QObject {
     Q_OBJECT
@@ -27,10 +58,126 @@ class tst_OrvaneWm : public QObject {
 
     static int area(const QRect& rect) { return rect.width() * rect.height(); }
 
+    static xcb_window_t activeWindow(XWindows& x)
+    {
+        return x.values(x.root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW).value(0);
+    }
+
+    // The topmost of the program's windows under `point`; none when no window of it lies there.
+    static xcb_window_t topmostAt(XWindows& x, const QList<xcb_window_t>& stacked, const QPoint& point)
+    {
+        xcb_window_t top = XCB_WINDOW_NONE;
+        for (xcb_window_t window : stacked)
+            if (x.rootGeometry(window).contains(point))
+                top = window;
+        return top;
+    }
+
+    std::optional<Widget> widget(const QString& name)
+    {
+        const QList<Widget> found = widgetsNamed(readWidgetMap(m_mapFile), name);
+        if (found.isEmpty())
+            return std::nullopt;
+        return found.first();
+    }
+
+    // Clicks the middle of the widget, then moves the pointer off the palettes.
+    bool click(const QString& name)
+    {
+        const auto w = widget(name);
+        if (!w)
+            return false;
+        const QPoint p = w->rect.center();
+        const int code = QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(p.x()),
+                                                                       QString::number(p.y()), "click", "1"});
+        QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", "960", "400"});
+        return code == 0;
+    }
+
+    bool fullScreen(XWindows& x, xcb_window_t window)
+    {
+        return x.values(window, "_NET_WM_STATE", XCB_ATOM_ATOM).contains(x.atom("_NET_WM_STATE_FULLSCREEN"));
+    }
+
+    static int savedFiles()
+    {
+        int count = 0;
+        QDirIterator it(documents() + QStringLiteral("/Orvane"), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            ++count;
+        }
+        return count;
+    }
+
+    static QString icewmPreferences() { return QDir::homePath() + QStringLiteral("/icewm-preferences"); }
+
+    void startWindowManager(XWindows& x, const QString& program, const QStringList& arguments)
+    {
+        m_windowManager = new QProcess(this);
+        m_windowManager->setProcessChannelMode(QProcess::MergedChannels);
+        m_windowManager->start(program, arguments);
+        QVERIFY2(m_windowManager->waitForStarted(kHangMs), qPrintable(program + QStringLiteral(" does not start")));
+        QVERIFY2(waitFor([&] { return !x.values(x.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).isEmpty(); },
+                         kHangMs),
+                 qPrintable(program + QStringLiteral(" manages no screen")));
+    }
+
+    // The screen as it is, through FFmpeg's X11 grab, written to `file`.
+    static void saveScreen(const QString& file)
+    {
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "x11grab", "-draw_mouse", "0", "-video_size",
+                                                "1920x1080", "-i", QString::fromLocal8Bit(qgetenv("DISPLAY")),
+                                                "-frames:v", "1", file});
+        ffmpeg.waitForFinished(kHangMs);
+    }
+
+    // The main window and its three palettes shown, a palette topmost at the Exit button; then
+    // the same once the manager has activated and raised the main window as a click on it would
+    // (it keeps the focused main window in its full-screen layer). The screen goes to `screenshot`.
+    void expectPalettesAbove(XWindows& x, qint64 pid, xcb_window_t main, const QString& screenshot)
+    {
+        const auto exit = widget(QStringLiteral("buttonExit"));
+        QVERIFY(exit);
+        const QPoint centre = exit->rect.center();
+        auto describe = [&] {
+            const QList<xcb_window_t> stacked = stackedWindowsOf(x, pid);
+            const xcb_window_t top = topmostAt(x, stacked, centre);
+            return QStringLiteral("main window at %1 of %2 in the stacking order, %3, topmost at the Exit button %4")
+                .arg(stacked.indexOf(main))
+                .arg(stacked.size())
+                .arg(activeWindow(x) == main ? QStringLiteral("focused") : QStringLiteral("not focused"))
+                .arg(top == main ? QStringLiteral("the main window")
+                                 : top == XCB_WINDOW_NONE ? QStringLiteral("none") : QStringLiteral("a palette"));
+        };
+        auto palettesAbove = [&] {
+            const QList<xcb_window_t> stacked = stackedWindowsOf(x, pid);
+            const xcb_window_t top = topmostAt(x, stacked, centre);
+            return stacked.size() >= 4 && stacked.first() == main && top != XCB_WINDOW_NONE && top != main
+                   && x.rootGeometry(main) == x.rootGeometry(x.root());
+        };
+        if (!waitFor(palettesAbove, kHangMs)) {
+            saveScreen(screenshot);
+            QFAIL(qPrintable(describe()));
+        }
+        QVERIFY2(x.activateThroughManager(main, kHangMs), "the window manager does not answer");
+        const bool above = waitFor([&] { return activeWindow(x) == main && palettesAbove(); }, kHangMs);
+        saveScreen(screenshot);
+        qInfo("%s", qPrintable(describe()));
+        QVERIFY2(above, qPrintable(describe()));
+    }
+
 private slots:
     void initTestCase()
     {
+        qRegisterMetaType<QList<Step>>();
         m_mapFile = QDir::homePath() + QStringLiteral("/widgetmap.json");
+        QVERIFY2(QProcess::execute(QStringLiteral("xdotool"), {"version"}) == 0, "xdotool is missing");
+        QFile preferences(icewmPreferences());
+        QVERIFY(preferences.open(QIODevice::WriteOnly));
+        preferences.write("ShowTaskBar=0\n");
+        preferences.close();
         verifyReady();
     }
 
@@ -48,32 +195,62 @@ private slots:
         }
     }
 
+    void palettesAboveFocusedMainWindow_data()
+    {
+        QTest::addColumn<QString>("windowManager");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QList<Step>>("steps");
+
+        const Step desktop{QStringLiteral("m_buttonDesktop"), Effect::Checked, QStringLiteral("m_buttonDesktop")};
+        const Step presenter{QStringLiteral("m_buttonPresenter"), Effect::Checked, QStringLiteral("m_buttonPresenter")};
+        const Step compare{QStringLiteral("m_buttonCompare"), Effect::Checked, QStringLiteral("m_buttonCompare")};
+        const Step fullScreenOn{QStringLiteral("buttonFullScreen"), Effect::FullScreen, QString()};
+        const Step fullScreenOff{QStringLiteral("buttonFullScreen"), Effect::Normal, QString()};
+        const Step settings{QStringLiteral("buttonSettings"), Effect::Shown, QStringLiteral("m_buttonClose")};
+        const Step settingsClosed{QStringLiteral("m_buttonClose"), Effect::Gone, QStringLiteral("m_buttonClose")};
+        const Step shot{QStringLiteral("buttonCameraShot"), Effect::Saved, QStringLiteral("pictureDialog")};
+        const Step videoSettings{QStringLiteral("m_buttonVideoSet"), Effect::Shown, QStringLiteral("VideoSet")};
+        const Step videoSettingsClosed{QStringLiteral("key:Escape"), Effect::Gone, QStringLiteral("VideoSet")};
+        const QList<QPair<const char*, QList<Step>>> cases{
+            {"start", {}},
+            {"desktop, presenter", {desktop, presenter}},
+            {"desktop, compare", {desktop, compare}},
+            {"compare, presenter", {compare, presenter}},
+            {"full screen twice", {fullScreenOn, fullScreenOff}},
+            {"settings closed", {settings, settingsClosed}},
+            {"camera shot", {shot}},
+            {"video settings closed", {videoSettings, videoSettingsClosed}},
+        };
+        // The switches that show the main window again, also under a second manager.
+        const QStringList icewmCases{"start", "desktop, presenter", "full screen twice"};
+        // icewm without its task bar, so the screen's available area stays the whole screen.
+        const QList<QPair<QString, QStringList>> managers{
+            {QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}},
+            {QStringLiteral("icewm"), {QStringLiteral("--config=") + icewmPreferences()}},
+        };
+        for (const auto& manager : managers)
+            for (const auto& each : cases)
+                if (manager == managers.first() || icewmCases.contains(QLatin1String(each.first)))
+                    QTest::newRow(qPrintable(manager.first + QStringLiteral(": ") + QLatin1String(each.first)))
+                        << manager.first << manager.second << each.second;
+    }
+
     void palettesAboveFocusedMainWindow()
     {
+        QFETCH(QString, windowManager);
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<Step>, steps);
         XWindows x;
         QVERIFY(x.connected());
-        m_windowManager = new QProcess(this);
-        m_windowManager->setProcessChannelMode(QProcess::MergedChannels);
-        m_windowManager->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY2(m_windowManager->waitForStarted(kHangMs), "openbox does not start");
-        QVERIFY2(waitFor([&] { return !x.values(x.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).isEmpty(); },
-                         kHangMs),
-                 "openbox manages no screen");
+        startWindowManager(x, windowManager, arguments);
+        if (QTest::currentTestFailed())
+            return;
 
         QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
-        Widget settings;
-        QVERIFY2(waitFor([&] {
-                     const QList<Widget> found = widgetsNamed(readWidgetMap(m_mapFile), QStringLiteral("buttonSettings"));
-                     if (found.isEmpty())
-                         return false;
-                     settings = found.first();
-                     return true;
-                 }, kHangMs),
-                 "no Settings button in the widget map");
-        const QPoint centre = settings.rect.center();
+        QVERIFY2(waitFor([&] { return widget(QStringLiteral("buttonExit")).has_value(); }, kHangMs),
+                 "no Exit button in the widget map");
 
-        // The main window (the largest) covers the screen and has the focus: the manager keeps
-        // it in its full-screen layer.
+        // The main window (the largest) covers the screen.
         const qint64 pid = orvane->processId();
         xcb_window_t main = XCB_WINDOW_NONE;
         QVERIFY2(waitFor([&] {
@@ -84,27 +261,42 @@ private slots:
                      for (xcb_window_t window : stacked)
                          if (area(x.rootGeometry(window)) > area(x.rootGeometry(main)))
                              main = window;
-                     return x.values(x.root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW).value(0) == main
-                            && x.rootGeometry(main) == x.rootGeometry(x.root());
+                     return x.rootGeometry(main) == x.rootGeometry(x.root());
                  }, kHangMs),
-                 "the main window and its three palettes are not shown, or the main window has no focus");
-        // Activated and raised again as a click on it would; its palettes must stay above it, and
-        // the topmost of the program's windows under the Settings button's centre be a palette.
-        QVERIFY2(x.activateThroughManager(main, kHangMs), "the window manager does not answer");
-        const QList<xcb_window_t> stacked = stackedWindowsOf(x, pid);
-        xcb_window_t top = XCB_WINDOW_NONE;
-        for (xcb_window_t window : stacked)
-            if (x.rootGeometry(window).contains(centre))
-                top = window;
-        const QString seen = QStringLiteral("main window at %1 of %2 in the stacking order, topmost at the Settings "
-                                            "button %3")
-                                 .arg(stacked.indexOf(main))
-                                 .arg(stacked.size())
-                                 .arg(top == main ? QStringLiteral("the main window") : QStringLiteral("a palette"));
-        const bool above = stacked.size() >= 4 && stacked.first() == main && top != XCB_WINDOW_NONE && top != main
-                           && x.values(x.root(), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW).value(0) == main;
-        qInfo("%s", qPrintable(seen));
-        QVERIFY2(above, qPrintable(seen));
+                 "the main window and its three palettes are not shown");
+
+        // Settled: the palettes shown before the main window are above it.
+        const QString screenshot = artefactFolder() + QStringLiteral("/%1-%2.png").arg(
+                                       windowManager, QString::fromLatin1(QTest::currentDataTag())
+                                                          .section(QLatin1String(": "), 1)
+                                                          .replace(QLatin1String(", "), QLatin1String("-"))
+                                                          .replace(QLatin1Char(' '), QLatin1Char('-')));
+        expectPalettesAbove(x, pid, main, screenshot);
+        if (QTest::currentTestFailed())
+            return;
+
+        for (const Step& step : steps) {
+            if (step.click.startsWith(QLatin1String("key:")))
+                QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"key", step.click.mid(4)}), 0);
+            else if (!step.click.isEmpty())
+                QVERIFY2(click(step.click), qPrintable(step.click));
+            const bool done = waitFor([&] {
+                const auto subject = widget(step.subject);
+                switch (step.effect) {
+                case Effect::Checked: return subject && subject->checked;
+                case Effect::Shown: return subject.has_value();
+                case Effect::Gone: return !subject;
+                case Effect::FullScreen: return fullScreen(x, main);
+                case Effect::Normal: return !fullScreen(x, main);
+                case Effect::Saved: return !subject && savedFiles() > 0;
+                }
+                return false;
+            }, kHangMs);
+            QVERIFY2(done, qPrintable(QStringLiteral("no effect of the step %1 %2").arg(step.click, step.subject)));
+        }
+
+        if (!steps.isEmpty())
+            expectPalettesAbove(x, pid, main, screenshot);
     }
 };
 

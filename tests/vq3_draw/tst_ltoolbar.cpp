@@ -374,6 +374,54 @@ private slots:
         QVERIFY(!toolbar->isHidden());
     }
 
+    // A new native window for a palette shown as a window of its own, at the same place and a
+    // transient of its parent's window; nothing for a hidden palette or one drawn inside its parent.
+    void renewWindow_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("insideParent");
+        QTest::addColumn<bool>("renewed");
+        QTest::newRow("shown window") << true << false << true;
+        QTest::newRow("hidden window") << false << false << false;
+        QTest::newRow("drawn inside the full-screen parent") << true << true << false;
+    }
+
+    void renewWindow()
+    {
+        QFETCH(bool, shown);
+        QFETCH(bool, insideParent);
+        QFETCH(bool, renewed);
+        QWidget window;
+        window.resize(800, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window, eventwait::kHangMs));
+        auto* toolbar = new Ltoolbar(&window, Ltoolbar::StyleFunction);
+        toolbar->setButtunSize(QSize(140, 32));
+        toolbar->addButton(QStringLiteral("Exit"), QString());
+        toolbar->setAnchorPoint(QPoint(600, 500));
+        toolbar->freshUi();
+        toolbar->show();
+        QVERIFY(QTest::qWaitForWindowExposed(toolbar, eventwait::kHangMs));
+        if (!shown)
+            toolbar->hide();
+        if (insideParent)
+            toolbar->setFullScreen(true);
+        const WId before = toolbar->internalWinId();
+        const QRect geometry = toolbar->geometry();
+
+        toolbar->renewWindow();
+
+        QCOMPARE(toolbar->internalWinId() != before, renewed);
+        QCOMPARE(toolbar->isVisible(), shown);
+        QCOMPARE(toolbar->isWindow(), !insideParent);
+        QCOMPARE(toolbar->geometry(), geometry);
+        if (renewed) {
+            QVERIFY(toolbar->internalWinId() != 0);
+            QCOMPARE(toolbar->windowHandle()->transientParent(), window.windowHandle());
+            QVERIFY(QTest::qWaitForWindowExposed(toolbar, eventwait::kHangMs));
+        }
+    }
+
     void clearUnitDeletesEveryWidget()
     {
         Ltoolbar toolbar(nullptr, Ltoolbar::StyleBottom);
