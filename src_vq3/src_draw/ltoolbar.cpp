@@ -9,6 +9,7 @@
 #include <QHoverEvent>
 #include <QPainter>
 #include <QSlider>
+#include <QWindow>
 
 namespace
 {
@@ -160,6 +161,13 @@ void Ltoolbar::renewWindow()
     hide();
     destroy(true, false);
     show();
+    // Windows of our own (the picture-in-picture window, a picker) were tied to the old native
+    // window: tie them to the new one, or the manager lets them fall behind the main window.
+    const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (child->isWindow() && child->windowHandle())
+            child->windowHandle()->setTransientParent(windowHandle());
+    }
 }
 
 void Ltoolbar::clearUnit()

@@ -402,6 +402,12 @@ private slots:
         toolbar->freshUi();
         toolbar->show();
         QVERIFY(QTest::qWaitForWindowExposed(toolbar, eventwait::kHangMs));
+        // A window of its own opened from the palette (as the picture-in-picture window is).
+        auto* owned = new QWidget(toolbar, Qt::Dialog);
+        owned->resize(200, 150);
+        owned->show();
+        QVERIFY(QTest::qWaitForWindowExposed(owned, eventwait::kHangMs));
+        QCOMPARE(owned->windowHandle()->transientParent(), toolbar->windowHandle());
         if (!shown)
             toolbar->hide();
         if (insideParent)
@@ -419,6 +425,8 @@ private slots:
             QVERIFY(toolbar->internalWinId() != 0);
             QCOMPARE(toolbar->windowHandle()->transientParent(), window.windowHandle());
             QVERIFY(QTest::qWaitForWindowExposed(toolbar, eventwait::kHangMs));
+            QVERIFY(owned->isVisible());
+            QCOMPARE(owned->windowHandle()->transientParent(), toolbar->windowHandle());
         }
     }
 
