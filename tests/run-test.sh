@@ -52,8 +52,9 @@ start_xvfb() {
     export DISPLAY=":$n"
 }
 
-# Runs the test as a child (the shell answers signals while it waits, and reaps what the namespace
-# hands it) and ends with its status.
+# Runs the test as a child in a process group of its own (the shell answers signals while it waits,
+# and reaps what the namespace hands it) and ends with its status. Ended early, the test's group
+# gets SIGKILL; without a namespace, what left the group outlives it.
 run_test() {
     tmp=$ORVANE_TEST_INNER
     unset ORVANE_TEST_INNER
@@ -61,7 +62,7 @@ run_test() {
     test=""
     cleanup() {
         if [ -n "$test" ]; then
-            kill -KILL "$test" 2>/dev/null
+            kill -KILL "-$test" 2>/dev/null
             wait "$test" 2>/dev/null
         fi
         if [ -n "$xvfb" ]; then
@@ -86,8 +87,9 @@ run_test() {
     export XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" XDG_CACHE_HOME="$tmp/cache"
     export XDG_RUNTIME_DIR="$tmp/runtime" XDG_DOCUMENTS_DIR="$tmp/home/Documents"
     export ORVANE_TEST_TMP="$tmp"
-    # A command started with & ignores SIGINT and SIGQUIT; the test gets them back.
-    env --default-signal=INT,QUIT "$@" &
+    # A command started with & ignores SIGINT and SIGQUIT; the test gets them back. setsid makes
+    # the group (it forks only for a group leader, which a child started with & is not).
+    setsid env --default-signal=INT,QUIT "$@" &
     test=$!
     wait "$test"
     status=$?
