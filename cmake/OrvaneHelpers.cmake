@@ -19,7 +19,8 @@ endfunction()
 #                 [ENV VAR=value ...] [TIMEOUT seconds] [X11] [PRIVATE_X])
 # One Qt Test executable, run by tests/run-test.sh with a fresh temporary HOME and
 # XDG folders. Tests run offscreen unless X11 (or PRIVATE_X, the same) is given: then they get an X
-# server of their own (tests/run-test.sh), or $DISPLAY where Xvfb is missing.
+# server of their own (tests/run-test.sh), or $DISPLAY where Xvfb is missing. A test that starts
+# Korvid or uses the frame block keyed by the bin folder holds RESOURCE_LOCK mainframeblock.
 function(orvane_add_test)
     cmake_parse_arguments(T "X11;PRIVATE_X" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENV;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})

@@ -36,11 +36,11 @@ if [ -z "${DISPLAY:-}" ] || [ "${CI:-}" = "true" ]; then
     $pdeath Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset \
         3>"$xvfb_dir/displayfd" >"$xvfb_dir/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    n=""
-    read -r n <"$xvfb_dir/displayfd" || true
+    # Until the server writes its number; a server that fails closes the pipe unwritten.
+    n=$(timeout 60 head -n 1 "$xvfb_dir/displayfd") || true
     case "$n" in
         ''|*[!0-9]*)
-            echo "test.sh: Xvfb did not start:" >&2
+            echo "test.sh: Xvfb gave no display number within 60 s:" >&2
             cat "$xvfb_dir/xvfb.log" >&2
             exit 1 ;;
     esac

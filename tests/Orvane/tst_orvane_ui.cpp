@@ -19,6 +19,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTranslator>
 #include <QtTest>
@@ -533,8 +534,8 @@ private slots:
     }
 
     // A save folder the program can't write into: the recording start reports "record error" and
-    // the buttons stay idle. Root, whom no permission bit stops (CI), gets a folder under a plain
-    // file instead of a read-only one.
+    // the buttons stay idle. Root, whom no permission bit stops (CI), gets the folder mounted
+    // read-only over itself in the test's own mount table (tests/run-test.sh).
     void screenRecordingIntoAnUnwritableFolder_data()
     {
         QTest::addColumn<bool>("readOnly");
@@ -545,12 +546,24 @@ private slots:
     {
         QFETCH(bool, readOnly);
         QString save;
+        bool mounted = false;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute(QStringLiteral("umount"), {save});
+        });
         if (readOnly) {
-            if (::geteuid() == 0)
-                QSKIP("permission bits do not stop root");
             save = QDir::homePath() + QStringLiteral("/readonly");
             QVERIFY(QDir().mkpath(save));
-            QVERIFY(QFile::setPermissions(save, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            if (::geteuid() != 0) {
+                QVERIFY(QFile::setPermissions(save, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            } else {
+                if (qEnvironmentVariable("ORVANE_TEST_PRIVATE_MOUNTS") != QLatin1String("1"))
+                    QSKIP("root needs a mount table of its own for a read-only folder (tests/run-test.sh)");
+                QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"--bind", "-o", "ro", save, save}), 0);
+                mounted = true;
+            }
+            QFile probe(save + QStringLiteral("/probe"));
+            QVERIFY2(!probe.open(QIODevice::WriteOnly), "the folder takes a new file");
         } else {
             QFile blocker(QDir::homePath() + QStringLiteral("/blocker"));
             QVERIFY(blocker.open(QIODevice::WriteOnly));

@@ -1,6 +1,6 @@
 // The single-instance port under a flood of connections: the first instance runs as a process of
 // its own with few file descriptors, the test holds connections that send nothing, and a later
-// start must still reach it.
+// start must still reach it. The first instance never holds more connections than its bound.
 
 #include "processoutput.h"
 #include "singleapplication.h"
@@ -48,6 +48,17 @@ public:
     bool waitOutput(const QByteArray& text, int count, int ms)
     {
         return processoutput::waitFor(m_p, m_out, text, count, ms);
+    }
+
+    // The most connections it held at once so far (its "held N" lines).
+    int mostHeld()
+    {
+        int most = 0;
+        for (const QByteArray& line : output().split('\n')) {
+            if (line.startsWith("held "))
+                most = qMax(most, line.mid(5).toInt());
+        }
+        return most;
     }
 
 private:
@@ -109,6 +120,8 @@ private slots:
         // Every connection is made, and each is closed by the first instance in the end.
         QTRY_COMPARE_WITH_TIMEOUT(countIn(silent, false), connections, 60000);
         QVERIFY(!first.output().contains("activate"));
+        QVERIFY2(first.mostHeld() <= SingleApplication::MaxConnections, first.output().constData());
+        QVERIFY2(first.mostHeld() >= qMin(connections, SingleApplication::MaxConnections), first.output().constData());
     }
 
     void laterStartGetsThroughAFlood_data()
@@ -137,6 +150,7 @@ private slots:
         QCOMPARE(later.exitStatus(), QProcess::NormalExit);
         QCOMPARE(later.exitCode(), 3);
         QVERIFY2(first.waitOutput("activate\n", 1, 60000), first.output().constData());
+        QVERIFY2(first.mostHeld() <= SingleApplication::MaxConnections, first.output().constData());
     }
 };
 
