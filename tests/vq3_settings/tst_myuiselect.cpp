@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -103,8 +104,25 @@ private slots:
     void dialogStyleAndFamily()
     {
         MyUiSelect* ui = MyUiSelect::getInstance();
-        QCOMPARE(ui->dialogStyle, QStringLiteral("QDialog{background-color:rgba(55,66,76);}"));
+        QCOMPARE(ui->dialogStyle, QStringLiteral("QDialog{background-color:rgb(55,66,76);}"));
         QCOMPARE(ui->fontFamily, QStringLiteral("Microsoft YaHei"));
+    }
+
+    // The dialog is painted with the sheet's colour, and Qt's parser has nothing to warn of.
+    void dialogStylePaintsItsColour()
+    {
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& msg) {
+            warnings.append(msg);
+        });
+        QDialog dialog;
+        dialog.resize(40, 30);
+        dialog.setStyleSheet(MyUiSelect::getInstance()->dialogStyle);
+        const QImage image = dialog.grab().toImage();
+        qInstallMessageHandler(previous);
+        QCOMPARE(QColor(image.pixel(20, 15)), QColor(55, 66, 76));
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
     }
 
     void uiTypeFromFile_data()

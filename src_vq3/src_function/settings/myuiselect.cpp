@@ -60,7 +60,8 @@ void MyUiSelect::_init()
     m_scaleX = 1.0;
     m_scaleY = 1.0;
 
-    dialogStyle = QStringLiteral("QDialog{background-color:rgba(55,66,76);}");
+    // Three components: Qt's sheet parser warns on every dialog given "rgba" without an alpha.
+    dialogStyle = QStringLiteral("QDialog{background-color:rgb(55,66,76);}");
     labelStyle = QStringLiteral("QLabel{background-color:transparent;border:none;color:white;}"
                                 "QLabel::disabled{color:#d1d1d1;}");
     editStyle = QStringLiteral("QLineEdit {border: 1px solid #cccccc; background-color: rgb(55, 66, 76);color: rgb(255, 255, 255);}"
