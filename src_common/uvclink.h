@@ -34,6 +34,10 @@ inline constexpr char UvcNotifyDeviceChange[] = "[08]";   // Korvid to client, u
 inline constexpr char FatherCmdSetLogDir[] = "[01]";   // followed by the folder text, unchanged
 inline constexpr char FatherCmdReset[] = "[02]";
 
+// Korvid reads its standard input this many bytes at a time and takes one read as its log
+// folder, so a folder handed over there must fit in one read.
+constexpr int KorvidStdinRead = 1023;
+
 // ---- Image controls --------------------------------------------------------------------------
 
 enum UvcControlType : int {

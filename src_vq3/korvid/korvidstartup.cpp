@@ -5,6 +5,7 @@
 #include "mainframeblock.h"
 #include "paxdevicemonitor.h"
 #include "paxuvccontrol.h"
+#include "uvclink.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -18,7 +19,7 @@ namespace {
 // Reads what the launcher sends on standard input; stops watching at end of input.
 void readStandardInput(QSocketNotifier* notifier)
 {
-    char buf[1024];
+    char buf[KorvidStdinRead + 1];
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf - 1);
     if (n > 0) {
         buf[n] = '\0';

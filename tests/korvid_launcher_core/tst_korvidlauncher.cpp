@@ -4,6 +4,7 @@
 #include "korvidlauncher.h"
 #include "korvidtestutil.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -189,8 +190,25 @@ private slots:
         QVERIFY(launcher.output().contains("korvid-launcher: ending Korvid"));
     }
 
+    // Makes nested folders under base so that the deepest one with its closing '/' is `bytes`
+    // bytes long; returns it without the '/', or a null string when it can't be made.
+    static QString deepFolder(const QString& base, int bytes)
+    {
+        QString path = base;
+        while (path.toUtf8().size() + 1 < bytes) {
+            const int room = bytes - 1 - path.toUtf8().size() - 1;   // after the next '/'
+            const int step = room > 200 ? 100 : room;
+            path += QLatin1Char('/') + QString(qMax(step, 1), QLatin1Char('d'));
+        }
+        if (path.toUtf8().size() + 1 != bytes || !QDir().mkpath(path))
+            return QString();
+        return path;
+    }
+
     // Row: the log-folder text (%1 = an existing folder without its trailing '/', %2 = a file
-    // in it) and the folder taken, or a null string when the text is refused.
+    // in it, %3 = a folder whose text with '/' fills one read of Korvid's standard input with
+    // the line end, %4 = one a byte longer) and the folder taken, or a null string when the text
+    // is refused.
     void acceptedLogDir_data()
     {
         QTest::addColumn<QString>("text");
@@ -208,6 +226,8 @@ private slots:
         QTest::newRow("undecodable bytes") << QStringLiteral("%1/") + QChar(QChar::ReplacementCharacter) << QString();
         QTest::newRow("binary junk")
             << QString::fromLocal8Bit(QByteArray("\x01\x02\xff\xfe\x00\x10junk", 10)) << QString();
+        QTest::newRow("longest folder Korvid reads at once") << QStringLiteral("%3") << QStringLiteral("%3/");
+        QTest::newRow("folder too long for one read") << QStringLiteral("%4/") << QString();
     }
 
     void acceptedLogDir()
@@ -220,14 +240,49 @@ private slots:
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
+        const QString longest = deepFolder(dir.path() + QStringLiteral("/a"), KorvidStdinRead - 1);
+        const QString tooLong = deepFolder(dir.path() + QStringLiteral("/b"), KorvidStdinRead);
+        QVERIFY(!longest.isNull() && !tooLong.isNull());
         auto fill = [&](QString t) {
-            return t.replace(QLatin1String("%1"), dir.path()).replace(QLatin1String("%2"), file);
+            return t.replace(QLatin1String("%1"), dir.path())
+                .replace(QLatin1String("%2"), file)
+                .replace(QLatin1String("%3"), longest)
+                .replace(QLatin1String("%4"), tooLong);
         };
         const QString got = KorvidLauncher::acceptedLogDir(fill(text));
         if (accepted.isNull())
             QVERIFY2(got.isNull(), qPrintable(got));
         else
             QCOMPARE(got, fill(accepted));
+    }
+
+    // Two folders in one write: the running Korvid, started without one, gets the first alone
+    // and logs there; the next Korvid gets the second as its argument.
+    void twoFoldersInOneWrite()
+    {
+        QTemporaryDir first;
+        QTemporaryDir second;
+        QVERIFY(first.isValid() && second.isValid());
+        const QString firstDir = first.path() + QLatin1Char('/');
+        const QString secondDir = second.path() + QLatin1Char('/');
+        ChildProcess launcher;
+        QVERIFY2(startLauncher(launcher), launcher.output().constData());
+        LinkClient father;
+        QVERIFY(father.connectTo(FatherPort));
+        father.socket().write(rawFrame(UvcLinkText::fatherSetLogDir(firstDir).toUtf8())
+                              + rawFrame(UvcLinkText::fatherSetLogDir(secondDir).toUtf8()));
+        QVERIFY(father.socket().waitForBytesWritten(kServiceHangMs));
+        QVERIFY(launcher.waitOutput("korvid-launcher: log folder " + secondDir.toUtf8(), 1, kServiceHangMs));
+        LinkClient client;
+        QVERIFY(client.connectTo(UvcServicePort));
+        QCOMPARE(client.request("[05]6"), QStringLiteral("[05]6,0"));
+        QTRY_VERIFY2_WITH_TIMEOUT(readFile(firstDir + QStringLiteral("korvid.log")).contains(QLatin1String("vq3 connect")),
+                                  launcher.output().constData(), kServiceHangMs);
+        QVERIFY(!QFileInfo::exists(secondDir + QStringLiteral("korvid.log")));
+
+        father.send(UvcLinkText::fatherReset().toUtf8());
+        QVERIFY2(launcher.waitOutput("korvid-launcher: started Korvid (pid", 2, kServiceHangMs), launcher.output().constData());
+        QVERIFY(QString::fromLocal8Bit(launcher.output()).contains(QStringLiteral("with log folder ") + secondDir));
     }
 
     // A refused folder is logged and the one given before stays: the next Korvid gets that one.

@@ -139,7 +139,10 @@ QString KorvidLauncher::acceptedLogDir(const QString& text)
     const QFileInfo info(text);
     if (!info.isAbsolute() || !info.isDir())
         return QString();
-    return text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+    const QString dir = text.endsWith(QLatin1Char('/')) ? text : text + QLatin1Char('/');
+    if (dir.toUtf8().size() + 1 > KorvidStdinRead)
+        return QString();
+    return dir;
 }
 
 bool KorvidLauncher::_servicePortFree()
@@ -176,7 +179,7 @@ void KorvidLauncher::_startKorvid()
     QStringList args;
     if (!m_logDir.isEmpty())
         args << m_logDir;
-    m_startedLogDir = m_logDir;
+    m_givenLogDir = m_logDir;
     m_korvid->setProgram(korvidPath());
     m_korvid->setArguments(args);
     m_runTime.start();
@@ -189,10 +192,17 @@ void KorvidLauncher::slotKorvidStarted()
 {
     launcherLog(QStringLiteral("started Korvid (pid %1)%2")
                     .arg(m_korvid->processId())
-                    .arg(m_startedLogDir.isEmpty() ? QString() : QStringLiteral(" with log folder ") + m_startedLogDir));
+                    .arg(m_givenLogDir.isEmpty() ? QString() : QStringLiteral(" with log folder ") + m_givenLogDir));
     // A folder that arrived while it was starting goes to its standard input.
-    if (!m_logDir.isEmpty() && m_logDir != m_startedLogDir)
-        m_korvid->write(m_logDir.toUtf8() + '\n');
+    _giveLogDir();
+}
+
+void KorvidLauncher::_giveLogDir()
+{
+    if (!m_korvid || m_korvid->state() != QProcess::Running || m_logDir.isEmpty() || !m_givenLogDir.isEmpty())
+        return;
+    m_givenLogDir = m_logDir;
+    m_korvid->write(m_logDir.toUtf8() + '\n');
 }
 
 void KorvidLauncher::slotKorvidError(QProcess::ProcessError error)
@@ -313,8 +323,9 @@ void KorvidLauncher::_handleFatherMessage(const QString& text)
         const QString dir = acceptedLogDir(msg.textAfterHead());
         if (dir.isNull()) {
             launcherLog(QStringLiteral("refused a log folder of %1 characters: not an absolute path of a folder, "
-                                       "or control characters in it; keeping %2")
+                                       "control characters in it, or longer than %2 bytes; keeping %3")
                             .arg(msg.textAfterHead().size())
+                            .arg(KorvidStdinRead - 1)
                             .arg(m_logDir.isEmpty() ? QStringLiteral("none") : m_logDir));
             return;
         }
@@ -324,9 +335,7 @@ void KorvidLauncher::_handleFatherMessage(const QString& text)
         launcherLog(QStringLiteral("log folder %1").arg(dir));
         // A running Korvid without a folder takes it from standard input; later starts get it
         // as their argument.
-        if (m_korvid && m_korvid->state() == QProcess::Running) {
-            m_korvid->write(dir.toUtf8() + '\n');
-        }
+        _giveLogDir();
     } else if (msg.hasHead(FatherCmdReset)) {
         _reset();
     } else {

@@ -46,8 +46,9 @@ public:
     QProcess::ProcessState korvidState() const;
 
     // The folder a log-folder message may set: an absolute path of an existing folder, without
-    // control characters or undecodable bytes, ending with '/' (added when missing); a null
-    // string when the text is refused.
+    // control characters or undecodable bytes, ending with '/' (added when missing), that fits
+    // with its line end in one read of Korvid's standard input; a null string when the text is
+    // refused.
     static QString acceptedLogDir(const QString& text);
 
     // Path of the service program: Korvid beside this program.
@@ -67,6 +68,8 @@ private slots:
 
 private:
     void _startKorvid();
+    // Writes the folder to the standard input of a running Korvid that has none yet.
+    void _giveLogDir();
     // True when nothing listens on the command port (a Korvid left by an earlier launcher may).
     static bool _servicePortFree();
     void _handleFatherMessage(const QString& text);
@@ -80,7 +83,10 @@ private:
     QHash<QTcpSocket*, QElapsedTimer> m_lastActivity;   // since the connection last sent bytes
     QProcess* m_korvid = nullptr;
     QString m_logDir;
-    QString m_startedLogDir;   // the folder the running Korvid was given as its argument
+    // The folder the running Korvid has: its argument, or the one written to its standard input.
+    // Korvid keeps the first it gets and takes each read as one text, so a second one written
+    // there could only join the first in one read and spoil it: it waits for the next start.
+    QString m_givenLogDir;
     QTimer m_restartTimer;
     QElapsedTimer m_runTime;
     int m_lastDelay = 0;
