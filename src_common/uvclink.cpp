@@ -18,6 +18,17 @@ const char* mucrName(int code)
     }
 }
 
+bool uvcControlValueFits(int type, qint64 value)
+{
+    if (uvcControlIsModeType(type))
+        return true;
+    switch (type) {
+    case UvcControlBrightness: return value >= -32768 && value <= 32767;
+    case UvcControlExposure: return value >= 0 && value <= qint64(0xFFFFFFFFu);
+    default: return uvcControlTypeValid(type) && value >= 0 && value <= 0xFFFF;
+    }
+}
+
 // ---- UvcLinkFrame ----------------------------------------------------------------------------
 
 QByteArray UvcLinkFrame::header(quint32 n)

@@ -81,6 +81,11 @@ inline bool uvcControlIsModeType(int type)
 {
     return uvcControlTypeValid(type) && !uvcControlIsValueType(type);
 }
+// True when a value to set fits the width the control has at the camera: brightness signed
+// 16-bit, exposure unsigned 32-bit, the other value controls unsigned 16-bit (a value past it
+// would reach the camera cut to another value); the mode types take any value. False for a type
+// outside 0..8.
+bool uvcControlValueFits(int type, qint64 value);
 
 // ---- Result codes of MacUvcClient (0 is success) ---------------------------------------------
 

@@ -308,9 +308,13 @@ void Korvid::_setControl(const UvcLinkMessage& msg)
 {
     const int idx = msg.intItem(0, -1);
     const int type = msg.intItem(1, -1);
+    const int value = msg.intItem(2);
+    const bool complete = uvcControlTypeValid(type) && msg.hasItems(3);
     int result = -1;
-    if (uvcControlTypeValid(type) && msg.hasItems(3)) {
-        const int value = msg.intItem(2);
+    if (complete && !uvcControlValueFits(type, value)) {
+        // The camera would get the value cut to its width: another value than the one asked for.
+        KORVID_LOG("control %d of camera %d not set: the value %d does not fit the control", type, idx, value);
+    } else if (complete) {
         PaxUvcControl* uvc = PaxUvcControl::getInstance();
         switch (type) {
 #define KORVID_SET_VALUE(Name, Type) \

@@ -19,14 +19,29 @@ class TestKorvid : public QObject
     Q_OBJECT
 
 private:
-    // Service shared by the rows of replies().
+    // Service shared by the rows of one data-driven test function.
     std::unique_ptr<ChildProcess> m_shared;
     std::unique_ptr<LinkClient> m_sharedClient;
+    QByteArray m_sharedFunction;
 
     void stopShared()
     {
         m_sharedClient.reset();
         m_shared.reset();
+        m_sharedFunction.clear();
+    }
+
+    // The shared service of the current test function, started on its first row.
+    bool startShared(bool virtualCamera)
+    {
+        if (m_shared)
+            return true;
+        m_shared = std::make_unique<ChildProcess>();
+        m_sharedFunction = QTest::currentTestFunction();
+        if (!m_shared->start(QStringLiteral("Korvid"), {}, serviceEnvironment(virtualCamera)))
+            return false;
+        m_sharedClient = std::make_unique<LinkClient>();
+        return m_sharedClient->connectTo(UvcServicePort);
     }
 
     static bool waitListening(int port, int ms = kServiceHangMs)
@@ -52,7 +67,7 @@ private:
 private slots:
     void init()
     {
-        if (QByteArray(QTest::currentTestFunction()) != "replies")
+        if (QByteArray(QTest::currentTestFunction()) != m_sharedFunction)
             stopShared();
         if (m_shared)
             return;
@@ -91,12 +106,7 @@ private slots:
     {
         QFETCH(QByteArray, request);
         QFETCH(QString, reply);
-        if (!m_shared) {
-            m_shared = std::make_unique<ChildProcess>();
-            QVERIFY(m_shared->start(QStringLiteral("Korvid"), {}, serviceEnvironment(false)));
-            m_sharedClient = std::make_unique<LinkClient>();
-            QVERIFY(m_sharedClient->connectTo(UvcServicePort));
-        }
+        QVERIFY(startShared(false));
         QVERIFY(m_shared->running());
         if (reply.isNull()) {
             // Still serving, and the next message is the reply to the next request: the first
@@ -381,6 +391,53 @@ private slots:
         QByteArray rest;
         block.take(rest);
         QCOMPARE(block.take(rest), MainFrameBlock::TakeResult::Empty);
+    }
+
+    // Row: a control write to the open virtual camera and the result it gets. A value past the
+    // width the control has at the camera is refused (-1) and sets nothing; one within it goes to
+    // the camera, which refuses what is outside its range (-2).
+    void controlWriteValueWidth_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<qint64>("value");
+        QTest::addColumn<int>("result");
+        QTest::newRow("brightness past 16 bits, cut to -1") << 0 << qint64(65535) << -1;
+        QTest::newRow("brightness of the int range, cut to -1") << 0 << qint64(2147483647) << -1;
+        QTest::newRow("brightness below 16 bits, cut to 0") << 0 << qint64(-65536) << -1;
+        QTest::newRow("brightness one past 16 bits") << 0 << qint64(32768) << -1;
+        QTest::newRow("brightness at the end of 16 bits") << 0 << qint64(-32768) << -2;
+        QTest::newRow("contrast past 16 bits, cut to 50") << 1 << qint64(65536 + 50) << -1;
+        QTest::newRow("contrast at the end of 16 bits") << 1 << qint64(65535) << -2;
+        QTest::newRow("negative contrast") << 1 << qint64(-1) << -1;
+        QTest::newRow("negative exposure") << 5 << qint64(-1) << -1;
+        QTest::newRow("focus past 16 bits, cut to 512") << 7 << qint64(65536 + 512) << -1;
+        QTest::newRow("focus mode takes any value") << 8 << qint64(70000) << 0;
+        QTest::newRow("brightness within its range") << 0 << qint64(-64) << 0;
+    }
+
+    void controlWriteValueWidth()
+    {
+        QFETCH(int, type);
+        QFETCH(qint64, value);
+        QFETCH(int, result);
+        const bool fresh = !m_shared;
+        QVERIFY(startShared(true));
+        if (fresh)
+            QCOMPARE(m_sharedClient->request("[02]"), QStringLiteral("[02]00000001,"));
+        QVERIFY(m_shared->running());
+        const QString request = QStringLiteral("[07]0,%1,%2").arg(type).arg(value);
+        QCOMPARE(m_sharedClient->request(request.toLatin1()), QStringLiteral("[07]0,%1,%2").arg(type).arg(result));
+        // Brightness and focus read their current values: a refused write left them alone.
+        using namespace pax_virtual;
+        const ControlRange b = controlRange(Brightness);
+        const ControlRange f = controlRange(Focus);
+        const int brightness = type == 0 && result == 0 ? int(value) : b.def;
+        QCOMPARE(m_sharedClient->request("[06]0,0"),
+                 QStringLiteral("[06]0,0,0,%1,%2,%3,%4").arg(b.max).arg(b.min).arg(b.def).arg(brightness));
+        QCOMPARE(m_sharedClient->request("[06]0,7"),
+                 QStringLiteral("[06]0,7,0,%1,%2,%3,%3").arg(f.max).arg(f.min).arg(f.def));
+        if (type == 0 && result == 0)
+            QCOMPARE(m_sharedClient->request(QStringLiteral("[07]0,0,%1").arg(b.def).toLatin1()), QStringLiteral("[07]0,0,0"));
     }
 
     void virtualCameraSearch()
