@@ -235,23 +235,45 @@ private slots:
         QCOMPARE(get(MyMemory::getInstance()).toString(), stored.toString());
     }
 
-    void recordTypeOutOfRange_data()
+    // Row: a hand-edited key, the value stored, what the getter then gives, the line logged
+    // about it and the value stored in its place.
+    void handEditedValueFallsBack_data()
     {
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
-        QTest::newRow("hand-edited") << QVariant(77);
-        QTest::newRow("one past the last") << QVariant(3);
-        QTest::newRow("negative") << QVariant(-1);
+        QTest::addColumn<Getter>("get");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QString>("rewritten");
+        const Getter recordType = [](MyMemory* m) { return int(m->getRecordType()); };
+        const Getter prefix = [](MyMemory* m) { return m->getScreenRecordPrefix(); };
+        QTest::newRow("record type, hand-edited") << "common/recordType" << QVariant(77) << recordType
+                                                  << "recordType[77]" << "0";
+        QTest::newRow("record type one past the last") << "common/recordType" << QVariant(3) << recordType
+                                                       << "recordType[3]" << "0";
+        QTest::newRow("negative record type") << "common/recordType" << QVariant(-1) << recordType
+                                              << "recordType[-1]" << "0";
+        QTest::newRow("prefix naming a subfolder") << "common/screenRecordPrefix" << QVariant("lesson/week")
+                                                   << prefix << "screenRecordPrefix[lesson/week]" << "screen";
+        QTest::newRow("prefix climbing out of the save folder")
+            << "common/screenRecordPrefix" << QVariant("../../elsewhere") << prefix
+            << "screenRecordPrefix[../../elsewhere]" << "screen";
+        QTest::newRow("prefix that is a path") << "common/screenRecordPrefix" << QVariant("/tmp/rec") << prefix
+                                               << "screenRecordPrefix[/tmp/rec]" << "screen";
     }
-    // A record type that names nothing to record is logged, and 0 is used and stored.
-    void recordTypeOutOfRange()
+    // A value the setting can't take is logged once, and the default is used and stored.
+    void handEditedValueFallsBack()
     {
+        QFETCH(QString, key);
         QFETCH(QVariant, stored);
-        writeIni({{"common/recordType", stored}});
+        QFETCH(Getter, get);
+        QFETCH(QString, logged);
+        QFETCH(QString, rewritten);
+        writeIni({{key, stored}});
         LogCapture capture;
-        QCOMPARE(int(MyMemory::getInstance()->getRecordType()), 0);
-        QCOMPARE(LogCapture::countContaining(QStringLiteral("recordType[%1]").arg(stored.toInt())), 1);
+        QCOMPARE(get(MyMemory::getInstance()).toString(), rewritten);
+        QCOMPARE(LogCapture::countContaining(logged), 1);
         QSettings s(MyMemory::configFileName(), QSettings::IniFormat);
-        QCOMPARE(s.value("common/recordType"), QVariant("0"));
+        QCOMPARE(s.value(key), QVariant(rewritten));
     }
 
     // A folder where config.ini should be is said once and left as it is; the settings of the run

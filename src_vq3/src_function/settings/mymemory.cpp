@@ -217,6 +217,12 @@ void MyMemory::_readAll()
         setRecordType(RecordScreen);
     }
     m_screenRecordPrefix = settings.value(QStringLiteral("common/screenRecordPrefix"), QStringLiteral("screen")).toString();
+    if (m_screenRecordPrefix.contains(QLatin1Char('/'))) {
+        // Hand-edited: a folder separator would put recordings outside the save folder.
+        PAX_LOG_ERROR("screenRecordPrefix[%s] holds a folder separator, \"screen\" is used",
+                      qPrintable(m_screenRecordPrefix));
+        setScreenRecordPrefix(QStringLiteral("screen"));
+    }
 }
 
 void MyMemory::_computeUiMetrics()
