@@ -265,9 +265,10 @@ private slots:
     }
 
     // Each window in turn, opened with the pointer as a person would: the main window with its
-    // palettes, the extension palette, the video settings, the second camera's picture, the settings,
-    // the recording settings, the About box, the compare view's file dialog, the message box that
-    // refuses Exit while the camera records and the offer to open the finished recording.
+    // palettes, the extension palette, the video settings, the screen grab's frame, the second
+    // camera's picture, the settings, the recording settings, the About box, the compare view's file
+    // dialog, the message box that refuses Exit while the camera records and the offer to open the
+    // finished recording.
     void everyWindowWithoutEnglish()
     {
         QVERIFY(writeSettings("[common]\ngrabTipAudio=false\nrecordType=1\n"));
@@ -286,6 +287,7 @@ private slots:
         QVERIFY(gone(QStringLiteral("m_extendToolbar")));
 
         QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonVideoSet"), QStringLiteral("VideoSet"), english));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("buttonScreenShot"), QStringLiteral("grabFrame"), english));
 
         QVERIFY(clickNamed(QStringLiteral("buttonPip")));
         QVERIFY(collectEnglishWhenShown(QStringLiteral("PreviewDialog"), english));
@@ -322,6 +324,7 @@ private slots:
         QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
         // The texts once left in English, now shown in Chinese.
         QVERIFY(seen("VideoSet", "QSlider", zh("VideoSet", "Brightness")));
+        QVERIFY(seen("RecordDialog", "QPushButton", zh("RecordDialog", "Start Capture")));
         QVERIFY(seen("CameraRecordDialog", "CameraRecordDialog", zh("CameraRecordDialog", "Main camera record")));
         QVERIFY(seen("CameraRecordDialog", "QRadioButton", zh("CameraRecordDialog", "Custom")));
         QVERIFY(seen("QFileDialog", "QLabel", zhQt("QFileDialog", "Look in:")));
