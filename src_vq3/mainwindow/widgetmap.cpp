@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
 #include <QSaveFile>
 #include <QSlider>
 #include <QSplashScreen>
@@ -31,6 +32,16 @@ QString sectionTitles(const QHeaderView* header)
     return titles.join(QLatin1Char('\n'));
 }
 
+// A menu's visible entries (a submenu by its title), one a line.
+QString entryTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        if (action->isVisible() && !action->isSeparator())
+            texts << action->text();
+    return texts.join(QLatin1Char('\n'));
+}
+
 QString textOf(const QWidget* widget)
 {
     if (auto* picture = qobject_cast<const PushButton*>(widget))
@@ -47,6 +58,8 @@ QString textOf(const QWidget* widget)
         return group->title();
     if (auto* header = qobject_cast<const QHeaderView*>(widget))
         return sectionTitles(header);
+    if (auto* menu = qobject_cast<const QMenu*>(widget))
+        return entryTexts(menu);
     if (widget->isWindow())
         return widget->windowTitle();
     return QString();

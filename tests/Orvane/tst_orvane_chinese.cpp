@@ -5,6 +5,7 @@
 // word in its texts and tooltips but those kept on purpose. A process on the X display of the test,
 // with the virtual camera (or none) and the test's temporary HOME.
 
+#include "fakecameraprocess.h"
 #include "liveview.h"
 #include "orvaneprocess.h"
 
@@ -25,17 +26,19 @@
 using namespace orvaneprocess;
 
 namespace {
-// Latin words the program shows as they are: the product names, the picture formats, the encoder's
-// rate modes and presets, USB, UVC and Wi-Fi.
-const QSet<QString> kKeptWords{"Orvane", "Lumora", "JPG", "PNG", "BMP", "TIF", "PDF", "CBR", "VBR", "ABR",
+// Latin words the program shows as they are: the product names, the picture and video formats, the
+// encoder's rate modes and presets, USB, UVC and Wi-Fi.
+const QSet<QString> kKeptWords{"Orvane", "Lumora", "JPG", "PNG", "BMP", "TIF", "PDF", "MP4", "MKV", "CBR", "VBR", "ABR",
                                "CFR", "CQP", "ultrafast", "superfast", "veryfast", "faster", "fast", "medium",
                                "slow", "slower", "veryslow", "placebo", "USB", "UVC", "Wi", "Fi"};
 
-// Widgets whose texts are not the program's: the microphones' names as the system gives them, and
-// the title of the frameless second camera window (never visible).
+// Widgets whose texts are not the program's or stay as they are: the microphones' names as the
+// system gives them, the wireless cameras' names and networks as they report them, the wireless
+// work modes, and the title of the frameless second camera window (never visible).
 bool keptAsIs(const Widget& w)
 {
-    return w.name == QLatin1String("m_comboMicrophone")
+    return w.name == QLatin1String("m_comboMicrophone") || w.name == QLatin1String("m_comboDevice")
+           || w.name == QLatin1String("m_comboWorkmode")
            || (w.cls == QLatin1String("PreviewDialog") && w.name == QLatin1String("PreviewDialog"));
 }
 
@@ -43,7 +46,7 @@ bool keptAsIs(const Widget& w)
 QStringList englishWords(QString text)
 {
     static const QRegularExpression kept(QStringLiteral("/\\S*|\\*\\.\\w+|\\b\\d+x\\d+\\b|^REC \\d+:\\d\\d:\\d\\d$"));
-    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}\\d*"));
     text.remove(kept);
     QStringList words;
     for (auto match = word.globalMatch(text); match.hasNext();) {
@@ -262,9 +265,10 @@ private slots:
     }
 
     // Each window in turn, opened with the pointer as a person would: the main window with its
-    // palettes, the extension palette, the video settings, the second camera's picture, the settings,
-    // the recording settings, the About box, the compare view's file dialog, the message box that
-    // refuses Exit while the camera records and the offer to open the finished recording.
+    // palettes, the extension palette, the video settings, the screen grab's frame, the second
+    // camera's picture, the settings, the recording settings, the About box, the compare view's file
+    // dialog, the message box that refuses Exit while the camera records and the offer to open the
+    // finished recording.
     void everyWindowWithoutEnglish()
     {
         QVERIFY(writeSettings("[common]\ngrabTipAudio=false\nrecordType=1\n"));
@@ -283,6 +287,7 @@ private slots:
         QVERIFY(gone(QStringLiteral("m_extendToolbar")));
 
         QVERIFY(visitClosingWithEscape(QStringLiteral("m_buttonVideoSet"), QStringLiteral("VideoSet"), english));
+        QVERIFY(visitClosingWithEscape(QStringLiteral("buttonScreenShot"), QStringLiteral("grabFrame"), english));
 
         QVERIFY(clickNamed(QStringLiteral("buttonPip")));
         QVERIFY(collectEnglishWhenShown(QStringLiteral("PreviewDialog"), english));
@@ -319,6 +324,7 @@ private slots:
         QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
         // The texts once left in English, now shown in Chinese.
         QVERIFY(seen("VideoSet", "QSlider", zh("VideoSet", "Brightness")));
+        QVERIFY(seen("RecordDialog", "QPushButton", zh("RecordDialog", "Start Capture")));
         QVERIFY(seen("CameraRecordDialog", "CameraRecordDialog", zh("CameraRecordDialog", "Main camera record")));
         QVERIFY(seen("CameraRecordDialog", "QRadioButton", zh("CameraRecordDialog", "Custom")));
         QVERIFY(seen("QFileDialog", "QLabel", zhQt("QFileDialog", "Look in:")));
@@ -328,17 +334,96 @@ private slots:
         QVERIFY(orvane->waitForFinished(kHangMs));
     }
 
-    // Without a camera the program shows only its tip, in Chinese.
+    // Without a camera the program shows only its tip, in Chinese; "Close" ends it.
+    void tipWithoutEnglish_data()
+    {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("no camera") << QStringList{QStringLiteral("ORVANE_VIRTUAL_CAMERA=")}
+                                   << "Not find valid device, please insert valid device into usb and wait";
+        // A wireless search that finds nobody at its one address.
+        QTest::newRow("no wireless camera")
+            << QStringList{QStringLiteral("ORVANE_TEST_WIRELESS=1"), QStringLiteral("ORVANE_WIRELESS_TARGETS=127.0.0.9")}
+            << "Not find wireless device, please open wireless device and click refresh button, or switch into wire mode";
+    }
+
     void tipWithoutEnglish()
     {
+        QFETCH(QStringList, environment);
+        QFETCH(QString, tip);
         QProcess* orvane = startKept(this, m_processes, {},
-                                     {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile,
-                                      QStringLiteral("ORVANE_VIRTUAL_CAMERA=")});
+                                     environment << QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile);
         QVERIFY(orvane->waitForStarted(kHangMs));
         QStringList english;
         QVERIFY(collectEnglishWhenShown(QStringLiteral("TipsDialog"), english));
         QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+        QVERIFY(seen("TipsDialog", "QLabel", zh("TipsDialog", tip.toUtf8().constData())));
         QVERIFY(clickNamed(QStringLiteral("m_buttonClose")));
+        QVERIFY(orvane->waitForFinished(kHangMs));
+    }
+
+    // The wireless device mode with two cameras: the bottom palette with the tile count, a tile's
+    // menu, the settings with the wireless group and the question "commit" asks first.
+    void wirelessWindowsWithoutEnglish()
+    {
+        FakeCameraProcess cameraA(QStringLiteral("127.0.0.2"));
+        FakeCameraProcess cameraB(QStringLiteral("127.0.0.3"));
+        QVERIFY(cameraA.waitReady());
+        QVERIFY(cameraB.waitReady());
+        QVERIFY(writeSettings("[common]\ngrabTipAudio=false\n"));
+        QProcess* orvane = startKept(this, m_processes, {},
+                                     {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile,
+                                      QStringLiteral("ORVANE_TEST_WIRELESS=1"),
+                                      QStringLiteral("ORVANE_WIRELESS_TARGETS=127.0.0.2,127.0.0.3")});
+        QVERIFY(orvane->waitForStarted(kHangMs));
+
+        // In the wireless mode, both cameras found and set to a size.
+        QByteArray output;
+        QVERIFY2(waitFor([&] {
+            output += orvane->readAll();
+            return output.contains("test hook: wireless device mode")
+                   && cameraA.bytes().contains("CMD_SET_BACK_FRAME") && cameraB.bytes().contains("CMD_SET_BACK_FRAME");
+        }, kHangMs), output.right(3000).constData());
+        QStringList english;
+        QVERIFY(clickNamed(QStringLiteral("m_buttonCompare")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("m_comboTiles"), english));
+        // The first tile once it shows its camera (its menu then offers the resolutions).
+        QVERIFY2(waitFor([&] {
+            output += orvane->readAll();
+            return output.contains("video solution changed");
+        }, kHangMs), output.right(3000).constData());
+        Widget tile;
+        QVERIFY(waitFor([&] {
+            tile = shown().value(QStringLiteral("wirelessTile"));
+            return !tile.rect.isEmpty();
+        }, kHangMs));
+        const QPoint p = tile.rect.center();
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(p.x()),
+                                                               QString::number(p.y()), "click", "3"}),
+                 0);
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("wirelessTileMenu"), english));
+        screenshot(QStringLiteral("wireless-tile-menu-zh.png"));
+        QVERIFY(pressEscape());
+        QVERIFY(gone(QStringLiteral("wirelessTileMenu")));
+
+        QVERIFY(clickNamed(QStringLiteral("buttonSettings")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("m_comboDevice"), english));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonCommit")));
+        QVERIFY(collectEnglishWhenShown(QStringLiteral("m_buttonConfirm"), english));
+        screenshot(QStringLiteral("wireless-settings-zh.png"));
+        QVERIFY(clickNamed(QStringLiteral("m_buttonCancel")));
+        QVERIFY(gone(QStringLiteral("m_buttonConfirm")));
+        QVERIFY(pressEscape());
+        QVERIFY(gone(QStringLiteral("ConfigDialog")));
+
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+        const char* tileContext = "GraphicsViewForWirelessDevice";
+        const QString menu = QStringList{zh(tileContext, "close"), zh(tileContext, "switch device"),
+                                         zh(tileContext, "solution")}.join(QLatin1Char('\n'));
+        QVERIFY2(seen("QMenu", "QMenu", menu), qPrintable(menu));
+        QVERIFY(seen("ConfigDialog", "QLabel", zh("QDialog", "WirelessDevice:")));
+        QVERIFY(seen("TipsDialog", "QLabel", zh("TipsDialog", "You confirm set wireless device?")));
+        ::kill(pid_t(orvane->processId()), SIGINT);
         QVERIFY(orvane->waitForFinished(kHangMs));
     }
 

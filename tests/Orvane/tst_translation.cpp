@@ -116,6 +116,11 @@ private slots:
         for (const char* text : {"Main camera record", "Second camera record", "Screen record", "High", "Middle",
                                  "Low", "Custom"})
             QTest::newRow(text) << "CameraRecordDialog" << text;
+        // The tips' titles and texts, the ones no window walk reaches among them.
+        for (const char* text : {"Tip", "Warning", "Device has been removed!", "Entering to UVC preview mode ...",
+                                 "Exiting from UVC preview mode ...", "Doing ocr, please wait",
+                                 "Don't support recording in 4K display mode, please changed the display resolution below 1920x1200"})
+            QTest::newRow(text) << "TipsDialog" << text;
     }
 
     void textsPickedAtRunTimeAreTranslated()
