@@ -1,7 +1,7 @@
 // The program under a window manager on the test's own X display: the frameless screen-sized
-// main window is stacked as full screen while it has the focus, and its palettes must stay above
-// it, the function palette's Exit button within reach, after start and after every switch that
-// shows the main window again. Screenshots of each case go to test-artefacts/orvane-wm/.
+// main window is stacked as full screen while it has the focus, and its palettes and the windows
+// opened from them must stay above it, the function palette's Exit button within reach, after
+// start and after every switch that shows the main window again. Screenshots of each case go to test-artefacts/orvane-wm/.
 
 #include "orvaneprocess.h"
 
@@ -24,6 +24,14 @@ struct Step
     QString click;
     Effect effect;
     QString subject;
+};
+
+// A row: the steps after start, and "NAME=value" pairs for the program's environment.
+struct Case
+{
+    const char* name;
+    QList<Step> steps;
+    QStringList environment{};
 };
 
 QString artefactFolder()
@@ -200,6 +208,7 @@ private slots:
         QTest::addColumn<QString>("windowManager");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QStringList>("environment");
 
         const Step desktop{QStringLiteral("m_buttonDesktop"), Effect::Checked, QStringLiteral("m_buttonDesktop")};
         const Step presenter{QStringLiteral("m_buttonPresenter"), Effect::Checked, QStringLiteral("m_buttonPresenter")};
@@ -211,7 +220,9 @@ private slots:
         const Step shot{QStringLiteral("buttonCameraShot"), Effect::Saved, QStringLiteral("pictureDialog")};
         const Step videoSettings{QStringLiteral("m_buttonVideoSet"), Effect::Shown, QStringLiteral("VideoSet")};
         const Step videoSettingsClosed{QStringLiteral("key:Escape"), Effect::Gone, QStringLiteral("VideoSet")};
-        const QList<QPair<const char*, QList<Step>>> cases{
+        const Step pictureInPicture{QStringLiteral("buttonPip"), Effect::Shown, QStringLiteral("PreviewDialog")};
+        const QStringList twoCameras{QStringLiteral("ORVANE_VIRTUAL_CAMERA=2")};
+        const QList<Case> cases{
             {"start", {}},
             {"desktop, presenter", {desktop, presenter}},
             {"desktop, compare", {desktop, compare}},
@@ -220,6 +231,7 @@ private slots:
             {"settings closed", {settings, settingsClosed}},
             {"camera shot", {shot}},
             {"video settings closed", {videoSettings, videoSettingsClosed}},
+            {"picture-in-picture, full screen twice", {pictureInPicture, fullScreenOn, fullScreenOff}, twoCameras},
         };
         // The switches that show the main window again, also under a second manager.
         const QStringList icewmCases{"start", "desktop, presenter", "full screen twice"};
@@ -230,9 +242,9 @@ private slots:
         };
         for (const auto& manager : managers)
             for (const auto& each : cases)
-                if (manager == managers.first() || icewmCases.contains(QLatin1String(each.first)))
-                    QTest::newRow(qPrintable(manager.first + QStringLiteral(": ") + QLatin1String(each.first)))
-                        << manager.first << manager.second << each.second;
+                if (manager == managers.first() || icewmCases.contains(QLatin1String(each.name)))
+                    QTest::newRow(qPrintable(manager.first + QStringLiteral(": ") + QLatin1String(each.name)))
+                        << manager.first << manager.second << each.steps << each.environment;
     }
 
     void palettesAboveFocusedMainWindow()
@@ -240,13 +252,15 @@ private slots:
         QFETCH(QString, windowManager);
         QFETCH(QStringList, arguments);
         QFETCH(QList<Step>, steps);
+        QFETCH(QStringList, environment);
         XWindows x;
         QVERIFY(x.connected());
         startWindowManager(x, windowManager, arguments);
         if (QTest::currentTestFailed())
             return;
 
-        QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
+        QProcess* orvane = startKept(this, m_processes, {},
+                                     QStringList{QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile} + environment);
         QVERIFY2(waitFor([&] { return widget(QStringLiteral("buttonExit")).has_value(); }, kHangMs),
                  "no Exit button in the widget map");
 
