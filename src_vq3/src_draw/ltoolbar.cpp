@@ -162,11 +162,21 @@ void Ltoolbar::renewWindow()
     destroy(true, false);
     show();
     // Windows of our own (the picture-in-picture window, a picker) were tied to the old native
-    // window: tie them to the new one, or the manager lets them fall behind the main window.
+    // window: tie them to the new one, or the manager lets them fall behind the main window. The
+    // manager reads the tie when a window is mapped, so a shown one gets a new native window too;
+    // not a popup (stacked by no manager) nor a modal dialog (hiding it would end its run).
     const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
-        if (child->isWindow() && child->windowHandle())
-            child->windowHandle()->setTransientParent(windowHandle());
+        if (!child->isWindow() || !child->windowHandle())
+            continue;
+        const bool remap = child->isVisible() && child->windowType() != Qt::Popup && !child->isModal();
+        if (remap) {
+            child->hide();
+            child->windowHandle()->destroy();
+        }
+        child->windowHandle()->setTransientParent(windowHandle());
+        if (remap)
+            child->show();
     }
 }
 

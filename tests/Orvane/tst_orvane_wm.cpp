@@ -1,8 +1,10 @@
 // The program under a window manager on the test's own X display: the frameless screen-sized
-// main window is stacked as full screen while it has the focus, and its palettes must stay above
-// it, the function palette's Exit button within reach, after start and after every switch that
-// shows the main window again. Screenshots of each case go to test-artefacts/orvane-wm/.
+// main window is stacked as full screen while it has the focus, and its palettes and the windows
+// opened from them must stay above it, the function palette's Exit button within reach, after
+// start and after every switch that shows the main window again; a message box stays above the
+// dialog it comes from. Screenshots of each case go to test-artefacts/orvane-wm/.
 
+#include "fakecameraprocess.h"
 #include "orvaneprocess.h"
 
 #include <QDirIterator>
@@ -18,12 +20,21 @@ namespace {
 // a camera shot in the save folder with the picture window it named gone.
 enum class Effect { Checked, Shown, Gone, FullScreen, Normal, Saved };
 
-// A click on a widget of the map, or a key when it reads "key:<name>"; none when empty.
+// A click on a widget of the map, a key when it reads "key:<name>", typed text when it reads
+// "type:<text>"; none when empty.
 struct Step
 {
     QString click;
     Effect effect;
     QString subject;
+};
+
+// A row: the steps after start, and "NAME=value" pairs for the program's environment.
+struct Case
+{
+    const char* name;
+    QList<Step> steps;
+    QStringList environment{};
 };
 
 QString artefactFolder()
@@ -168,6 +179,62 @@ class tst_OrvaneWm : public QObject {
         QVERIFY2(above, qPrintable(describe()));
     }
 
+    // Starts `windowManager`, then the program with the "NAME=value" pairs of `environment`; `pid`
+    // and `main` receive the program's process and its main window, once that covers the screen
+    // with its three palettes shown.
+    void startUnderManager(XWindows& x, const QString& windowManager, const QStringList& arguments,
+                           const QStringList& environment, qint64& pid, xcb_window_t& main)
+    {
+        startWindowManager(x, windowManager, arguments);
+        if (QTest::currentTestFailed())
+            return;
+
+        QProcess* orvane = startKept(this, m_processes, {},
+                                     QStringList{QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile} + environment);
+        QVERIFY2(waitFor([&] { return widget(QStringLiteral("buttonExit")).has_value(); }, kHangMs),
+                 "no Exit button in the widget map");
+
+        // The main window (the largest) covers the screen.
+        pid = orvane->processId();
+        QVERIFY2(waitFor([&] {
+                     const QList<xcb_window_t> stacked = stackedWindowsOf(x, pid);
+                     if (stacked.size() < 4)
+                         return false;
+                     main = stacked.first();
+                     for (xcb_window_t window : stacked)
+                         if (area(x.rootGeometry(window)) > area(x.rootGeometry(main)))
+                             main = window;
+                     return x.rootGeometry(main) == x.rootGeometry(x.root());
+                 }, kHangMs),
+                 "the main window and its three palettes are not shown");
+    }
+
+    // Takes the steps one by one, each waiting for its effect.
+    void runSteps(XWindows& x, xcb_window_t main, const QList<Step>& steps)
+    {
+        for (const Step& step : steps) {
+            if (step.click.startsWith(QLatin1String("key:")))
+                QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"key", step.click.mid(4)}), 0);
+            else if (step.click.startsWith(QLatin1String("type:")))
+                QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"type", step.click.mid(5)}), 0);
+            else if (!step.click.isEmpty())
+                QVERIFY2(click(step.click), qPrintable(step.click));
+            const bool done = waitFor([&] {
+                const auto subject = widget(step.subject);
+                switch (step.effect) {
+                case Effect::Checked: return subject && subject->checked;
+                case Effect::Shown: return subject.has_value();
+                case Effect::Gone: return !subject;
+                case Effect::FullScreen: return fullScreen(x, main);
+                case Effect::Normal: return !fullScreen(x, main);
+                case Effect::Saved: return !subject && savedFiles() > 0;
+                }
+                return false;
+            }, kHangMs);
+            QVERIFY2(done, qPrintable(QStringLiteral("no effect of the step %1 %2").arg(step.click, step.subject)));
+        }
+    }
+
 private slots:
     void initTestCase()
     {
@@ -200,6 +267,7 @@ private slots:
         QTest::addColumn<QString>("windowManager");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QStringList>("environment");
 
         const Step desktop{QStringLiteral("m_buttonDesktop"), Effect::Checked, QStringLiteral("m_buttonDesktop")};
         const Step presenter{QStringLiteral("m_buttonPresenter"), Effect::Checked, QStringLiteral("m_buttonPresenter")};
@@ -211,7 +279,9 @@ private slots:
         const Step shot{QStringLiteral("buttonCameraShot"), Effect::Saved, QStringLiteral("pictureDialog")};
         const Step videoSettings{QStringLiteral("m_buttonVideoSet"), Effect::Shown, QStringLiteral("VideoSet")};
         const Step videoSettingsClosed{QStringLiteral("key:Escape"), Effect::Gone, QStringLiteral("VideoSet")};
-        const QList<QPair<const char*, QList<Step>>> cases{
+        const Step pictureInPicture{QStringLiteral("buttonPip"), Effect::Shown, QStringLiteral("PreviewDialog")};
+        const QStringList twoCameras{QStringLiteral("ORVANE_VIRTUAL_CAMERA=2")};
+        const QList<Case> cases{
             {"start", {}},
             {"desktop, presenter", {desktop, presenter}},
             {"desktop, compare", {desktop, compare}},
@@ -220,6 +290,7 @@ private slots:
             {"settings closed", {settings, settingsClosed}},
             {"camera shot", {shot}},
             {"video settings closed", {videoSettings, videoSettingsClosed}},
+            {"picture-in-picture, full screen twice", {pictureInPicture, fullScreenOn, fullScreenOff}, twoCameras},
         };
         // The switches that show the main window again, also under a second manager.
         const QStringList icewmCases{"start", "desktop, presenter", "full screen twice"};
@@ -230,9 +301,9 @@ private slots:
         };
         for (const auto& manager : managers)
             for (const auto& each : cases)
-                if (manager == managers.first() || icewmCases.contains(QLatin1String(each.first)))
-                    QTest::newRow(qPrintable(manager.first + QStringLiteral(": ") + QLatin1String(each.first)))
-                        << manager.first << manager.second << each.second;
+                if (manager == managers.first() || icewmCases.contains(QLatin1String(each.name)))
+                    QTest::newRow(qPrintable(manager.first + QStringLiteral(": ") + QLatin1String(each.name)))
+                        << manager.first << manager.second << each.steps << each.environment;
     }
 
     void palettesAboveFocusedMainWindow()
@@ -240,30 +311,14 @@ private slots:
         QFETCH(QString, windowManager);
         QFETCH(QStringList, arguments);
         QFETCH(QList<Step>, steps);
+        QFETCH(QStringList, environment);
         XWindows x;
         QVERIFY(x.connected());
-        startWindowManager(x, windowManager, arguments);
+        qint64 pid = 0;
+        xcb_window_t main = XCB_WINDOW_NONE;
+        startUnderManager(x, windowManager, arguments, environment, pid, main);
         if (QTest::currentTestFailed())
             return;
-
-        QProcess* orvane = startKept(this, m_processes, {}, {QStringLiteral("ORVANE_TEST_WIDGET_MAP=") + m_mapFile});
-        QVERIFY2(waitFor([&] { return widget(QStringLiteral("buttonExit")).has_value(); }, kHangMs),
-                 "no Exit button in the widget map");
-
-        // The main window (the largest) covers the screen.
-        const qint64 pid = orvane->processId();
-        xcb_window_t main = XCB_WINDOW_NONE;
-        QVERIFY2(waitFor([&] {
-                     const QList<xcb_window_t> stacked = stackedWindowsOf(x, pid);
-                     if (stacked.size() < 4)
-                         return false;
-                     main = stacked.first();
-                     for (xcb_window_t window : stacked)
-                         if (area(x.rootGeometry(window)) > area(x.rootGeometry(main)))
-                             main = window;
-                     return x.rootGeometry(main) == x.rootGeometry(x.root());
-                 }, kHangMs),
-                 "the main window and its three palettes are not shown");
 
         // Settled: the palettes shown before the main window are above it.
         const QString screenshot = artefactFolder() + QStringLiteral("/%1-%2.png").arg(
@@ -275,28 +330,52 @@ private slots:
         if (QTest::currentTestFailed())
             return;
 
-        for (const Step& step : steps) {
-            if (step.click.startsWith(QLatin1String("key:")))
-                QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"key", step.click.mid(4)}), 0);
-            else if (!step.click.isEmpty())
-                QVERIFY2(click(step.click), qPrintable(step.click));
-            const bool done = waitFor([&] {
-                const auto subject = widget(step.subject);
-                switch (step.effect) {
-                case Effect::Checked: return subject && subject->checked;
-                case Effect::Shown: return subject.has_value();
-                case Effect::Gone: return !subject;
-                case Effect::FullScreen: return fullScreen(x, main);
-                case Effect::Normal: return !fullScreen(x, main);
-                case Effect::Saved: return !subject && savedFiles() > 0;
-                }
-                return false;
-            }, kHangMs);
-            QVERIFY2(done, qPrintable(QStringLiteral("no effect of the step %1 %2").arg(step.click, step.subject)));
-        }
-
+        runSteps(x, main, steps);
+        if (QTest::currentTestFailed())
+            return;
         if (!steps.isEmpty())
             expectPalettesAbove(x, pid, main, screenshot);
+    }
+
+    // A message box without parent widget opened from the settings dialog (in the wireless device
+    // mode: a Wi-Fi name that the camera's protocol cannot carry) is stacked above that dialog.
+    void errorBoxAboveSettingsDialog()
+    {
+        FakeCameraProcess camera(QStringLiteral("127.0.0.2"), {"--sizes", "1280*720,640*480,"});
+        QVERIFY(camera.waitReady());
+        XWindows x;
+        QVERIFY(x.connected());
+        qint64 pid = 0;
+        xcb_window_t main = XCB_WINDOW_NONE;
+        startUnderManager(x, QStringLiteral("openbox"), {QStringLiteral("--sm-disable")},
+                          {"ORVANE_TEST_WIRELESS=1", "ORVANE_WIRELESS_TARGETS=127.0.0.2"}, pid, main);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(waitFor([&] { return camera.bytes().contains("CMD_SET_BACK_FRAME"); }, kHangMs),
+                 "the program does not take the camera");
+
+        runSteps(x, main, {
+            {QStringLiteral("buttonSettings"), Effect::Shown, QStringLiteral("m_editWifiName")},
+            {QStringLiteral("m_editWifiName"), Effect::Shown, QStringLiteral("m_editWifiName")},
+            {QStringLiteral("type:CMD_"), Effect::Shown, QStringLiteral("m_editWifiName")},
+            {QStringLiteral("m_buttonCommit"), Effect::Shown, QStringLiteral("m_buttonConfirm")},
+            {QStringLiteral("m_buttonConfirm"), Effect::Shown, QStringLiteral("qt_msgbox_label")},
+        });
+        if (QTest::currentTestFailed())
+            return;
+
+        const auto text = widget(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(text);
+        QRect box;
+        for (const Widget& each : readWidgetMap(m_mapFile))
+            if (each.cls == QLatin1String("QMessageBox"))
+                box = each.rect;
+        const bool above = waitFor([&] {
+            const xcb_window_t top = topmostAt(x, stackedWindowsOf(x, pid), text->rect.center());
+            return top != XCB_WINDOW_NONE && x.rootGeometry(top) == box;
+        }, kHangMs);
+        saveScreen(artefactFolder() + QStringLiteral("/openbox-error-box-over-settings.png"));
+        QVERIFY2(above, "another window of the program covers the error box");
     }
 };
 
