@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -121,7 +122,9 @@ private slots:
         ++run;
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString token = QStringLiteral("t%1r%2").arg(QCoreApplication::applicationPid()).arg(run);
+        // pax.log stays in the build folder from run to run, and the process id repeats in a PID
+        // namespace of its own: a random token finds only this run's lines.
+        const QString token = QStringLiteral("t%1r%2n").arg(QRandomGenerator::global()->generate64(), 0, 16).arg(run);
         const QString screenLog = dir.filePath(QStringLiteral("screen.log"));
         const QString base = QStringLiteral("onelog%1").arg(run);
         QProcess child;
