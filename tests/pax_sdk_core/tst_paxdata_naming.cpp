@@ -252,6 +252,34 @@ private slots:
                  documents() + "mine/videos/" + kDay + "/lesson_" + kStamp + ".mp4");
     }
 
+    void videoNamePrefixWithFolderSeparator_data()
+    {
+        QTest::addColumn<int>("camera");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("parent folders") << 1 << "../../escaped" << "second";
+        QTest::newRow("absolute path") << 1 << "/tmp/escaped" << "second";
+        QTest::newRow("inner folder") << 0 << "a/b" << "main";
+    }
+
+    void videoNamePrefixWithFolderSeparator()
+    {
+        QFETCH(int, camera);
+        QFETCH(QString, prefix);
+        QFETCH(QString, used);
+        PaxData* d = store();
+        QDir().mkpath(documents() + "mine/videos");
+        if (camera == 0) {
+            d->setVideoMainSavePath(documents() + "mine/videos");
+            d->setVideoMainPrefix(prefix);
+        } else {
+            d->setVideoSecondSavePath(documents() + "mine/videos");
+            d->setVideoSecondPrefix(prefix);
+        }
+        QCOMPARE(d->getNextVideoName(_PaxCameraIndexE(camera)),
+                 documents() + "mine/videos/" + kDay + "/" + used + "_" + kStamp + ".mp4");
+    }
+
     void todayFolders()
     {
         PaxData* d = store();

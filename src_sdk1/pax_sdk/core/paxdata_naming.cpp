@@ -3,6 +3,7 @@
 #include "paxdata.h"
 
 #include "paxdata_p.h"
+#include "paxintool.h"
 #include "paxlib.h"
 
 #include <QDir>
@@ -161,7 +162,15 @@ QString PaxData::getNextVideoName(_PaxCameraIndexE index)
     const QString folder = withSlash(r.videoSavePath) + now.toString(QStringLiteral("yyyy_MM_dd"));
     if (!QFileInfo(folder).isDir())
         QDir().mkpath(folder);
-    return _uniquePath(folder + QLatin1Char('/') + r.videoPrefix + now.toString(QStringLiteral("_yyyy_MM_dd_HHmmss"))
+    // A prefix is a name, never a way out of the day folder.
+    QString prefix = r.videoPrefix;
+    if (prefix.contains(QLatin1Char('/'))) {
+        const QString fallback = index == PaxCameraIndexMain ? QStringLiteral("main") : QStringLiteral("second");
+        PAX_LOG_ERROR("video file prefix \"%s\" holds a folder separator: \"%s\" used", qPrintable(prefix),
+                      qPrintable(fallback));
+        prefix = fallback;
+    }
+    return _uniquePath(folder + QLatin1Char('/') + prefix + now.toString(QStringLiteral("_yyyy_MM_dd_HHmmss"))
                        + QStringLiteral(".mp4"));
 }
 
