@@ -209,16 +209,46 @@ class tst_OrvaneWm : public QObject {
                  "the main window and its three palettes are not shown");
     }
 
-    // Takes the steps one by one, each waiting for its effect.
-    void runSteps(XWindows& x, xcb_window_t main, const QList<Step>& steps)
+    // The rectangle of the window that holds `w`: the map's widget of its window class around it.
+    std::optional<QRect> windowRectOf(const Widget& w)
     {
+        for (const Widget& each : readWidgetMap(m_mapFile))
+            if (each.cls == w.windowClass && each.rect.contains(w.rect))
+                return each.rect;
+        return std::nullopt;
+    }
+
+    // The program has shown a window as soon as the map lists it; the manager maps and places it
+    // a little later. True once the topmost of the program's windows under the middle of `name`
+    // is the window that holds it, so that a click lands on it.
+    bool onScreen(XWindows& x, qint64 pid, const QString& name, QRect& window)
+    {
+        const auto w = widget(name);
+        const auto rect = w ? windowRectOf(*w) : std::nullopt;
+        if (!rect)
+            return false;
+        window = *rect;
+        const xcb_window_t top = topmostAt(x, stackedWindowsOf(x, pid), w->rect.center());
+        return top != XCB_WINDOW_NONE && x.rootGeometry(top) == *rect;
+    }
+
+    // Takes the steps one by one, each waiting for its effect. Typed text goes to the window of the
+    // last click, once the manager has given it the focus.
+    void runSteps(XWindows& x, qint64 pid, xcb_window_t main, const QList<Step>& steps)
+    {
+        QRect clickedWindow;
         for (const Step& step : steps) {
-            if (step.click.startsWith(QLatin1String("key:")))
+            if (step.click.startsWith(QLatin1String("key:"))) {
                 QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"key", step.click.mid(4)}), 0);
-            else if (step.click.startsWith(QLatin1String("type:")))
+            } else if (step.click.startsWith(QLatin1String("type:"))) {
+                QVERIFY2(waitFor([&] { return x.rootGeometry(activeWindow(x)) == clickedWindow; }, kHangMs),
+                         "the window clicked last does not get the focus");
                 QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"type", step.click.mid(5)}), 0);
-            else if (!step.click.isEmpty())
+            } else if (!step.click.isEmpty()) {
+                QVERIFY2(waitFor([&] { return onScreen(x, pid, step.click, clickedWindow); }, kHangMs),
+                         qPrintable(step.click + QStringLiteral(" is not on the screen")));
                 QVERIFY2(click(step.click), qPrintable(step.click));
+            }
             const bool done = waitFor([&] {
                 const auto subject = widget(step.subject);
                 switch (step.effect) {
@@ -330,7 +360,7 @@ private slots:
         if (QTest::currentTestFailed())
             return;
 
-        runSteps(x, main, steps);
+        runSteps(x, pid, main, steps);
         if (QTest::currentTestFailed())
             return;
         if (!steps.isEmpty())
@@ -354,7 +384,7 @@ private slots:
         QVERIFY2(waitFor([&] { return camera.bytes().contains("CMD_SET_BACK_FRAME"); }, kHangMs),
                  "the program does not take the camera");
 
-        runSteps(x, main, {
+        runSteps(x, pid, main, {
             {QStringLiteral("buttonSettings"), Effect::Shown, QStringLiteral("m_editWifiName")},
             {QStringLiteral("m_editWifiName"), Effect::Shown, QStringLiteral("m_editWifiName")},
             {QStringLiteral("type:CMD_"), Effect::Shown, QStringLiteral("m_editWifiName")},
