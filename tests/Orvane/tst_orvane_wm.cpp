@@ -396,13 +396,11 @@ private slots:
 
         const auto text = widget(QStringLiteral("qt_msgbox_label"));
         QVERIFY(text);
-        QRect box;
-        for (const Widget& each : readWidgetMap(m_mapFile))
-            if (each.cls == QLatin1String("QMessageBox"))
-                box = each.rect;
+        const auto box = windowRectOf(*text);
+        QVERIFY(box);
         const bool above = waitFor([&] {
             const xcb_window_t top = topmostAt(x, stackedWindowsOf(x, pid), text->rect.center());
-            return top != XCB_WINDOW_NONE && x.rootGeometry(top) == box;
+            return top != XCB_WINDOW_NONE && x.rootGeometry(top) == *box;
         }, kHangMs);
         saveScreen(artefactFolder() + QStringLiteral("/openbox-error-box-over-settings.png"));
         QVERIFY2(above, "another window of the program covers the error box");

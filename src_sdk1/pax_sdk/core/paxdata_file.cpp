@@ -190,7 +190,7 @@ QVariant videoSavePathDefault(int camera)
 
 QVariant videoPrefixDefault(int camera)
 {
-    return camera == 0 ? QStringLiteral("main") : QStringLiteral("second");
+    return pax_data::defaultVideoPrefix(camera);
 }
 
 #define RECORDING_KEY(STEM, TAIL, WRITTEN_AT_LOAD, FIELD, DEFAULT, RANGE) \

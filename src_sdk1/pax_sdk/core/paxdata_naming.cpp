@@ -165,7 +165,7 @@ QString PaxData::getNextVideoName(_PaxCameraIndexE index)
     // A prefix is a name, never a way out of the day folder.
     QString prefix = r.videoPrefix;
     if (prefix.contains(QLatin1Char('/'))) {
-        const QString fallback = index == PaxCameraIndexMain ? QStringLiteral("main") : QStringLiteral("second");
+        const QString fallback = pax_data::defaultVideoPrefix(index);
         PAX_LOG_ERROR("video file prefix \"%s\" holds a folder separator: \"%s\" used", qPrintable(prefix),
                       qPrintable(fallback));
         prefix = fallback;

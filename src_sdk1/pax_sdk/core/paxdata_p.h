@@ -70,4 +70,9 @@ extern const char* const kSectionNames[PaxData::ModeCount];
 extern const char* const kUvcKeys[PaxData::UvcControlCount];
 inline bool validMode(int mode) { return mode >= 0 && mode < PaxData::ModeCount; }
 inline bool validCamera(int camera) { return camera == 0 || camera == 1; }
+// The recording file-name prefix a camera has by default.
+inline QString defaultVideoPrefix(int camera)
+{
+    return camera == 0 ? QStringLiteral("main") : QStringLiteral("second");
+}
 } // namespace pax_data
